@@ -1,0 +1,90 @@
+// Byte streams of the host layer: an abstract TStream, a growable
+// TMemoryStream, a buffered TFileStream and a TStringStream.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace qx {
+
+enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+class TStream {
+public:
+    virtual ~TStream() = default;
+    TStream() = default;
+    TStream(const TStream&) = delete;
+    TStream& operator=(const TStream&) = delete;
+
+    // Read and Write move at most `count` bytes and answer how many moved.
+    virtual std::int64_t Read(void* buffer, std::int64_t count) = 0;
+    virtual std::int64_t Write(const void* buffer, std::int64_t count) = 0;
+    virtual std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) = 0;
+    virtual std::int64_t Size() = 0;
+    virtual void SetSize(std::int64_t newSize) = 0;
+
+    std::int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
+    void SetPosition(std::int64_t pos) { Seek(pos, TSeekOrigin::soBeginning); }
+    // All or nothing: raise EReadError / EWriteError on a short transfer.
+    void ReadBuffer(void* buffer, std::int64_t count);
+    void WriteBuffer(const void* buffer, std::int64_t count);
+    // Copies `count` bytes from the source's current position; 0 copies the
+    // whole source from its beginning. Answers the number of bytes copied.
+    std::int64_t CopyFrom(TStream& source, std::int64_t count);
+};
+
+class TMemoryStream : public TStream {
+public:
+    std::int64_t Read(void* buffer, std::int64_t count) override;
+    std::int64_t Write(const void* buffer, std::int64_t count) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+    std::int64_t Size() override { return static_cast<std::int64_t>(FData.size()); }
+    void SetSize(std::int64_t newSize) override;
+
+    std::uint8_t* Memory() { return FData.data(); }
+    const std::uint8_t* Memory() const { return FData.data(); }
+    void Clear();
+    void LoadFromFile(const std::string& fileName);
+    void SaveToFile(const std::string& fileName);
+
+protected:
+    std::vector<std::uint8_t> FData;
+    std::int64_t FPosition = 0;
+};
+
+// A memory stream whose contents read back as a std::string.
+class TStringStream : public TMemoryStream {
+public:
+    TStringStream() = default;
+    explicit TStringStream(const std::string& data);
+    std::string DataString() const { return std::string(FData.begin(), FData.end()); }
+};
+
+enum class TFileMode { fmCreate, fmOpenRead, fmOpenWrite, fmOpenReadWrite };
+
+// A file through stdio's buffer (no system call per small read or write).
+// Share modes of other systems have no meaning here and are not offered.
+class TFileStream : public TStream {
+public:
+    TFileStream(const std::string& fileName, TFileMode mode);
+    ~TFileStream() override;
+
+    std::int64_t Read(void* buffer, std::int64_t count) override;
+    std::int64_t Write(const void* buffer, std::int64_t count) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+    std::int64_t Size() override;
+    void SetSize(std::int64_t newSize) override;
+    const std::string& FileName() const { return FFileName; }
+
+private:
+    std::string FFileName;
+    std::FILE* FFile = nullptr;
+};
+
+// Whole-file helpers.
+bool FileExists(const std::string& fileName);
+bool DeleteFile(const std::string& fileName);
+
+}  // namespace qx

@@ -1,0 +1,238 @@
+// TQxBaseReport: the format-neutral core of the report component. It holds
+// the template and its read pointer, the output plumbing (temporary stream,
+// output file or caller's stream), the command stream with its string pool,
+// the report variables, the link to the user-defined functions, and the
+// expression compiler. Its methods are spread over one file per topic:
+// template_io.cpp, command_stream.cpp, and the language files.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "qxbasereport/command_stream.h"
+#include "platform/codepage.h"
+#include "platform/component.h"
+#include "platform/streams.h"
+#include "platform/stringlist.h"
+
+namespace qx {
+
+class TQxUDFList;
+
+using TNotifyEvent = std::function<void(TComponent* sender)>;
+// Template bytes as held in memory; shared so that a buffer handed over by
+// the caller is used without copying and cannot dangle.
+using TQxTemplateBuffer = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+class TQxBaseReport : public TComponent {
+public:
+    explicit TQxBaseReport(TComponent* owner = nullptr);
+    ~TQxBaseReport() override;
+
+    static int Version() { return 312; }
+
+    // ---- published properties -------------------------------------------
+    const TNotifyEvent& OnFinished() const { return FOnFinished; }
+    void SetOnFinished(TNotifyEvent handler) { FOnFinished = std::move(handler); }
+    const std::string& InFile() const { return FInFile; }
+    void SetInFile(const std::string& value);
+    const std::string& OutFile() const { return FOutFile; }
+    void SetOutFile(const std::string& value);
+    const std::string& TrueValue() const { return FTrueValue; }
+    void SetTrueValue(const std::string& value);
+    const std::string& FalseValue() const { return FFalseValue; }
+    void SetFalseValue(const std::string& value);
+    TQxUDFList* UDFList() const { return FUDFList; }
+    void SetUDFList(TQxUDFList* value);
+    bool UnicodeByDefault() const { return FUnicodeByDefault; }
+    void SetUnicodeByDefault(bool value) { FUnicodeByDefault = value; }
+    // The code page of output text and of template bytes 0x80-0xFF.
+    int CodePage() const { return FCodePage; }
+    void SetCodePage(int value);
+
+    // ---- template input ---------------------------------------------------
+    // Takes `size` bytes of `buffer` as the template, kept across runs until
+    // InFile changes. The buffer is shared, not copied. A size beyond the
+    // buffer is cut to the buffer.
+    void SetTemplateBuffer(TQxTemplateBuffer buffer, std::int32_t size);
+    void SetTemplateBuffer(std::vector<std::uint8_t> bytes);
+    bool TemplateLoaded() const { return FTmLoaded; }
+
+    // ---- character utilities ---------------------------------------------
+    static bool Letter(char32_t ch) { return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'); }
+    static bool Digit(char32_t ch) { return ch >= '0' && ch <= '9'; }
+    static bool ZeroOut(const std::string& s);
+
+    // ---- command stream (read-only views for tools and tests) ------------
+    const TMemoryStream* CmStream() const { return FCmStream.get(); }
+    const std::vector<std::string>& CmStrings() const { return FCmStrings; }
+
+protected:
+    void Notification(TComponent* component, TOperation operation) override;
+
+    // ---- template plumbing ------------------------------------------------
+    void ReadFileBody();
+    bool FileEof() const { return Flent < Fpnt; }
+    void IncPnt(std::int32_t n) { Fpnt += n; }
+    // Byte at 1-based template position `pnt` (no bounds check: callers
+    // stay within 1..Flent).
+    std::uint8_t PFileAt(std::int32_t pnt) const { return FPFile[pnt - 1]; }
+    const std::uint8_t* PFileData() const { return FPFile; }
+    void FreePFile();
+    void FreeTemplate();
+
+    // ---- output plumbing --------------------------------------------------
+    void SetOutf();
+    void SetOutfToNil() { FOutf = nullptr; }
+    void SetOutfToTmp() { FOutf = FTmpStream.get(); }
+    void FreeOutf();
+    void CreateTmpStream();
+    void FreeTmpStream();
+    virtual std::string CreateTmpFileName(const std::string& prefix);
+    void wr(const std::string& s);
+    void wrBlock(const std::uint8_t* data, std::int32_t start, std::int32_t count);
+    virtual std::uintptr_t ShellOpenFile(const std::string& fileName, std::int32_t showCmd);
+    // The per-run code-page codec (created on first use).
+    const TCodePageCodec& Codec();
+
+    // ---- command stream ---------------------------------------------------
+    void CreateCmStream();
+    void FreeCmStream();
+    void SeekToBeginCmStream();
+    void CmSaveItemInfo(std::int32_t kind, std::int32_t payloadLength, std::int32_t templatePos);
+    void CmSaveItemPos();
+    std::int32_t CmReadItemInfo();
+    void CmReadItemPos();
+    void CmSaveBegin();
+    void CmSaveEnd();
+    std::int32_t CmStoreString(const std::string& s);
+    std::string CmGetString(std::int32_t index) const;
+    // Advances the command stream past the payload of the header just read.
+    void CmSkipItem();
+
+    virtual void CmSaveBlocItem();
+    virtual void CmReadBlocItem();
+    virtual void CmSaveBalancedBlocItem();
+    virtual void CmReadBalancedBlocItem();
+    virtual void CmSaveTableBegin();
+    virtual void CmReadTableBegin();
+    virtual void CmSaveTableEnd();
+    virtual void CmReadTableEnd();
+    virtual void CmSaveRawItem(const std::string& s);
+    virtual void CmReadRawItem(std::string& s);
+    virtual void CmSaveScanItem(const std::string& markup, const std::string& remainder,
+                                std::uint16_t block);
+    virtual void CmReadScanItem(std::string& markup, std::string& remainder, std::uint16_t& block);
+    virtual void CmSaveScanWhileItem(const std::string& markup, const std::string& remainder,
+                                     std::uint16_t block);
+    virtual void CmReadScanWhileItem(std::string& markup, std::string& remainder,
+                                     std::uint16_t& block);
+    virtual void CmSaveIfItem(const std::string& markup, const std::string& remainder,
+                              std::uint16_t block, bool elseFlag);
+    virtual void CmReadIfItem(std::string& markup, std::string& remainder, std::uint16_t& block,
+                              bool& elseFlag);
+    virtual void CmSaveScanEntryItem(const std::string& markup, const std::string& remainder,
+                                     std::uint16_t block);
+    virtual void CmReadScanEntryItem(std::string& markup, std::string& remainder,
+                                     std::uint16_t& block);
+    virtual void CmSaveScanFooterItem(const std::string& markup, const std::string& remainder,
+                                      std::uint16_t block);
+    virtual void CmReadScanFooterItem(std::string& markup, std::string& remainder,
+                                      std::uint16_t& block);
+    virtual void CmSaveEndScanItem(const std::string& markup, const std::string& remainder,
+                                   std::uint16_t block);
+    virtual void CmReadEndScanItem(std::string& markup, std::string& remainder,
+                                   std::uint16_t& block);
+    virtual void CmSaveEndIfItem(const std::string& markup, const std::string& remainder,
+                                 std::uint16_t block);
+    virtual void CmReadEndIfItem(std::string& markup, std::string& remainder, std::uint16_t& block);
+    virtual void CmSaveScanSkipItem(std::uint16_t block);
+    virtual void CmReadScanSkipItem(std::uint16_t& block);
+    virtual void CmSaveScanFirstItem(std::uint16_t block);
+    virtual void CmReadScanFirstItem(std::uint16_t& block);
+    virtual void CmSaveField(std::int32_t kind, const TQxRowContent& rc);
+    virtual void CmUpdateField(std::int32_t nField, TQxRcTypes definedType, bool defined);
+    virtual void CmReadField(TQxRowContent& rc);
+    virtual void CmSaveExprBeginItem(const TQxRowContent& rc, bool output, bool manage,
+                                     std::uint16_t block);
+    virtual void CmReadExprBeginItem(TQxRowContent& rc, bool& output, bool& manage,
+                                     std::uint16_t& block);
+    virtual void CmSaveExprEndItem();
+    virtual void CmReadExprEndItem();
+    virtual void CmSaveExecuteUDFItem(std::int32_t funcId, std::int32_t argCount,
+                                      std::int32_t iifNumber, std::int32_t argPos,
+                                      std::int32_t parentId);
+    virtual void CmReadExecuteUDFItem(std::int32_t& funcId, std::int32_t& argCount,
+                                      std::int32_t& iifNumber, std::int32_t& argPos,
+                                      std::int32_t& parentId);
+    // Records with no payload of kinds the base does not name itself
+    // (the document tables): header, template position, self offset.
+    void CmSaveEmptyItem(std::int32_t kind);
+
+    // ---- state ------------------------------------------------------------
+    std::string FTrueValue = "True";
+    std::string FFalseValue = "False";
+    char32_t FDecimalRTerminator = '=';
+    char32_t FDecimalRSeparator = '-';
+    TQxUDFList* FUDFList = nullptr;
+    std::string FInFile;
+    std::string FOutFile;
+    std::unique_ptr<TStringList> FInDList;
+    bool FInDListOneCharExists = false;
+    bool FExecute = false;
+    TNotifyEvent FOnFinished;
+
+    // The template: FPFile points into FPFileHolder; Fpnt is 1-based.
+    TQxTemplateBuffer FPFileHolder;
+    const std::uint8_t* FPFile = nullptr;
+    bool FTmLoaded = false;
+    std::int32_t Fpnt = 0;
+    std::int32_t Flent = -1;
+    std::int32_t FLastBoundaryPnt = -1;
+    std::int32_t FKwdPnt = -1;
+    const std::int32_t FSzi = 4;
+
+    std::unique_ptr<TStream> FTmpStream;
+    std::string FTmpFileName;
+    TStream* FOutStream = nullptr;  // the caller's, never owned
+    bool FUseStream = false;
+    TStream* FOutf = nullptr;
+    std::unique_ptr<TStream> FOutfOwned;  // the output file SetOutf opened
+    bool FOutfCreated = false;
+    std::int32_t FiifNumber = 0;
+
+    std::int32_t FCmPos = 0;
+    std::int32_t FCmLastId = CmKind::Begin;
+    std::int32_t FCmLastFpnt = 0;
+    std::int32_t FCmSkip = 0;
+    std::unique_ptr<TMemoryStream> FCmStream;
+    std::vector<std::string> FCmStrings;
+
+    bool FUnicodeByDefault = false;
+    int FCodePage = 1252;
+    std::unique_ptr<TCodePageCodec> FCodec;
+
+private:
+    void CmWriteInt(std::int32_t v);
+    void CmWriteWord(std::uint16_t v);
+    void CmWriteByte(std::uint8_t v);
+    void CmWriteBool(bool v) { CmWriteInt(v ? 1 : 0); }
+    void CmWriteString(const std::string& s) { CmWriteInt(CmStoreString(s)); }
+    std::int32_t CmReadInt();
+    std::uint16_t CmReadWord();
+    std::uint8_t CmReadByte();
+    bool CmReadBool() { return CmReadInt() == 1; }
+    std::string CmReadString() { return CmGetString(CmReadInt()); }
+    void CmWriteRowContent(const TQxRowContent& rc);
+    void CmReadRowContent(TQxRowContent& rc);
+    void CmSaveBlockItem(std::int32_t kind, const std::string& markup,
+                         const std::string& remainder, std::uint16_t block);
+    void CmReadBlockItem(std::string& markup, std::string& remainder, std::uint16_t& block);
+    void CmSaveWordItem(std::int32_t kind, std::uint16_t block);
+    void CmReadWordItem(std::uint16_t& block);
+};
+
+}  // namespace qx

@@ -1,0 +1,124 @@
+// The command stream: what the compile pass records and the run pass
+// replays, once per dataset record for a scanned stretch.
+//
+// Record format (every integer 32-bit signed little-endian, "word" 16-bit
+// unsigned little-endian, a boolean a 32-bit integer read as true only when
+// it is exactly 1, a string a 32-bit index into the string pool):
+//
+//   offset 0   kind            the record kind (CmKind below)
+//   offset 4   template pos    the template read pointer Fpnt when written
+//   offset 8   skip            payload length + 4
+//   offset 12  payload         per kind, below
+//   then       self offset     the stream offset where this record begins
+//
+// A reader just after the header reaches the next record by skipping "skip"
+// bytes; one that has read a record knows where it began (to rewrite it).
+// The template bytes between two records are positions FCmLastFpnt to
+// Fpnt - 1 of the template: Bloc and BalancedBloc records copy them.
+//
+//   kind                         payload
+//   Begin -9999, End -10000      none
+//   Bloc -5, BalancedBloc -10    none
+//   TableBegin -6, TableEnd -7   none
+//   Raw -16                      string
+//   FontTable -17, ColorTable -18, StyleSheet -19, DocInfo -20: none
+//   Scan -3, ScanWhile -21, ScanEntry -11, ScanFooter -12, EndScan -4,
+//   EndIf -24                    markup string, remainder string, word block
+//   If -23                       markup, remainder, word block, boolean else
+//   ScanSkip -22, ScanFirst -26  word block
+//   Field 0,2,3,4,5,-1,-2        row content (38 bytes, below)
+//   ExprBegin -13                row content, boolean output, boolean manage,
+//                                word block (48 bytes)
+//   ExprEnd -14                  none
+//   ExecuteUDF -15               five integers: function id, argument count,
+//                                IIF number, argument position, parent id
+//
+// Row content: stestf, Dalias, Field, sout (4 strings), fmtnumber,
+// precision, decimals (3 integers), ftype (1 byte), NField (integer),
+// DefinedType (1 byte), Defined (boolean).
+//
+// Only two things ever change a record after it is written: a Bloc that is
+// followed by more plain text takes the later template position (so a run
+// of text stays one record), and CmUpdateField stores a field's dataset
+// resolution so that it happens once per run, not once per record.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qx {
+
+namespace CmKind {
+inline constexpr std::int32_t Begin = -9999;
+inline constexpr std::int32_t End = -10000;
+inline constexpr std::int32_t Bloc = -5;
+inline constexpr std::int32_t BalancedBloc = -10;
+inline constexpr std::int32_t TableBegin = -6;
+inline constexpr std::int32_t TableEnd = -7;
+inline constexpr std::int32_t Raw = -16;
+inline constexpr std::int32_t FontTable = -17;
+inline constexpr std::int32_t ColorTable = -18;
+inline constexpr std::int32_t StyleSheet = -19;
+inline constexpr std::int32_t DocInfo = -20;
+inline constexpr std::int32_t Scan = -3;
+inline constexpr std::int32_t ScanWhile = -21;
+inline constexpr std::int32_t ScanEntry = -11;
+inline constexpr std::int32_t ScanFooter = -12;
+inline constexpr std::int32_t EndScan = -4;
+inline constexpr std::int32_t EndIf = -24;
+inline constexpr std::int32_t If = -23;
+inline constexpr std::int32_t ScanSkip = -22;
+inline constexpr std::int32_t ScanFirst = -26;
+inline constexpr std::int32_t ExprBegin = -13;
+inline constexpr std::int32_t ExprEnd = -14;
+inline constexpr std::int32_t ExecuteUDF = -15;
+}  // namespace CmKind
+
+// True for the kinds a Field record takes (the field's class).
+bool IsFieldKind(std::int32_t kind);
+// "Bloc", "Scan", ... ; "Field" for field kinds; "?" for an unknown kind.
+const char* CmKindName(std::int32_t kind);
+
+// Payload and record sizes that the layout above fixes.
+inline constexpr int kCmHeaderSize = 12;
+inline constexpr int kCmTrailerSize = 4;
+inline constexpr int kCmRowContentSize = 38;
+inline constexpr int kCmExprBeginSize = kCmRowContentSize + 4 + 4 + 2;
+inline constexpr int kCmBlockItemSize = 4 + 4 + 2;
+inline constexpr int kCmIfItemSize = kCmBlockItemSize + 4;
+inline constexpr int kCmExecuteUDFSize = 5 * 4;
+
+// The content class of a field, stored in one byte.
+enum TQxRcTypes : std::uint8_t { rcdata = 0, rcsimple = 1, rcnottext = 2 };
+
+// The format function wrapped around a field.
+struct TQxFieldFormat {
+    std::int32_t fmtnumber = 0;
+    std::int32_t precision = 0;
+    std::int32_t decimals = 0;
+    bool operator==(const TQxFieldFormat&) const = default;
+};
+
+// One field as the command stream describes it.
+struct TQxRowContent {
+    std::string stestf;   // source text with delimiters, written back when unfilled
+    std::string Dalias;   // dataset alias (upper case), empty for non-dataset fields
+    std::string Field;    // field, variable or expression text
+    std::string sout;     // markup to write after (or instead of) the value
+    std::int32_t NField = -1;  // index in the dataset once resolved; function number for ExprBegin
+    TQxFieldFormat fmt;
+    TQxRcTypes ftype = rcdata;
+    TQxRcTypes DefinedType = rcdata;
+    bool Defined = false;
+    bool operator==(const TQxRowContent&) const = default;
+};
+
+// Prints a compiled stream one record a line:
+//   offset kind-name @template-pos payload...
+// with pooled strings shown quoted. Used by `qxrtf dump` and by tests that
+// compare compiled templates.
+std::string DumpCommandStream(const std::uint8_t* data, std::size_t size,
+                              const std::vector<std::string>& pool);
+
+}  // namespace qx
