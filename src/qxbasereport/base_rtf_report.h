@@ -1,0 +1,148 @@
+// TQxBaseRTFReport: the RTF-aware layer of the report. It adds the RTF
+// options, the document tables (fonts, colours, styles, info) that are read
+// from the template and written back last, at the places the template had
+// them, and the template scanner.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "qxbasereport/base_report.h"
+
+namespace qx {
+
+enum TQxRTFOption : std::uint8_t {
+    eoGraphicsWmfCompatible = 0,
+    eoGraphicsBinary = 1,
+    eoClearMissedFields = 2,
+    eoDotAsColon = 3,
+    eoNumericFormatClearZero = 4,
+    eoKeepFrtfPar = 5,
+    eoProcessFormFields = 6,
+};
+
+// A set of TQxRTFOption, one bit per option (bit n for the n-th value).
+class TQxRTFOptions {
+public:
+    constexpr TQxRTFOptions() = default;
+    constexpr TQxRTFOptions(std::initializer_list<TQxRTFOption> options) {
+        for (TQxRTFOption o : options) FBits |= Bit(o);
+    }
+    static constexpr TQxRTFOptions FromByte(std::uint8_t bits) {
+        TQxRTFOptions s;
+        s.FBits = bits;
+        return s;
+    }
+    constexpr bool Contains(TQxRTFOption o) const { return (FBits & Bit(o)) != 0; }
+    constexpr void Include(TQxRTFOption o) { FBits |= Bit(o); }
+    constexpr void Exclude(TQxRTFOption o) { FBits &= static_cast<std::uint8_t>(~Bit(o)); }
+    constexpr std::uint8_t Byte() const { return FBits; }
+    constexpr bool operator==(const TQxRTFOptions&) const = default;
+
+private:
+    static constexpr std::uint8_t Bit(TQxRTFOption o) { return static_cast<std::uint8_t>(1u << o); }
+    std::uint8_t FBits = 0;
+};
+
+// Enumerator names, in order, for settings files and the command line.
+inline constexpr const char* kQxRTFOptionNames[] = {
+    "eoGraphicsWmfCompatible", "eoGraphicsBinary",         "eoClearMissedFields", "eoDotAsColon",
+    "eoNumericFormatClearZero", "eoKeepFrtfPar", "eoProcessFormFields",
+};
+
+// An RGB colour; GetColor packs it as 0x00BBGGRR.
+class TQxColor {
+public:
+    std::uint8_t fr = 0, fg = 0, fb = 0;
+    std::uint32_t GetColor() const { return fb * 65536u + fg * 256u + fr; }
+    void SetColor(std::uint32_t value) {
+        fb = static_cast<std::uint8_t>(value >> 16);
+        fg = static_cast<std::uint8_t>(value >> 8);
+        fr = static_cast<std::uint8_t>(value);
+    }
+    void SetFr(std::uint8_t v) { fr = v; }
+    void SetFg(std::uint8_t v) { fg = v; }
+    void SetFb(std::uint8_t v) { fb = v; }
+};
+using TQxColorArray = std::vector<TQxColor>;
+
+// One font group of the font table per line.
+class TQxFontStringList : public TStringList {};
+
+// The colour table's entries, "\redR\greenG\blueB;" each.
+class TQxColorStringList : public TStringList {
+public:
+    // The colour number of entry `s`, added (after the automatic colour ";"
+    // when the list is empty) if absent.
+    int UseColor(const std::string& s);
+};
+
+// A stretch of the temporary output and what to write after it.
+struct TQxOutTabRec {
+    std::int32_t n1 = 0;  // start offset in the temporary stream
+    std::int32_t n2 = 0;  // end offset
+    std::int32_t id = 0;  // -17 font table, -18 colour table, -19 style sheet, -20 info, 0 nothing
+};
+using TQxOutTabArray = std::vector<TQxOutTabRec>;
+
+class TQxBaseRTFReport : public TQxBaseReport {
+public:
+    explicit TQxBaseRTFReport(TComponent* owner = nullptr);
+    ~TQxBaseRTFReport() override;
+
+    std::uint8_t Charset() const { return FCharset; }
+    void SetCharset(std::uint8_t value) { FCharset = value; }
+    std::uint16_t Lang() const { return FLang; }
+    void SetLang(std::uint16_t value) { FLang = value; }
+    TQxRTFOptions Options() const { return FOptions; }
+    void SetOptions(TQxRTFOptions value) { FOptions = value; }
+
+    TQxFontStringList* RTFFont() const { return FRTFFont.get(); }
+    TQxColorStringList* RTFColor() const { return FRTFColor.get(); }
+    TStringList* RTFStyle() const { return FRTFStyle.get(); }
+    TStringList* RTFDocInfo() const { return FRTFDocInfo.get(); }
+    const TQxColorArray& ColorTable() const { return FColorTable; }
+    std::uint16_t ColorCount() const { return FColorCount; }
+    bool InTable() const { return FInTable; }
+
+protected:
+    // ---- document tables --------------------------------------------------
+    void CreateDocumentLists();
+    void FreeDocumentLists();
+    void CmSaveFontTable() { CmSaveEmptyItem(CmKind::FontTable); }
+    void CmSaveColorTable() { CmSaveEmptyItem(CmKind::ColorTable); }
+    void CmSaveStyleSheet() { CmSaveEmptyItem(CmKind::StyleSheet); }
+    void CmSaveDocInfo() { CmSaveEmptyItem(CmKind::DocInfo); }
+    void SaveToOutTable(std::int32_t id);
+    void OutFontTable();
+    void OutColorTable();
+    void OutStyle();
+    void OutDocInfo();
+    void OutRaw();
+    // Writes the temporary stream to the real output with every document
+    // table inserted at its place.
+    void AssembleOutput();
+
+    std::uint8_t FCharset = 1;
+    std::uint16_t FLang = 0;
+    TQxRTFOptions FOptions{eoGraphicsBinary, eoDotAsColon};
+    std::unique_ptr<TQxFontStringList> FRTFFont;
+    std::unique_ptr<TQxColorStringList> FRTFColor;
+    std::unique_ptr<TStringList> FRTFStyle;
+    std::unique_ptr<TStringList> FRTFDocInfo;
+    bool FIsFontTable = false;
+    bool FIsColorTable = false;
+    bool FIsStyle = false;
+    bool FIsDocInfo = false;
+    TQxColorArray FDocColorTable;
+    std::uint16_t FDocColorCount = 0;
+    TQxColorArray FColorTable;
+    std::uint16_t FColorCount = 0;
+    bool FInTable = false;
+    bool FTableRowOpen = false;
+    TQxOutTabArray FOutTab;
+};
+
+}  // namespace qx

@@ -1,0 +1,199 @@
+// One run of the report: the entry points, the dataset controls, and the
+// order of everything between the call and the last byte of output.
+#include "conscom/exceptions.h"
+#include "conscom/shell_messages.h"
+#include "platform/unicode.h"
+#include "qxrtf/qxrtf.h"
+
+namespace qx {
+
+TQxRTF::TQxRTF(TComponent* owner)
+    : TQxBaseRTFReport(owner), FReportData(std::make_unique<TQxReportDataCollection>()) {}
+
+TQxRTF::~TQxRTF() {
+    FDFiles.clear();
+    FControlStatus.clear();
+}
+
+void TQxRTF::Execute(const arrdataset& ds) { RunEntry(RunKind::File, ds, 0, nullptr); }
+
+void TQxRTF::ExecuteOpen(const arrdataset& ds, std::int32_t showCmd) {
+    RunEntry(RunKind::Open, ds, showCmd, nullptr);
+}
+
+void TQxRTF::ExecuteStream(const arrdataset& ds, TStream* outStream) {
+    RunEntry(RunKind::Stream, ds, 0, outStream);
+}
+
+void TQxRTF::RunEntry(RunKind kind, const arrdataset& ds, std::int32_t showCmd,
+                      TStream* outStream) {
+    if (kind == RunKind::Stream) {
+        FOutStream = outStream;
+        FUseStream = true;
+    } else {
+        FUseStream = false;
+    }
+    FExecuteSuccessful = true;
+    FLastErrMsg = "No errors.";
+    try {
+        if (kind == RunKind::Stream && outStream == nullptr)
+            throw EIOError("Output stream is not assigned");
+        if (FDisableControls) {
+            FControlStatus.assign(ds.size(), false);
+            DisControls(ds);
+        }
+        ExecReport(ds);
+        if (kind == RunKind::Stream) FUseStream = false;
+        if (kind == RunKind::Open) {
+            const std::uintptr_t result = ShellOpenFile(FOutFile, showCmd);
+            if (result <= 32) {
+                RestoreControls(ds);
+                throw EIOError(std::string("Failed to open report results. Error message: ") +
+                               ShellOpenErrorText(result));
+            }
+        }
+        if (FOnFinished) FOnFinished(this);
+        RestoreControls(ds);
+    } catch (const Exception& e) {
+        FExecuteSuccessful = false;
+        FLastErrMsg = e.what();
+        if (kind == RunKind::Stream) FUseStream = false;
+        RestoreControls(ds);
+        throw;
+    }
+}
+
+void TQxRTF::DisControls(const arrdataset& ds) {
+    for (std::size_t i = 0; i < ds.size(); ++i) {
+        if (ds[i] == nullptr) continue;
+        FControlStatus[i] = ds[i]->ControlsDisabled();
+        ds[i]->DisableControls();
+    }
+    FControlsDisabledByRun = true;
+}
+
+void TQxRTF::EnaControls(const arrdataset& ds) {
+    // Disabling is counted, so one EnableControls undoes exactly the
+    // DisableControls of this run: a dataset that was already disabled
+    // stays disabled, one that was enabled is enabled again.
+    for (TDataSet* d : ds)
+        if (d != nullptr) d->EnableControls();
+}
+
+void TQxRTF::RestoreControls(const arrdataset& ds) {
+    // Once per run, whichever of the success and failure paths gets here first.
+    if (!FControlsDisabledByRun) return;
+    FControlsDisabledByRun = false;
+    EnaControls(ds);
+}
+
+void TQxRTF::ExecReport(const arrdataset& ds) {
+    FExecute = true;
+    FScs = std::make_unique<TQxScans>(this);
+    FiifNumber = 0;
+    FInDList = std::make_unique<TStringList>();
+    FInDListOneCharExists = false;
+    FDFiles.assign(ds.begin(), ds.end());
+    for (std::size_t i = 0; i < ds.size(); ++i) {
+        const std::string name = ds[i] != nullptr ? ds[i]->Name() : std::string();
+        FInDList->Add(UpperCase(name) + "=" + std::to_string(i));
+        if (Utf8Length(name) == 1) FInDListOneCharExists = true;
+    }
+    PutField();  // releases everything above on success and on failure
+}
+
+void TQxRTF::PrepareRun() {
+    FDocColorTable.clear();
+    FDocColorCount = 0;
+    FLangText = std::to_string(FLang);
+    SetOutfToNil();
+    FreeDocumentLists();
+    FLastBoundaryPnt = -1;
+    FKwdPnt = -1;
+    FOutTab.clear();
+}
+
+void TQxRTF::CompileTemplate() {
+    CreateDocumentLists();
+    ReadFileBody();
+    static constexpr std::uint8_t kRtfHeader[] = {'{', '\\', 'r', 't', 'f'};
+    bool isRtf = Flent >= 5;
+    for (int i = 0; isRtf && i < 5; ++i) isRtf = FPFile[i] == kRtfHeader[i];
+    if (!isRtf) throw EBadRtfFormat("Template is not RTF file.");
+    CreateCmStream();
+    CmSaveBegin();
+    CompilePass();
+    CmSaveEnd();
+}
+
+void TQxRTF::PutField() {
+    PrepareRun();
+    try {
+        CompileTemplate();
+        if (FileExists(FOutFile)) DeleteFile(FOutFile);
+        if (FScs->ScLevel() != 0) {
+            const TQxScanInfo* top = FScs->CurrentTopScanInfo();
+            const int kind = top != nullptr ? top->QxLngId() : -1;
+            if (kind >= 0 && kind <= 2)
+                throw EIllegalScanUse("Nesting error - endscan expected, but end of document found");
+            if (kind == 4 || kind == 5 || kind == 7)
+                throw EIllegalIFUse("Endif expected, but end of document found");
+        }
+        FInTable = false;
+        CreateTmpStream();
+        SetOutfToTmp();
+        Fpnt = 0;
+        SeekToBeginCmStream();
+        RunPass();
+        SaveToOutTable(0);
+        SetOutf();
+        FTmpStream->SetPosition(0);
+        AssembleOutput();
+    } catch (...) {
+        // A file run that failed after opening its output leaves no
+        // half-written report behind.
+        const bool removeOutput = !FUseStream && FOutfCreated;
+        ReleaseRun();
+        if (removeOutput) DeleteFile(FOutFile);
+        throw;
+    }
+    ReleaseRun();
+}
+
+void TQxRTF::ReleaseRun() {
+    FDocColorTable.clear();
+    FDocColorCount = 0;
+    FScs.reset();
+    FreeTmpStream();
+    FreeOutf();
+    FreeCmStream();
+    if (!FTmLoaded) FreePFile();
+    FreeDocumentLists();
+    FOutTab.clear();
+    FInTable = false;
+    FExecute = false;
+    FInDList.reset();
+    FInDListOneCharExists = false;
+    FDFiles.clear();
+}
+
+std::string TQxRTF::DumpCompiled() {
+    if (FExecute) throw EIOError("Can't set template while executing report");
+    FExecute = true;
+    FScs = std::make_unique<TQxScans>(this);
+    FInDList = std::make_unique<TStringList>();
+    std::string listing;
+    PrepareRun();
+    try {
+        CompileTemplate();
+        listing = DumpCommandStream(FCmStream->Memory(), static_cast<std::size_t>(FCmStream->Size()),
+                                    FCmStrings);
+    } catch (...) {
+        ReleaseRun();
+        throw;
+    }
+    ReleaseRun();
+    return listing;
+}
+
+}  // namespace qx

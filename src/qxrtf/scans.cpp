@@ -1,0 +1,125 @@
+#include "qxrtf/scans.h"
+
+#include "qxrtf/qxrtf.h"
+
+namespace qx {
+
+TQxScanInfo::TQxScanInfo(TQxRTF* ownerReport, int qxlngId, std::string whileString, bool isWhile,
+                         bool noEof, bool newPage, TDataSet* dataSet, int level, int number,
+                         std::int32_t cmPosition, std::int32_t scanPnt)
+    : FOwnerReport(ownerReport),
+      FScanPnt(scanPnt),
+      FCmPosition(cmPosition),
+      FNumber(number),
+      FLevel(level),
+      FEntryCmPosition(cmPosition),
+      FScanEntryPnt(scanPnt),
+      FDataSet(dataSet),
+      FNewPage(newPage),
+      FNoEof(noEof),
+      FIsWhile(isWhile),
+      FWhileString(std::move(whileString)),
+      FqxlngId(qxlngId) {}
+
+void TQxScanInfo::SetSelectedRows(TBookmarkList* list) {
+    FBookMarkList = list;
+    if (list == nullptr) FUseBookMarkList = false;
+}
+
+void TQxScans::EnterScan(std::int32_t cmPos, std::int32_t pnt, TDataSet* ds, bool page,
+                         bool noEof, bool isWhile, const std::string& whileString, int qxlngId) {
+    ++FScLevel;
+    if (FScLevel > FScLevelMax) FScLevelMax = FScLevel;
+    ++FScCount;
+    FArrScanInfo.push_back(std::make_unique<TQxScanInfo>(FOwnerReport, qxlngId, whileString,
+                                                         isWhile, noEof, page, ds, FScLevel,
+                                                         FScCount, cmPos, pnt));
+    if (FScanNum.size() < FScLevel) FScanNum.resize(FScLevel);
+    FScanNum[FScLevel - 1] = FScCount;
+}
+
+void TQxScans::ExitScan() {
+    if (FScLevel == 0) return;
+    --FScLevel;
+    if (FScLevel == 0) {
+        FScLevelMax = 0;
+        FScanNum.clear();
+    }
+}
+
+void TQxScans::SetScanEntry(std::int32_t cmPos, std::int32_t pnt) {
+    TQxScanInfo* info = CurrentTopScanInfo();
+    if (info == nullptr) return;
+    info->FEntryCmPosition = cmPos;
+    info->FScanEntryPnt = pnt;
+    info->FIsEntry = true;
+}
+
+void TQxScans::SetScanFooter(std::int32_t cmPos, std::int32_t pnt) {
+    TQxScanInfo* info = CurrentTopScanInfo();
+    if (info == nullptr) return;
+    info->FFooterCmPosition = cmPos;
+    info->FScanFooterPnt = pnt;
+    info->FIsFooter = true;
+}
+
+int TQxScans::CurrentScanNum() const { return FScLevel == 0 ? 0 : FScanNum[FScLevel - 1]; }
+
+TQxScanInfo* TQxScans::ScanInfo(int number) const {
+    if (number < 1 || static_cast<std::size_t>(number) > FArrScanInfo.size()) return nullptr;
+    return FArrScanInfo[static_cast<std::size_t>(number - 1)].get();
+}
+
+TQxScanInfo* TQxScans::CurrentTopScanInfo() const { return ScanInfo(CurrentScanNum()); }
+
+void TQxScans::SetCurrentScan(int n) {
+    TQxScanInfo* info = ScanInfo(n);
+    FNum = info != nullptr ? static_cast<std::uint16_t>(n) : 0;
+    FScLevel = info != nullptr ? static_cast<std::uint16_t>(info->FLevel) : 0;
+}
+
+TQxScanInfo* TQxScans::CurrentScanInfo() const { return FNum == 0 ? nullptr : ScanInfo(FNum); }
+
+void TQxScans::GoFirst() {
+    TQxScanInfo* info = CurrentScanInfo();
+    if (info == nullptr || info->FIsWhile) return;
+    if (info->FUseBookMarkList) {
+        info->FBookMarkPos = 0;
+        if (info->FBookMarkList != nullptr && info->FBookMarkList->Count() > 0)
+            info->FDataSet->GotoBookmark(info->FBookMarkList->Items(0));
+        return;
+    }
+    if (info->FDataSet != nullptr) info->FDataSet->First();
+}
+
+void TQxScans::GoNext() {
+    TQxScanInfo* info = CurrentScanInfo();
+    if (info == nullptr || (info->FIsWhile && info->FDataSet == nullptr)) return;
+    if (info->FUseBookMarkList) {
+        ++info->FBookMarkPos;
+        if (info->FBookMarkList != nullptr && info->FBookMarkPos < info->FBookMarkList->Count())
+            info->FDataSet->GotoBookmark(info->FBookMarkList->Items(info->FBookMarkPos));
+        return;
+    }
+    if (info->FDataSet != nullptr) info->FDataSet->Next();
+}
+
+bool TQxScans::NotDataSetEof() const {
+    const TQxScanInfo* info = CurrentScanInfo();
+    if (info == nullptr) return false;
+    if (info->FIsWhile && info->FDataSet == nullptr) return true;
+    if (info->FUseBookMarkList)
+        return info->FBookMarkList != nullptr && info->FBookMarkPos < info->FBookMarkList->Count();
+    // A scan whose dataset could not be found has no records.
+    return info->FDataSet != nullptr && !info->FDataSet->Eof();
+}
+
+bool TQxScans::LastManageResult() const { return FOwnerReport->FManageResult; }
+
+bool TQxScans::NotEof() const {
+    const TQxScanInfo* info = CurrentScanInfo();
+    if (info == nullptr) return false;
+    return NotDataSetEof() && (!info->FIsWhile || LastManageResult());
+}
+
+}  // namespace qx

@@ -1,0 +1,134 @@
+// The block registry: every scan and if block of the template, numbered in
+// order of opening by the compile pass and made current by number in the
+// run pass. TQxScanInfo is also what the scan events receive.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/dataset.h"
+
+namespace qx {
+
+class TQxRTF;
+
+class TQxScanInfo : public TObject {
+public:
+    TQxScanInfo(TQxRTF* ownerReport, int qxlngId, std::string whileString, bool isWhile,
+                bool noEof, bool newPage, TDataSet* dataSet, int level, int number,
+                std::int32_t cmPosition, std::int32_t scanPnt);
+
+    std::int32_t CmPosition() const { return FCmPosition; }
+    std::int32_t EntryCmPosition() const { return FEntryCmPosition; }
+    std::int32_t FooterCmPosition() const { return FFooterCmPosition; }
+    std::int32_t ScanPnt() const { return FScanPnt; }
+    std::int32_t ScanEntryPnt() const { return FScanEntryPnt; }
+    std::int32_t ScanFooterPnt() const { return FScanFooterPnt; }
+    bool NewPage() const { return FNewPage; }
+    bool NoEof() const { return FNoEof; }
+    bool IsEntry() const { return FIsEntry; }
+    bool IsFooter() const { return FIsFooter; }
+    bool IsWhile() const { return FIsWhile; }
+    const std::string& WhileString() const { return FWhileString; }
+    int QxLngId() const { return FqxlngId; }
+    TQxRTF* OwnerReport() const { return FOwnerReport; }
+    int Number() const { return FNumber; }
+    int ScanLevel() const { return FLevel; }
+    TDataSet* DataSet() const { return FDataSet; }
+
+    bool IsCompleted() const { return FIsCompleted; }
+    void SetIsCompleted(bool v) { FIsCompleted = v; }
+    bool ScanManageResult() const { return FScanManageResult; }
+    void SetScanManageResult(bool v) { FScanManageResult = v; }
+    bool FirstPass() const { return FFirstPass; }
+    void SetFirstPass(bool v) { FFirstPass = v; }
+    bool Balance() const { return FBalance; }
+    void SetBalance(bool v) { FBalance = v; }
+    int FullBalance() const { return FFullBalance; }
+    void SetFullBalance(int v) { FFullBalance = v; }
+    const std::string& EmptyBalance() const { return FEmptyBalanceS; }
+    void SetEmptyBalance(const std::string& v) { FEmptyBalanceS = v; }
+    // Visit only the selected rows (typically set from OnScanBefore).
+    bool UseSelectedRows() const { return FUseBookMarkList; }
+    void SetUseSelectedRows(bool v) { FUseBookMarkList = v; }
+    TBookmarkList* SelectedRows() const { return FBookMarkList; }
+    void SetSelectedRows(TBookmarkList* list);
+    int BookMarkPos() const { return FBookMarkPos; }
+
+private:
+    friend class TQxScans;
+    TQxRTF* FOwnerReport;
+    std::int32_t FScanPnt;
+    std::int32_t FCmPosition;
+    int FNumber;
+    int FLevel;
+    std::int32_t FEntryCmPosition;
+    std::int32_t FScanEntryPnt;
+    bool FIsEntry = false;
+    std::int32_t FFooterCmPosition = 0;
+    std::int32_t FScanFooterPnt = 0;
+    bool FIsFooter = false;
+    TDataSet* FDataSet;
+    bool FUseBookMarkList = false;
+    TBookmarkList* FBookMarkList = nullptr;  // not owned
+    int FBookMarkPos = 0;
+    bool FNewPage;
+    bool FNoEof;
+    bool FIsCompleted = false;
+    bool FFirstPass = true;
+    bool FIsWhile;
+    std::string FWhileString;
+    bool FScanManageResult = false;
+    bool FBalance = false;
+    int FFullBalance = 0;
+    std::string FEmptyBalanceS;
+    int FqxlngId;
+};
+
+class TQxScans : public TObject {
+public:
+    explicit TQxScans(TQxRTF* ownerReport) : FOwnerReport(ownerReport) {}
+
+    TQxRTF* OwnerReport() const { return FOwnerReport; }
+    std::uint16_t ScLevel() const { return FScLevel; }
+    std::uint16_t ScCount() const { return FScCount; }
+    std::uint16_t ScElsIfCount() const { return FElsIfCount; }
+    void SetScElsIfCount(std::uint16_t v) { FElsIfCount = v; }
+    std::uint16_t ScLevelMax() const { return FScLevelMax; }
+
+    // Compile pass: open, annotate and close blocks.
+    void EnterScan(std::int32_t cmPos, std::int32_t pnt, TDataSet* ds, bool page, bool noEof,
+                   bool isWhile, const std::string& whileString, int qxlngId);
+    void ExitScan();
+    void SetScanEntry(std::int32_t cmPos, std::int32_t pnt);
+    void SetScanFooter(std::int32_t cmPos, std::int32_t pnt);
+    int CurrentScanNum() const;
+    // The innermost open block (compile pass); nullptr when none is open.
+    TQxScanInfo* CurrentTopScanInfo() const;
+
+    // Run pass: make a block current by number and move its dataset.
+    void SetCurrentScan(int n);
+    TQxScanInfo* CurrentScanInfo() const;
+    TQxScanInfo* ScanInfo(int number) const;
+    std::int32_t ScanPnt() const { return CurrentScanInfo()->FScanPnt; }
+    std::int32_t ScanEntryPnt() const { return CurrentScanInfo()->FScanEntryPnt; }
+    void GoFirst();
+    void GoNext();
+    bool NotDataSetEof() const;
+    bool LastManageResult() const;
+    bool NotEof() const;
+
+private:
+    TQxRTF* FOwnerReport;
+    std::uint16_t FScCount = 0;
+    std::uint16_t FScLevel = 0;
+    std::uint16_t FNum = 0;
+    std::uint16_t FElsIfCount = 0;
+    std::uint16_t FScLevelMax = 0;
+    std::vector<int> FScanNum;
+    std::vector<std::unique_ptr<TQxScanInfo>> FArrScanInfo;
+};
+
+}  // namespace qx

@@ -1,0 +1,74 @@
+// Shared helpers for the test suites: a private temporary directory per
+// test (also used as $TMPDIR, so temporary files of a run can be counted),
+// and whole-file reading and writing.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace qxtest {
+
+inline std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+inline std::string DataPath(const std::string& name) {
+    return std::string(QXRTF_TEST_DATA_DIR) + "/" + name;
+}
+
+// A fresh directory for one test, removed afterwards; while the test runs
+// it is also $TMPDIR.
+class TempDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "qxtestXXXXXX").string();
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        ASSERT_NE(mkdtemp(buf.data()), nullptr);
+        dir_ = buf.data();
+        const char* old = std::getenv("TMPDIR");
+        oldTmp_ = old ? old : "";
+        hadTmp_ = old != nullptr;
+        tmp_ = dir_ + "/tmp";
+        std::filesystem::create_directory(tmp_);
+        setenv("TMPDIR", tmp_.c_str(), 1);
+    }
+    void TearDown() override {
+        if (hadTmp_)
+            setenv("TMPDIR", oldTmp_.c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+    // Files currently in the private $TMPDIR.
+    std::vector<std::string> TempFiles() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(tmp_))
+            names.push_back(e.path().filename().string());
+        return names;
+    }
+
+    std::string dir_;
+    std::string tmp_;
+
+private:
+    std::string oldTmp_;
+    bool hadTmp_ = false;
+};
+
+}  // namespace qxtest
