@@ -66,6 +66,13 @@ public:
     static bool Digit(char32_t ch) { return ch >= '0' && ch <= '9'; }
     static bool ZeroOut(const std::string& s);
 
+    // ---- quotes of field text ----------------------------------------------
+    // Which characters open and close a quoted string in field text; the
+    // RTF layer defines them.
+    virtual bool LeftQuote(char32_t c) const = 0;
+    virtual bool RightQuote(char32_t open, char32_t c) const = 0;
+    virtual bool IsQuoted(const std::string& s) const = 0;
+
     // ---- command stream (read-only views for tools and tests) ------------
     const TMemoryStream* CmStream() const { return FCmStream.get(); }
     const std::vector<std::string>& CmStrings() const { return FCmStrings; }

@@ -99,6 +99,10 @@ public:
     TQxRTFOptions Options() const { return FOptions; }
     void SetOptions(TQxRTFOptions value) { FOptions = value; }
 
+    bool LeftQuote(char32_t c) const override;
+    bool RightQuote(char32_t open, char32_t c) const override;
+    bool IsQuoted(const std::string& s) const override;
+
     TQxFontStringList* RTFFont() const { return FRTFFont.get(); }
     TQxColorStringList* RTFColor() const { return FRTFColor.get(); }
     TStringList* RTFStyle() const { return FRTFStyle.get(); }
