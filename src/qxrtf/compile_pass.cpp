@@ -1,12 +1,239 @@
-// The compile pass: walks the template and records it in the command stream.
+// The compile pass: walks the template with the scanner and records every
+// field it finds in the command stream: simple fields, expressions as
+// postfix call sequences, and the scan and if commands with their nesting.
+#include "conscom/exceptions.h"
+#include "conscom/tables.h"
+#include "platform/unicode.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
 
+namespace {
+
+std::string Trim(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    return s.substr(b, e - b);
+}
+
+bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+// Whether the first ")" of `u` stands at 1-based position `minPos` or later.
+bool CloseParenFrom(const std::string& u, std::size_t minPos) {
+    const auto p = u.find(')');
+    return p != std::string::npos && p + 1 >= minPos;
+}
+
+bool EndsWithParen(const std::string& s) {
+    const std::string t = Trim(s);
+    return !t.empty() && t.back() == ')';
+}
+
+// Column of QxBaseLangControl for each command.
+enum LangColumn { colScan, colScanEntry, colScanFooter, colEndScan, colIf, colElse, colEndIf, colElsIf };
+
+}  // namespace
+
+// ---- classification ----------------------------------------------------------
+
+std::int32_t TQxRTF::ClassifyField(std::string& text, TQxFieldFormat& fmt) {
+    const std::string u = UpperCase(text);
+    if (StartsWith(u, "SCAN(") && CloseParenFrom(u, 6)) return FieldCode::Scan;
+    if (StartsWith(u, "SCANENTRY")) return FieldCode::ScanEntry;
+    if (StartsWith(u, "SCANFOOTER")) return FieldCode::ScanFooter;
+    if (StartsWith(u, "ENDSCAN")) return FieldCode::EndScan;
+    if (StartsWith(u, "IF(") && CloseParenFrom(u, 5)) return FieldCode::If;
+    if (StartsWith(u, "ENDIF")) return FieldCode::EndIf;
+    if (StartsWith(u, "ELSE")) return FieldCode::Else;
+    if (StartsWith(u, "ELSIF(") && CloseParenFrom(u, 8)) return FieldCode::ElsIf;
+
+    CheckFormat(text, fmt);
+    text = Trim(text);
+    std::string work = text, element, rest;
+    std::int32_t code = GetNextExprField(work, element, rest, FOptions.Contains(eoDotAsColon));
+    if (!Trim(rest).empty() && code != FieldCode::NotAField) code = FieldCode::Expression;
+    if (code != FieldCode::NotAField && code != FieldCode::Expression) text = element;
+    return code;
+}
+
+TQxRowContent TQxRTF::SimpleFieldRow(std::int32_t code, const std::string& element,
+                                     const std::string& stestf, const std::string& markup,
+                                     const TQxFieldFormat& fmt) {
+    TQxRowContent rc;
+    rc.stestf = stestf;
+    rc.sout = markup;
+    rc.fmt = fmt;
+    rc.ftype = rcsimple;
+    rc.DefinedType = rcsimple;
+    rc.Defined = false;
+    rc.NField = -1;
+    if (code == -1 || code == -2) {
+        const auto sep = element.find(code == -1 ? '.' : ':');
+        const std::string alias = element.substr(0, sep);
+        // A one-letter alias stays as typed: it may name a dataset or a position.
+        rc.Dalias = Utf8Length(alias) == 1 ? alias : UpperCase(alias);
+        rc.Field = sep == std::string::npos ? std::string() : element.substr(sep + 1);
+    } else if (code == 3 && IsQuoted(element)) {
+        const std::u32string chars = Utf8ToUtf32(element);
+        rc.Field = Utf32ToUtf8(chars.substr(1, chars.size() - 2));
+    } else {
+        rc.Field = element;
+    }
+    return rc;
+}
+
+bool TQxRTF::IsSimpleCode(std::int32_t code) {
+    return code == 0 || (code >= 2 && code <= 5) || code == -1 || code == -2;
+}
+
+// ---- the pass ------------------------------------------------------------------
+
 void TQxRTF::CompilePass() {
-    // Until fields are recognised the whole template is one stretch of text.
-    Fpnt = Flent + 1;
-    CmSaveBlocItem();
+    PrepareScanner();
+    FLastBoundaryPnt = -1;
+    std::string raw;
+    while (!FileEof()) {
+        if (!GetNextReportField(raw)) continue;
+        CompileField(raw);
+    }
+}
+
+void TQxRTF::CompileField(const std::string& raw) {
+    std::string text, markup;
+    CutRtString(raw, text, markup);
+    // The field exactly as the template has it, delimiters included.
+    const std::string stestf = Codec().Decode(std::string_view(
+        reinterpret_cast<const char*>(FPFile) + FKwdPnt - 1, static_cast<std::size_t>(Fpnt - FKwdPnt)));
+    TQxFieldFormat fmt;
+    const std::string typed = text;
+    const std::int32_t code = ClassifyField(text, fmt);
+    if (IsSimpleCode(code)) {
+        CmSaveField(code, SimpleFieldRow(code, text, stestf, markup, fmt));
+        return;
+    }
+    switch (code) {
+        case FieldCode::Call:
+            CompileExpression(text, text, fmt, markup);
+            return;
+        case FieldCode::Expression: {
+            std::string converted = text;
+            ConvertExpression(converted, FOptions.Contains(eoDotAsColon));
+            CompileExpression(converted, text, fmt, markup);
+            return;
+        }
+        case FieldCode::Scan:
+            CompileScan(typed, markup);
+            return;
+        case FieldCode::ScanEntry:
+            CompileScanEntry(typed, markup);
+            return;
+        case FieldCode::ScanFooter:
+            CompileScanFooter(typed, markup);
+            return;
+        case FieldCode::EndScan:
+            CompileEndScan(typed, markup);
+            return;
+        case FieldCode::If:
+            CompileIf(typed, markup);
+            return;
+        case FieldCode::Else:
+            CompileElse(typed, markup);
+            return;
+        case FieldCode::ElsIf:
+            CompileElsIf(typed, markup);
+            return;
+        case FieldCode::EndIf:
+            CompileEndIf(typed, markup);
+            return;
+        default:  // not a report field: it stays as typed
+            CmSaveBlocItem();
+            return;
+    }
+}
+
+// ---- expressions -------------------------------------------------------------
+
+void TQxRTF::CompileExpression(const std::string& callText, const std::string& fieldText,
+                               const TQxFieldFormat& fmt, const std::string& markup) {
+    std::vector<std::string> args;
+    std::int32_t id = 0;
+    if (!ProcessUDFName(callText, args, id)) {
+        if (FOptions.Contains(eoClearMissedFields))
+            CmSaveRawItem(markup);
+        else
+            CmSaveBlocItem();
+        return;
+    }
+    if (!CheckUdfFormat(id, fmt))
+        throw EIllegalFunctionUse("Format function " + FormatFunctionName(fmt.fmtnumber) +
+                                  " doesn't conform to it's expression: " + callText);
+    TQxRowContent rc;
+    rc.Field = fieldText;
+    rc.sout = markup;
+    rc.NField = id;
+    rc.fmt = fmt;
+    rc.ftype = rcdata;
+    rc.DefinedType = rcdata;
+    rc.Defined = true;
+    CmSaveExprBeginItem(rc, true, false, static_cast<std::uint16_t>(FScs->CurrentScanNum()));
+    CompileCall(id, args, 0, 0, 0);
+    CmSaveExprEndItem();
+}
+
+// Writes a condition or an extra call as an expression block whose value
+// is not written: `manage` makes it drive the enclosing scan or if.
+void TQxRTF::CompileBlockExpression(const std::string& callText, std::int32_t id,
+                                    const std::vector<std::string>& args, bool manage,
+                                    std::uint16_t block) {
+    TQxRowContent rc;
+    rc.Field = callText;
+    rc.NField = id;
+    rc.ftype = rcdata;
+    rc.DefinedType = rcdata;
+    rc.Defined = true;
+    CmSaveExprBeginItem(rc, false, manage, block);
+    CompileCall(id, args, 0, 0, 0);
+    CmSaveExprEndItem();
+}
+
+void TQxRTF::CompileCall(std::int32_t id, const std::vector<std::string>& args, std::int32_t parent,
+                         std::int32_t position, std::int32_t iifNumber) {
+    const std::int32_t argIif = id == QxFn::Iif ? GetNextIifNumber() : 0;
+    static constexpr std::int32_t kIifCompanions[] = {QxFn::SysIifTest, QxFn::SysIifTrue,
+                                                      QxFn::SysIifFalse};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string text = arg;
+        TQxFieldFormat fmt;
+        const std::int32_t code = ClassifyField(text, fmt);
+        if (fmt.fmtnumber > 0)
+            throw EIllegalFunctionUse("Illegal function use: expression " + arg + " has format function " +
+                                      FormatFunctionName(fmt.fmtnumber) +
+                                      ", which is not allowed within another expression");
+        const auto pos = static_cast<std::int32_t>(i);
+        if (IsSimpleCode(code)) {
+            CmSaveField(code, SimpleFieldRow(code, text, std::string(), std::string(), TQxFieldFormat{}));
+        } else if (code == FieldCode::Call || code == FieldCode::Expression) {
+            std::string callText = text;
+            if (code == FieldCode::Expression) ConvertExpression(callText, FOptions.Contains(eoDotAsColon));
+            std::vector<std::string> inner;
+            std::int32_t innerId = 0;
+            if (!ProcessUDFName(callText, inner, innerId))
+                throw EIllegalFunctionUse("Function not found: " + (code == FieldCode::Call ? arg : callText));
+            CompileCall(innerId, inner, id, pos, argIif);
+        } else {
+            throw EIllegalFunctionUse("Cannot use " + (arg.empty() ? std::string("empty string") : arg) +
+                                      " as argument for another expression");
+        }
+        if (id == QxFn::Iif && i < 3) CmSaveExecuteUDFItem(kIifCompanions[i], 1, argIif, pos, QxFn::Iif);
+    }
+    CmSaveExecuteUDFItem(id, static_cast<std::int32_t>(args.size()), iifNumber, position, parent);
+}
+
+std::string TQxRTF::FormatFunctionName(std::int32_t fmtnumber) {
+    if (fmtnumber < 0 || fmtnumber >= kQxBaseFormatCount) return std::to_string(fmtnumber);
+    return std::string(QxBaseFormatsArr[static_cast<std::size_t>(fmtnumber)].name);
 }
 
 }  // namespace qx

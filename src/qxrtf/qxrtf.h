@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/dataset.h"
@@ -17,6 +18,28 @@
 namespace qx {
 
 struct TQxImageFormat;
+
+// What a field text is, as the compile pass classifies it.
+namespace FieldCode {
+inline constexpr std::int32_t Variable = 0;
+inline constexpr std::int32_t Call = 1;
+inline constexpr std::int32_t Number = 2;
+inline constexpr std::int32_t String = 3;
+inline constexpr std::int32_t Boolean = 4;
+inline constexpr std::int32_t Date = 5;
+inline constexpr std::int32_t DotField = -1;
+inline constexpr std::int32_t ColonField = -2;
+inline constexpr std::int32_t Scan = -3;
+inline constexpr std::int32_t EndScan = -4;
+inline constexpr std::int32_t NotAField = -5;
+inline constexpr std::int32_t ScanEntry = -11;
+inline constexpr std::int32_t ScanFooter = -12;
+inline constexpr std::int32_t Expression = -13;
+inline constexpr std::int32_t If = -23;
+inline constexpr std::int32_t EndIf = -24;
+inline constexpr std::int32_t Else = -25;
+inline constexpr std::int32_t ElsIf = -27;
+}  // namespace FieldCode
 
 using TQxOnScanBefore = std::function<void(TQxScanInfo& scanInfo)>;
 using TQxOnScanRecord = std::function<void(TQxScanInfo& scanInfo)>;
@@ -75,6 +98,93 @@ protected:
     // The two passes.
     virtual void CompilePass();
     virtual void RunPass();
+
+    // ---- compile pass (compile_pass.cpp, compile_commands.cpp) -------------
+    // Classifies a field text (a FieldCode); for simple fields and calls the
+    // text becomes the bare element, and a format wrapper fills `fmt`.
+    std::int32_t ClassifyField(std::string& text, TQxFieldFormat& fmt);
+    static bool IsSimpleCode(std::int32_t code);
+    TQxRowContent SimpleFieldRow(std::int32_t code, const std::string& element,
+                                 const std::string& stestf, const std::string& markup,
+                                 const TQxFieldFormat& fmt);
+    void CompileField(const std::string& raw);
+    void CompileExpression(const std::string& callText, const std::string& fieldText,
+                           const TQxFieldFormat& fmt, const std::string& markup);
+    void CompileBlockExpression(const std::string& callText, std::int32_t id,
+                                const std::vector<std::string>& args, bool manage,
+                                std::uint16_t block);
+    void CompileCall(std::int32_t id, const std::vector<std::string>& args, std::int32_t parent,
+                     std::int32_t position, std::int32_t iifNumber);
+    static std::string FormatFunctionName(std::int32_t fmtnumber);
+    bool CommandAllowed(int column) const;
+    std::uint16_t CurrentBlock() const;
+    std::uint16_t NextBlock() const;
+    void NoteBoundary();
+    void CompileWhileCondition(const std::string& whileText, std::uint16_t block);
+    void CompileCondition(const std::string& condition, std::uint16_t block);
+    void CompileScan(const std::string& fieldText, const std::string& markup);
+    void CompileScanEntry(const std::string& fieldText, const std::string& markup);
+    void CompileScanFooter(const std::string& fieldText, const std::string& markup);
+    void CompileEndScan(const std::string& fieldText, const std::string& markup);
+    void CompileExtraCalls(const std::vector<std::string>& calls, const std::string& fieldText);
+    void CheckAggregateArgs(std::int32_t id, const std::vector<std::string>& args,
+                            const std::string& item);
+    void CheckSingleItem(const std::string& fieldText, const char* command,
+                         std::vector<std::string>& items);
+    void CompileIf(const std::string& fieldText, const std::string& markup);
+    void CompileElse(const std::string& fieldText, const std::string& markup);
+    void CompileElsIf(const std::string& fieldText, const std::string& markup);
+    void CompileEndIf(const std::string& fieldText, const std::string& markup);
+    // Open ELSIF levels of each if chain being compiled, innermost last.
+    std::vector<std::uint16_t> FElsIfChain;
+
+    // ---- run pass: blocks (run_pass.cpp, block_skip.cpp) -------------------
+    void RunDataSetField();
+    void RunScanStart();
+    void RunScanEntry();
+    void RunRecordAdvance();
+    void RunRecordEnd();
+    void RunIfTest();
+    void RunEndIf();
+    // Reads the payload of the block item whose header was just read
+    // (Scan, ScanWhile, ScanEntry, ScanFooter, EndScan, If, EndIf).
+    void ReadBlockItem(std::string& markup, std::string& remainder, std::uint16_t& block,
+                       bool& elseFlag);
+    void SkipIfPart() { SkipBlock(false); }
+    void SkipScan() { SkipBlock(true); }
+    void SkipBlock(bool scan);
+    void SkipToExprEnd();
+    void ReadItemTexts(std::string& markup, std::string& remainder, std::string_view& bytes);
+    std::string EmptyBalanceAfter(const std::string& openRemainder, bool scan);
+    void ComputeScanBalances(TQxScanInfo& info, const std::string& openRemainder);
+    void ComputeIfBalance(TQxScanInfo& info, const std::string& openRemainder);
+    // Back to a block's opening item, as if the items after it were unread.
+    void ReturnToBlockStart(const TQxScanInfo& info);
+
+    // ---- field output (field_output.cpp) -----------------------------------
+    void DefineFieldNumber(TQxRowContent& rc);
+    static TQxDataType FieldType2VarType(TFieldType fieldType);
+    void WriteVariableField(const TQxRowContent& rc);
+    void WriteConstantField(std::int32_t kind, const TQxRowContent& rc);
+    void WriteDataSetFieldValue(TField& field, const TQxRowContent& rc);
+    void WriteTextValue(std::string value, const TQxFieldFormat& fmt, const std::string& markup);
+    void WriteValue(const std::string& value, const std::string& markup);
+    std::string DataSetFieldText(const TField& field, const TQxFieldFormat& fmt);
+    std::string DateFormatText(const TQxFieldFormat& fmt);
+    std::string BoolText(const std::string& value) const;
+    // Pictures, hyperlinks and RTF fragments (picture_output.cpp).
+    void WritePictureFile(const std::string& fileName, const TQxFieldFormat& fmt,
+                          const std::string& markup);
+    void WritePictureField(TField& field, const TQxFieldFormat& fmt, const std::string& markup);
+    void WriteHyperlink(const std::string& target, const std::string& markup);
+    void WriteRtfFragment(const std::string& rtf, const std::string& markup);
+    // Resolves a dataset-field item once per run (rewriting the stored item)
+    // and answers the field, or nullptr when it does not exist.
+    TField* ResolveDataSetField(TQxRowContent& rc);
+
+    // ---- expression blocks (expr_block.cpp) --------------------------------
+    void EvaluateExprBlock();
+    void ReplayExprBlock();
 
     TQxOnScanBefore FOnScanBefore;
     TQxOnScanRecord FOnScanRecord;

@@ -1,4 +1,5 @@
-// The run pass: replays the command stream into the temporary stream.
+// The run pass: replays the command stream into the temporary stream,
+// repeating scan blocks once per record and keeping or skipping if parts.
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -6,32 +7,248 @@ namespace qx {
 void TQxRTF::RunPass() {
     for (;;) {
         CmReadItemInfo();
-        switch (FCmLastId) {
+        const std::int32_t kind = FCmLastId;
+        switch (kind) {
             case CmKind::End:
                 return;
+            case 0: {
+                TQxRowContent rc;
+                CmReadField(rc);
+                WriteVariableField(rc);
+                break;
+            }
+            case 2:
+            case 3:
+            case 4:
+            case 5: {
+                TQxRowContent rc;
+                CmReadField(rc);
+                WriteConstantField(kind, rc);
+                break;
+            }
+            case -1:
+            case -2:
+                RunDataSetField();
+                break;
             case CmKind::Bloc:
-                CmReadBlocItem();
+            case CmKind::BalancedBloc:
+                CmReadItemPos();
                 wrBlock(FPFile, FCmLastFpnt - 1, Fpnt - FCmLastFpnt);
                 break;
-            case CmKind::BalancedBloc:
-                CmReadBalancedBlocItem();
-                wrBlock(FPFile, FCmLastFpnt - 1, Fpnt - FCmLastFpnt);
+            case CmKind::TableBegin:
+                CmReadTableBegin();
+                FInTable = true;
+                break;
+            case CmKind::TableEnd:
+                CmReadTableEnd();
+                FInTable = false;
+                break;
+            case CmKind::ExprBegin:
+                EvaluateExprBlock();
+                break;
+            case CmKind::Raw:
+                OutRaw();
                 break;
             case CmKind::FontTable:
             case CmKind::ColorTable:
             case CmKind::StyleSheet:
             case CmKind::DocInfo:
-                SaveToOutTable(FCmLastId);
-                CmSkipItem();
+                CmReadItemPos();
+                SaveToOutTable(kind);
                 break;
-            case CmKind::Raw:
-                OutRaw();
+            case CmKind::Scan:
+            case CmKind::ScanWhile:
+                RunScanStart();
+                break;
+            case CmKind::ScanEntry:
+                RunScanEntry();
+                break;
+            case CmKind::ScanSkip:
+                RunRecordAdvance();
+                break;
+            case CmKind::ScanFooter:
+            case CmKind::EndScan:
+                RunRecordEnd();
+                break;
+            case CmKind::If:
+                RunIfTest();
+                break;
+            case CmKind::EndIf:
+                RunEndIf();
                 break;
             default:
                 CmSkipItem();
                 break;
         }
     }
+}
+
+void TQxRTF::ReadBlockItem(std::string& markup, std::string& remainder, std::uint16_t& block,
+                           bool& elseFlag) {
+    elseFlag = false;
+    switch (FCmLastId) {
+        case CmKind::Scan:
+            CmReadScanItem(markup, remainder, block);
+            break;
+        case CmKind::ScanWhile:
+            CmReadScanWhileItem(markup, remainder, block);
+            break;
+        case CmKind::ScanEntry:
+            CmReadScanEntryItem(markup, remainder, block);
+            break;
+        case CmKind::ScanFooter:
+            CmReadScanFooterItem(markup, remainder, block);
+            break;
+        case CmKind::EndScan:
+            CmReadEndScanItem(markup, remainder, block);
+            break;
+        case CmKind::EndIf:
+            CmReadEndIfItem(markup, remainder, block);
+            break;
+        case CmKind::If:
+            CmReadIfItem(markup, remainder, block, elseFlag);
+            break;
+        default:
+            markup.clear();
+            remainder.clear();
+            block = 0;
+            CmSkipItem();
+            break;
+    }
+}
+
+void TQxRTF::RunDataSetField() {
+    TQxRowContent rc;
+    CmReadField(rc);
+    TField* field = ResolveDataSetField(rc);
+    if (field == nullptr) {
+        wr(FOptions.Contains(eoClearMissedFields) ? rc.sout : rc.stestf);
+        return;
+    }
+    if (field->DataSet()->Eof()) {
+        wr(" " + rc.sout);
+        return;
+    }
+    WriteDataSetFieldValue(*field, rc);
+}
+
+void TQxRTF::RunScanStart() {
+    std::string markup, remainder;
+    std::uint16_t block = 0;
+    bool elseFlag = false;
+    ReadBlockItem(markup, remainder, block, elseFlag);
+    wr(markup);
+    FScs->SetCurrentScan(block);
+    TQxScanInfo& info = *FScs->CurrentScanInfo();
+    info.SetFirstPass(true);
+    if (!info.Balance()) {
+        ComputeScanBalances(info, remainder);
+        info.SetBalance(true);
+    }
+    if (FOnScanBefore) FOnScanBefore(info);
+    if (!info.NoEof() || FScs->NotEof()) {
+        wr(remainder);
+        FScs->GoFirst();
+        info.SetIsCompleted(false);
+        if (FOnScanRecord) FOnScanRecord(info);
+    } else {
+        SkipScan();
+        if (FOnScanEof) FOnScanEof(info);
+        info.SetIsCompleted(true);
+    }
+}
+
+void TQxRTF::RunScanEntry() {
+    std::string markup, remainder;
+    std::uint16_t block = 0;
+    bool elseFlag = false;
+    ReadBlockItem(markup, remainder, block, elseFlag);
+    wr(markup);
+    wr(remainder);
+    FScs->SetCurrentScan(block);
+}
+
+void TQxRTF::RunRecordAdvance() {
+    std::uint16_t block = 0;
+    CmReadScanSkipItem(block);
+    FScs->SetCurrentScan(block);
+    if (FScs->NotDataSetEof()) FScs->GoNext();
+    // The while condition that follows in the stream decides again.
+    if (FScs->CurrentScanInfo()->IsWhile()) FManageResult = false;
+}
+
+void TQxRTF::RunRecordEnd() {
+    std::string markup, remainder;
+    std::uint16_t block = 0;
+    bool elseFlag = false;
+    ReadBlockItem(markup, remainder, block, elseFlag);
+    FScs->SetCurrentScan(block);
+    TQxScanInfo& info = *FScs->CurrentScanInfo();
+    info.SetFirstPass(false);
+    wr(markup);
+    const bool notEof = FScs->NotEof();
+    if (notEof && !info.IsCompleted() && FOnScanRecord) FOnScanRecord(info);
+    if (!notEof || info.IsCompleted()) {
+        wr(remainder);
+        info.SetFirstPass(true);
+        if (!info.IsCompleted()) {
+            if (FOnScanEof) FOnScanEof(info);
+            info.SetIsCompleted(true);
+        }
+        return;
+    }
+    // Another record: rebalance the groups one repetition leaves open or
+    // closed, and go back to where a repetition starts.
+    const int balance = info.FullBalance();
+    if (balance < 0) wr(std::string(static_cast<std::size_t>(-balance), '{'));
+    if (balance > 0) wr(std::string(static_cast<std::size_t>(balance), '}'));
+    FCmStream->SetPosition(info.EntryCmPosition());
+    CmReadItemInfo();
+    ReadBlockItem(markup, remainder, block, elseFlag);
+    Fpnt = info.ScanEntryPnt();
+    wr(remainder);
+    if (info.NewPage()) wr("\\page ");
+}
+
+void TQxRTF::RunIfTest() {
+    std::string markup, remainder;
+    std::uint16_t block = 0;
+    bool elseFlag = false;
+    ReadBlockItem(markup, remainder, block, elseFlag);
+    wr(markup);
+    const TQxScanInfo* outer = FScs->CurrentScanInfo();
+    const bool firstPass = outer == nullptr || outer->FirstPass();
+    FScs->SetCurrentScan(block);
+    TQxScanInfo& info = *FScs->CurrentScanInfo();
+    info.SetFirstPass(firstPass);
+    if (!info.Balance()) {
+        ComputeIfBalance(info, remainder);
+        info.SetFullBalance(0);
+        info.SetBalance(true);
+    }
+    info.SetScanManageResult(FManageResult);
+    if (FManageResult == elseFlag) {
+        SkipIfPart();
+        info.SetIsCompleted(true);
+    } else {
+        wr(remainder);
+        info.SetIsCompleted(false);
+    }
+}
+
+void TQxRTF::RunEndIf() {
+    std::string markup, remainder;
+    std::uint16_t block = 0;
+    bool elseFlag = false;
+    ReadBlockItem(markup, remainder, block, elseFlag);
+    FScs->SetCurrentScan(block);
+    TQxScanInfo& info = *FScs->CurrentScanInfo();
+    info.SetFirstPass(false);
+    wr(markup);
+    wr(remainder);
+    info.SetIsCompleted(true);
+    // An else part sees its own if's condition, whatever ran inside.
+    FManageResult = info.ScanManageResult();
 }
 
 }  // namespace qx

@@ -1,0 +1,278 @@
+// Writing field values: every value goes out as "\lang", the language
+// number, a blank, the value encoded for RTF, then the field's markup.
+#include "conscom/exceptions.h"
+#include "conscom/tables.h"
+#include "platform/sysutils.h"
+#include "platform/unicode.h"
+#include "qxbasereport/variables.h"
+#include "qxrtf/qxrtf.h"
+
+namespace qx {
+
+namespace {
+
+std::string TrimRight(std::string s) {
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.pop_back();
+    return s;
+}
+
+std::string Trim(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    return s.substr(b, e - b);
+}
+
+const TQxBaseFormatIDs* FormatRow(std::int32_t id) {
+    if (id < 0 || id >= kQxBaseFormatCount) return nullptr;
+    return &QxBaseFormatsArr[static_cast<std::size_t>(id)];
+}
+
+std::string FormatName(std::int32_t id) {
+    const TQxBaseFormatIDs* row = FormatRow(id);
+    return row != nullptr ? std::string(row->name) : std::to_string(id);
+}
+
+[[noreturn]] void UnknownFormat(std::int32_t id) {
+    throw EIllegalFunctionUse("Unknown format function " + FormatName(id));
+}
+
+}  // namespace
+
+TQxDataType TQxRTF::FieldType2VarType(TFieldType fieldType) {
+    switch (fieldType) {
+        case ftString:
+        case ftMemo:
+        case ftFixedChar:
+        case ftWideString:
+        case ftWideMemo:
+            return qxdtString;
+        case ftSmallint:
+        case ftInteger:
+        case ftWord:
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD:
+        case ftAutoInc:
+        case ftLargeint:
+            return qxdtNumber;
+        case ftBoolean:
+            return qxdtBoolean;
+        case ftDate:
+        case ftTime:
+        case ftDateTime:
+            return qxdtDateTime;
+        default:
+            return qxdtUnknown;
+    }
+}
+
+void TQxRTF::DefineFieldNumber(TQxRowContent& rc) {
+    rc.NField = -1;
+    rc.DefinedType = rcsimple;
+    const std::int32_t index = CtoN(rc.Dalias);
+    if (index < 0 || static_cast<std::size_t>(index) >= FDFiles.size() || FDFiles[index] == nullptr)
+        return;
+    const TDataSet& ds = *FDFiles[static_cast<std::size_t>(index)];
+    const std::string& f = rc.Field;
+    if (f.size() > 2 && f.front() == '(' && f.back() == ')') {
+        // A field by position: digits only, within the dataset's fields.
+        const std::string inside = f.substr(1, f.size() - 2);
+        if (inside.find_first_not_of("0123456789") != std::string::npos || inside.size() > 9) return;
+        const int n = std::stoi(inside);
+        if (n > ds.FieldCount() - 1) return;
+        rc.NField = n;
+    } else {
+        for (int i = 0; i < ds.FieldCount(); ++i) {
+            if (SameText(ds.Fields(i)->FieldName(), f)) {
+                rc.NField = i;
+                break;
+            }
+        }
+        if (rc.NField < 0) return;
+    }
+    rc.DefinedType = rcdata;
+}
+
+TField* TQxRTF::ResolveDataSetField(TQxRowContent& rc) {
+    if (!rc.Defined) {
+        DefineFieldNumber(rc);
+        rc.Defined = true;
+        // Store the lookup in the item: later records reuse it.
+        const std::int64_t after = FCmStream->Position();
+        FCmStream->SetPosition(FCmPos);
+        CmUpdateField(rc.NField, rc.DefinedType, rc.Defined);
+        FCmStream->SetPosition(after);
+    }
+    if (rc.DefinedType != rcdata) return nullptr;
+    return FDFiles[static_cast<std::size_t>(CtoN(rc.Dalias))]->Fields(rc.NField);
+}
+
+// Numeric formatting of a text in place; a text that is no number is left
+// as it is (after the decimal point change).
+static void FormatNumericText(std::string& t, const TQxFieldFormat& fmt, const TQxBaseFormatIDs& row,
+                              const TFormatSettings& fs, bool clearZero, char32_t rSeparator,
+                              char32_t rTerminator) {
+    if (Trim(t).empty()) return;
+    const std::string dec = fs.DecimalSeparator;
+    if (dec != ".") {
+        const auto dot = t.find('.');
+        if (dot != std::string::npos) t.replace(dot, 1, dec);
+    }
+    double value = 0;
+    if (!TryStrToFloat(Trim(t), value, fs)) return;
+    t = Trim(FloatToStrF(value, static_cast<TFloatFormat>(row.floatformat), fmt.precision,
+                         fmt.decimals, fs));
+    if (TQxBaseReport::ZeroOut(t) && clearZero) {
+        t.clear();
+        return;
+    }
+    if (row.id != QxFmt::FFixR && row.id != QxFmt::FNumR) return;
+    std::string sep, term;
+    Utf8Append(sep, rSeparator);
+    Utf8Append(term, rTerminator);
+    const auto at = t.find(dec);
+    if (at == std::string::npos) {
+        t += term;
+        return;
+    }
+    const std::string decimals = t.substr(at + dec.size());
+    t.replace(at, dec.size(), sep);
+    std::int64_t n = 0;
+    if (!decimals.empty() && TryStrToInt64(decimals, n) && n == 0)
+        t = t.substr(0, at) + term;
+}
+
+std::string TQxRTF::DateFormatText(const TQxFieldFormat& fmt) {
+    const std::string text = Trim(CmGetString(fmt.precision));
+    if (text.empty()) return {};
+    if (IsQuoted(text)) {
+        const std::u32string chars = Utf8ToUtf32(text);
+        return Utf32ToUtf8(chars.substr(1, chars.size() - 2));
+    }
+    return VarByName(text)->AsString();
+}
+
+std::string TQxRTF::BoolText(const std::string& value) const {
+    return (value == FTrueValue || UpperCase(value) == "TRUE") ? FTrueValue : FFalseValue;
+}
+
+void TQxRTF::WriteValue(const std::string& value, const std::string& markup) {
+    wr("\\lang" + FLangText + " " + txt2rtf(value) + markup);
+}
+
+void TQxRTF::WriteTextValue(std::string value, const TQxFieldFormat& fmt, const std::string& markup) {
+    const TQxBaseFormatIDs* row = FormatRow(fmt.fmtnumber);
+    if (row != nullptr && row->isfloat) {
+        FormatNumericText(value, fmt, *row, FmtSett, FOptions.Contains(eoNumericFormatClearZero),
+                          FDecimalRSeparator, FDecimalRTerminator);
+        WriteValue(value, markup);
+        return;
+    }
+    switch (fmt.fmtnumber) {
+        case QxFmt::NoFormat:
+            WriteValue(value, markup);
+            return;
+        case QxFmt::FImg:
+            WritePictureFile(value, fmt, markup);
+            return;
+        case QxFmt::FLnk:
+            WriteHyperlink(value, markup);
+            return;
+        case QxFmt::FDtm:
+            WriteValue(FormatDateTime(DateFormatText(fmt), StrToDateTime(value, FmtSett), FmtSett),
+                       markup);
+            return;
+        case QxFmt::FBool:
+            WriteValue(BoolText(value), markup);
+            return;
+        case QxFmt::FRtf:
+            WriteRtfFragment(value, markup);
+            return;
+        default:
+            UnknownFormat(fmt.fmtnumber);
+    }
+}
+
+void TQxRTF::WriteVariableField(const TQxRowContent& rc) {
+    if (GetVarNumber(rc.Field) == 0) {
+        wr(FOptions.Contains(eoClearMissedFields) ? rc.sout : rc.stestf);
+        return;
+    }
+    WriteTextValue(VarByName(rc.Field)->AsString(), rc.fmt, rc.sout);
+}
+
+void TQxRTF::WriteConstantField(std::int32_t kind, const TQxRowContent& rc) {
+    switch (kind) {
+        case 2: {  // numbers take the variable layer's number form
+            TQxReportVariable number(this);
+            number.SetLocal(true);
+            number.SetDataType(qxdtNumber);
+            number.SetAsString(rc.Field);
+            number.SetDataType(qxdtNumber);
+            WriteTextValue(number.AsString(), rc.fmt, rc.sout);
+            return;
+        }
+        case 4: {
+            TQxFieldFormat fmt = rc.fmt;
+            if (fmt.fmtnumber == QxFmt::NoFormat) fmt.fmtnumber = QxFmt::FBool;
+            WriteTextValue(rc.Field, fmt, rc.sout);
+            return;
+        }
+        case 5:
+            WriteTextValue(DateConstToStr(rc.Field), rc.fmt, rc.sout);
+            return;
+        default:
+            WriteTextValue(rc.Field, rc.fmt, rc.sout);
+            return;
+    }
+}
+
+std::string TQxRTF::DataSetFieldText(const TField& field, const TQxFieldFormat& fmt) {
+    if (field.DataType() == ftBoolean) return field.AsBoolean() ? FTrueValue : FFalseValue;
+    if (field.DataType() == ftDate || field.DataType() == ftDateTime) {
+        if (fmt.fmtnumber == QxFmt::FDtm)
+            return FormatDateTime(DateFormatText(fmt), field.AsDateTime(), FmtSett);
+        std::string text = field.AsString();
+        // The time part of a date-time is not written.
+        const auto blank = text.find(' ');
+        if (blank != std::string::npos && blank + 1 > 8) text.resize(blank);
+        return text;
+    }
+    std::string text = TrimRight(field.AsString());
+    const TQxBaseFormatIDs* row = FormatRow(fmt.fmtnumber);
+    if (row != nullptr && row->isfloat) {
+        FormatNumericText(text, fmt, *row, FmtSett, FOptions.Contains(eoNumericFormatClearZero),
+                          FDecimalRSeparator, FDecimalRTerminator);
+        return text;
+    }
+    switch (fmt.fmtnumber) {
+        case QxFmt::NoFormat:
+            return text;
+        case QxFmt::FDtm:
+            return FormatDateTime(DateFormatText(fmt), StrToDateTime(text, FmtSett), FmtSett);
+        case QxFmt::FBool:
+            return BoolText(text);
+        default:
+            UnknownFormat(fmt.fmtnumber);
+    }
+}
+
+void TQxRTF::WriteDataSetFieldValue(TField& field, const TQxRowContent& rc) {
+    const std::int32_t f = rc.fmt.fmtnumber;
+    if (f == QxFmt::FImg || field.DataType() == ftGraphic) {
+        WritePictureField(field, rc.fmt, rc.sout);
+        return;
+    }
+    if (f == QxFmt::FLnk) {
+        WriteHyperlink(DataSetFieldText(field, TQxFieldFormat{}), rc.sout);
+        return;
+    }
+    if (f == QxFmt::FRtf) {
+        WriteRtfFragment(field.AsBytes(), rc.sout);
+        return;
+    }
+    WriteValue(DataSetFieldText(field, rc.fmt), rc.sout);
+}
+
+}  // namespace qx
