@@ -19,23 +19,19 @@ class TextWriter {
     TextWriter& operator=(const TextWriter&) = delete;
 
     void Put(char c) {
-        if (spilled_) {
-            heap_.push_back(c);
-        } else if (len_ < kInline) {
+        if (len_ < kInline) {
             buf_[len_++] = c;
         } else {
-            Spill(1);
-            heap_.push_back(c);
+            PutSlow(std::string_view(&c, 1));
         }
     }
     void Put(std::string_view s) {
-        if (!spilled_ && len_ + s.size() <= kInline) {
+        if (len_ <= kInline && s.size() <= kInline - len_) {
             if (!s.empty()) std::memcpy(buf_ + len_, s.data(), s.size());
             len_ += s.size();
-            return;
+        } else {
+            PutSlow(s);
         }
-        if (!spilled_) Spill(s.size());
-        heap_.append(s);
     }
     void PutRepeated(char c, int n) {
         for (int i = 0; i < n; ++i) Put(c);
@@ -44,20 +40,19 @@ class TextWriter {
     void PutUnsigned(unsigned long long v, int minDigits = 1);
 
     std::string_view View() const {
-        return spilled_ ? std::string_view(heap_) : std::string_view(buf_, len_);
+        return len_ > kInline ? std::string_view(heap_) : std::string_view(buf_, len_);
     }
-    std::string Str() { return spilled_ ? std::move(heap_) : std::string(buf_, len_); }
+    std::string Str() { return len_ > kInline ? std::move(heap_) : std::string(buf_, len_); }
 
   private:
     static constexpr std::size_t kInline = 256;
-    void Spill(std::size_t extra) {
-        heap_.reserve(2 * kInline + extra);
-        heap_.assign(buf_, len_);
-        spilled_ = true;
-    }
+    // Once the text outgrows the buffer, len_ stays above kInline and every
+    // later piece goes to heap_.
+    static constexpr std::size_t kSpilled = kInline + 1;
+    void PutSlow(std::string_view s);
+
     char buf_[kInline];
     std::size_t len_ = 0;
-    bool spilled_ = false;
     std::string heap_;
 };
 

@@ -92,6 +92,15 @@ void RoundDecimal(Decimal& d, int precision, int decimals) {
     d.count = StripTrailingZeros(d.digits, k);
 }
 
+void TextWriter::PutSlow(std::string_view s) {
+    if (len_ <= kInline) {
+        heap_.reserve(2 * kInline + s.size());
+        heap_.assign(buf_, len_);
+        len_ = kSpilled;
+    }
+    heap_.append(s);
+}
+
 void TextWriter::PutUnsigned(unsigned long long v, int minDigits) {
     char buf[24];
     const auto res = std::to_chars(buf, buf + sizeof buf, v);

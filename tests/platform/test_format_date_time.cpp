@@ -100,6 +100,15 @@ TEST_F(FormatDateTimeTest, SettingsSeparatorsAndNames) {
     EXPECT_EQ(FormatDateTime("h ampm", evening_, fs), "11 nachm.");
 }
 
+TEST_F(FormatDateTimeTest, LongResults) {
+    std::string pattern, expected;
+    for (int i = 0; i < 40; ++i) {
+        pattern += "dddd mmmm yyyy|";
+        expected += "Thursday March 2024|";
+    }
+    EXPECT_EQ(FormatDateTime(pattern, morning_, TFormatSettings{}), expected);
+}
+
 TEST_F(FormatDateTimeTest, SelfNamingSettingsDoNotRecurseForever) {
     TFormatSettings fs;
     fs.ShortDateFormat = "ddddd";

@@ -108,6 +108,16 @@ TEST(FormatFloat, SeparatorsOfTheSettings) {
               "567");
 }
 
+TEST(FormatFloat, LongResults) {
+    // 1E300 shows all its integer digits: 1 and a hundred groups of zeros.
+    std::string expected = "1";
+    for (int i = 0; i < 100; ++i) expected += ",000";
+    EXPECT_EQ(FormatFloat("#,##0", 1E300, TFormatSettings{}), expected);
+    const std::string literal(300, 'x');
+    EXPECT_EQ(FormatFloat("'" + literal + "'0.0'" + literal + "'", 2.5, TFormatSettings{}),
+              literal + "2.5" + literal);
+}
+
 TEST(FormatFloat, NonFiniteValues) {
     const TFormatSettings fs;
     EXPECT_EQ(FormatFloat("0.00", std::numeric_limits<double>::quiet_NaN(), fs), "NAN");
