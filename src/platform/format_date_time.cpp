@@ -63,7 +63,7 @@ class DateTimeFormatter {
 
     void Format(std::string_view s, int depth) {
         if (depth > kMaxNesting) return;
-        if (s.empty()) s = "C";
+        if (s.empty() && depth == 0) s = "C";  // an empty pattern asks for the default form
         char lastToken = ' ';
         for (std::size_t i = 0; i < s.size();) {
             const char c = s[i];
