@@ -3,12 +3,23 @@
 // classic rounding (15 significant digits, then half away from zero).
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 namespace qx::conv {
+
+// A double carries 15 reliable significant digits; asking for more would
+// only show the noise of its binary representation.
+inline constexpr int kMaxPrecision = 15;
+inline constexpr int kMaxExponentDigits = 4;
+inline constexpr int kUnlimitedDecimals = INT_MAX / 2;
+
+inline char AsciiUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 // Collects output in an inline buffer; only a text longer than the buffer
 // moves to the heap before str() builds the one result string.
@@ -79,6 +90,18 @@ void RoundDecimal(Decimal& d, int precision, int decimals);
 
 // Writes "NAN", "INF" or "-INF" and returns true for a value that is not finite.
 bool PutNonFinite(TextWriter& w, double v);
+
+// "E", the exponent's sign ("-", or "+" when `plus`), at least minDigits digits.
+void PutExponent(TextWriter& w, char marker, int exponent, bool plus, int minDigits);
+
+// The quoted literal starting at s[i] (a ' or "): its text, and in `end`
+// the index past it. A missing closing quote runs to the end of s.
+std::string_view QuotedLiteral(std::string_view s, std::size_t i, std::size_t& end);
+inline std::size_t SkipQuoted(std::string_view s, std::size_t i) {
+    std::size_t end = 0;
+    QuotedLiteral(s, i, end);
+    return end;
+}
 
 // Number of bytes of the UTF-8 sequence starting with byte c (1 for a stray byte).
 inline int Utf8Length(unsigned char c) {

@@ -1,7 +1,6 @@
 // FloatToStr and FloatToStrF: floating point to text by format kind,
 // precision (significant digits) and digits (decimals, or exponent digits).
 #include <algorithm>
-#include <climits>
 
 #include "platform/conv_internal.h"
 #include "platform/sysutils.h"
@@ -12,28 +11,16 @@ namespace {
 using conv::Decimal;
 using conv::TextWriter;
 
-// A double carries 15 reliable significant digits; asking for more would
-// only show the noise of the binary representation.
-constexpr int kMaxPrecision = 15;
+using conv::kMaxExponentDigits;
+using conv::kMaxPrecision;
+using conv::kUnlimitedDecimals;
 constexpr int kMaxFixedDigits = 18;
-constexpr int kMaxExponentDigits = 4;
-constexpr int kUnlimitedDecimals = INT_MAX / 2;
 
 // Currency layouts: '$' stands for CurrencyString, '1' for the amount.
 constexpr const char* kPosCurrLayouts[] = {"$1", "1$", "$ 1", "1 $"};
 constexpr const char* kNegCurrLayouts[] = {"($1)", "-$1",  "$-1",   "$1-",  "(1$)", "-1$",
                                            "1-$",  "1$-",  "-1 $",  "-$ 1", "1 $-", "$ 1-",
                                            "$ -1", "1- $", "($ 1)", "(1 $)"};
-
-void PutExponent(TextWriter& w, char marker, int exponent, bool plus, int minDigits) {
-    w.Put(marker);
-    if (exponent < 0) {
-        w.Put('-');
-    } else if (plus) {
-        w.Put('+');
-    }
-    w.PutUnsigned(static_cast<unsigned>(exponent < 0 ? -exponent : exponent), minDigits);
-}
 
 // Integer part (with grouping when `group` is not empty), then `fraction`
 // digits after the decimal separator.
@@ -66,7 +53,7 @@ void PutGeneral(TextWriter& w, Decimal d, int precision, int expDigits, const TF
             w.Put(fs.DecimalSeparator);
             w.Put(std::string_view(d.digits + 1, static_cast<std::size_t>(d.count - 1)));
         }
-        PutExponent(w, 'E', d.exponent - 1, false, expDigits);
+        conv::PutExponent(w, 'E', d.exponent - 1, false, expDigits);
         return;
     }
     PutPlain(w, d, {}, std::max(0, d.count - d.exponent), fs);
@@ -81,7 +68,7 @@ void PutExponentForm(TextWriter& w, Decimal d, int precision, int expDigits,
         w.Put(fs.DecimalSeparator);
         for (int i = 1; i < precision; ++i) w.Put(d.DigitAt(i));
     }
-    PutExponent(w, 'E', d.IsZero() ? 0 : d.exponent - 1, true, expDigits);
+    conv::PutExponent(w, 'E', d.IsZero() ? 0 : d.exponent - 1, true, expDigits);
 }
 
 void PutCurrency(TextWriter& w, const Decimal& d, int digits, const TFormatSettings& fs) {

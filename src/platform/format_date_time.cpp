@@ -9,7 +9,9 @@
 namespace qx {
 namespace {
 
+using conv::AsciiUpper;
 using conv::DateTimeParts;
+using conv::SkipQuoted;
 using conv::TextWriter;
 
 // Patterns named inside patterns (c, ddddd, t, ...) are expanded this many
@@ -17,9 +19,6 @@ using conv::TextWriter;
 // without end.
 constexpr int kMaxNesting = 2;
 
-char AsciiUpper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
 bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -39,11 +38,6 @@ AmPmKind AmPmAt(std::string_view s, std::size_t i) {
     if (StartsWithNoCase(s, i, "a/p")) return AmPmKind::kASlashP;
     if (StartsWithNoCase(s, i, "ampm")) return AmPmKind::kAmPm;
     return AmPmKind::kNone;
-}
-
-std::size_t SkipQuoted(std::string_view s, std::size_t i) {
-    const std::size_t close = s.find(s[i], i + 1);
-    return close == std::string_view::npos ? s.size() : close + 1;
 }
 
 // An hour shows on the 12-hour clock when an am/pm marker follows it before
@@ -69,7 +63,7 @@ class DateTimeFormatter {
 
     void Format(std::string_view s, int depth) {
         if (depth > kMaxNesting) return;
-        if (s.empty()) s = "C";
+        if (s.empty() && depth == 0) s = "C";  // an empty pattern asks for the default form
         char lastToken = ' ';
         for (std::size_t i = 0; i < s.size();) {
             const char c = s[i];
@@ -136,9 +130,8 @@ class DateTimeFormatter {
                 return i + 1;
             case '"':
             case '\'': {
-                const std::size_t end = SkipQuoted(s, i);
-                const std::size_t stop = (end > i + 1 && s[end - 1] == s[i]) ? end - 1 : end;
-                w_.Put(s.substr(i + 1, stop - i - 1));
+                std::size_t end = 0;
+                w_.Put(conv::QuotedLiteral(s, i, end));
                 return end;
             }
             default:

@@ -14,19 +14,10 @@ namespace {
 using conv::Decimal;
 using conv::TextWriter;
 
-constexpr int kMaxPrecision = 15;
-constexpr int kMaxExponentDigits = 4;
-constexpr int kUnlimitedDecimals = INT_MAX / 2;
+using conv::SkipQuoted;
 
 bool IsQuote(char c) {
     return c == '\'' || c == '"';
-}
-
-// Index just past the quoted literal that starts at i (to the end of the
-// text when the closing quote is missing).
-std::size_t SkipQuoted(std::string_view s, std::size_t i) {
-    const std::size_t close = s.find(s[i], i + 1);
-    return close == std::string_view::npos ? s.size() : close + 1;
 }
 
 bool IsExponentMarker(std::string_view s, std::size_t i) {
@@ -108,9 +99,10 @@ SectionInfo ScanSection(std::string_view s) {
 
 void RoundForSection(Decimal& d, const SectionInfo& info) {
     if (info.scientific) {
-        conv::RoundDecimal(d, std::clamp(info.digitCount, 1, kMaxPrecision), kUnlimitedDecimals);
+        conv::RoundDecimal(d, std::clamp(info.digitCount, 1, conv::kMaxPrecision),
+                           conv::kUnlimitedDecimals);
     } else {
-        conv::RoundDecimal(d, kMaxPrecision, info.digitCount - info.decimalIndex);
+        conv::RoundDecimal(d, conv::kMaxPrecision, info.digitCount - info.decimalIndex);
     }
 }
 
@@ -142,9 +134,8 @@ class SectionWriter {
                 i += 2 + zeros;
                 continue;
             } else if (IsQuote(c)) {
-                const std::size_t end = SkipQuoted(s, i);
-                const std::size_t stop = (end > i + 1 && s[end - 1] == c) ? end - 1 : end;
-                w_.Put(s.substr(i + 1, stop - i - 1));
+                std::size_t end = 0;
+                w_.Put(conv::QuotedLiteral(s, i, end));
                 i = end;
                 continue;
             } else if (c != ',') {
@@ -185,14 +176,8 @@ class SectionWriter {
         if (fractionShown_) w_.Put(fs_.DecimalSeparator);
     }
     void Exponent(char marker, bool plus, int zeros) {
-        w_.Put(marker);
-        if (shownExponent_ < 0) {
-            w_.Put('-');
-        } else if (plus) {
-            w_.Put('+');
-        }
-        const int magnitude = shownExponent_ < 0 ? -shownExponent_ : shownExponent_;
-        w_.PutUnsigned(static_cast<unsigned>(magnitude), std::min(zeros, kMaxExponentDigits));
+        conv::PutExponent(w_, marker, shownExponent_, plus,
+                          std::min(zeros, conv::kMaxExponentDigits));
     }
 
     TextWriter& w_;
@@ -221,7 +206,7 @@ std::string FormatFloat(const std::string& pattern, double v, const TFormatSetti
     int idx = 0;
     if (d.negative && usable(1)) idx = 1;
     if (d.IsZero() && usable(2)) idx = 2;
-    if (sections[idx].empty()) return FloatToStrF(v, ffGeneral, kMaxPrecision, 0, fs);
+    if (sections[idx].empty()) return FloatToStrF(v, ffGeneral, conv::kMaxPrecision, 0, fs);
 
     SectionInfo info = ScanSection(sections[idx]);
     Decimal r = d;
@@ -230,7 +215,7 @@ std::string FormatFloat(const std::string& pattern, double v, const TFormatSetti
         // A value that rounds to zero is shown as zero: by the zero section
         // when there is one, else by the positive one, never with a sign.
         idx = usable(2) ? 2 : 0;
-        if (sections[idx].empty()) return FloatToStrF(0.0, ffGeneral, kMaxPrecision, 0, fs);
+        if (sections[idx].empty()) return FloatToStrF(0.0, ffGeneral, conv::kMaxPrecision, 0, fs);
         info = ScanSection(sections[idx]);
         r = Decimal{};
     }

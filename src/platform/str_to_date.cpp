@@ -3,6 +3,7 @@
 #include <ctime>
 #include <string_view>
 
+#include "platform/conv_internal.h"
 #include "platform/exceptions.h"
 #include "platform/sysutils.h"
 
@@ -12,9 +13,7 @@ namespace {
 constexpr int kMaxDateNumberDigits = 4;
 constexpr int kMaxMillisecondDigits = 3;
 
-char AsciiUpper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
+using conv::AsciiUpper;
 
 class Scanner {
   public:

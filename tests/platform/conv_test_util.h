@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <locale.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "platform/exceptions.h"
@@ -19,6 +20,16 @@ void ExpectConvertError(F&& f, const std::string& message) {
         ADD_FAILURE() << "no EConvertError, expected: " << message;
     } catch (const EConvertError& e) {
         EXPECT_EQ(e.what(), message);
+    }
+}
+
+// Checks that parse(text) rejects every text with "'<text>' is not a valid <what>".
+template <class F>
+void ExpectRejected(std::initializer_list<const char*> texts, F&& parse, const std::string& what) {
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        ExpectConvertError([&] { parse(text); },
+                           "'" + std::string(text) + "' is not a valid " + what);
     }
 }
 

@@ -61,8 +61,16 @@ struct FormatCase {
     const char* expected;
 };
 
-TEST(FloatToStrF, KindsPrecisionAndDigits) {
+template <std::size_t N>
+void ExpectFormats(const FormatCase (&cases)[N]) {
     const TFormatSettings fs;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        EXPECT_EQ(FloatToStrF(c.value, c.format, c.precision, c.digits, fs), c.expected);
+    }
+}
+
+TEST(FloatToStrF, KindsPrecisionAndDigits) {
     const FormatCase cases[] = {
         // Exponent: precision digits in the mantissa, at least `digits` in the exponent.
         {1234.5, ffExponent, 4, 2, "1.235E+03"},
@@ -91,14 +99,10 @@ TEST(FloatToStrF, KindsPrecisionAndDigits) {
         {9999.9, ffFixed, 4, 0, "1E4"},
         {std::numeric_limits<double>::quiet_NaN(), ffNumber, 18, 2, "NAN"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.expected);
-        EXPECT_EQ(FloatToStrF(c.value, c.format, c.precision, c.digits, fs), c.expected);
-    }
+    ExpectFormats(cases);
 }
 
 TEST(FloatToStrF, RoundsHalfAwayFromZeroAfter15Digits) {
-    const TFormatSettings fs;
     // 2.675 and 1.005 are stored just below the half; 0.125 is exact.
     const FormatCase cases[] = {
         {2.675, ffFixed, 18, 2, "2.68"},
@@ -112,10 +116,7 @@ TEST(FloatToStrF, RoundsHalfAwayFromZeroAfter15Digits) {
         {0.045, ffFixed, 15, 2, "0.05"},
         {1.0000000000000002, ffFixed, 18, 17, "1.00000000000000000"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.expected);
-        EXPECT_EQ(FloatToStrF(c.value, c.format, c.precision, c.digits, fs), c.expected);
-    }
+    ExpectFormats(cases);
 }
 
 TEST(FloatToStrF, CurrencyPositiveLayouts) {

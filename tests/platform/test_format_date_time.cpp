@@ -115,6 +115,8 @@ TEST_F(FormatDateTimeTest, SelfNamingSettingsDoNotRecurseForever) {
     fs.LongTimeFormat = "tt";
     EXPECT_EQ(FormatDateTime("ddddd", morning_, fs), "");
     EXPECT_EQ(FormatDateTime("[c]", morning_, fs), "[ ]");
+    fs.ShortDateFormat.clear();  // an empty named format writes nothing
+    EXPECT_EQ(FormatDateTime("[ddddd]", morning_, fs), "[]");
 }
 
 TEST_F(FormatDateTimeTest, InvalidValuesRaise) {

@@ -1,4 +1,5 @@
-// Decimal digit strings with the classic rounding.
+// Shared conversion machinery: decimal digits with the classic rounding,
+// the text writer's slow path, exponents and quoted literals.
 #include <charconv>
 #include <cmath>
 
@@ -107,6 +108,26 @@ void TextWriter::PutUnsigned(unsigned long long v, int minDigits) {
     const int len = static_cast<int>(res.ptr - buf);
     if (minDigits > len) PutRepeated('0', minDigits - len);
     Put(std::string_view(buf, static_cast<std::size_t>(len)));
+}
+
+void PutExponent(TextWriter& w, char marker, int exponent, bool plus, int minDigits) {
+    w.Put(marker);
+    if (exponent < 0) {
+        w.Put('-');
+    } else if (plus) {
+        w.Put('+');
+    }
+    w.PutUnsigned(static_cast<unsigned>(exponent < 0 ? -exponent : exponent), minDigits);
+}
+
+std::string_view QuotedLiteral(std::string_view s, std::size_t i, std::size_t& end) {
+    const std::size_t close = s.find(s[i], i + 1);
+    if (close == std::string_view::npos) {
+        end = s.size();
+        return s.substr(i + 1);
+    }
+    end = close + 1;
+    return s.substr(i + 1, close - i - 1);
 }
 
 bool PutNonFinite(TextWriter& w, double v) {
