@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "conscom/tables.h"
 #include "qxbasereport/command_stream.h"
 #include "platform/codepage.h"
 #include "platform/component.h"
@@ -72,6 +73,37 @@ public:
     virtual bool LeftQuote(char32_t c) const = 0;
     virtual bool RightQuote(char32_t open, char32_t c) const = 0;
     virtual bool IsQuoted(const std::string& s) const = 0;
+
+    // ---- expression compiler ----------------------------------------------
+    // Rewrites an infix expression (trimmed in place) as nested calls of the
+    // operator functions: a+b*2 gives SYS_ADD(SYS_MULT(2,b),a).
+    std::string ConvertExpression(std::string& expr, bool dotAsColon);
+    // Reads the operand at the start of `s` (trimmed in place) and answers its
+    // token code (TQxTokenCode); for -5 and -13 the token is empty and the
+    // rest is `s`.
+    std::int32_t GetNextExprField(std::string& s, std::string& token, std::string& rest,
+                                  bool dotAsColon);
+    // Reads the operator at the start of `s` (trimmed in place); a sign read
+    // with `unary` becomes "u+" or "u-".
+    static bool GetNextExprOperation(std::string& s, std::string& operation, std::string& rest,
+                                     bool unary);
+    void ResetIifNumber() { FiifNumber = 0; }
+    std::int32_t GetNextIifNumber() { return ++FiifNumber; }
+
+    // ---- name resolution ---------------------------------------------------
+    // Splits at top-level commas, outside quotes and brackets, appending the
+    // untrimmed items; false when brackets or quotes do not close.
+    bool SplitArgs(const std::string& args, std::vector<std::string>& list) const;
+    // A user-defined function (id >= 0) or a built-in (id < 0) of that name.
+    bool GetUDFNumber(const std::string& name, std::int32_t& id) const;
+    std::int32_t GetArgMinCount(std::int32_t id) const;
+    std::int32_t GetArgMaxCount(std::int32_t id) const;
+    TQxUDFResultType GetUDFResultType(std::int32_t id) const;
+    // Whether the format may stand around a call of function `id`.
+    bool CheckUdfFormat(std::int32_t id, const TQxFieldFormat& fmt) const;
+    // Resolves a call text to its function id and appends its argument texts.
+    bool ProcessUDFName(const std::string& text, std::vector<std::string>& args,
+                        std::int32_t& id) const;
 
     // ---- command stream (read-only views for tools and tests) ------------
     const TMemoryStream* CmStream() const { return FCmStream.get(); }
