@@ -90,7 +90,7 @@ bool TQxRTF::IsSimpleCode(std::int32_t code) {
 // ---- the pass ------------------------------------------------------------------
 
 void TQxRTF::CompilePass() {
-    PrepareScanner();
+    ResetScanner();
     FLastBoundaryPnt = -1;
     std::string raw;
     while (!FileEof()) {

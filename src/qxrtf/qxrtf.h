@@ -13,11 +13,14 @@
 
 #include "platform/dataset.h"
 #include "qxbasereport/base_rtf_report.h"
+#include "qxfunc/udf_list.h"
 #include "qxrtf/scans.h"
 
 namespace qx {
 
 struct TQxImageFormat;
+struct TQxExprState;
+class TPicture;
 
 // What a field text is, as the compile pass classifies it.
 namespace FieldCode {
@@ -84,6 +87,25 @@ public:
     void SetOnScanEof(TQxOnScanEof h) { FOnScanEof = std::move(h); }
     const TQxOnImageFormat& OnImageFormat() const { return FOnImageFormat; }
     void SetOnImageFormat(TQxOnImageFormat h) { FOnImageFormat = std::move(h); }
+
+    // ---- evaluator (evaluator.cpp) ------------------------------------------
+    // Every call of a compiled expression: user-defined functions through
+    // their handler, built-ins through InitFunctions and DoFunctions.
+    void ExecUDF(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCount, TObject* result,
+                 std::string& expr);
+    // The declaration and reset side of VAR, SUM, CTN and CTS.
+    void InitFunctions(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCount,
+                       std::string& expr);
+    void DoFunctions(std::int32_t id, const TQxUDFArgs& args, TObject* result, std::string& expr);
+    // Copies an argument (a dataset field or a report variable) into
+    // `target` as a value of `type`; a handler reads its arguments so.
+    void UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataType type);
+    // Writes `value` into `target` with the setter of `type`.
+    static void AssignTyped(TQxReportVariable& target, const TQxReportVariable& value,
+                            TQxDataType type);
+    // The run's dataset an alias names, or nullptr.
+    TDataSet* DataSetOfAlias(const std::string& alias) const;
+    static TQxDataType FieldType2VarType(TFieldType fieldType);
 
     // Compiles the template (InFile or buffer) without running it and
     // answers the command stream listing; used by `qxrtf dump`.
@@ -163,7 +185,6 @@ protected:
 
     // ---- field output (field_output.cpp) -----------------------------------
     void DefineFieldNumber(TQxRowContent& rc);
-    static TQxDataType FieldType2VarType(TFieldType fieldType);
     void WriteVariableField(const TQxRowContent& rc);
     void WriteConstantField(std::int32_t kind, const TQxRowContent& rc);
     void WriteDataSetFieldValue(TField& field, const TQxRowContent& rc);
@@ -184,7 +205,19 @@ protected:
 
     // ---- expression blocks (expr_block.cpp) --------------------------------
     void EvaluateExprBlock();
+    // Runs through a block without evaluating it (a skipped scan): only the
+    // declarations and resets of VAR and the aggregates happen.
     void ReplayExprBlock();
+    void ReplayItems(TQxExprState& state, std::int32_t targetId, std::int32_t targetIif);
+    TQxReportVariable* NewLocalVariable(TQxExprState& state);
+    void PushVariable(TQxExprState& state, const std::string& name);
+    void PushConstant(TQxExprState& state, std::int32_t kind, const std::string& text,
+                      bool setValue);
+    void ReplaceNoReset(TQxExprState& state, std::int32_t id, TQxUDFArgs& args);
+    TObject* NewResultHolder(TQxExprState& state, std::int32_t id);
+    std::string FunctionName(std::int32_t id) const;
+    void WriteExprResult(const TQxRowContent& row, TQxUDFResultType kind, TObject* holder);
+    void WritePicture(TPicture& picture, const TQxFieldFormat& fmt);
 
     TQxOnScanBefore FOnScanBefore;
     TQxOnScanRecord FOnScanRecord;

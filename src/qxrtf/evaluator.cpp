@@ -1,0 +1,166 @@
+// The evaluator's entry points: ExecUDF for every call of a compiled
+// expression, InitFunctions for the declaration and reset side of VAR and
+// the aggregates, DoFunctions for the built-ins, and the value copy that
+// built-ins and user handlers read their arguments through.
+#include "conscom/exceptions.h"
+#include "conscom/tables.h"
+#include "platform/unicode.h"
+#include "qxrtf/builtins.h"
+#include "qxrtf/qxrtf.h"
+
+namespace qx {
+
+namespace {
+
+std::string Trim(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    return s.substr(b, e - b);
+}
+
+}  // namespace
+
+bool IsOperand(const TObject* arg) {
+    return dynamic_cast<const TField*>(arg) != nullptr ||
+           dynamic_cast<const TQxReportVariable*>(arg) != nullptr;
+}
+
+TQxDataType OperandType(const TObject* arg) {
+    if (const auto* field = dynamic_cast<const TField*>(arg))
+        return TQxRTF::FieldType2VarType(field->DataType());
+    if (const auto* var = dynamic_cast<const TQxReportVariable*>(arg)) return var->DataType();
+    return qxdtUnknown;
+}
+
+bool IsNamedVariable(const TObject* arg) {
+    const auto* var = dynamic_cast<const TQxReportVariable*>(arg);
+    return var != nullptr && !var->Local() && !Trim(var->Name()).empty();
+}
+
+TQxReportVariable CopyOperand(TQxRTF& report, const TObject* arg, TQxDataType type) {
+    TQxReportVariable copy(&report);
+    copy.SetLocal(true);
+    report.UDFArg2Var(arg, copy, type);
+    return copy;
+}
+
+const TQxBuiltinTable& BuiltinTable() {
+    static const TQxBuiltinTable table = [] {
+        TQxBuiltinTable t{};
+        RegisterOperatorBuiltins(t);
+        RegisterControlBuiltins(t);
+        return t;
+    }();
+    return table;
+}
+
+void TQxRTF::UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataType type) {
+    if (const auto* var = dynamic_cast<const TQxReportVariable*>(arg)) {
+        switch (type) {
+            case qxdtString: target.SetAsString(var->AsString()); break;
+            case qxdtNumber: target.SetAsFloat(var->AsFloat()); break;
+            case qxdtBoolean: target.SetAsBoolean(var->AsBoolean()); break;
+            case qxdtDateTime: target.SetAsDateTime(var->AsDateTime()); break;
+            default: break;
+        }
+        return;
+    }
+    const auto* field = dynamic_cast<const TField*>(arg);
+    if (field == nullptr) return;
+    switch (type) {
+        case qxdtString:
+            target.SetAsString(field->AsString());
+            break;
+        case qxdtNumber:
+            switch (field->DataType()) {
+                case ftSmallint:
+                case ftInteger:
+                case ftWord:
+                case ftAutoInc:
+                case ftLargeint:
+                    target.SetAsInteger(field->AsInteger());
+                    break;
+                case ftCurrency:
+                    target.SetAsFloat(field->AsCurrency());
+                    break;
+                default:
+                    target.SetAsFloat(field->AsFloat());
+                    break;
+            }
+            break;
+        case qxdtBoolean:
+            target.SetAsBoolean(field->AsBoolean());
+            break;
+        case qxdtDateTime:
+            target.SetAsDateTime(field->AsDateTime());
+            break;
+        default:
+            break;
+    }
+}
+
+void TQxRTF::ExecUDF(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCount,
+                     TObject* result, std::string& expr) {
+    const auto requireDefined = [&](const TObject* arg, const std::string& prefix) {
+        const auto* var = dynamic_cast<const TQxReportVariable*>(arg);
+        if (var != nullptr && !var->Local() && GetVarNumber(var->Name()) == 0)
+            throw EIllegalFunctionUse(prefix + expr + " - report variable " + var->Name() + " not found");
+    };
+    if (id >= 0) {
+        for (const TObject* arg : args) requireDefined(arg, "Illegal function use: ");
+        TQxUDF* udf = FUDFList != nullptr && id < FUDFList->Functions().Count()
+                          ? FUDFList->Functions().Items(id)
+                          : nullptr;
+        if (udf != nullptr && udf->OnCalculate()) udf->OnCalculate()(this, args, argCount, result);
+        return;
+    }
+    if (id == QxFn::Brackets) {
+        if (dynamic_cast<const TQxReportVariable*>(args.empty() ? nullptr : args[0]) == nullptr)
+            throw EIllegalFunctionUse("Illegal brackets use in expression: " + expr +
+                                      " - result type udfrTQxReportVariable expected inside the brackets");
+        requireDefined(args[0], "Illegal expression: ");
+    }
+    if ((id == QxFn::Sum || id == QxFn::Ctn || id == QxFn::Cts) && !args.empty())
+        requireDefined(args[0], "Illegal function use: ");
+    InitFunctions(id, args, argCount, expr);
+    DoFunctions(id, args, result, expr);
+}
+
+void TQxRTF::InitFunctions(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCount,
+                           std::string& expr) {
+    if (id == QxFn::Var) {
+        const std::size_t n = std::min(args.size(), static_cast<std::size_t>(std::max(argCount, 0)));
+        for (std::size_t i = 0; i < n; ++i)
+            if (!IsNamedVariable(args[i]))
+                throw EIllegalFunctionUse("Illegal function use: " + expr +
+                                          " - VAR function may be used only with variable identifiers");
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::string& name = static_cast<const TQxReportVariable*>(args[i])->Name();
+            if (GetVarNumber(name) == 0) CreateVar(name, std::string());
+        }
+        return;
+    }
+    if (id != QxFn::Sum && id != QxFn::Ctn && id != QxFn::Cts) return;
+    auto* acc = dynamic_cast<TQxReportVariable*>(args.size() > 1 ? args[1] : nullptr);
+    if (acc == nullptr) throw EInvalidCast("Invalid class typecast");
+    if (GetVarNumber(acc->Name()) == 0) CreateVar(acc->Name(), 0.0);
+    bool reset = true;
+    if (argCount == 3 && args.size() > 2) {
+        const auto* third = dynamic_cast<const TQxReportVariable*>(args[2]);
+        reset = third == nullptr || UpperCase(Trim(third->Name())) != "NORESET";
+    }
+    const TQxScanInfo* current = FScs->CurrentScanInfo();
+    if (reset && (FScs->ScLevel() == 0 || (current != nullptr && current->FirstPass())))
+        acc->SetAsInteger(0);
+}
+
+void TQxRTF::DoFunctions(std::int32_t id, const TQxUDFArgs& args, TObject* result, std::string& expr) {
+    if (id >= 0 || id < -kQxBuiltinSlots) return;
+    const TQxBuiltinHandler handler = BuiltinTable()[static_cast<std::size_t>(-id - 1)];
+    if (handler == nullptr) return;
+    TQxBuiltinCall call{*this, args, result, expr};
+    handler(call);
+}
+
+}  // namespace qx
