@@ -207,7 +207,7 @@ private:
     void SkipLetters();
     void SkipChars(int n);
     bool ReadField(std::string& field);
-    bool MatchQuote(std::uint8_t c, bool closing);
+    bool MatchQuote(std::uint8_t c, bool closing, const TLookahead& la);
     bool IsFieldDelimiter(std::uint8_t c, const TLookahead& la) const;
     bool BeginsBreak(std::uint8_t c, const TLookahead& la) const;
     bool IsPassThroughGroup(const TLookahead& la) const;

@@ -6,6 +6,7 @@
 // through their readers.
 #include <array>
 #include <cstring>
+#include <string_view>
 
 #include "platform/unicode.h"
 #include "qxbasereport/base_rtf_report.h"
@@ -35,8 +36,8 @@ constexpr bool SkippedByPeek(std::uint8_t b) {
 }
 
 struct TKeyword {
-    const char* text;  // upper case, as it follows the current byte
-    bool wholeWord;    // the next character must not be an ASCII letter
+    std::string_view text;  // upper case, as it follows the current byte
+    bool wholeWord;         // the next character must not be an ASCII letter
 };
 
 // Words after a backslash that end a field that is not yet closed.
@@ -67,32 +68,41 @@ constexpr TKeyword kParagraphReset = {"PARD", false};
 // Quote marks inside a field. A mark is either one raw byte or a control
 // word or hex escape after a backslash (matched without regard to case).
 struct TQuoteMark {
-    std::uint8_t raw;  // the raw byte, or 0 for the backslash forms
-    const char* word;  // upper case, after the backslash
-    int openKind;      // the quote kind the mark opens
-    const char* text;  // what the field text gets
-    int length;        // template characters the mark occupies
+    std::uint8_t raw;       // the raw byte, or 0 for the backslash forms
+    std::string_view word;  // upper case, after the backslash
+    int openKind;           // the quote kind the mark opens
+    const char* text;       // what the field text gets
+    int length;             // template characters the mark occupies
 };
 
 // In the order in which opening marks are tried.
 constexpr TQuoteMark kQuoteMarks[] = {
-    {0x93, nullptr, 1, "\u201C", 1},
+    {0x93, {}, 1, "\u201C", 1},
     {0, "'93", 1, "\\'93", 4},
-    {0x94, nullptr, 1, "\u201D", 1},
+    {0x94, {}, 1, "\u201D", 1},
     {0, "'94", 1, "\\'94", 4},
     {0, "LQUOTE", 2, "\\lquote", 7},
     {0, "LDBLQUOTE", 8, "\\ldblquote", 10},
     {0, "RDBLQUOTE", 8, "\\rdblquote", 10},
     {0, "RQUOTE", 2, "\\rquote", 7},
-    {0xAB, nullptr, 3, "\u00AB", 1},
+    {0xAB, {}, 3, "\u00AB", 1},
     {0, "'AB", 3, "\\'ab", 4},
-    {0xBB, nullptr, 3, "\u00BB", 1},
+    {0xBB, {}, 3, "\u00BB", 1},
     {0, "'BB", 3, "\\'bb", 4},
-    {'"', nullptr, 4, "\"", 1},
-    {'\'', nullptr, 5, "'", 1},
-    {'`', nullptr, 6, "`", 1},
-    {'~', nullptr, 7, "~", 1},
+    {'"', {}, 4, "\"", 1},
+    {'\'', {}, 5, "'", 1},
+    {'`', {}, 6, "`", 1},
+    {'~', {}, 7, "~", 1},
 };
+
+// The bytes that can begin a quote mark.
+constexpr std::array<bool, 256> kQuoteStarts = [] {
+    std::array<bool, 256> t{};
+    t['\\'] = true;
+    for (const TQuoteMark& m : kQuoteMarks)
+        if (m.raw != 0) t[m.raw] = true;
+    return t;
+}();
 
 // The marks (indexes into kQuoteMarks) that close each quote kind.
 constexpr int kNoMark = -1;
@@ -117,13 +127,12 @@ struct TQxBaseRTFReport::TLookahead {
     static constexpr int kSize = 24;
     char c[kSize + 1] = {};
     int n = 0;
-    bool StartsWith(const char* word) const {
-        const std::size_t len = std::strlen(word);
-        return static_cast<int>(len) <= n && std::memcmp(c, word, len) == 0;
+    bool StartsWith(std::string_view word) const {
+        return static_cast<int>(word.size()) <= n && std::memcmp(c, word.data(), word.size()) == 0;
     }
     bool Is(const TKeyword& kw) const {
         if (!StartsWith(kw.text)) return false;
-        const std::size_t len = std::strlen(kw.text);
+        const std::size_t len = kw.text.size();
         return !kw.wholeWord || static_cast<int>(len) >= n || !rtf::IsAsciiLetter(c[len]);
     }
 };
@@ -330,6 +339,27 @@ TQxBaseRTFReport::TScanStep TQxBaseRTFReport::ScanBackslash(std::int32_t at, std
         FBlocPending = true;
         return TScanStep::Go;
     }
+    // Most control words start with a letter that no test begins with.
+    switch (next) {
+        case 'u':
+        case 'U':
+        case 't':
+        case 'T':
+        case 'r':
+        case 'R':
+        case 'i':
+        case 'I':
+        case 'p':
+        case 'P':
+        case '\\':
+        case '\'':
+            break;
+        default:
+            if (rtf::IsAsciiLetter(next)) {
+                FBlocPending = true;
+                return TScanStep::Go;
+            }
+    }
     const TLookahead la = Peek(6);
     if (la.StartsWith("UC") && la.n > 2 && rtf::IsAsciiDigit(la.c[2])) {
         const TLookahead digits = Peek(20);
@@ -366,15 +396,18 @@ TQxBaseRTFReport::TScanStep TQxBaseRTFReport::ScanBackslash(std::int32_t at, std
 // ---- reading one field --------------------------------------------------------
 
 void TQxBaseRTFReport::AppendByte(std::string& field, std::uint8_t c) {
-    field += ByteText(c);
+    if (c < 0x80)
+        field.push_back(static_cast<char>(c));
+    else
+        field += ByteText(c);
 }
 
 // Recognises a quote mark at the byte `c` just read: an opening mark when
 // no quote is open, else a closing mark of the open quote's kind. On a
 // match sets FQuoteSkip and FQuoteStr (and FQuoteIndex for an opening
 // mark) and answers true; the caller moves past the mark.
-bool TQxBaseRTFReport::MatchQuote(std::uint8_t c, bool closing) {
-    const TLookahead la = Peek(10);
+bool TQxBaseRTFReport::MatchQuote(std::uint8_t c, bool closing, const TLookahead& la) {
+    if (!kQuoteStarts[c]) return false;
     auto matches = [&](const TQuoteMark& m) {
         if (m.raw != 0) return c == m.raw;
         return c == '\\' && la.StartsWith(m.word);
@@ -449,8 +482,11 @@ bool TQxBaseRTFReport::ReadField(std::string& field) {
     while (count < kMaxFieldLength && !FileEof()) {
         const std::uint8_t c = ReadFb();
         if (c == kEofByte && FileEof()) break;
+        // Only a backslash or a brace starts anything that needs lookahead.
+        TLookahead la;
+        if (c == '\\' || c == '{') la = Peek(12);
         const bool closes = FQuoteIndex != 0;
-        if (MatchQuote(c, closes)) {
+        if (MatchQuote(c, closes, la)) {
             field += FQuoteStr;
             SkipChars(FQuoteSkip - 1);
             count += FQuoteSkip;
@@ -465,7 +501,6 @@ bool TQxBaseRTFReport::ReadField(std::string& field) {
             FQuoteStr.clear();
             continue;
         }
-        const TLookahead la = Peek(12);
         if (IsFieldDelimiter(c, la)) {
             if (FQuoteIndex == 0) {
                 complete = true;
