@@ -6,8 +6,10 @@
 //   pandoc -f html -t rtf -s fields.html -o fields_pandoc.rtf
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cctype>
+#include <map>
 
+#include "conscom/exceptions.h"
 #include "qxbasereport/scan_probe.h"
 #include "test_support.h"
 
@@ -53,11 +55,17 @@ std::string ExpectedOutput(std::string rtf, int charset) {
         std::size_t end = start + 1;
         for (int depth = 1; depth > 0; ++end)
             depth += rtf[end] == '{' ? 1 : rtf[end] == '}' ? -1 : 0;
-        std::string group = rtf.substr(start, end - start);
-        group = std::regex_replace(group, std::regex(R"(\}[\r\n]+)"), "}");
-        if (std::string(keyword) == "{\\fonttbl")
-            group = std::regex_replace(group, std::regex(R"(\\fcharset\d+)"),
-                                       "\\fcharset" + std::to_string(charset));
+        const bool fonts = std::string(keyword) == "{\\fonttbl";
+        std::string group;
+        for (std::size_t i = start; i < end; ++i) {
+            const char c = rtf[i];
+            if ((c == '\r' || c == '\n') && group.back() == '}') continue;
+            group += c;
+            if (fonts && group.ends_with("\\fcharset")) {
+                group += std::to_string(charset);
+                while (std::isdigit(static_cast<unsigned char>(rtf[i + 1]))) ++i;
+            }
+        }
         rtf.replace(start, end - start, group);
     }
     return rtf;
@@ -98,4 +106,37 @@ TEST(RealWriters, OutputIsTheTemplateWithItsTablesWrittenBack) {
             EXPECT_EQ(out.DataString(), ExpectedOutput(rtf, charset));
         }
     }
+}
+
+// Every prefix of a real template, as a truncated file would give it, is
+// scanned without reading past its end; only the tables' own errors occur,
+// and only for the prefixes that cut a table.
+TEST(RealWriters, TruncatedTemplatesFailCleanly) {
+    const std::string rtf = qxtest::ReadFileBytes(qxtest::DataPath("fields_lo.rtf"));
+    std::map<std::string, int> errors;
+    for (std::size_t size = 1; size < rtf.size(); ++size) {
+        ScanProbe probe(rtf.substr(0, size));
+        try {
+            std::string field, text, markup;
+            while (!probe.FileEof()) {
+                if (!probe.GetNextReportField(field)) continue;
+                probe.CutRtString(field, text, markup);
+                probe.KillPar(markup);
+            }
+        } catch (const EBadRtfFormat& e) {
+            ++errors[e.what()];
+        }
+    }
+    // A table is read once its keyword is complete, and fails until its
+    // closing brace is there.
+    const std::size_t fonts = rtf.find("{\\fonttbl");
+    const std::size_t fontsEnd = rtf.find("}}", fonts) + 2;
+    const std::size_t colors = rtf.find("{\\colortbl");
+    const std::size_t colorsEnd = rtf.find('}', colors) + 1;
+    EXPECT_EQ(
+        errors,
+        (std::map<std::string, int>{
+            {"Can't read font table from input file", static_cast<int>(fontsEnd - fonts - 9)},
+            {"Can't read color table from input file", static_cast<int>(colorsEnd - colors - 10)},
+        }));
 }
