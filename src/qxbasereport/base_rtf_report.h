@@ -225,6 +225,7 @@ private:
     // between them is handed to `loose`.
     template <class OnGroup, class OnLoose>
     bool ReadSubGroups(OnGroup onGroup, OnLoose onLoose);
+    void ReadSubGroupList(int keywordLength, TStringList& list);
 };
 
 }  // namespace qx

@@ -165,22 +165,22 @@ void TQxBaseRTFReport::ReadColorTable() {
     CmSaveColorTable();
 }
 
-void TQxBaseRTFReport::ReadStyleSheet() {
+// A table that is a list of sub-groups: the text between them is dropped.
+void TQxBaseRTFReport::ReadSubGroupList(int keywordLength, TStringList& list) {
     ReadFb();
-    SkipChars(kStyleSheetWord);
-    ReadSubGroups(
-        [&](std::int32_t from, std::int32_t to) { FRTFStyle->Add(TemplateText(from, to)); },
-        [](std::int32_t, std::int32_t) {});
+    SkipChars(keywordLength);
+    ReadSubGroups([&](std::int32_t from, std::int32_t to) { list.Add(TemplateText(from, to)); },
+                  [](std::int32_t, std::int32_t) {});
+}
+
+void TQxBaseRTFReport::ReadStyleSheet() {
+    ReadSubGroupList(kStyleSheetWord, *FRTFStyle);
     FIsStyle = true;
     CmSaveStyleSheet();
 }
 
 void TQxBaseRTFReport::ReadDocInfo() {
-    ReadFb();
-    SkipChars(kInfoWord);
-    ReadSubGroups(
-        [&](std::int32_t from, std::int32_t to) { FRTFDocInfo->Add(TemplateText(from, to)); },
-        [](std::int32_t, std::int32_t) {});
+    ReadSubGroupList(kInfoWord, *FRTFDocInfo);
     FIsDocInfo = true;
     CmSaveDocInfo();
 }
