@@ -1,12 +1,17 @@
-// The compile pass: walks the template and records it in the command stream.
+// The compile pass: walks the template with the scanner and records it in
+// the command stream.
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
 
 void TQxRTF::CompilePass() {
-    // Until fields are recognised the whole template is one stretch of text.
-    Fpnt = Flent + 1;
-    CmSaveBlocItem();
+    ResetScanner();
+    std::string field;
+    while (!FileEof()) {
+        if (!GetNextReportField(field)) continue;
+        // Fields are not compiled yet: each stays in the output as typed.
+        CmSaveBlocItem();
+    }
 }
 
 }  // namespace qx

@@ -24,6 +24,14 @@ void TQxRTF::RunPass() {
                 SaveToOutTable(FCmLastId);
                 CmSkipItem();
                 break;
+            case CmKind::TableBegin:
+                CmReadTableBegin();
+                FInTable = true;
+                break;
+            case CmKind::TableEnd:
+                CmReadTableEnd();
+                FInTable = false;
+                break;
             case CmKind::Raw:
                 OutRaw();
                 break;

