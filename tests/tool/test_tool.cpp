@@ -74,3 +74,21 @@ TEST_F(ToolTest, DumpListsTheCompiledStream) {
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(r.output, "0 Begin @1\n16 Bloc @14\n32 End @14\n");
 }
+
+TEST_F(ToolTest, ExprPrintsTheCallTextOrTheExactError) {
+    struct Case {
+        std::string expr;
+        int exitCode;
+        std::string output;
+    };
+    const Case cases[] = {
+        {"a+b*2", 0, "SYS_ADD(SYS_MULT(2,b),a)\n"},
+        {"a+*b", 1, "Cannot process an expression: a+*b error after a \"*\" not expected\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expr);
+        const ToolResult r = RunTool("expr '" + c.expr + "'");
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_EQ(r.output, c.output);
+    }
+}
