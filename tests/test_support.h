@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -27,6 +28,27 @@ inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 inline std::string DataPath(const std::string& name) {
     return std::string(QXRTF_TEST_DATA_DIR) + "/" + name;
+}
+
+// A document with its font charsets and the line breaks between table
+// groups taken out: what a run may change in a template without fields
+// (it forces the report's charset on every font and writes the tables
+// back group by group).
+inline std::string WithoutCharsetsAndLineBreaks(const std::string& rtf) {
+    std::string out;
+    const std::string key = "\\fcharset";
+    for (std::size_t i = 0; i < rtf.size(); ++i) {
+        if (rtf[i] == '\n' || rtf[i] == '\r') continue;
+        if (rtf.compare(i, key.size(), key) == 0) {
+            out += key + "#";
+            i += key.size();
+            while (i < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[i]))) ++i;
+            --i;
+            continue;
+        }
+        out += rtf[i];
+    }
+    return out;
 }
 
 // A fresh directory for one test, removed afterwards; while the test runs

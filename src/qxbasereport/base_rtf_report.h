@@ -121,6 +121,11 @@ public:
     virtual std::string CreateFileName(const std::string& directory, const std::string& prefix,
                                        const std::string& extension);
 
+    // ---- field text (field_text.cpp) ----------------------------------------
+    // Splits a field's raw RTF into its visible text and the markup mixed
+    // into it; the unicode skip state follows the markup's groups and \uc.
+    void CutRtString(const std::string& s, std::string& text, std::string& rtf);
+
 protected:
     // ---- document tables --------------------------------------------------
     void CreateDocumentLists();
@@ -157,6 +162,80 @@ protected:
     bool FInTable = false;
     bool FTableRowOpen = false;
     TQxOutTabArray FOutTab;
+
+    // ---- template scanner (scanner.cpp) -------------------------------------
+    // Moves to the next report field, recording the template before it in
+    // the command stream. True with the field's raw text when a field was
+    // read (Fpnt after its closing delimiter, FKwdPnt at the opening one);
+    // false at the end of the template or when an opening delimiter had no
+    // closing partner (it has become text and the caller simply calls again).
+    bool GetNextReportField(std::string& field);
+    // The next template byte, passing over control bytes other than LF and
+    // TAB; 26 (and no move) at the end.
+    std::uint8_t ReadFb();
+    // Steps back one byte and answers it, passing over the same control
+    // bytes; 26 (and no move) past the end or before position 2.
+    std::uint8_t ReadBack();
+    // The next n characters from Fpnt without moving (control bytes other
+    // than TAB passed over; 26 for each position past the end).
+    std::string getns(std::int32_t n) const;
+    // Scanner state as a compilation starts.
+    void ResetScanner();
+
+    std::int32_t FQuoteIndex = 0;
+    std::int32_t FQuoteSkip = 0;
+    std::string FQuoteStr;
+    std::int32_t FUnicodeSkipCount = 1;
+    // Saved \uc values, one per open group. A plain vector for now; popping
+    // an empty stack yields 0.
+    std::vector<std::int32_t> FUcStack;
+    void UcPush() { FUcStack.push_back(FUnicodeSkipCount); }
+    void UcPop();
+
+    // ---- paragraph clean-up (field_text.cpp) --------------------------------
+    // After a command field: consumes the following \par when the paragraph
+    // holds nothing but the command, answering the markup between them;
+    // otherwise leaves everything as it was and answers "".
+    void KillPar(std::string& rtf);
+
+    // ---- reading the document tables (document_tables_read.cpp) -------------
+    // Each is called with Fpnt on the table's opening brace, leaves Fpnt
+    // after its closing brace and writes the table's record.
+    void ReadFontTable();
+    void ReadColorTable();
+    void ReadStyleSheet();
+    void ReadDocInfo();
+
+private:
+    // ---- scanner internals (scanner.cpp) --------------------------------------
+    struct TLookahead;
+    TLookahead Peek(int n) const;
+    void FlushBloc(std::int32_t endPnt);
+    enum class TScanStep { Go, Field, Abandoned };
+    bool ScanBrace(std::int32_t at);
+    TScanStep ScanBackslash(std::int32_t at, std::string& field);
+    void SkipLetters();
+    void SkipChars(int n);
+    bool ReadField(std::string& field);
+    bool MatchQuote(std::uint8_t c, bool closing, const TLookahead& la);
+    bool IsFieldDelimiter(std::uint8_t c, const TLookahead& la) const;
+    bool BeginsBreak(std::uint8_t c, const TLookahead& la) const;
+    bool IsPassThroughGroup(const TLookahead& la) const;
+    void AppendByte(std::string& field, std::uint8_t c);
+    void AppendChars(std::string& field, int n);
+    bool FBlocPending = false;
+
+    // ---- shared by the table readers and the field text ----------------------
+    // Template bytes [from, to) (1-based) as text through the report's code page.
+    std::string TemplateText(std::int32_t from, std::int32_t to);
+    // Template bytes [from, to) read as ReadFb reads them, as text.
+    std::string TemplateTextFb(std::int32_t from, std::int32_t to);
+    std::string ByteText(std::uint8_t b);
+    // Balanced sub-groups of a table group until its closing brace; text
+    // between them is handed to `loose`.
+    template <class OnGroup, class OnLoose>
+    bool ReadSubGroups(OnGroup onGroup, OnLoose onLoose);
+    void ReadSubGroupList(int keywordLength, TStringList& list);
 };
 
 }  // namespace qx

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "conscom/exceptions.h"
 #include "qxrtf/qxrtf.h"
 #include "test_support.h"
@@ -40,9 +38,17 @@ class CreateFileNameTest : public qxtest::TempDirTest {};
 
 TEST_F(CreateFileNameTest, ShapeExtensionAndMissingDirectory) {
     TQxRTF report;
-    const std::regex shape(R"(.*/rep[0-9A-F]{1,8}[0-9A-F]{4}\.rtf)");
-    EXPECT_TRUE(std::regex_match(report.CreateFileName(dir_, "rep", "rtf"), shape));
-    EXPECT_TRUE(std::regex_match(report.CreateFileName(dir_ + "/", "rep", ".rtf"), shape));
+    // dir/rep, 5 to 12 upper-case hex digits, .rtf
+    const auto hasShape = [&](const std::string& name) {
+        const std::string head = dir_ + "/rep";
+        if (name.rfind(head, 0) != 0 || name.size() < head.size() + 4) return false;
+        if (name.substr(name.size() - 4) != ".rtf") return false;
+        const std::string hex = name.substr(head.size(), name.size() - head.size() - 4);
+        return hex.size() >= 5 && hex.size() <= 12 &&
+               hex.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+    };
+    EXPECT_TRUE(hasShape(report.CreateFileName(dir_, "rep", "rtf")));
+    EXPECT_TRUE(hasShape(report.CreateFileName(dir_ + "/", "rep", ".rtf")));
     EXPECT_EQ(report.CreateFileName(dir_, "rep").substr(dir_.size() + 1, 3), "rep");
     EXPECT_EQ(report.CreateFileName(dir_, "rep").substr(report.CreateFileName(dir_, "rep").size() - 4), ".doc");
     EXPECT_EQ(report.CreateFileName("", "x", "").find('/'), std::string::npos);

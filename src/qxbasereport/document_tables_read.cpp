@@ -1,0 +1,188 @@
+// Reading the document tables from the template: the font table (with
+// every font's character set forced to the report's), the colour table, the
+// style sheet and the info group go into the report's lists, and the
+// template's own bytes of them are replaced by a record, so that the tables
+// are written back last with whatever the run added to them.
+#include <algorithm>
+
+#include "conscom/exceptions.h"
+#include "qxbasereport/base_rtf_report.h"
+#include "qxbasereport/rtf_syntax.h"
+
+namespace qx {
+
+namespace {
+
+constexpr const char* kFontTableError = "Can't read font table from input file";
+constexpr const char* kColorTableError = "Can't read color table from input file";
+
+// Keyword lengths after the opening brace.
+constexpr int kFontTableWord = 8;    // \fonttbl
+constexpr int kColorTableWord = 9;   // \colortbl
+constexpr int kStyleSheetWord = 11;  // \stylesheet
+constexpr int kInfoWord = 5;         // \info
+
+// Replaces the number after every "fcharset" by `charset`.
+std::string ForceCharset(std::string entry, int charset) {
+    const std::string value = std::to_string(charset);
+    std::size_t pos = 0;
+    while ((pos = entry.find("fcharset", pos)) != std::string::npos) {
+        pos += 8;
+        std::size_t end = pos;
+        while (end < entry.size() && rtf::IsAsciiDigit(entry[end])) ++end;
+        if (end == pos) throw EBadRtfFormat(kFontTableError);
+        entry.replace(pos, end - pos, value);
+        pos += value.size();
+    }
+    return entry;
+}
+
+// Fonts written without braces of their own ("\f0\fswiss Arial;"): each
+// font, up to its semicolon, becomes a braced group so that it is kept and
+// has the same shape as the others.
+void AddLooseFonts(const std::string& text, TStringList& fonts, int charset) {
+    std::string font;
+    auto flush = [&] {
+        const auto first = font.find_first_not_of(' ');
+        if (first != std::string::npos)
+            fonts.Add(ForceCharset("{" + font.substr(first) + "}", charset));
+        font.clear();
+    };
+    for (char ch : text) {
+        if (ch == '\r' || ch == '\n') continue;
+        font += ch;
+        if (ch == ';') flush();
+    }
+    flush();
+}
+
+// The decimal number at text[pos] (moving pos past it); a colour component
+// without one is a conversion error.
+std::uint8_t ColorComponent(const std::string& text, std::size_t& pos) {
+    const std::size_t start = pos;
+    const std::int64_t value = rtf::ReadNumber(text.data(), pos, text.size());
+    if (pos == start) throw EConvertError("'' is not a valid integer value");
+    return static_cast<std::uint8_t>(std::min<std::int64_t>(value, 255));
+}
+
+}  // namespace
+
+// Fpnt just after a table's keyword. Walks to the table's closing brace,
+// handing each balanced sub-group and each stretch of text between them to
+// the callbacks as 1-based [from, to) ranges. False when the template ends
+// before the table is closed.
+template <class OnGroup, class OnLoose>
+bool TQxBaseRTFReport::ReadSubGroups(OnGroup onGroup, OnLoose onLoose) {
+    std::int32_t looseFrom = Fpnt;
+    while (Fpnt <= Flent) {
+        const std::uint8_t b = PFileAt(Fpnt);
+        if (b == '\\') {
+            Fpnt += Fpnt < Flent ? 2 : 1;  // an escaped brace is text
+            continue;
+        }
+        if (b != '{' && b != '}') {
+            ++Fpnt;
+            continue;
+        }
+        onLoose(looseFrom, Fpnt);
+        if (b == '}') {
+            ++Fpnt;
+            return true;
+        }
+        bool closed = false;
+        const auto end = static_cast<std::int32_t>(rtf::GroupEnd(
+            FPFile, static_cast<std::size_t>(Fpnt), static_cast<std::size_t>(Flent), closed));
+        if (!closed) break;
+        onGroup(Fpnt, end + 1);
+        Fpnt = end + 1;
+        looseFrom = Fpnt;
+    }
+    Fpnt = Flent + 1;
+    return false;
+}
+
+void TQxBaseRTFReport::ReadFontTable() {
+    ReadFb();
+    SkipChars(kFontTableWord);
+    const int charset = FCharset;
+    const bool closed = ReadSubGroups(
+        [&](std::int32_t from, std::int32_t to) {
+            FRTFFont->Add(ForceCharset(TemplateText(from, to), charset));
+        },
+        [&](std::int32_t from, std::int32_t to) {
+            AddLooseFonts(TemplateText(from, to), *FRTFFont, charset);
+        });
+    if (!closed) throw EBadRtfFormat(kFontTableError);
+    FIsFontTable = true;
+    CmSaveFontTable();
+}
+
+void TQxBaseRTFReport::ReadColorTable() {
+    ReadFb();
+    SkipChars(kColorTableWord);
+    const std::int32_t from = Fpnt;
+    bool closed = false;
+    const auto end = static_cast<std::int32_t>(rtf::GroupEnd(
+        FPFile, static_cast<std::size_t>(Fpnt - 1), static_cast<std::size_t>(Flent), closed));
+    if (!closed) {
+        Fpnt = Flent + 1;
+        throw EBadRtfFormat(kColorTableError);
+    }
+    const std::string text = TemplateText(from, end);
+    Fpnt = end + 1;
+
+    // What stands before the first colour (normally the automatic colour's
+    // lone ";") is kept as the first entry.
+    const std::string lead = text.substr(0, text.find('\\'));
+    TQxColorArray colors;
+    for (std::size_t pos = 0; (pos = text.find("red", pos)) != std::string::npos;) {
+        pos += 3;
+        TQxColor color;
+        color.SetFr(ColorComponent(text, pos));
+        colors.push_back(color);
+    }
+    auto readComponent = [&](const char* name, void (TQxColor::*set)(std::uint8_t)) {
+        std::size_t pos = 0;
+        for (TQxColor& color : colors) {
+            pos = text.find(name, pos);
+            if (pos == std::string::npos) return;
+            pos += std::char_traits<char>::length(name);
+            (color.*set)(ColorComponent(text, pos));
+        }
+    };
+    readComponent("green", &TQxColor::SetFg);
+    readComponent("blue", &TQxColor::SetFb);
+
+    if (!lead.empty()) FRTFColor->Add(lead);
+    for (const TQxColor& c : colors) {
+        FRTFColor->Add("\\red" + std::to_string(c.fr) + "\\green" + std::to_string(c.fg) +
+                       "\\blue" + std::to_string(c.fb) + ";");
+        FDocColorTable.push_back(c);
+    }
+    FDocColorCount =
+        static_cast<std::uint16_t>(std::min<std::size_t>(FDocColorTable.size(), 0xFFFF));
+    FIsColorTable = true;
+    CmSaveColorTable();
+}
+
+// A table that is a list of sub-groups: the text between them is dropped.
+void TQxBaseRTFReport::ReadSubGroupList(int keywordLength, TStringList& list) {
+    ReadFb();
+    SkipChars(keywordLength);
+    ReadSubGroups([&](std::int32_t from, std::int32_t to) { list.Add(TemplateText(from, to)); },
+                  [](std::int32_t, std::int32_t) {});
+}
+
+void TQxBaseRTFReport::ReadStyleSheet() {
+    ReadSubGroupList(kStyleSheetWord, *FRTFStyle);
+    FIsStyle = true;
+    CmSaveStyleSheet();
+}
+
+void TQxBaseRTFReport::ReadDocInfo() {
+    ReadSubGroupList(kInfoWord, *FRTFDocInfo);
+    FIsDocInfo = true;
+    CmSaveDocInfo();
+}
+
+}  // namespace qx

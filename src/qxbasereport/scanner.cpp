@@ -1,0 +1,539 @@
+// The template scanner: walks the template bytes in place from the read
+// position to the next report field (text typed between two backslashes),
+// recording everything it passes in the command stream: plain text as one
+// merged Bloc, groups that must never be searched for fields as
+// BalancedBloc, table rows as TableBegin/TableEnd, and the document tables
+// through their readers.
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "platform/unicode.h"
+#include "qxbasereport/base_rtf_report.h"
+#include "qxbasereport/rtf_syntax.h"
+
+namespace qx {
+
+namespace {
+
+constexpr std::uint8_t kEofByte = 26;
+
+// The bytes at which plain text stops being plain for the scanner.
+constexpr std::array<bool, 256> kStopBytes = [] {
+    std::array<bool, 256> t{};
+    t['{'] = t['}'] = t['\\'] = true;
+    return t;
+}();
+
+// Control bytes that reading passes over (everything below 32 but LF and
+// TAB; CR therefore never reaches the scanner).
+constexpr bool SkippedByRead(std::uint8_t b) {
+    return b < 32 && b != '\n' && b != '\t';
+}
+// Lookahead passes over LF as well.
+constexpr bool SkippedByPeek(std::uint8_t b) {
+    return b < 32 && b != '\t';
+}
+
+struct TKeyword {
+    std::string_view text;  // upper case, as it follows the current byte
+    bool wholeWord;         // the next character must not be an ASCII letter
+};
+
+// Words after a backslash that end a field that is not yet closed.
+constexpr TKeyword kBreakWords[] = {
+    {"TROWD", true}, {"ROW", true},  {"CELL", true}, {"PAGE", true},
+    {"SECT", true},  {"LINE", true}, {"PAR", true},
+};
+
+// Groups copied unchanged and never searched for fields. The first one
+// only while form fields are not processed.
+constexpr TKeyword kFormFieldGroup = {"\\FIELD", true};
+constexpr TKeyword kPassThroughGroups[] = {
+    {"\\*\\FLDINST", true},
+    {"\\PICT", true},
+    {"\\OBJECT", true},
+    {"\\SHPRSLT", true},
+};
+
+constexpr TKeyword kFontTable = {"\\FONTTBL", true};
+constexpr TKeyword kColorTable = {"\\COLORTBL", true};
+constexpr TKeyword kStyleSheet = {"\\STYLESHEET", true};
+constexpr TKeyword kInfoGroup = {"\\INFO", true};
+constexpr TKeyword kRowDefinition = {"TROWD", true};
+constexpr TKeyword kRowEnd = {"ROW", true};
+constexpr TKeyword kInTableParagraph = {"INTBL", false};
+constexpr TKeyword kParagraphReset = {"PARD", false};
+
+// Quote marks inside a field. A mark is either one raw byte or a control
+// word or hex escape after a backslash (matched without regard to case).
+struct TQuoteMark {
+    std::uint8_t raw;       // the raw byte, or 0 for the backslash forms
+    std::string_view word;  // upper case, after the backslash
+    int openKind;           // the quote kind the mark opens
+    const char* text;       // what the field text gets
+    int length;             // template characters the mark occupies
+};
+
+// In the order in which opening marks are tried.
+constexpr TQuoteMark kQuoteMarks[] = {
+    {0x93, {}, 1, "\u201C", 1},
+    {0, "'93", 1, "\\'93", 4},
+    {0x94, {}, 1, "\u201D", 1},
+    {0, "'94", 1, "\\'94", 4},
+    {0, "LQUOTE", 2, "\\lquote", 7},
+    {0, "LDBLQUOTE", 8, "\\ldblquote", 10},
+    {0, "RDBLQUOTE", 8, "\\rdblquote", 10},
+    {0, "RQUOTE", 2, "\\rquote", 7},
+    {0xAB, {}, 3, "\u00AB", 1},
+    {0, "'AB", 3, "\\'ab", 4},
+    {0xBB, {}, 3, "\u00BB", 1},
+    {0, "'BB", 3, "\\'bb", 4},
+    {'"', {}, 4, "\"", 1},
+    {'\'', {}, 5, "'", 1},
+    {'`', {}, 6, "`", 1},
+    {'~', {}, 7, "~", 1},
+};
+
+// The bytes that can begin a quote mark.
+constexpr std::array<bool, 256> kQuoteStarts = [] {
+    std::array<bool, 256> t{};
+    t['\\'] = true;
+    for (const TQuoteMark& m : kQuoteMarks)
+        if (m.raw != 0) t[m.raw] = true;
+    return t;
+}();
+
+// The marks (indexes into kQuoteMarks) that close each quote kind.
+constexpr int kNoMark = -1;
+constexpr int kClosingMarks[9][3] = {
+    {kNoMark, kNoMark, kNoMark},
+    {2, 3, 6},               // typographic double quote
+    {13, 7, kNoMark},        // \lquote, \rquote
+    {11, 10, kNoMark},       // guillemets
+    {12, kNoMark, kNoMark},  // "
+    {13, 7, kNoMark},        // '
+    {14, kNoMark, kNoMark},  // `
+    {15, kNoMark, kNoMark},  // ~
+    {2, 3, 6},               // \ldblquote, \rdblquote
+};
+
+constexpr int kMaxFieldLength = 10000;
+
+}  // namespace
+
+// Upper-cased lookahead from Fpnt, as getns gives it.
+struct TQxBaseRTFReport::TLookahead {
+    static constexpr int kSize = 24;
+    char c[kSize + 1] = {};
+    int n = 0;
+    bool StartsWith(std::string_view word) const {
+        return static_cast<int>(word.size()) <= n && std::memcmp(c, word.data(), word.size()) == 0;
+    }
+    bool Is(const TKeyword& kw) const {
+        if (!StartsWith(kw.text)) return false;
+        const std::size_t len = kw.text.size();
+        return !kw.wholeWord || static_cast<int>(len) >= n || !rtf::IsAsciiLetter(c[len]);
+    }
+};
+
+// ---- character-level reading ------------------------------------------------
+
+std::uint8_t TQxBaseRTFReport::ReadFb() {
+    while (Fpnt <= Flent && SkippedByRead(PFileAt(Fpnt))) ++Fpnt;
+    if (Fpnt > Flent) return kEofByte;
+    return PFileAt(Fpnt++);
+}
+
+std::uint8_t TQxBaseRTFReport::ReadBack() {
+    if (Fpnt < 2 || Fpnt > Flent + 1) return kEofByte;
+    --Fpnt;
+    while (Fpnt > 1 && SkippedByRead(PFileAt(Fpnt))) --Fpnt;
+    return PFileAt(Fpnt);
+}
+
+std::string TQxBaseRTFReport::getns(std::int32_t n) const {
+    std::string out;
+    if (n <= 0) return out;
+    std::int32_t p = Fpnt;
+    while (static_cast<std::int32_t>(out.size()) < n) {
+        while (p >= 1 && p <= Flent && SkippedByPeek(PFileAt(p))) ++p;
+        if (p < 1 || p > Flent) {
+            out.push_back(static_cast<char>(kEofByte));
+        } else {
+            out.push_back(static_cast<char>(PFileAt(p++)));
+        }
+    }
+    return out;
+}
+
+TQxBaseRTFReport::TLookahead TQxBaseRTFReport::Peek(int n) const {
+    TLookahead la;
+    la.n = n < TLookahead::kSize ? n : TLookahead::kSize;
+    std::int32_t p = Fpnt;
+    for (int i = 0; i < la.n; ++i) {
+        while (p <= Flent && SkippedByPeek(PFileAt(p))) ++p;
+        if (p > Flent) {
+            la.c[i] = static_cast<char>(kEofByte);
+            continue;
+        }
+        const char ch = static_cast<char>(PFileAt(p++));
+        la.c[i] = (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 'a' + 'A') : ch;
+    }
+    return la;
+}
+
+void TQxBaseRTFReport::SkipLetters() {
+    while (!FileEof()) {
+        const std::uint8_t b = ReadFb();
+        if (!rtf::IsAsciiLetter(b)) {
+            if (b != kEofByte) ReadBack();
+            return;
+        }
+    }
+}
+
+void TQxBaseRTFReport::SkipChars(int n) {
+    for (int i = 0; i < n; ++i) ReadFb();
+}
+
+std::string TQxBaseRTFReport::ByteText(std::uint8_t b) {
+    std::string out;
+    if (b < 0x80) {
+        out.push_back(static_cast<char>(b));
+    } else if (Codec().SingleByte()) {
+        Utf8Append(out, Codec().DecodeByte(b));
+    } else {
+        out = Codec().Decode(std::string(1, static_cast<char>(b)));
+    }
+    return out;
+}
+
+std::string TQxBaseRTFReport::TemplateText(std::int32_t from, std::int32_t to) {
+    if (to <= from) return {};
+    const auto* data = reinterpret_cast<const char*>(FPFile) + (from - 1);
+    const std::string_view bytes(data, static_cast<std::size_t>(to - from));
+    for (char ch : bytes)
+        if (static_cast<unsigned char>(ch) >= 0x80) return Codec().Decode(bytes);
+    return std::string(bytes);
+}
+
+std::string TQxBaseRTFReport::TemplateTextFb(std::int32_t from, std::int32_t to) {
+    std::string out;
+    for (std::int32_t p = from; p < to && p <= Flent; ++p) {
+        const std::uint8_t b = PFileAt(p);
+        if (!SkippedByRead(b)) out += ByteText(b);
+    }
+    return out;
+}
+
+// ---- the scan loop ----------------------------------------------------------
+
+void TQxBaseRTFReport::ResetScanner() {
+    FIsFontTable = FIsColorTable = FIsStyle = FIsDocInfo = false;
+    FInTable = FTableRowOpen = false;
+    FKwdPnt = -1;
+    FUnicodeSkipCount = 1;
+    FUcStack.clear();
+    FQuoteIndex = 0;
+    FQuoteSkip = 0;
+    FQuoteStr.clear();
+    FBlocPending = false;
+}
+
+void TQxBaseRTFReport::UcPop() {
+    if (FUcStack.empty()) {
+        FUnicodeSkipCount = 0;
+        return;
+    }
+    FUnicodeSkipCount = FUcStack.back();
+    FUcStack.pop_back();
+}
+
+// Plain text is not recorded byte by byte: a run of it becomes one Bloc
+// ending at `endPnt`, written only when something else must be recorded.
+// The command stream is the same as if every byte had been recorded, since
+// consecutive Blocs merge.
+void TQxBaseRTFReport::FlushBloc(std::int32_t endPnt) {
+    if (!FBlocPending) return;
+    FBlocPending = false;
+    const std::int32_t keep = Fpnt;
+    Fpnt = endPnt;
+    CmSaveBlocItem();
+    Fpnt = keep;
+}
+
+bool TQxBaseRTFReport::GetNextReportField(std::string& field) {
+    field.clear();
+    FBlocPending = false;
+    while (!FileEof()) {
+        std::int32_t p = Fpnt;
+        while (p <= Flent && !kStopBytes[PFileAt(p)]) ++p;
+        if (p != Fpnt) FBlocPending = true;
+        Fpnt = p;
+        if (FileEof()) break;
+        const std::int32_t at = Fpnt;
+        const std::uint8_t c = ReadFb();
+        if (c == '{') {
+            if (ScanBrace(at)) continue;
+            UcPush();
+            FBlocPending = true;
+        } else if (c == '}') {
+            UcPop();
+            FBlocPending = true;
+        } else {
+            const TScanStep step = ScanBackslash(at, field);
+            if (step != TScanStep::Go) return step == TScanStep::Field;
+        }
+    }
+    FlushBloc(Fpnt);
+    return false;
+}
+
+// A group start: the document tables the first time each is met, and the
+// groups that are copied without being searched. False when the brace is
+// an ordinary one.
+bool TQxBaseRTFReport::ScanBrace(std::int32_t at) {
+    const TLookahead la = Peek(12);
+    if (la.n == 0 || la.c[0] != '\\') return false;
+    struct TTableRule {
+        const TKeyword& keyword;
+        bool TQxBaseRTFReport::*read;
+        void (TQxBaseRTFReport::*reader)();
+    };
+    static const TTableRule kTables[] = {
+        {kFontTable, &TQxBaseRTFReport::FIsFontTable, &TQxBaseRTFReport::ReadFontTable},
+        {kColorTable, &TQxBaseRTFReport::FIsColorTable, &TQxBaseRTFReport::ReadColorTable},
+        {kStyleSheet, &TQxBaseRTFReport::FIsStyle, &TQxBaseRTFReport::ReadStyleSheet},
+        {kInfoGroup, &TQxBaseRTFReport::FIsDocInfo, &TQxBaseRTFReport::ReadDocInfo},
+    };
+    for (const TTableRule& rule : kTables) {
+        if (this->*rule.read || !la.Is(rule.keyword)) continue;
+        FlushBloc(at);
+        Fpnt = at;
+        (this->*rule.reader)();
+        return true;
+    }
+    if (!IsPassThroughGroup(la)) return false;
+    FlushBloc(at);
+    bool closed = false;
+    Fpnt = static_cast<std::int32_t>(rtf::GroupEnd(FPFile, static_cast<std::size_t>(at),
+                                                   static_cast<std::size_t>(Flent), closed)) +
+           1;
+    CmSaveBalancedBlocItem();
+    return true;
+}
+
+// A backslash in plain text: unicode skip counts, table rows and field
+// delimiters.
+TQxBaseRTFReport::TScanStep TQxBaseRTFReport::ScanBackslash(std::int32_t at, std::string& field) {
+    const std::uint8_t next = at < Flent ? PFileAt(at + 1) : 0;
+    if (next == '\r' || next == '\n') {
+        // A backslash before a line break is a paragraph mark, never the
+        // start of a field.
+        FBlocPending = true;
+        return TScanStep::Go;
+    }
+    if (next == '{' || next == '}') {  // an escaped brace is text
+        ++Fpnt;
+        FBlocPending = true;
+        return TScanStep::Go;
+    }
+    // Most control words start with a letter that no test begins with.
+    switch (next) {
+        case 'u':
+        case 'U':
+        case 't':
+        case 'T':
+        case 'r':
+        case 'R':
+        case 'i':
+        case 'I':
+        case 'p':
+        case 'P':
+        case '\\':
+        case '\'':
+            break;
+        default:
+            if (rtf::IsAsciiLetter(next)) {
+                FBlocPending = true;
+                return TScanStep::Go;
+            }
+    }
+    const TLookahead la = Peek(6);
+    if (la.StartsWith("UC") && la.n > 2 && rtf::IsAsciiDigit(la.c[2])) {
+        const TLookahead digits = Peek(20);
+        std::size_t pos = 2;
+        FUnicodeSkipCount = static_cast<std::int32_t>(
+            rtf::ReadNumber(digits.c, pos, static_cast<std::size_t>(digits.n)));
+    }
+    if (la.Is(kRowDefinition) || la.Is(kInTableParagraph)) {
+        FlushBloc(at);
+        ReadBack();  // the table starts at the backslash
+        CmSaveTableBegin();
+        FInTable = true;
+        if (la.Is(kRowDefinition)) FTableRowOpen = true;
+        ReadFb();
+        FBlocPending = true;
+    } else if (la.Is(kRowEnd) || (la.Is(kParagraphReset) && FInTable && !FTableRowOpen)) {
+        const bool rowEnd = la.Is(kRowEnd);
+        SkipLetters();
+        FBlocPending = true;
+        FlushBloc(Fpnt);
+        CmSaveTableEnd();
+        FInTable = false;
+        if (rowEnd) FTableRowOpen = false;
+    } else if ((la.c[0] == '\\' && la.c[1] != '*') || la.StartsWith("'5C")) {
+        FlushBloc(at);
+        FKwdPnt = at;
+        return ReadField(field) ? TScanStep::Field : TScanStep::Abandoned;
+    } else {
+        FBlocPending = true;
+    }
+    return TScanStep::Go;
+}
+
+// ---- reading one field --------------------------------------------------------
+
+void TQxBaseRTFReport::AppendByte(std::string& field, std::uint8_t c) {
+    if (c < 0x80)
+        field.push_back(static_cast<char>(c));
+    else
+        field += ByteText(c);
+}
+
+// Recognises a quote mark at the byte `c` just read: an opening mark when
+// no quote is open, else a closing mark of the open quote's kind. On a
+// match sets FQuoteSkip and FQuoteStr (and FQuoteIndex for an opening
+// mark) and answers true; the caller moves past the mark.
+bool TQxBaseRTFReport::MatchQuote(std::uint8_t c, bool closing, const TLookahead& la) {
+    if (!kQuoteStarts[c]) return false;
+    auto matches = [&](const TQuoteMark& m) {
+        if (m.raw != 0) return c == m.raw;
+        return c == '\\' && la.StartsWith(m.word);
+    };
+    auto take = [&](const TQuoteMark& m) {
+        FQuoteSkip = m.length;
+        FQuoteStr = m.text;
+    };
+    if (closing) {
+        for (int index : kClosingMarks[FQuoteIndex]) {
+            if (index == kNoMark || !matches(kQuoteMarks[index])) continue;
+            take(kQuoteMarks[index]);
+            return true;
+        }
+        return false;
+    }
+    for (const TQuoteMark& m : kQuoteMarks) {
+        if (!matches(m)) continue;
+        take(m);
+        FQuoteIndex = m.openKind;
+        return true;
+    }
+    return false;
+}
+
+// True when the backslash `c` just read is a typed backslash (\\ or \'5c)
+// and not a backslash-asterisk or a paragraph mark (backslash before a
+// line break).
+bool TQxBaseRTFReport::IsFieldDelimiter(std::uint8_t c, const TLookahead& la) const {
+    if (c != '\\') return false;
+    const std::uint8_t next = Fpnt <= Flent ? PFileAt(Fpnt) : 0;
+    if (next == '\r' || next == '\n') return false;
+    return (la.c[0] == '\\' && la.c[1] != '*') || la.StartsWith("'5C");
+}
+
+// True when the byte `c` just read starts something a field cannot run
+// over: a paragraph, line, cell, row, page or section break, or a group
+// that is copied without being searched.
+bool TQxBaseRTFReport::BeginsBreak(std::uint8_t c, const TLookahead& la) const {
+    if (c == '{') return IsPassThroughGroup(la);
+    if (c != '\\') return false;
+    const std::uint8_t next = Fpnt <= Flent ? PFileAt(Fpnt) : 0;
+    if (next == '\r' || next == '\n') return true;
+    for (const TKeyword& kw : kBreakWords)
+        if (la.Is(kw)) return true;
+    return false;
+}
+
+bool TQxBaseRTFReport::IsPassThroughGroup(const TLookahead& la) const {
+    if (!FOptions.Contains(eoProcessFormFields) && la.Is(kFormFieldGroup)) return true;
+    for (const TKeyword& kw : kPassThroughGroups)
+        if (la.Is(kw)) return true;
+    return false;
+}
+
+// Appends `n` more template characters to the field as they are written.
+void TQxBaseRTFReport::AppendChars(std::string& field, int n) {
+    for (int i = 0; i < n && !FileEof(); ++i) AppendByte(field, ReadFb());
+}
+
+// Reads the field after its opening delimiter (Fpnt just after the first
+// backslash). A field that is closed answers true with its raw text; one
+// that runs into a paragraph or table break, a copied group, the length
+// limit or the end of the template is abandoned: its opening delimiter
+// becomes text and scanning goes on after it.
+bool TQxBaseRTFReport::ReadField(std::string& field) {
+    SkipChars(Peek(1).c[0] == '\\' ? 1 : 3);
+    const std::int32_t afterOpening = Fpnt;
+    int count = 0;
+    FQuoteIndex = 0;
+    bool complete = false;
+    while (count < kMaxFieldLength && !FileEof()) {
+        const std::uint8_t c = ReadFb();
+        if (c == kEofByte && FileEof()) break;
+        // Only a backslash or a brace starts anything that needs lookahead.
+        TLookahead la;
+        if (c == '\\' || c == '{') la = Peek(12);
+        const bool closes = FQuoteIndex != 0;
+        if (MatchQuote(c, closes, la)) {
+            field += FQuoteStr;
+            SkipChars(FQuoteSkip - 1);
+            count += FQuoteSkip;
+            if (closes) {
+                if ((FQuoteIndex == 2 || FQuoteIndex == 8) && Peek(1).c[0] == ' ') {
+                    field += static_cast<char>(ReadFb());
+                    ++count;
+                }
+                FQuoteIndex = 0;
+            }
+            FQuoteSkip = 0;
+            FQuoteStr.clear();
+            continue;
+        }
+        if (IsFieldDelimiter(c, la)) {
+            if (FQuoteIndex == 0) {
+                complete = true;
+                break;
+            }
+            // A typed backslash inside quotes is part of the quoted text.
+            const int length = la.c[0] == '\\' ? 2 : 4;
+            field += '\\';
+            AppendChars(field, length - 1);
+            count += length;
+        } else if (c == '\\' && (la.c[0] == '\'' || la.c[0] == '~')) {
+            const int length = la.c[0] == '\'' ? 4 : 2;
+            field += '\\';
+            AppendChars(field, length - 1);
+            count += length;
+        } else {
+            AppendByte(field, c);
+            ++count;
+            if (FQuoteIndex == 0 && BeginsBreak(c, la)) break;
+        }
+    }
+    FQuoteIndex = 0;
+    FQuoteSkip = 0;
+    FQuoteStr.clear();
+    if (complete) {
+        SkipChars(Peek(1).c[0] == '\\' ? 1 : 3);
+        return true;
+    }
+    field.clear();
+    Fpnt = afterOpening;
+    FBlocPending = true;
+    FlushBloc(Fpnt);
+    return false;
+}
+
+}  // namespace qx
