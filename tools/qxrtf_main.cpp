@@ -1,33 +1,75 @@
-// The qxrtf command-line tool: renders a report template, or shows how a
-// template compiles.
+// The qxrtf command-line tool: renders a report template with datasets from
+// files and typed variables, shows how a template compiles, and checks an
+// expression.
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "expr_command.h"
 #include "platform/exceptions.h"
+#include "platform/file_datasets.h"
 #include "qxrtf/qxrtf.h"
+#include "qxrtf/report_setup.h"
 
 namespace {
 
-struct RenderOptions {
-    std::string templateFile;
-    std::string outFile;
+// What render and dump share: the datasets, variables and options of a run.
+struct RunSetup {
+    std::vector<std::string> json;
+    std::vector<std::string> csv;
+    std::vector<std::string> vars;
+    std::vector<std::string> options;
+    bool unicode = false;
+    int codePage = 1252;
+    std::vector<std::pair<std::string, std::string>> order;  // (kind, NAME=FILE) as given
+
+    void AddTo(CLI::App* cmd) {
+        cmd->add_option_function<std::vector<std::string>>(
+               "--json", [this](const std::vector<std::string>& v) { Keep("json", v); },
+               "dataset NAME=FILE from a JSON array of objects (repeatable)")
+            ->take_all();
+        cmd->add_option_function<std::vector<std::string>>(
+               "--csv", [this](const std::vector<std::string>& v) { Keep("csv", v); },
+               "dataset NAME=FILE from a CSV file with a header row (repeatable)")
+            ->take_all();
+        cmd->add_option("--var", vars, "variable NAME=VALUE[:number|boolean|date|string] (repeatable)");
+        cmd->add_option("--option", options, "RTF option by name, e.g. eoClearMissedFields (repeatable)");
+        cmd->add_flag("--unicode", unicode, "write characters above U+00FF as \\u with a fallback");
+        cmd->add_option("--codepage", codePage, "code page of the output text (default 1252)");
+    }
+    void Keep(const char* kind, const std::vector<std::string>& specs) {
+        for (const std::string& s : specs) order.emplace_back(kind, s);
+    }
+
+    // Datasets keep the order they were given in: a one-letter alias A
+    // addresses the first.
+    qx::arrdataset Apply(qx::TQxRTF& report, std::vector<std::unique_ptr<qx::TMemDataSet>>& owned) const {
+        qx::arrdataset datasets;
+        for (const auto& [kind, spec] : order) {
+            const auto eq = spec.find('=');
+            if (eq == std::string::npos || eq == 0)
+                throw qx::Exception("Dataset '" + spec + "' must be given as NAME=FILE");
+            const std::string name = spec.substr(0, eq), file = spec.substr(eq + 1);
+            owned.push_back(kind == std::string("json") ? qx::LoadJsonDataSet(name, file)
+                                                        : qx::LoadCsvDataSet(name, file));
+            datasets.push_back(owned.back().get());
+        }
+        for (const std::string& v : vars) qx::DefineVariableFromSpec(report, v);
+        qx::TQxRTFOptions set = report.Options();
+        for (const std::string& o : options) {
+            qx::TQxRTFOption option{};
+            if (!qx::RTFOptionFromName(o, option)) throw qx::Exception("Unknown RTF option '" + o + "'");
+            set.Include(option);
+        }
+        report.SetOptions(set);
+        report.SetUnicodeByDefault(unicode);
+        report.SetCodePage(codePage);
+        return datasets;
+    }
 };
-
-void Render(const RenderOptions& opts) {
-    qx::TQxRTF report;
-    report.SetInFile(opts.templateFile);
-    report.SetOutFile(opts.outFile);
-    report.Execute({});
-}
-
-void Dump(const std::string& templateFile) {
-    qx::TQxRTF report;
-    report.SetInFile(templateFile);
-    std::cout << report.DumpCompiled();
-}
 
 }  // namespace
 
@@ -35,22 +77,37 @@ int main(int argc, char** argv) {
     CLI::App app{"qxrtf: fills report fields of an RTF template and writes the finished report"};
     app.require_subcommand(1);
 
-    RenderOptions render;
+    std::string templateFile, outFile;
+    RunSetup renderSetup;
     CLI::App* renderCmd = app.add_subcommand("render", "Render TEMPLATE into the report OUT");
-    renderCmd->add_option("template", render.templateFile, "RTF template file")->required();
-    renderCmd->add_option("-o,--output", render.outFile, "report file to write")->required();
+    renderCmd->add_option("template", templateFile, "RTF template file")->required();
+    renderCmd->add_option("-o,--output", outFile, "report file to write")->required();
+    renderSetup.AddTo(renderCmd);
 
     std::string dumpTemplate;
+    RunSetup dumpSetup;
     CLI::App* dumpCmd =
         app.add_subcommand("dump", "Compile TEMPLATE and print its command stream, one record a line");
     dumpCmd->add_option("template", dumpTemplate, "RTF template file")->required();
+    dumpSetup.AddTo(dumpCmd);
 
     AddExprCommand(app);
 
     CLI11_PARSE(app, argc, argv);
     try {
-        if (*renderCmd) Render(render);
-        if (*dumpCmd) Dump(dumpTemplate);
+        std::vector<std::unique_ptr<qx::TMemDataSet>> owned;
+        qx::TQxRTF report;
+        if (*renderCmd) {
+            const qx::arrdataset datasets = renderSetup.Apply(report, owned);
+            report.SetInFile(templateFile);
+            report.SetOutFile(outFile);
+            report.Execute(datasets);
+        }
+        if (*dumpCmd) {
+            const qx::arrdataset datasets = dumpSetup.Apply(report, owned);
+            report.SetInFile(dumpTemplate);
+            std::cout << report.DumpCompiled(datasets);
+        }
     } catch (const std::exception& e) {
         std::cerr << "qxrtf: " << e.what() << '\n';
         return 1;

@@ -130,6 +130,8 @@ std::unique_ptr<TMemDataSet> DataSetFromJson(const std::string& name, const nloh
             auto it = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == field; });
             if (it == fields.end()) fields.emplace_back(field, value.is_null() ? ftUnknown : InferType(value));
             else if (it->second == ftUnknown && !value.is_null()) it->second = InferType(value);
+            // An integer column with a fraction somewhere is a float column.
+            else if (it->second == ftLargeint && InferType(value) == ftFloat) it->second = ftFloat;
         }
     }
     for (auto& [field, type] : fields) ds->AddField(field, type == ftUnknown ? ftString : type);

@@ -93,10 +93,12 @@ void TQxRTF::SkipBlock(bool scan) {
         if (id == CmKind::End) return;  // unbalanced stream: nothing more to skip
         if (id == CmKind::ExprBegin) {
             // A skipped scan still resets its aggregates as if it had run.
-            if (scan)
+            if (scan) {
                 ReplayExprBlock();
-            else
+            } else {
+                CmSkipItem();
                 SkipToExprEnd();
+            }
             continue;
         }
         if (!IsBlockItem(id)) {

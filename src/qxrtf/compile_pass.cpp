@@ -25,14 +25,6 @@ bool CloseParenFrom(const std::string& u, std::size_t minPos) {
     return p != std::string::npos && p + 1 >= minPos;
 }
 
-bool EndsWithParen(const std::string& s) {
-    const std::string t = Trim(s);
-    return !t.empty() && t.back() == ')';
-}
-
-// Column of QxBaseLangControl for each command.
-enum LangColumn { colScan, colScanEntry, colScanFooter, colEndScan, colIf, colElse, colEndIf, colElsIf };
-
 }  // namespace
 
 // ---- classification ----------------------------------------------------------
@@ -48,7 +40,7 @@ std::int32_t TQxRTF::ClassifyField(std::string& text, TQxFieldFormat& fmt) {
     if (StartsWith(u, "ELSE")) return FieldCode::Else;
     if (StartsWith(u, "ELSIF(") && CloseParenFrom(u, 8)) return FieldCode::ElsIf;
 
-    CheckFormat(text, fmt);
+    fmt = CheckFormat(text);
     text = Trim(text);
     std::string work = text, element, rest;
     std::int32_t code = GetNextExprField(work, element, rest, FOptions.Contains(eoDotAsColon));
@@ -118,7 +110,7 @@ void TQxRTF::CompileField(const std::string& raw) {
             return;
         case FieldCode::Expression: {
             std::string converted = text;
-            ConvertExpression(converted, FOptions.Contains(eoDotAsColon));
+            converted = ConvertExpression(converted, FOptions.Contains(eoDotAsColon));
             CompileExpression(converted, text, fmt, markup);
             return;
         }
@@ -216,7 +208,8 @@ void TQxRTF::CompileCall(std::int32_t id, const std::vector<std::string>& args, 
             CmSaveField(code, SimpleFieldRow(code, text, std::string(), std::string(), TQxFieldFormat{}));
         } else if (code == FieldCode::Call || code == FieldCode::Expression) {
             std::string callText = text;
-            if (code == FieldCode::Expression) ConvertExpression(callText, FOptions.Contains(eoDotAsColon));
+            if (code == FieldCode::Expression)
+                callText = ConvertExpression(callText, FOptions.Contains(eoDotAsColon));
             std::vector<std::string> inner;
             std::int32_t innerId = 0;
             if (!ProcessUDFName(callText, inner, innerId))

@@ -150,7 +150,7 @@ std::string TQxRTF::DateFormatText(const TQxFieldFormat& fmt) {
         const std::u32string chars = Utf8ToUtf32(text);
         return Utf32ToUtf8(chars.substr(1, chars.size() - 2));
     }
-    return VarByName(text)->AsString();
+    return VarByName(text).AsString();
 }
 
 std::string TQxRTF::BoolText(const std::string& value) const {
@@ -199,7 +199,7 @@ void TQxRTF::WriteVariableField(const TQxRowContent& rc) {
         wr(FOptions.Contains(eoClearMissedFields) ? rc.sout : rc.stestf);
         return;
     }
-    WriteTextValue(VarByName(rc.Field)->AsString(), rc.fmt, rc.sout);
+    WriteTextValue(VarByName(rc.Field).AsString(), rc.fmt, rc.sout);
 }
 
 void TQxRTF::WriteConstantField(std::int32_t kind, const TQxRowContent& rc) {

@@ -109,7 +109,7 @@ public:
 
     // Compiles the template (InFile or buffer) without running it and
     // answers the command stream listing; used by `qxrtf dump`.
-    std::string DumpCompiled();
+    std::string DumpCompiled(const arrdataset& ds = {});
 
 protected:
     void ExecReport(const arrdataset& ds);
@@ -238,6 +238,7 @@ private:
     enum class RunKind { File, Open, Stream };
     void RunEntry(RunKind kind, const arrdataset& ds, std::int32_t showCmd, TStream* outStream);
     void RestoreControls(const arrdataset& ds);
+    void BuildAliasList(const arrdataset& ds);
     void PrepareRun();
     void CompileTemplate();
     void ReleaseRun();

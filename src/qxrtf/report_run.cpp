@@ -88,9 +88,14 @@ void TQxRTF::RestoreControls(const arrdataset& ds) {
 }
 
 void TQxRTF::ExecReport(const arrdataset& ds) {
+    BuildAliasList(ds);
+    PutField();  // releases everything above on success and on failure
+}
+
+void TQxRTF::BuildAliasList(const arrdataset& ds) {
     FExecute = true;
     FScs = std::make_unique<TQxScans>(this);
-    FiifNumber = 0;
+    ResetIifNumber();
     FInDList = std::make_unique<TStringList>();
     FInDListOneCharExists = false;
     FDFiles.assign(ds.begin(), ds.end());
@@ -99,7 +104,6 @@ void TQxRTF::ExecReport(const arrdataset& ds) {
         FInDList->Add(UpperCase(name) + "=" + std::to_string(i));
         if (Utf8Length(name) == 1) FInDListOneCharExists = true;
     }
-    PutField();  // releases everything above on success and on failure
 }
 
 void TQxRTF::PrepareRun() {
@@ -177,11 +181,9 @@ void TQxRTF::ReleaseRun() {
     FDFiles.clear();
 }
 
-std::string TQxRTF::DumpCompiled() {
+std::string TQxRTF::DumpCompiled(const arrdataset& ds) {
     if (FExecute) throw EIOError("Can't set template while executing report");
-    FExecute = true;
-    FScs = std::make_unique<TQxScans>(this);
-    FInDList = std::make_unique<TStringList>();
+    BuildAliasList(ds);
     std::string listing;
     PrepareRun();
     try {

@@ -1,0 +1,86 @@
+#include "qxrtf/report_setup.h"
+
+#include <cstdio>
+
+#include "platform/sysutils.h"
+#include "platform/unicode.h"
+
+namespace qx {
+
+namespace {
+
+// Built by appending: GCC 12 warns falsely on chains of string operator+.
+std::string Quoted(const std::string& text, const char* tail) {
+    std::string msg = "'";
+    msg += text;
+    msg += "'";
+    msg += tail;
+    return msg;
+}
+
+TDateTime ParseDate(const std::string& text) {
+    int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0;
+    TDateTime date = 0, time = 0;
+    char tail = 0;
+    const int fields = std::sscanf(text.c_str(), "%d-%d-%d%*[ T]%d:%d:%d%c", &y, &m, &d, &h, &n, &s, &tail);
+    if ((fields != 3 && fields != 5 && fields != 6) || !TryEncodeDate(y, m, d, date) ||
+        !TryEncodeTime(h, n, s, 0, time))
+        throw EConvertError(Quoted(text, " is not a valid date (yyyy-mm-dd [hh:nn[:ss]])"));
+    return date + time;
+}
+
+bool ParseBoolean(const std::string& text) {
+    const std::string l = LowerCase(text);
+    if (l == "true" || l == "yes" || l == "1") return true;
+    if (l == "false" || l == "no" || l == "0") return false;
+    throw EConvertError(Quoted(text, " is not a valid boolean value"));
+}
+
+}  // namespace
+
+void DefineTypedVariable(TQxBaseReport& report, const std::string& name, const std::string& value,
+                         const std::string& type) {
+    const std::string t = LowerCase(type);
+    if (t.empty() || t == "string") {
+        report.CreateVar(name, value);
+    } else if (t == "number") {
+        TFormatSettings dot = FormatSettings();
+        dot.DecimalSeparator = ".";
+        report.CreateVar(name, StrToFloat(value, dot));
+    } else if (t == "boolean") {
+        report.CreateVar(name, ParseBoolean(value));
+    } else if (t == "date") {
+        const TDateTime dt = ParseDate(value);
+        report.CreateVar(name, dt, value.find(':') == std::string::npos);
+    } else {
+        throw Exception("Unknown variable type " + Quoted(type, " (string, number, boolean, date)"));
+    }
+}
+
+void DefineVariableFromSpec(TQxBaseReport& report, const std::string& spec) {
+    const auto eq = spec.find('=');
+    if (eq == std::string::npos || eq == 0)
+        throw Exception("Variable " + Quoted(spec, " must be given as NAME=VALUE[:TYPE]"));
+    const std::string name = spec.substr(0, eq);
+    std::string value = spec.substr(eq + 1), type;
+    const auto colon = value.rfind(':');
+    if (colon != std::string::npos) {
+        const std::string suffix = LowerCase(value.substr(colon + 1));
+        if (suffix == "string" || suffix == "number" || suffix == "boolean" || suffix == "date") {
+            type = suffix;
+            value.resize(colon);
+        }
+    }
+    DefineTypedVariable(report, name, value, type);
+}
+
+bool RTFOptionFromName(const std::string& name, TQxRTFOption& option) {
+    for (std::size_t i = 0; i < std::size(kQxRTFOptionNames); ++i)
+        if (SameText(name, kQxRTFOptionNames[i])) {
+            option = static_cast<TQxRTFOption>(i);
+            return true;
+        }
+    return false;
+}
+
+}  // namespace qx

@@ -1,0 +1,145 @@
+// Golden tests: every folder here holds a template written by a word
+// processor (template.rtf, made from source.html), the run's data
+// (case.json), the exact expected output (expected.rtf) and the text a
+// reader sees in it (expected.txt). One parameterised test renders each
+// case and compares bytes; another opens every output in an office suite.
+//
+// case.json: {"datasets": [{"name": ..., "rows": [...]}], "variables":
+// [{"name", "value", "type"}], "options": ["eoClearMissedFields"],
+// "unicode": bool, "codepage": n, "charset": n, "error": "message expected instead"}.
+// Set QXRTF_UPDATE_GOLDEN=1 to rewrite expected.rtf after a deliberate
+// change (and read the diff before committing it).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <nlohmann/json.hpp>
+
+#include "platform/file_datasets.h"
+#include "qxrtf/qxrtf.h"
+#include "qxrtf/report_setup.h"
+#include "test_support.h"
+
+using namespace qx;
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kGoldenDir = fs::path(QXRTF_TEST_SOURCE_DIR) / "golden";
+
+std::vector<std::string> CaseNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kGoldenDir))
+        if (entry.is_directory() && fs::exists(entry.path() / "case.json"))
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A report set up as a case describes it, with the datasets it owns.
+struct CaseRun {
+    TQxRTF report;
+    std::vector<std::unique_ptr<TMemDataSet>> owned;
+    arrdataset datasets;
+    nlohmann::json doc;
+
+    explicit CaseRun(const fs::path& dir) {
+        doc = nlohmann::json::parse(qxtest::ReadFileBytes((dir / "case.json").string()));
+        for (const auto& d : doc.value("datasets", nlohmann::json::array())) {
+            owned.push_back(DataSetFromJson(d.at("name").get<std::string>(), d.at("rows")));
+            datasets.push_back(owned.back().get());
+        }
+        for (const auto& v : doc.value("variables", nlohmann::json::array()))
+            DefineTypedVariable(report, v.at("name").get<std::string>(), v.at("value").get<std::string>(),
+                                v.value("type", std::string()));
+        TQxRTFOptions options = report.Options();
+        for (const auto& o : doc.value("options", nlohmann::json::array())) {
+            TQxRTFOption option{};
+            if (!RTFOptionFromName(o.get<std::string>(), option)) ADD_FAILURE() << "unknown option " << o;
+            options.Include(option);
+        }
+        report.SetOptions(options);
+        report.SetUnicodeByDefault(doc.value("unicode", false));
+        report.SetCodePage(doc.value("codepage", 1252));
+        report.SetCharset(static_cast<std::uint8_t>(doc.value("charset", 1)));
+        report.SetInFile((dir / "template.rtf").string());
+    }
+
+    std::string Render() {
+        TMemoryStream out;
+        report.ExecuteStream(datasets, &out);
+        return std::string(reinterpret_cast<const char*>(out.Memory()), static_cast<std::size_t>(out.Size()));
+    }
+};
+
+class GoldenTest : public ::testing::TestWithParam<std::string> {};
+
+}  // namespace
+
+TEST_P(GoldenTest, RendersTheExpectedBytes) {
+    const fs::path dir = kGoldenDir / GetParam();
+    CaseRun run(dir);
+    if (run.doc.contains("error")) {
+        try {
+            run.Render();
+            ADD_FAILURE() << "no error";
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.what(), run.doc["error"].get<std::string>());
+        }
+        return;
+    }
+    const std::string got = run.Render();
+    const fs::path expected = dir / "expected.rtf";
+    if (std::getenv("QXRTF_UPDATE_GOLDEN") != nullptr) qxtest::WriteFileBytes(expected.string(), got);
+    ASSERT_TRUE(fs::exists(expected)) << "no expected.rtf; render it with QXRTF_UPDATE_GOLDEN=1";
+    EXPECT_EQ(got, qxtest::ReadFileBytes(expected.string()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Golden, GoldenTest, ::testing::ValuesIn(CaseNames()),
+                         [](const auto& info) { return info.param; });
+
+// What a person sees: the office suite's text conversion of every expected
+// output holds the values of expected.txt (blank lines and surrounding
+// blanks ignored). Skipped where no office suite is installed.
+class OfficeCheck : public qxtest::TempDirTest {};
+
+namespace {
+std::string NormalizedText(const std::string& text) {
+    std::string out, line;
+    std::istringstream in(text);
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+        const auto b = line.find_first_not_of(" \t");
+        if (b == std::string::npos) continue;
+        const auto e = line.find_last_not_of(" \t");
+        out += line.substr(b, e - b + 1) + "\n";
+    }
+    return out;
+}
+}  // namespace
+
+TEST_F(OfficeCheck, EveryGoldenOutputReadsAsExpected) {
+    if (std::system("command -v soffice >/dev/null 2>&1") != 0) GTEST_SKIP() << "soffice is not installed";
+    std::string command = "soffice -env:UserInstallation=file://" + dir_ +
+                          "/profile --headless --convert-to txt:Text --outdir '" + dir_ + "/txt'";
+    std::vector<std::string> names;
+    for (const std::string& name : CaseNames()) {
+        if (!fs::exists(kGoldenDir / name / "expected.txt")) continue;
+        const std::string copy = dir_ + "/" + name + ".rtf";
+        fs::copy_file(kGoldenDir / name / "expected.rtf", copy);
+        command += " '" + copy + "'";
+        names.push_back(name);
+    }
+    ASSERT_FALSE(names.empty());
+    ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string txt = dir_ + "/txt/" + name + ".txt";
+        ASSERT_TRUE(fs::exists(txt));
+        EXPECT_EQ(NormalizedText(qxtest::ReadFileBytes(txt)),
+                  NormalizedText(qxtest::ReadFileBytes((kGoldenDir / name / "expected.txt").string())));
+    }
+}
