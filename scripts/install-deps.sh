@@ -19,3 +19,19 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The conversion tests read two named locales besides C; generate them only
+# when missing (they skip themselves on a machine without them).
+wanted_locales=(de_DE.UTF-8 ru_RU.UTF-8)
+missing_locales=()
+for l in "${wanted_locales[@]}"; do
+  locale -a 2>/dev/null | grep -qix "${l/UTF-8/utf8}" || missing_locales+=("$l")
+done
+if [ ${#missing_locales[@]} -gt 0 ] && [ -f /etc/locale.gen ] && command -v locale-gen >/dev/null; then
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  for l in "${missing_locales[@]}"; do
+    grep -qx "$l UTF-8" /etc/locale.gen || echo "$l UTF-8" | $sudo_cmd tee -a /etc/locale.gen >/dev/null
+  done
+  $sudo_cmd locale-gen >/dev/null
+fi

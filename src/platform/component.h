@@ -13,12 +13,12 @@ namespace qx {
 enum class TOperation { opInsert, opRemove };
 
 class TObject {
-public:
+  public:
     virtual ~TObject() = default;
 };
 
 class TComponent : public TObject {
-public:
+  public:
     explicit TComponent(TComponent* owner = nullptr);
     ~TComponent() override;
     TComponent(const TComponent&) = delete;
@@ -35,10 +35,10 @@ public:
     void FreeNotification(TComponent* other);
     void RemoveFreeNotification(TComponent* other);
 
-protected:
+  protected:
     virtual void Notification(TComponent* component, TOperation operation);
 
-private:
+  private:
     void DropNotifier(TComponent* other);
 
     std::string FName;

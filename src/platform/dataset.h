@@ -57,11 +57,11 @@ using TBookmark = std::string;
 
 class TDataSet;
 
-class TField {
+class TField : public TObject {
 public:
     TField(TDataSet* dataSet, std::string fieldName, TFieldType dataType)
         : FDataSet(dataSet), FFieldName(std::move(fieldName)), FDataType(dataType) {}
-    virtual ~TField() = default;
+    ~TField() override = default;
     TField(const TField&) = delete;
     TField& operator=(const TField&) = delete;
 

@@ -9,43 +9,43 @@
 namespace qx {
 
 class Exception : public std::runtime_error {
-public:
+  public:
     explicit Exception(const std::string& message) : std::runtime_error(message) {}
     std::string Message() const { return what(); }
 };
 
 // Text-to-value conversion failures ("'abc' is not a valid floating point value").
 class EConvertError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // A value read as a type it cannot be read as.
 class EInvalidCast : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // Stream and file failures of the host layer (reading past the end, a file
 // that cannot be created or opened).
 class EStreamError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 class EFCreateError : public EStreamError {
-public:
+  public:
     using EStreamError::EStreamError;
 };
 class EFOpenError : public EStreamError {
-public:
+  public:
     using EStreamError::EStreamError;
 };
 class EReadError : public EStreamError {
-public:
+  public:
     using EStreamError::EStreamError;
 };
 class EWriteError : public EStreamError {
-public:
+  public:
     using EStreamError::EStreamError;
 };
 

@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/component.h"
+
 namespace qx {
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
-class TStream {
+class TStream : public TObject {
 public:
-    virtual ~TStream() = default;
+    ~TStream() override = default;
     TStream() = default;
     TStream(const TStream&) = delete;
     TStream& operator=(const TStream&) = delete;

@@ -12,7 +12,11 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
+#include "conscom/tables.h"
 #include "qxbasereport/command_stream.h"
+#include "qxbasereport/variables.h"
 #include "platform/codepage.h"
 #include "platform/component.h"
 #include "platform/streams.h"
@@ -72,6 +76,82 @@ public:
     virtual bool LeftQuote(char32_t c) const = 0;
     virtual bool RightQuote(char32_t open, char32_t c) const = 0;
     virtual bool IsQuoted(const std::string& s) const = 0;
+
+    // ---- report variables ---------------------------------------------------
+    TQxVarList* VarList() const { return FVarList.get(); }
+    // Replaces the entries by copies of the source's, types included.
+    void SetVarList(const TQxVarList& value) { FVarList->Assign(value); }
+    // Defines a variable (name trimmed); EIOError when it exists already.
+    void CreateVar(const std::string& name, const std::string& value);
+    void CreateVar(const std::string& name, const char* value) {
+        CreateVar(name, std::string(value));
+    }
+    void CreateVar(const std::string& name, double value);
+    void CreateVar(const std::string& name, long double value) {
+        CreateVar(name, static_cast<double>(value));
+    }
+    void CreateVar(const std::string& name, TDateTime value, bool ignoreTime);
+    void CreateVar(const std::string& name, bool value);
+    void FreeVar(const std::string& name);
+    void ClearVars();
+    // The report's one shared accessor, re-targeted to `name`; use it at
+    // once, before the next VarByName.
+    TQxReportVariable& VarByName(const std::string& name);
+    // 1-based entry number of the variable (ASCII case ignored), 0 if none.
+    std::int32_t GetVarNumber(const std::string& ident) const;
+    std::string GetVarByNumber(std::int32_t n) const;
+    TQxDataType GetVarTypeByNumber(std::int32_t n) const;
+    // Position of the dataset an alias names in the current run, or -1.
+    virtual std::int32_t CtoN(const std::string& s) const;
+    // The locale settings the report converts values with (taken from the
+    // process-wide settings when the report is created).
+    const TFormatSettings& FmtSettings() const { return FmtSett; }
+    void SetFmtSettings(const TFormatSettings& fs);
+
+    // ---- settings document -------------------------------------------------
+    // The published properties as a JSON object, with the variables' types
+    // as "VarDataTypes": the hex text of their exact persisted bytes.
+    virtual void SaveSettings(nlohmann::json& doc) const;
+    virtual void LoadSettings(const nlohmann::json& doc);
+    // Count, then one DataTypeNumber per entry (32-bit little-endian each).
+    void WriteVarDataTypes(TStream& stream) const;
+    void ReadVarDataTypes(TStream& stream);
+    static void ReadVarDataTypes(TStream& stream, TQxVarList& list);
+
+    // ---- expression compiler ----------------------------------------------
+    // Rewrites an infix expression (trimmed in place) as nested calls of the
+    // operator functions: a+b*2 gives SYS_ADD(SYS_MULT(2,b),a).
+    std::string ConvertExpression(std::string& expr, bool dotAsColon);
+    // Reads the operand at the start of `s` (trimmed in place) and answers its
+    // token code (TQxTokenCode); for -5 and -13 the token is empty and the
+    // rest is `s`.
+    std::int32_t GetNextExprField(std::string& s, std::string& token, std::string& rest,
+                                  bool dotAsColon);
+    // Reads the operator at the start of `s` (trimmed in place); a sign read
+    // with `unary` becomes "u+" or "u-".
+    static bool GetNextExprOperation(std::string& s, std::string& operation, std::string& rest,
+                                     bool unary);
+    void ResetIifNumber() { FiifNumber = 0; }
+    std::int32_t GetNextIifNumber() { return ++FiifNumber; }
+
+    // ---- name resolution ---------------------------------------------------
+    // Splits at top-level commas, outside quotes and brackets, appending the
+    // untrimmed items; false when brackets or quotes do not close.
+    bool SplitArgs(const std::string& args, std::vector<std::string>& list) const;
+    // Strips a format-function wrapper from `fieldText` and answers the format.
+    TQxFieldFormat CheckFormat(std::string& fieldText);
+    // A user-defined function (id >= 0) or a built-in (id < 0) of that name.
+    bool GetUDFNumber(const std::string& name, std::int32_t& id) const;
+    std::int32_t GetArgMinCount(std::int32_t id) const;
+    std::int32_t GetArgMaxCount(std::int32_t id) const;
+    TQxUDFResultType GetUDFResultType(std::int32_t id) const;
+    // Whether the format may stand around a call of function `id`.
+    bool CheckUdfFormat(std::int32_t id, const TQxFieldFormat& fmt) const;
+    // A {yyyy-mm-dd} constant as the locale's short date.
+    std::string DateConstToStr(const std::string& s) const;
+    // Resolves a call text to its function id and appends its argument texts.
+    bool ProcessUDFName(const std::string& text, std::vector<std::string>& args,
+                        std::int32_t& id) const;
 
     // ---- command stream (read-only views for tools and tests) ------------
     const TMemoryStream* CmStream() const { return FCmStream.get(); }
@@ -221,6 +301,11 @@ protected:
     bool FUnicodeByDefault = false;
     int FCodePage = 1252;
     std::unique_ptr<TCodePageCodec> FCodec;
+
+    // ---- report variables ---------------------------------------------------
+    TFormatSettings FmtSett = FormatSettings();
+    std::unique_ptr<TQxVarList> FVarList = std::make_unique<TQxVarList>();
+    std::unique_ptr<TQxReportVariable> FReportVariable = std::make_unique<TQxReportVariable>(this);
 
 private:
     void CmWriteInt(std::int32_t v);

@@ -111,6 +111,16 @@ public:
     std::uint16_t ColorCount() const { return FColorCount; }
     bool InTable() const { return FInTable; }
 
+    // ---- text encoding and output names -----------------------------------
+    // The RTF form of plain text: escapes, line structure, and characters
+    // above U+00FF as \u with a fallback when UnicodeByDefault is set.
+    std::string txt2rtf(const std::string& s);
+    // A fresh file name Directory + Prefix + time + chance + extension; the
+    // file is neither made nor checked.
+    virtual std::string CreateFileName(const std::string& directory, const std::string& prefix);
+    virtual std::string CreateFileName(const std::string& directory, const std::string& prefix,
+                                       const std::string& extension);
+
     // ---- field text (field_text.cpp) ----------------------------------------
     // Splits a field's raw RTF into its visible text and the markup mixed
     // into it; the unicode skip state follows the markup's groups and \uc.

@@ -1,0 +1,145 @@
+// Shared conversion machinery: decimal digits with the classic rounding,
+// the text writer's slow path, exponents and quoted literals.
+#include <charconv>
+#include <cmath>
+
+#include "platform/conv_internal.h"
+
+namespace qx::conv {
+namespace {
+
+// Digits the standard library produces before our own rounding to 15: far
+// more than a double holds, so that a value such as 2.675 (stored as
+// 2.67499999999999982236431605997495353221893310546875) reads as 2.675 at
+// 15 digits and only then rounds half away from zero.
+constexpr int kRawDigits = 25;
+
+// Rounds the digit run d[0..n) to `keep` digits half away from zero. Returns
+// true when the carry ran out of the first digit (d then holds "1" and the
+// caller raises its exponent).
+bool RoundDigits(char* d, int n, int keep) {
+    if (keep >= n || d[keep] < '5') return false;
+    int i = keep - 1;
+    while (i >= 0 && d[i] == '9') d[i--] = '0';
+    if (i >= 0) {
+        ++d[i];
+        return false;
+    }
+    d[0] = '1';
+    return true;
+}
+
+int StripTrailingZeros(const char* d, int n) {
+    while (n > 0 && d[n - 1] == '0') --n;
+    return n;
+}
+
+}  // namespace
+
+Decimal ToDecimal(double v) {
+    Decimal out;
+    out.negative = std::signbit(v) && v != 0;
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(v),
+                                   std::chars_format::scientific, kRawDigits - 1);
+    // buf holds "d.ddd...de[+-]xx".
+    char raw[kRawDigits + 1];
+    int n = 0;
+    const char* p = buf;
+    for (; p != res.ptr && *p != 'e'; ++p) {
+        if (*p != '.') raw[n++] = *p;
+    }
+    // p points at 'e', followed by a sign and the exponent's digits.
+    int sciExp = 0;
+    std::from_chars(p + 2, res.ptr, sciExp);
+    if (p[1] == '-') sciExp = -sciExp;
+    if (raw[0] == '0') return out;  // zero
+    int exponent = sciExp + 1;
+    if (RoundDigits(raw, n, Decimal::kMaxDigits)) ++exponent;
+    const int keep = n < Decimal::kMaxDigits ? n : Decimal::kMaxDigits;
+    out.count = StripTrailingZeros(raw, keep);
+    for (int i = 0; i < out.count; ++i) out.digits[i] = raw[i];
+    out.exponent = exponent;
+    return out;
+}
+
+void RoundDecimal(Decimal& d, int precision, int decimals) {
+    if (d.count == 0) return;
+    // Digits kept: bounded by the significant digits and by the position of
+    // the last allowed decimal (exponent + decimals digits stand before it).
+    long long keep = precision;
+    const long long byDecimals = static_cast<long long>(d.exponent) + decimals;
+    if (byDecimals < keep) keep = byDecimals;
+    if (keep >= d.count) return;
+    if (keep < 0) {
+        d.count = 0;
+        d.exponent = 0;
+        return;
+    }
+    if (keep == 0) {
+        // Only the rounding digit decides: 0.5 -> 1, 0.4 -> 0.
+        if (d.digits[0] >= '5') {
+            d.digits[0] = '1';
+            d.count = 1;
+            ++d.exponent;
+        } else {
+            d.count = 0;
+            d.exponent = 0;
+        }
+        return;
+    }
+    const int k = static_cast<int>(keep);
+    if (RoundDigits(d.digits, d.count, k)) ++d.exponent;
+    d.count = StripTrailingZeros(d.digits, k);
+}
+
+void TextWriter::PutSlow(std::string_view s) {
+    if (len_ <= kInline) {
+        heap_.reserve(2 * kInline + s.size());
+        heap_.assign(buf_, len_);
+        len_ = kSpilled;
+    }
+    heap_.append(s);
+}
+
+void TextWriter::PutUnsigned(unsigned long long v, int minDigits) {
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v);
+    const int len = static_cast<int>(res.ptr - buf);
+    if (minDigits > len) PutRepeated('0', minDigits - len);
+    Put(std::string_view(buf, static_cast<std::size_t>(len)));
+}
+
+void PutExponent(TextWriter& w, char marker, int exponent, bool plus, int minDigits) {
+    w.Put(marker);
+    if (exponent < 0) {
+        w.Put('-');
+    } else if (plus) {
+        w.Put('+');
+    }
+    w.PutUnsigned(static_cast<unsigned>(exponent < 0 ? -exponent : exponent), minDigits);
+}
+
+std::string_view QuotedLiteral(std::string_view s, std::size_t i, std::size_t& end) {
+    const std::size_t close = s.find(s[i], i + 1);
+    if (close == std::string_view::npos) {
+        end = s.size();
+        return s.substr(i + 1);
+    }
+    end = close + 1;
+    return s.substr(i + 1, close - i - 1);
+}
+
+bool PutNonFinite(TextWriter& w, double v) {
+    if (std::isnan(v)) {
+        w.Put("NAN");
+        return true;
+    }
+    if (std::isinf(v)) {
+        w.Put(v < 0 ? "-INF" : "INF");
+        return true;
+    }
+    return false;
+}
+
+}  // namespace qx::conv

@@ -1,0 +1,287 @@
+// Report variables: the typed accessor, the variable strings of numbers,
+// booleans and dates, and the report's variable list operations.
+#include "qxbasereport/variables.h"
+
+#include <cstdio>
+
+#include "conscom/exceptions.h"
+#include "platform/unicode.h"
+#include "qxbasereport/base_report.h"
+#include "qxbasereport/lang_text.h"
+
+namespace qx {
+
+// ---- data types ---------------------------------------------------------------
+
+std::string DataTypeToText(TQxDataType t) {
+    switch (t) {
+        case qxdtString:
+            return "String";
+        case qxdtNumber:
+            return "Number";
+        case qxdtBoolean:
+            return "Boolean";
+        case qxdtDateTime:
+            return "DateTime";
+        default:
+            return "Unknown";
+    }
+}
+
+std::int32_t DataTypeToNumber(TQxDataType t) {
+    switch (t) {
+        case qxdtString:
+            return 0;
+        case qxdtNumber:
+            return 1;
+        case qxdtBoolean:
+            return 2;
+        case qxdtDateTime:
+            return 3;
+        default:
+            return -1;
+    }
+}
+
+TQxDataType DataTypeFromNumber(std::int32_t n) {
+    switch (n) {
+        case 0:
+            return qxdtString;
+        case 1:
+            return qxdtNumber;
+        case 2:
+            return qxdtBoolean;
+        case 3:
+            return qxdtDateTime;
+        default:
+            return qxdtUnknown;
+    }
+}
+
+// ---- TQxVarList -------------------------------------------------------------------
+
+void TQxVarList::Assign(const TQxVarList& source) {
+    if (&source == this) return;
+    Clear();
+    for (int i = 0; i < source.Count(); ++i)
+        AddObject(source.Strings(i), new TQxVarListObject(source.DataTypes(i)));
+}
+
+TQxDataType TQxVarList::DataTypes(int index) const {
+    const auto* object = dynamic_cast<const TQxVarListObject*>(Objects(index));
+    return object != nullptr ? object->FDataType : qxdtUnknown;
+}
+
+void TQxVarList::SetDataTypes(int index, TQxDataType t) {
+    if (auto* object = dynamic_cast<TQxVarListObject*>(Objects(index)))
+        object->FDataType = t;
+    else
+        SetObjects(index, new TQxVarListObject(t));
+}
+
+// ---- variable strings ----------------------------------------------------------
+
+namespace {
+
+std::string Pad(int value, int width) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*d", width, value);
+    return buf;
+}
+
+// Characters `from`..`to` (1-based, inclusive) of `u` as a decimal integer.
+int Part(const std::u32string& u, std::size_t from, std::size_t to) {
+    return static_cast<int>(StrToInt64(Utf32ToUtf8(u.substr(from - 1, to - from + 1))));
+}
+
+TDateTime VarStrDatePart(const std::u32string& u) {
+    return EncodeDate(Part(u, 2, 5), Part(u, 7, 8), Part(u, 10, 11));
+}
+
+std::string ReplaceFirst(std::string s, const std::string& from, const std::string& to) {
+    const auto pos = s.find(from);
+    if (pos != std::string::npos && from != to) s.replace(pos, from.size(), to);
+    return s;
+}
+
+bool IsBlank(const std::string& s) {
+    return Trim(s).empty();
+}
+
+}  // namespace
+
+std::string FloatToVarStr(double value, const TFormatSettings& fs) {
+    return ReplaceFirst(FloatToStr(value, fs), fs.DecimalSeparator, ".");
+}
+
+std::string BoolToVarStr(bool value, const std::string& trueText, const std::string& falseText) {
+    if (trueText == falseText) return value ? "True" : "False";
+    return value ? trueText : falseText;
+}
+
+std::string DateToVarStr(TDateTime date) {
+    int y = 0, m = 0, d = 0;
+    DecodeDate(date, y, m, d);
+    return "{" + Pad(y, 4) + "-" + Pad(m, 2) + "-" + Pad(d, 2) + "}";
+}
+
+std::string DateTimeToVarStr(TDateTime dateTime) {
+    int h = 0, n = 0, s = 0, ms = 0;
+    DecodeTime(dateTime, h, n, s, ms);
+    std::string text = DateToVarStr(dateTime);
+    text.pop_back();
+    return text + "," + Pad(h, 2) + ":" + Pad(n, 2) + ":" + Pad(s, 2) + ":" + Pad(ms, 3) + "}";
+}
+
+TDateTime VarStrToDate(const std::string& s) {
+    const std::u32string u = Utf8ToUtf32(s);
+    if (u.size() < 12) throw Exception(s + " is not a valid date value");
+    return VarStrDatePart(u);
+}
+
+TDateTime VarStrToDateTime(const std::string& s) {
+    const std::u32string u = Utf8ToUtf32(s);
+    if (u.size() < 12) throw Exception(s + " is not a valid datetime value");
+    const TDateTime date = VarStrDatePart(u);
+    if (u.size() != 25 || u[11] != U',') return date;
+    const TDateTime time =
+        EncodeTime(Part(u, 13, 14), Part(u, 16, 17), Part(u, 19, 20), Part(u, 22, 24));
+    // Before 1899-12-30 the day count runs backwards but the time of day
+    // still runs forwards, so the time moves the value towards -infinity.
+    return date < 0 ? date - time : date + time;
+}
+
+// ---- TQxReportVariable ----------------------------------------------------------
+
+TQxReportVariable::TQxReportVariable(TQxBaseReport* VarOwner)
+    : FOwnerBaseReport(VarOwner),
+      FLocal(VarOwner == nullptr),
+      FFmtSett(VarOwner != nullptr ? VarOwner->FmtSettings() : FormatSettings()) {}
+
+void TQxReportVariable::SetLocal(bool value) {
+    if (value == FLocal) return;
+    FLocal = value;
+    FLocalValue.clear();
+    FLocalType = qxdtUnknown;
+}
+
+std::int32_t TQxReportVariable::FindVar(const char* label) const {
+    const std::int32_t n = FOwnerBaseReport->GetVarNumber(FVarName);
+    if (n == 0) throw EIOError(std::string(label) + ": report variable not found: " + FVarName);
+    return n;
+}
+
+std::string TQxReportVariable::ReadText() const {
+    if (FLocal) return FLocalValue;
+    return FOwnerBaseReport->GetVarByNumber(FindVar("Get variable"));
+}
+
+void TQxReportVariable::WriteText(const std::string& text, TQxDataType type) {
+    if (FLocal) {
+        FLocalValue = text;
+        FLocalType = type;
+        return;
+    }
+    const std::int32_t n = FindVar("Set variable");
+    TQxVarList& list = *FOwnerBaseReport->VarList();
+    list.SetStrings(n - 1, FVarName + "=" + text);
+    list.SetDataTypes(n - 1, type);
+}
+
+// A variable without a report falls back to the default boolean texts.
+const std::string& TQxReportVariable::TrueText() const {
+    static const std::string kTrue = "True";
+    return FOwnerBaseReport != nullptr ? FOwnerBaseReport->TrueValue() : kTrue;
+}
+
+const std::string& TQxReportVariable::FalseText() const {
+    static const std::string kFalse = "False";
+    return FOwnerBaseReport != nullptr ? FOwnerBaseReport->FalseValue() : kFalse;
+}
+
+void TQxReportVariable::ChangeVarName(const std::string& NewVarName) {
+    if (!FLocal) {
+        const std::int32_t n = FOwnerBaseReport->GetVarNumber(FVarName);
+        if (n == 0) throw EIOError("Report variable not found: " + FVarName);
+        if (FOwnerBaseReport->GetVarNumber(NewVarName) != 0)
+            throw EIOError("Can't set variable name to " + NewVarName +
+                           ", because variable with the same name already exists");
+        FOwnerBaseReport->VarList()->SetStrings(
+            n - 1, NewVarName + "=" + FOwnerBaseReport->GetVarByNumber(n));
+    }
+    FVarName = NewVarName;
+}
+
+std::string TQxReportVariable::AsString() const {
+    const std::string text = ReadText();
+    const TQxDataType type = DataType();
+    if (type == qxdtNumber) return ReplaceFirst(text, ".", FFmtSett.DecimalSeparator);
+    if (type == qxdtDateTime) {
+        const std::u32string u = Utf8ToUtf32(text);
+        if (u.size() > 11) {
+            if (u[11] == U',') return DateTimeToStr(VarStrToDateTime(text), FFmtSett);
+            return DateToStr(VarStrToDate(text), FFmtSett);
+        }
+    }
+    return text;
+}
+
+void TQxReportVariable::SetAsString(const std::string& value) {
+    WriteText(value, qxdtString);
+}
+
+double TQxReportVariable::AsFloat() const {
+    std::string text = ReadText();
+    if (IsBlank(text)) text = "0";
+    return StrToFloat(ReplaceFirst(text, ".", FFmtSett.DecimalSeparator), FFmtSett);
+}
+
+void TQxReportVariable::SetAsFloat(double value) {
+    WriteText(FloatToVarStr(value, FFmtSett), qxdtNumber);
+}
+
+std::int64_t TQxReportVariable::AsInteger() const {
+    const std::string text = ReadText();
+    return IsBlank(text) ? 0 : StrToInt64(text);
+}
+
+void TQxReportVariable::SetAsInteger(std::int64_t value) {
+    WriteText(std::to_string(value), qxdtNumber);
+}
+
+TDateTime TQxReportVariable::AsDate() const {
+    return VarStrToDate(ReadText());
+}
+void TQxReportVariable::SetAsDate(TDateTime value) {
+    WriteText(DateToVarStr(value), qxdtDateTime);
+}
+TDateTime TQxReportVariable::AsDateTime() const {
+    return VarStrToDateTime(ReadText());
+}
+void TQxReportVariable::SetAsDateTime(TDateTime value) {
+    WriteText(DateTimeToVarStr(value), qxdtDateTime);
+}
+
+bool TQxReportVariable::AsBoolean() const {
+    const std::string text = ReadText();
+    return text == TrueText() || UpperCase(text) == "TRUE";
+}
+
+void TQxReportVariable::SetAsBoolean(bool value) {
+    WriteText(BoolToVarStr(value, TrueText(), FalseText()), qxdtBoolean);
+}
+
+TQxDataType TQxReportVariable::DataType() const {
+    if (FLocal) return FLocalType;
+    return FOwnerBaseReport->GetVarTypeByNumber(FindVar("Get variable"));
+}
+
+void TQxReportVariable::SetDataType(TQxDataType value) {
+    if (FLocal) {
+        FLocalType = value;
+        return;
+    }
+    FOwnerBaseReport->VarList()->SetDataTypes(FindVar("Set variable") - 1, value);
+}
+
+}  // namespace qx

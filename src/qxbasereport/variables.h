@@ -1,0 +1,129 @@
+// Report variables: named, typed values kept as text in the report's
+// variable list, and the accessor that converts them. The same accessor,
+// switched to local, holds a free-standing typed value for the evaluator.
+//
+// Values are kept in "variable strings", a locale-independent text form:
+// numbers with "." as decimal separator (15 significant digits), booleans as
+// the report's TrueValue/FalseValue, dates as {yyyy-mm-dd} and date-times as
+// {yyyy-mm-dd,hh:nn:ss:zzz}.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/component.h"
+#include "platform/stringlist.h"
+#include "platform/sysutils.h"
+
+namespace qx {
+
+class TQxBaseReport;
+
+// Type of a value; stored in one byte.
+enum TQxDataType : std::uint8_t {
+    qxdtUnknown = 0,
+    qxdtString = 1,
+    qxdtNumber = 2,
+    qxdtBoolean = 3,
+    qxdtDateTime = 4,
+};
+
+// "Unknown", "String", "Number", "Boolean", "DateTime".
+std::string DataTypeToText(TQxDataType t);
+// The persisted number: String 0, Number 1, Boolean 2, DateTime 3, Unknown -1.
+std::int32_t DataTypeToNumber(TQxDataType t);
+// The reverse; every number other than 0..3 gives qxdtUnknown.
+TQxDataType DataTypeFromNumber(std::int32_t n);
+
+// The type attached to one entry of the variable list.
+class TQxVarListObject : public TObject {
+  public:
+    explicit TQxVarListObject(TQxDataType t = qxdtUnknown) : FDataType(t) {}
+    TQxDataType FDataType;
+};
+
+// One "name=value" entry per variable, in creation order, each owning its
+// type object.
+class TQxVarList : public TStringList {
+  public:
+    TQxVarList() { SetOwnsObjects(true); }
+
+    using TStringList::Assign;
+    // Copies the source's entries with their types.
+    void Assign(const TQxVarList& source);
+    // The entry's type (qxdtUnknown when it has none); 0-based index.
+    TQxDataType DataTypes(int index) const;
+    // Sets the entry's type, creating its type object when missing.
+    void SetDataTypes(int index, TQxDataType t);
+};
+
+// The number form: the general float text with "." as decimal separator.
+std::string FloatToVarStr(double value, const TFormatSettings& fs);
+// The boolean form: the report's texts, or "True"/"False" when they are
+// equal (so that the two values stay apart).
+std::string BoolToVarStr(bool value, const std::string& trueText, const std::string& falseText);
+// Variable strings of dates and date-times.
+std::string DateToVarStr(TDateTime date);
+std::string DateTimeToVarStr(TDateTime dateTime);
+// Raise qx::Exception (text + " is not a valid date value") for a text of
+// fewer than 12 characters, EConvertError for non-numeric or impossible parts.
+TDateTime VarStrToDate(const std::string& s);
+// As VarStrToDate; the time is read when the text is the 25-character form,
+// midnight otherwise.
+TDateTime VarStrToDateTime(const std::string& s);
+
+class TQxReportVariable : public TObject {
+  public:
+    // A variable without an owner report is local; one with an owner reads
+    // and writes the report's variable list until SetLocal(true).
+    explicit TQxReportVariable(TQxBaseReport* VarOwner);
+
+    bool Local() const { return FLocal; }
+    // A change clears the local value and type.
+    void SetLocal(bool value);
+    const std::string& Name() const { return FVarName; }
+    // Re-targets the accessor; no lookup happens here.
+    void SetVarName(const std::string& VarName) { FVarName = VarName; }
+    // Renames the report variable (the accessor follows the new name).
+    void ChangeVarName(const std::string& NewVarName);
+
+    // Reads give the value in the accessor's locale; writes store the
+    // variable string and set the type.
+    std::string AsString() const;
+    void SetAsString(const std::string& value);
+    double AsFloat() const;
+    void SetAsFloat(double value);
+    std::int64_t AsInteger() const;
+    void SetAsInteger(std::int64_t value);
+    TDateTime AsDate() const;
+    void SetAsDate(TDateTime value);
+    TDateTime AsDateTime() const;
+    void SetAsDateTime(TDateTime value);
+    bool AsBoolean() const;
+    void SetAsBoolean(bool value);
+    TQxDataType DataType() const;
+    void SetDataType(TQxDataType value);
+    std::string DataTypeText() const { return DataTypeToText(DataType()); }
+    std::int32_t DataTypeNumber() const { return DataTypeToNumber(DataType()); }
+
+    const TFormatSettings& FmtSett() const { return FFmtSett; }
+    void SetFmtSett(const TFormatSettings& fs) { FFmtSett = fs; }
+
+  private:
+    // The entry number of a report variable; EIOError "<label>: report
+    // variable not found: <name>" when there is none.
+    std::int32_t FindVar(const char* label) const;
+    std::string ReadText() const;
+    void WriteText(const std::string& text, TQxDataType type);
+    const std::string& TrueText() const;
+    const std::string& FalseText() const;
+
+    TQxBaseReport* FOwnerBaseReport;
+    std::string FVarName;
+    bool FLocal;
+    std::string FLocalValue;
+    TQxDataType FLocalType = qxdtUnknown;
+    TFormatSettings FFmtSett;
+};
+
+}  // namespace qx

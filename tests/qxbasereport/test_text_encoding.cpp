@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "conscom/exceptions.h"
+#include "qxrtf/qxrtf.h"
+#include "test_support.h"
+
+using namespace qx;
+
+TEST(Txt2Rtf, EscapesAndLineStructure) {
+    struct Case {
+        std::string text;
+        bool unicode;
+        int codePage;
+        std::string rtf;
+    };
+    const Case cases[] = {
+        {"a\\b{c}d", false, 1252, "a\\\\b\\{c\\}d"},
+        {"x\ty\vz\fw", false, 1252, "x\\tab y\\line z\\page w"},
+        {"line1\r\nline2", false, 1252, "line1\\par \nline2"},
+        {"caf\xC3\xA9", false, 1252, "caf\\'E9"},
+        {"caf\xC3\xA9", true, 1252, "caf\\'E9"},  // never wrapped without \u
+        {"Жук", false, 1251, "Жук"},              // the byte writer converts it
+        {"Ж", true, 1251, "{\\uc1 \\u1046 \\'C6}"},
+        {"a€b", true, 1252, "{\\uc1 a\\u8364 \\'80b}"},
+        {"日", true, 1252, "{\\uc1 \\u26085 \\'3F}"},  // 1252 lacks it: '?' fallback
+        {"😀", true, 1252, "{\\uc1 \\u55357 \\'3F\\u56832 \\'3F}"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        TQxRTF report;
+        report.SetUnicodeByDefault(c.unicode);
+        report.SetCodePage(c.codePage);
+        EXPECT_EQ(report.txt2rtf(c.text), c.rtf);
+    }
+}
+
+class CreateFileNameTest : public qxtest::TempDirTest {};
+
+TEST_F(CreateFileNameTest, ShapeExtensionAndMissingDirectory) {
+    TQxRTF report;
+    const std::regex shape(R"(.*/rep[0-9A-F]{1,8}[0-9A-F]{4}\.rtf)");
+    EXPECT_TRUE(std::regex_match(report.CreateFileName(dir_, "rep", "rtf"), shape));
+    EXPECT_TRUE(std::regex_match(report.CreateFileName(dir_ + "/", "rep", ".rtf"), shape));
+    EXPECT_EQ(report.CreateFileName(dir_, "rep").substr(dir_.size() + 1, 3), "rep");
+    EXPECT_EQ(report.CreateFileName(dir_, "rep").substr(report.CreateFileName(dir_, "rep").size() - 4), ".doc");
+    EXPECT_EQ(report.CreateFileName("", "x", "").find('/'), std::string::npos);
+    EXPECT_NE(report.CreateFileName(dir_, "r"), report.CreateFileName(dir_, "r"));
+    try {
+        report.CreateFileName(dir_ + "/nope", "r");
+        ADD_FAILURE() << "no exception";
+    } catch (const EIOError& e) {
+        EXPECT_EQ(e.what(), "CreateFileName: directory " + dir_ + "/nope does not exist");
+    }
+}

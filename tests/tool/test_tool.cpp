@@ -1,0 +1,72 @@
+// The command-line tool as a user runs it.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "test_support.h"
+
+namespace {
+
+struct ToolResult {
+    int exitCode = -1;
+    std::string output;  // stdout and stderr together
+};
+
+ToolResult RunTool(const std::string& args) {
+    const std::string command = std::string(QXRTF_TOOL_PATH) + " " + args + " 2>&1";
+    ToolResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) result.output.append(buf, n);
+    const int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+class ToolTest : public qxtest::TempDirTest {};
+
+}  // namespace
+
+TEST_F(ToolTest, RenderCopiesAFieldlessTemplateExactly) {
+    const std::string in = qxtest::DataPath("lo_plain.rtf");
+    const ToolResult r = RunTool("render '" + in + "' -o '" + Path("out.rtf") + "'");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")),
+              qxtest::WithTablesWrittenBack(qxtest::ReadFileBytes(in)));
+}
+
+TEST_F(ToolTest, ErrorsGoToStderrWithExitCodeOne) {
+    qxtest::WriteFileBytes(Path("bad.rtf"), "not rtf");
+    struct Case {
+        std::string args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"render '" + Path("missing.rtf") + "' -o '" + Path("o.rtf") + "'",
+         "qxrtf: Can't read file " + Path("missing.rtf") + "\n"},
+        {"render '" + Path("bad.rtf") + "' -o '" + Path("o.rtf") + "'",
+         "qxrtf: Template is not RTF file.\n"},
+        {"dump '" + Path("bad.rtf") + "'", "qxrtf: Template is not RTF file.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const ToolResult r = RunTool(c.args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.output, c.message);
+    }
+    EXPECT_NE(RunTool("render").exitCode, 0);  // the template is required
+    const ToolResult help = RunTool("render --help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.output.find("--output"), std::string::npos);
+}
+
+TEST_F(ToolTest, DumpListsTheCompiledStream) {
+    qxtest::WriteFileBytes(Path("t.rtf"), "{\\rtf1 hello}");
+    const ToolResult r = RunTool("dump '" + Path("t.rtf") + "'");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(r.output, "0 Begin @1\n16 Bloc @14\n32 End @14\n");
+}

@@ -1,0 +1,40 @@
+#include "expr_command.h"
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "platform/exceptions.h"
+#include "qxbasereport/base_rtf_report.h"
+
+namespace {
+
+struct ExprOptions {
+    std::string expression;
+    bool keepDots = false;
+};
+
+void RunExpr(const ExprOptions& opts) {
+    qx::TQxBaseRTFReport report;
+    // Follow the report's own default, in which alias.field reads as alias:field.
+    const bool dotAsColon = report.Options().Contains(qx::eoDotAsColon) && !opts.keepDots;
+    std::string expr = opts.expression;
+    try {
+        std::cout << report.ConvertExpression(expr, dotAsColon) << '\n';
+    } catch (const qx::Exception& e) {
+        std::cerr << e.what() << '\n';
+        throw CLI::RuntimeError(1);
+    }
+}
+
+}  // namespace
+
+void AddExprCommand(CLI::App& app) {
+    auto opts = std::make_shared<ExprOptions>();
+    CLI::App* cmd = app.add_subcommand(
+        "expr", "Rewrite an infix EXPRESSION as the nested function calls the report evaluates");
+    cmd->add_option("expression", opts->expression, "expression, e.g. 'a+b*2'")->required();
+    cmd->add_flag("--keep-dots", opts->keepDots,
+                  "read alias.field as typed (a report without eoDotAsColon)");
+    cmd->callback([opts] { RunExpr(*opts); });
+}
