@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <string_view>
 
 #include "conscom/exceptions.h"
 #include "qxrtf/qxrtf.h"
@@ -38,11 +38,24 @@ TEST(Txt2Rtf, EscapesAndLineStructure) {
 
 class CreateFileNameTest : public qxtest::TempDirTest {};
 
+// ".../rep" + 5 to 12 upper-case hex digits + ".rtf" (std::regex trips a
+// false warning of the sanitizer build).
+bool HasRepShape(const std::string& name) {
+    const std::size_t slash = name.rfind('/');
+    if (slash == std::string::npos) return false;
+    std::string_view base = std::string_view(name).substr(slash + 1);
+    if (!base.starts_with("rep") || !base.ends_with(".rtf")) return false;
+    const std::string_view hex = base.substr(3, base.size() - 7);
+    if (hex.size() < 5 || hex.size() > 12) return false;
+    for (char c : hex)
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+    return true;
+}
+
 TEST_F(CreateFileNameTest, ShapeExtensionAndMissingDirectory) {
     TQxRTF report;
-    const std::regex shape(R"(.*/rep[0-9A-F]{1,8}[0-9A-F]{4}\.rtf)");
-    EXPECT_TRUE(std::regex_match(report.CreateFileName(dir_, "rep", "rtf"), shape));
-    EXPECT_TRUE(std::regex_match(report.CreateFileName(dir_ + "/", "rep", ".rtf"), shape));
+    EXPECT_TRUE(HasRepShape(report.CreateFileName(dir_, "rep", "rtf")));
+    EXPECT_TRUE(HasRepShape(report.CreateFileName(dir_ + "/", "rep", ".rtf")));
     EXPECT_EQ(report.CreateFileName(dir_, "rep").substr(dir_.size() + 1, 3), "rep");
     EXPECT_EQ(report.CreateFileName(dir_, "rep").substr(report.CreateFileName(dir_, "rep").size() - 4), ".doc");
     EXPECT_EQ(report.CreateFileName("", "x", "").find('/'), std::string::npos);
