@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 
+#include "expr_command.h"
 #include "platform/exceptions.h"
 #include "qxrtf/qxrtf.h"
 
@@ -43,6 +44,8 @@ int main(int argc, char** argv) {
     CLI::App* dumpCmd =
         app.add_subcommand("dump", "Compile TEMPLATE and print its command stream, one record a line");
     dumpCmd->add_option("template", dumpTemplate, "RTF template file")->required();
+
+    AddExprCommand(app);
 
     CLI11_PARSE(app, argc, argv);
     try {

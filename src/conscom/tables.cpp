@@ -334,22 +334,28 @@ const std::array<std::array<bool, 8>, 8> QxBaseLangControl = {{
 }};
 // clang-format on
 
+namespace {
+
+template <typename Pred>
+const TIdentMapEntry* FindEntry(std::span<const TIdentMapEntry> map, Pred pred) {
+    const auto it = std::find_if(map.begin(), map.end(), pred);
+    return it == map.end() ? nullptr : &*it;
+}
+
+}  // namespace
+
 bool IdentToInt(std::string_view name, std::int32_t& value, std::span<const TIdentMapEntry> map) {
-    for (const TIdentMapEntry& e : map)
-        if (e.Name == name) {
-            value = e.Value;
-            return true;
-        }
-    return false;
+    const TIdentMapEntry* e =
+        FindEntry(map, [name](const TIdentMapEntry& r) { return r.Name == name; });
+    if (e != nullptr) value = e->Value;
+    return e != nullptr;
 }
 
 bool IntToIdent(std::int32_t value, std::string_view& name, std::span<const TIdentMapEntry> map) {
-    for (const TIdentMapEntry& e : map)
-        if (e.Value == value) {
-            name = e.Name;
-            return true;
-        }
-    return false;
+    const TIdentMapEntry* e =
+        FindEntry(map, [value](const TIdentMapEntry& r) { return r.Value == value; });
+    if (e != nullptr) name = e->Name;
+    return e != nullptr;
 }
 
 const TQXBaseFunctionIDs* FindBaseFunction(std::int32_t id) {

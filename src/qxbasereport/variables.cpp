@@ -166,7 +166,9 @@ void TQxReportVariable::SetLocal(bool value) {
 }
 
 std::int32_t TQxReportVariable::FindVar(const char* label) const {
-    const std::int32_t n = FOwnerBaseReport->GetVarNumber(FVarName);
+    // A variable without a report has no list to find its name in.
+    const std::int32_t n =
+        FOwnerBaseReport != nullptr ? FOwnerBaseReport->GetVarNumber(FVarName) : 0;
     if (n == 0) throw EIOError(std::string(label) + ": report variable not found: " + FVarName);
     return n;
 }
@@ -201,7 +203,8 @@ const std::string& TQxReportVariable::FalseText() const {
 
 void TQxReportVariable::ChangeVarName(const std::string& NewVarName) {
     if (!FLocal) {
-        const std::int32_t n = FOwnerBaseReport->GetVarNumber(FVarName);
+        const std::int32_t n =
+            FOwnerBaseReport != nullptr ? FOwnerBaseReport->GetVarNumber(FVarName) : 0;
         if (n == 0) throw EIOError("Report variable not found: " + FVarName);
         if (FOwnerBaseReport->GetVarNumber(NewVarName) != 0)
             throw EIOError("Can't set variable name to " + NewVarName +

@@ -232,6 +232,10 @@ TEST_F(ReportVariables, LocalVariablesHoldTheirOwnValue) {
     free.SetAsBoolean(true);
     EXPECT_EQ(free.AsString(), "True");
     EXPECT_TRUE(free.AsBoolean());
+    free.SetLocal(false);
+    free.SetVarName("X");
+    EXPECT_EQ(ErrorOf([&] { free.AsString(); }), "Get variable: report variable not found: X");
+    EXPECT_EQ(ErrorOf([&] { free.ChangeVarName("Y"); }), "Report variable not found: X");
 }
 
 TEST_F(ReportVariables, AssigningAListKeepsTypes) {
@@ -316,27 +320,31 @@ TEST_F(ReportVariables, VarDataTypesEdgeCases) {
     nlohmann::json doc;
     report.SaveSettings(doc);
 
-    // A count of 0 leaves every entry untyped.
-    nlohmann::json zero = doc;
-    zero["VarDataTypes"] = "00000000";
-    TQxBaseRTFReport r1;
-    r1.LoadSettings(zero);
-    EXPECT_EQ(r1.GetVarTypeByNumber(1), qxdtUnknown);
-    EXPECT_EQ(r1.GetVarTypeByNumber(2), qxdtUnknown);
+    const struct {
+        const char* hex;
+        TQxDataType first;
+        TQxDataType second;
+    } cases[] = {
+        {"00000000", qxdtUnknown, qxdtUnknown},  // a count of 0 leaves every entry untyped
+        {"0200000003000000FFFFFFFF", qxdtDateTime, qxdtUnknown},
+        // Unknown numbers, and more numbers than entries, are consumed safely.
+        {"03000000030000000700000001000000", qxdtDateTime, qxdtUnknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hex);
+        nlohmann::json variant = doc;
+        variant["VarDataTypes"] = c.hex;
+        TQxBaseRTFReport loaded;
+        loaded.LoadSettings(variant);
+        EXPECT_EQ(loaded.GetVarTypeByNumber(1), c.first);
+        EXPECT_EQ(loaded.GetVarTypeByNumber(2), c.second);
+    }
 
     // An empty list is written as a count of 0.
     TQxBaseRTFReport empty;
     nlohmann::json emptyDoc;
     empty.SaveSettings(emptyDoc);
     EXPECT_EQ(emptyDoc["VarDataTypes"], "00000000");
-
-    // More numbers than entries, and unknown numbers, are consumed safely.
-    nlohmann::json extra = doc;
-    extra["VarDataTypes"] = "03000000030000000700000001000000";
-    TQxBaseRTFReport r2;
-    r2.LoadSettings(extra);
-    EXPECT_EQ(r2.GetVarTypeByNumber(1), qxdtDateTime);
-    EXPECT_EQ(r2.GetVarTypeByNumber(2), qxdtUnknown);
 
     // Truncated data is refused and changes nothing.
     nlohmann::json cut = doc;

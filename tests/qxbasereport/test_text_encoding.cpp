@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string_view>
-
 #include "conscom/exceptions.h"
 #include "qxrtf/qxrtf.h"
 #include "test_support.h"
@@ -38,24 +36,19 @@ TEST(Txt2Rtf, EscapesAndLineStructure) {
 
 class CreateFileNameTest : public qxtest::TempDirTest {};
 
-// ".../rep" + 5 to 12 upper-case hex digits + ".rtf" (std::regex trips a
-// false warning of the sanitizer build).
-bool HasRepShape(const std::string& name) {
-    const std::size_t slash = name.rfind('/');
-    if (slash == std::string::npos) return false;
-    std::string_view base = std::string_view(name).substr(slash + 1);
-    if (!base.starts_with("rep") || !base.ends_with(".rtf")) return false;
-    const std::string_view hex = base.substr(3, base.size() - 7);
-    if (hex.size() < 5 || hex.size() > 12) return false;
-    for (char c : hex)
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
-    return true;
-}
-
 TEST_F(CreateFileNameTest, ShapeExtensionAndMissingDirectory) {
     TQxRTF report;
-    EXPECT_TRUE(HasRepShape(report.CreateFileName(dir_, "rep", "rtf")));
-    EXPECT_TRUE(HasRepShape(report.CreateFileName(dir_ + "/", "rep", ".rtf")));
+    // dir/rep, 5 to 12 upper-case hex digits, .rtf
+    const auto hasShape = [&](const std::string& name) {
+        const std::string head = dir_ + "/rep";
+        if (name.rfind(head, 0) != 0 || name.size() < head.size() + 4) return false;
+        if (name.substr(name.size() - 4) != ".rtf") return false;
+        const std::string hex = name.substr(head.size(), name.size() - head.size() - 4);
+        return hex.size() >= 5 && hex.size() <= 12 &&
+               hex.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+    };
+    EXPECT_TRUE(hasShape(report.CreateFileName(dir_, "rep", "rtf")));
+    EXPECT_TRUE(hasShape(report.CreateFileName(dir_ + "/", "rep", ".rtf")));
     EXPECT_EQ(report.CreateFileName(dir_, "rep").substr(dir_.size() + 1, 3), "rep");
     EXPECT_EQ(report.CreateFileName(dir_, "rep").substr(report.CreateFileName(dir_, "rep").size() - 4), ".doc");
     EXPECT_EQ(report.CreateFileName("", "x", "").find('/'), std::string::npos);

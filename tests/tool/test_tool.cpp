@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "qxrtf/qxrtf.h"
 #include "test_support.h"
 
 namespace {
@@ -31,12 +32,15 @@ class ToolTest : public qxtest::TempDirTest {};
 
 }  // namespace
 
-TEST_F(ToolTest, RenderCopiesAFieldlessTemplateExactly) {
+TEST_F(ToolTest, RenderWritesWhatTheLibraryWrites) {
     const std::string in = qxtest::DataPath("lo_plain.rtf");
     const ToolResult r = RunTool("render '" + in + "' -o '" + Path("out.rtf") + "'");
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")),
-              qxtest::WithTablesWrittenBack(qxtest::ReadFileBytes(in)));
+    qx::TQxRTF report;
+    report.SetInFile(in);
+    report.SetOutFile(Path("lib.rtf"));
+    report.Execute({});
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")), qxtest::ReadFileBytes(Path("lib.rtf")));
 }
 
 TEST_F(ToolTest, ErrorsGoToStderrWithExitCodeOne) {
@@ -69,4 +73,22 @@ TEST_F(ToolTest, DumpListsTheCompiledStream) {
     const ToolResult r = RunTool("dump '" + Path("t.rtf") + "'");
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(r.output, "0 Begin @1\n16 Bloc @14\n32 End @14\n");
+}
+
+TEST_F(ToolTest, ExprPrintsTheCallTextOrTheExactError) {
+    struct Case {
+        std::string expr;
+        int exitCode;
+        std::string output;
+    };
+    const Case cases[] = {
+        {"a+b*2", 0, "SYS_ADD(SYS_MULT(2,b),a)\n"},
+        {"a+*b", 1, "Cannot process an expression: a+*b error after a \"*\" not expected\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expr);
+        const ToolResult r = RunTool("expr '" + c.expr + "'");
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_EQ(r.output, c.output);
+    }
 }
