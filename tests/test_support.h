@@ -51,6 +51,32 @@ inline std::string WithoutCharsetsAndLineBreaks(const std::string& rtf) {
     return out;
 }
 
+// What a report run makes of a template without fields: the template with
+// its document tables written back, every font's \fcharset set to the
+// report's Charset and the text between the tables' sub-groups dropped.
+inline std::string WithTablesWrittenBack(std::string rtf, int charset = 1) {
+    for (const char* keyword : {"{\\fonttbl", "{\\colortbl", "{\\stylesheet", "{\\info"}) {
+        const std::size_t start = rtf.find(keyword);
+        if (start == std::string::npos) continue;
+        std::size_t end = start + 1;
+        for (int depth = 1; depth > 0 && end < rtf.size(); ++end)
+            depth += rtf[end] == '{' ? 1 : rtf[end] == '}' ? -1 : 0;
+        const bool fonts = std::string(keyword) == "{\\fonttbl";
+        std::string group;
+        for (std::size_t i = start; i < end; ++i) {
+            const char c = rtf[i];
+            if ((c == '\r' || c == '\n') && group.back() == '}') continue;
+            group += c;
+            if (fonts && group.ends_with("\\fcharset")) {
+                group += std::to_string(charset);
+                while (i + 1 < end && std::isdigit(static_cast<unsigned char>(rtf[i + 1]))) ++i;
+            }
+        }
+        rtf.replace(start, end - start, group);
+    }
+    return rtf;
+}
+
 // A fresh directory for one test, removed afterwards; while the test runs
 // it is also $TMPDIR.
 class TempDirTest : public ::testing::Test {

@@ -6,7 +6,6 @@
 //   pandoc -f html -t rtf -s fields.html -o fields_pandoc.rtf
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <map>
 
 #include "conscom/exceptions.h"
@@ -46,31 +45,6 @@ const std::vector<std::string> kFieldTexts = {
     "Item Count",
 };
 
-// The template as the report writes it back: every font's charset is the
-// report's, and the text between the sub-groups of a table is dropped.
-std::string ExpectedOutput(std::string rtf, int charset) {
-    for (const char* keyword : {"{\\fonttbl", "{\\colortbl", "{\\stylesheet", "{\\info"}) {
-        const std::size_t start = rtf.find(keyword);
-        if (start == std::string::npos) continue;
-        std::size_t end = start + 1;
-        for (int depth = 1; depth > 0; ++end)
-            depth += rtf[end] == '{' ? 1 : rtf[end] == '}' ? -1 : 0;
-        const bool fonts = std::string(keyword) == "{\\fonttbl";
-        std::string group;
-        for (std::size_t i = start; i < end; ++i) {
-            const char c = rtf[i];
-            if ((c == '\r' || c == '\n') && group.back() == '}') continue;
-            group += c;
-            if (fonts && group.ends_with("\\fcharset")) {
-                group += std::to_string(charset);
-                while (std::isdigit(static_cast<unsigned char>(rtf[i + 1]))) ++i;
-            }
-        }
-        rtf.replace(start, end - start, group);
-    }
-    return rtf;
-}
-
 }  // namespace
 
 TEST(RealWriters, FieldsAreFoundAndSplit) {
@@ -103,7 +77,7 @@ TEST(RealWriters, OutputIsTheTemplateWithItsTablesWrittenBack) {
             report.SetTemplateBuffer(std::vector<std::uint8_t>(rtf.begin(), rtf.end()));
             TStringStream out;
             report.ExecuteStream({}, &out);
-            EXPECT_EQ(out.DataString(), ExpectedOutput(rtf, charset));
+            EXPECT_EQ(out.DataString(), qxtest::WithTablesWrittenBack(rtf, charset));
         }
     }
 }
