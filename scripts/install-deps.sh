@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks to build and test qxrtf.
+# Installs what a fresh Debian 12 machine lacks to build and test qxrtf
+# (LibreOffice Writer reads rendered reports back as text in one test).
 # Only missing packages are fetched, so a second run costs nothing.
 set -euo pipefail
 packages=(
@@ -8,6 +9,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev
   libsqlite3-dev libpng-dev libjpeg-dev libgif-dev libcsv-dev
   locales
+  libreoffice-writer-nogui
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -129,7 +129,7 @@ protected:
     TQxRowContent SimpleFieldRow(std::int32_t code, const std::string& element,
                                  const std::string& stestf, const std::string& markup,
                                  const TQxFieldFormat& fmt);
-    void CompileField(const std::string& raw);
+    virtual void CompileField(const std::string& raw);
     void CompileExpression(const std::string& callText, const std::string& fieldText,
                            const TQxFieldFormat& fmt, const std::string& markup);
     void CompileBlockExpression(const std::string& callText, std::int32_t id,

@@ -92,3 +92,38 @@ TEST_F(ToolTest, ExprPrintsTheCallTextOrTheExactError) {
         EXPECT_EQ(r.output, c.output);
     }
 }
+
+TEST_F(ToolTest, RenderTakesDatasetsVariablesAndOptions) {
+    qxtest::WriteFileBytes(Path("t.rtf"),
+                           "{\\rtf1 \\\\SCAN(ORDERS)\\\\\\\\ORDERS.NAME\\\\=\\\\FFIX(ORDERS.TOTAL, 10:1)\\\\;"
+                           "\\\\ENDSCAN\\\\ \\\\SCAN(B)\\\\\\\\B.CITY\\\\\\\\ENDSCAN\\\\ \\\\N + 1\\\\ \\\\F\\\\ "
+                           "\\\\FDTM(D, 'yyyy/mm/dd')\\\\ [\\\\MISSING\\\\]}");
+    qxtest::WriteFileBytes(Path("o.json"), R"([{"NAME": "a", "TOTAL": 1.25}, {"NAME": "b", "TOTAL": 2}])");
+    qxtest::WriteFileBytes(Path("c.csv"), "CITY,ZIP\nRiga,1000\n\"Oslo, N\",2000\n");
+    const ToolResult r = RunTool("render '" + Path("t.rtf") + "' -o '" + Path("out.rtf") + "' --json ORDERS='" +
+                                 Path("o.json") + "' --csv CITIES='" + Path("c.csv") +
+                                 "' --var N=41:number --var F=yes:boolean --var D=2024-03-07:date"
+                                 " --option eoClearMissedFields");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")),
+              "{\\rtf1 \\lang0 a=\\lang0 1.3;\\lang0 b=\\lang0 2.0; \\lang0 Riga\\lang0 Oslo, N "
+              "\\lang0 42 \\lang0 True \\lang0 2024/03/07 []}");
+
+    struct Case {
+        std::string args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"--json X='" + Path("none.json") + "'", "qxrtf: Dataset X: cannot read " + Path("none.json") + "\n"},
+        {"--var N=abc:number", "qxrtf: 'abc' is not a valid floating point value\n"},
+        {"--option eoNoSuchThing", "qxrtf: Unknown RTF option 'eoNoSuchThing'\n"},
+        {"--json Y", "qxrtf: Dataset 'Y' must be given as NAME=FILE\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const ToolResult bad = RunTool("render '" + Path("t.rtf") + "' -o '" + Path("bad.rtf") + "' " + c.args);
+        EXPECT_EQ(bad.exitCode, 1);
+        EXPECT_EQ(bad.output, c.message);
+        EXPECT_FALSE(std::filesystem::exists(Path("bad.rtf")));
+    }
+}
