@@ -158,7 +158,13 @@ void TQxRTF::InitFunctions(std::int32_t id, const TQxUDFArgs& args, std::int32_t
 void TQxRTF::DoFunctions(std::int32_t id, const TQxUDFArgs& args, TObject* result, std::string& expr) {
     if (id >= 0 || id < -kQxBuiltinSlots) return;
     const TQxBuiltinHandler handler = BuiltinTable()[static_cast<std::size_t>(-id - 1)];
-    if (handler == nullptr) return;
+    if (handler == nullptr) {
+        // VAR works in InitFunctions; the IIF branch markers pass their
+        // argument on. Any other empty slot is a function this version does
+        // not have: say so rather than write an empty value.
+        if (id == QxFn::Var || id == QxFn::SysIifTrue || id == QxFn::SysIifFalse) return;
+        throw EIllegalFunctionUse("Function " + FunctionName(id) + " is not available in this version");
+    }
     TQxBuiltinCall call{*this, args, result, expr};
     handler(call);
 }

@@ -127,6 +127,7 @@ TEST_F(RunMessages, ExpressionsAndCalls) {
          "Illegal function use: expression FNUM(N,10:2) has format function FNUM, which is not allowed within "
          "another expression"},
         {"\\\\UPPER(NOSUCH(1))\\\\", Kind::Function, "Function not found: NOSUCH(1)"},
+        {"\\\\TRIM(T)\\\\", Kind::Function, "Function TRIM is not available in this version"},
         {"\\\\UPPER(SCAN(A))\\\\", Kind::Function, "Cannot use SCAN(A) as argument for another expression"},
         {"\\\\N + A.NOPE\\\\", Kind::Function, "Illegal function use: N+A.NOPE - dataset field NOPE not found"},
         {"\\\\SUM(NOVAR, T)\\\\", Kind::Function, "Illegal function use: SUM(NOVAR,T) - report variable NOVAR not found"},
