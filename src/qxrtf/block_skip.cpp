@@ -105,11 +105,11 @@ void TQxRTF::SkipBlock(bool scan) {
             CmSkipItem();
             continue;
         }
-        std::uint16_t block = 0;
-        bool elseFlag = false;
-        ReadBlockItem(markup, remainder, block, elseFlag);
+        TQxBlockItem item = ReadBlockItem();
+        markup = std::move(item.markup);
+        remainder = std::move(item.remainder);
         if (TQxScanInfo* current = FScs->CurrentScanInfo()) current->SetFirstPass(true);
-        FScs->SetCurrentScan(block);
+        FScs->SetCurrentScan(item.block);
         const bool opens = scan ? IsScanOpen(id) : id == CmKind::If;
         const bool closes = scan ? id == CmKind::EndScan : id == CmKind::EndIf;
         if (opens) ++depth;
@@ -134,9 +134,9 @@ void TQxRTF::ReadItemTexts(std::string& markup, std::string& remainder, std::str
         CmReadField(rc);
         markup = std::move(rc.sout);
     } else if (IsBlockItem(id)) {
-        std::uint16_t block = 0;
-        bool elseFlag = false;
-        ReadBlockItem(markup, remainder, block, elseFlag);
+        TQxBlockItem item = ReadBlockItem();
+        markup = std::move(item.markup);
+        remainder = std::move(item.remainder);
     } else if (id == CmKind::Raw) {
         CmReadRawItem(markup);
     } else if (id == CmKind::ExprBegin) {
@@ -230,10 +230,7 @@ void TQxRTF::ComputeIfBalance(TQxScanInfo& info, const std::string& openRemainde
 void TQxRTF::ReturnToBlockStart(const TQxScanInfo& info) {
     FCmStream->SetPosition(info.CmPosition());
     CmReadItemInfo();
-    std::string markup, remainder;
-    std::uint16_t block = 0;
-    bool elseFlag = false;
-    ReadBlockItem(markup, remainder, block, elseFlag);
+    ReadBlockItem();
     Fpnt = info.ScanPnt();
 }
 

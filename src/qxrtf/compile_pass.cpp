@@ -4,18 +4,12 @@
 #include "conscom/exceptions.h"
 #include "conscom/tables.h"
 #include "platform/unicode.h"
+#include "qxbasereport/lang_text.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
 
 namespace {
-
-std::string Trim(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
-}
 
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 

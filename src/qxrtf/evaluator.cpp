@@ -6,20 +6,10 @@
 #include "conscom/tables.h"
 #include "platform/unicode.h"
 #include "qxrtf/builtins.h"
+#include "qxbasereport/lang_text.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
-
-namespace {
-
-std::string Trim(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
-}
-
-}  // namespace
 
 bool IsOperand(const TObject* arg) {
     return dynamic_cast<const TField*>(arg) != nullptr ||

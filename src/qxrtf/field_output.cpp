@@ -5,6 +5,7 @@
 #include "platform/sysutils.h"
 #include "platform/unicode.h"
 #include "qxbasereport/variables.h"
+#include "qxbasereport/lang_text.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -14,13 +15,6 @@ namespace {
 std::string TrimRight(std::string s) {
     while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.pop_back();
     return s;
-}
-
-std::string Trim(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
 }
 
 const TQxBaseFormatIDs* FormatRow(std::int32_t id) {

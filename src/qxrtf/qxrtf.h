@@ -50,6 +50,15 @@ using TQxOnScanEof = std::function<void(TQxScanInfo& scanInfo)>;
 using TQxOnImageFormat = std::function<void(int formatIndex, TQxImageFormat& imageFormat)>;
 
 using TQxControlStatus = std::vector<bool>;
+
+// The payload of a scan or if item: the command's markup, the paragraph
+// remainder, the block number and (If only) the else flag.
+struct TQxBlockItem {
+    std::string markup;
+    std::string remainder;
+    std::uint16_t block = 0;
+    bool elseFlag = false;
+};
 using arrdataset = std::vector<TDataSet*>;
 
 // Kept for applications that build their dataset list through it; it
@@ -170,8 +179,7 @@ protected:
     void RunEndIf();
     // Reads the payload of the block item whose header was just read
     // (Scan, ScanWhile, ScanEntry, ScanFooter, EndScan, If, EndIf).
-    void ReadBlockItem(std::string& markup, std::string& remainder, std::uint16_t& block,
-                       bool& elseFlag);
+    TQxBlockItem ReadBlockItem();
     void SkipIfPart() { SkipBlock(false); }
     void SkipScan() { SkipBlock(true); }
     void SkipBlock(bool scan);

@@ -83,38 +83,35 @@ void TQxRTF::RunPass() {
     }
 }
 
-void TQxRTF::ReadBlockItem(std::string& markup, std::string& remainder, std::uint16_t& block,
-                           bool& elseFlag) {
-    elseFlag = false;
+TQxBlockItem TQxRTF::ReadBlockItem() {
+    TQxBlockItem item;
     switch (FCmLastId) {
         case CmKind::Scan:
-            CmReadScanItem(markup, remainder, block);
+            CmReadScanItem(item.markup, item.remainder, item.block);
             break;
         case CmKind::ScanWhile:
-            CmReadScanWhileItem(markup, remainder, block);
+            CmReadScanWhileItem(item.markup, item.remainder, item.block);
             break;
         case CmKind::ScanEntry:
-            CmReadScanEntryItem(markup, remainder, block);
+            CmReadScanEntryItem(item.markup, item.remainder, item.block);
             break;
         case CmKind::ScanFooter:
-            CmReadScanFooterItem(markup, remainder, block);
+            CmReadScanFooterItem(item.markup, item.remainder, item.block);
             break;
         case CmKind::EndScan:
-            CmReadEndScanItem(markup, remainder, block);
+            CmReadEndScanItem(item.markup, item.remainder, item.block);
             break;
         case CmKind::EndIf:
-            CmReadEndIfItem(markup, remainder, block);
+            CmReadEndIfItem(item.markup, item.remainder, item.block);
             break;
         case CmKind::If:
-            CmReadIfItem(markup, remainder, block, elseFlag);
+            CmReadIfItem(item.markup, item.remainder, item.block, item.elseFlag);
             break;
         default:
-            markup.clear();
-            remainder.clear();
-            block = 0;
             CmSkipItem();
             break;
     }
+    return item;
 }
 
 void TQxRTF::RunDataSetField() {
@@ -133,21 +130,18 @@ void TQxRTF::RunDataSetField() {
 }
 
 void TQxRTF::RunScanStart() {
-    std::string markup, remainder;
-    std::uint16_t block = 0;
-    bool elseFlag = false;
-    ReadBlockItem(markup, remainder, block, elseFlag);
-    wr(markup);
-    FScs->SetCurrentScan(block);
+    TQxBlockItem item = ReadBlockItem();
+    wr(item.markup);
+    FScs->SetCurrentScan(item.block);
     TQxScanInfo& info = *FScs->CurrentScanInfo();
     info.SetFirstPass(true);
     if (!info.Balance()) {
-        ComputeScanBalances(info, remainder);
+        ComputeScanBalances(info, item.remainder);
         info.SetBalance(true);
     }
     if (FOnScanBefore) FOnScanBefore(info);
     if (!info.NoEof() || FScs->NotEof()) {
-        wr(remainder);
+        wr(item.remainder);
         FScs->GoFirst();
         info.SetIsCompleted(false);
         if (FOnScanRecord) FOnScanRecord(info);
@@ -159,13 +153,10 @@ void TQxRTF::RunScanStart() {
 }
 
 void TQxRTF::RunScanEntry() {
-    std::string markup, remainder;
-    std::uint16_t block = 0;
-    bool elseFlag = false;
-    ReadBlockItem(markup, remainder, block, elseFlag);
-    wr(markup);
-    wr(remainder);
-    FScs->SetCurrentScan(block);
+    TQxBlockItem item = ReadBlockItem();
+    wr(item.markup);
+    wr(item.remainder);
+    FScs->SetCurrentScan(item.block);
 }
 
 void TQxRTF::RunRecordAdvance() {
@@ -178,18 +169,15 @@ void TQxRTF::RunRecordAdvance() {
 }
 
 void TQxRTF::RunRecordEnd() {
-    std::string markup, remainder;
-    std::uint16_t block = 0;
-    bool elseFlag = false;
-    ReadBlockItem(markup, remainder, block, elseFlag);
-    FScs->SetCurrentScan(block);
+    TQxBlockItem item = ReadBlockItem();
+    FScs->SetCurrentScan(item.block);
     TQxScanInfo& info = *FScs->CurrentScanInfo();
     info.SetFirstPass(false);
-    wr(markup);
+    wr(item.markup);
     const bool notEof = FScs->NotEof();
     if (notEof && !info.IsCompleted() && FOnScanRecord) FOnScanRecord(info);
     if (!notEof || info.IsCompleted()) {
-        wr(remainder);
+        wr(item.remainder);
         info.SetFirstPass(true);
         if (!info.IsCompleted()) {
             if (FOnScanEof) FOnScanEof(info);
@@ -204,48 +192,42 @@ void TQxRTF::RunRecordEnd() {
     if (balance > 0) wr(std::string(static_cast<std::size_t>(balance), '}'));
     FCmStream->SetPosition(info.EntryCmPosition());
     CmReadItemInfo();
-    ReadBlockItem(markup, remainder, block, elseFlag);
+    item = ReadBlockItem();
     Fpnt = info.ScanEntryPnt();
-    wr(remainder);
+    wr(item.remainder);
     if (info.NewPage()) wr("\\page ");
 }
 
 void TQxRTF::RunIfTest() {
-    std::string markup, remainder;
-    std::uint16_t block = 0;
-    bool elseFlag = false;
-    ReadBlockItem(markup, remainder, block, elseFlag);
-    wr(markup);
+    TQxBlockItem item = ReadBlockItem();
+    wr(item.markup);
     const TQxScanInfo* outer = FScs->CurrentScanInfo();
     const bool firstPass = outer == nullptr || outer->FirstPass();
-    FScs->SetCurrentScan(block);
+    FScs->SetCurrentScan(item.block);
     TQxScanInfo& info = *FScs->CurrentScanInfo();
     info.SetFirstPass(firstPass);
     if (!info.Balance()) {
-        ComputeIfBalance(info, remainder);
+        ComputeIfBalance(info, item.remainder);
         info.SetFullBalance(0);
         info.SetBalance(true);
     }
     info.SetScanManageResult(FManageResult);
-    if (FManageResult == elseFlag) {
+    if (FManageResult == item.elseFlag) {
         SkipIfPart();
         info.SetIsCompleted(true);
     } else {
-        wr(remainder);
+        wr(item.remainder);
         info.SetIsCompleted(false);
     }
 }
 
 void TQxRTF::RunEndIf() {
-    std::string markup, remainder;
-    std::uint16_t block = 0;
-    bool elseFlag = false;
-    ReadBlockItem(markup, remainder, block, elseFlag);
-    FScs->SetCurrentScan(block);
+    TQxBlockItem item = ReadBlockItem();
+    FScs->SetCurrentScan(item.block);
     TQxScanInfo& info = *FScs->CurrentScanInfo();
     info.SetFirstPass(false);
-    wr(markup);
-    wr(remainder);
+    wr(item.markup);
+    wr(item.remainder);
     info.SetIsCompleted(true);
     // An else part sees its own if's condition, whatever ran inside.
     FManageResult = info.ScanManageResult();
