@@ -45,6 +45,14 @@ public:
     std::int64_t Size() override { return static_cast<std::int64_t>(FData.size()); }
     void SetSize(std::int64_t newSize) override;
 
+    // The next `count` bytes, moving past them; nullptr (and no move) when
+    // fewer remain. For readers of small records that want no call per field.
+    const std::uint8_t* Take(std::int64_t count) {
+        if (count < 0 || FPosition + count > static_cast<std::int64_t>(FData.size())) return nullptr;
+        const std::uint8_t* at = FData.data() + FPosition;
+        FPosition += count;
+        return at;
+    }
     std::uint8_t* Memory() { return FData.data(); }
     const std::uint8_t* Memory() const { return FData.data(); }
     void Clear();

@@ -313,6 +313,7 @@ private:
     void CmWriteByte(std::uint8_t v);
     void CmWriteBool(bool v) { CmWriteInt(v ? 1 : 0); }
     void CmWriteString(const std::string& s) { CmWriteInt(CmStoreString(s)); }
+    const std::uint8_t* CmTake(std::int64_t count);
     std::int32_t CmReadInt();
     std::uint16_t CmReadWord();
     std::uint8_t CmReadByte();

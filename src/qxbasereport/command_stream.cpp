@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/exceptions.h"
 #include "qxbasereport/base_report.h"
 
 namespace qx {
@@ -88,25 +89,27 @@ void TQxBaseReport::CmWriteWord(std::uint16_t v) {
 
 void TQxBaseReport::CmWriteByte(std::uint8_t v) { FCmStream->WriteBuffer(&v, 1); }
 
+// Readers take the bytes straight from the stream's memory: replaying a
+// scanned block reads millions of small fields.
+const std::uint8_t* TQxBaseReport::CmTake(std::int64_t count) {
+    const std::uint8_t* at = FCmStream->Take(count);
+    if (at == nullptr) throw EReadError("Stream read error");
+    return at;
+}
+
 std::int32_t TQxBaseReport::CmReadInt() {
-    std::uint8_t b[4];
-    FCmStream->ReadBuffer(b, 4);
-    std::uint32_t u = 0;
-    for (int i = 3; i >= 0; --i) u = (u << 8) | b[i];
-    return static_cast<std::int32_t>(u);
+    const std::uint8_t* b = CmTake(4);
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+                                     (static_cast<std::uint32_t>(b[2]) << 16) |
+                                     (static_cast<std::uint32_t>(b[3]) << 24));
 }
 
 std::uint16_t TQxBaseReport::CmReadWord() {
-    std::uint8_t b[2];
-    FCmStream->ReadBuffer(b, 2);
+    const std::uint8_t* b = CmTake(2);
     return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
 }
 
-std::uint8_t TQxBaseReport::CmReadByte() {
-    std::uint8_t b = 0;
-    FCmStream->ReadBuffer(&b, 1);
-    return b;
-}
+std::uint8_t TQxBaseReport::CmReadByte() { return *CmTake(1); }
 
 void TQxBaseReport::CmSaveItemInfo(std::int32_t kind, std::int32_t payloadLength,
                                    std::int32_t templatePos) {

@@ -173,8 +173,16 @@ std::string TQxBaseReport::CreateTmpFileName(const std::string& prefix) {
 
 void TQxBaseReport::wr(const std::string& s) {
     if (s.empty()) return;
-    // Callers pass 7-bit RTF; the whole encoded text is written so that a
-    // multi-byte code page never loses the tail of a text.
+    // Callers nearly always pass 7-bit RTF, which every code page writes as
+    // it is: no conversion, no copy.
+    bool ascii = true;
+    for (const char c : s) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii && Codec().SingleByte()) {
+        FOutf->WriteBuffer(s.data(), static_cast<std::int64_t>(s.size()));
+        return;
+    }
+    // The whole encoded text is written, so that a multi-byte code page
+    // never loses the tail of a text.
     const std::string bytes = Codec().Encode(s);
     FOutf->WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
 }

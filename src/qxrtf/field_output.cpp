@@ -99,7 +99,13 @@ TField* TQxRTF::ResolveDataSetField(TQxRowContent& rc) {
         FCmStream->SetPosition(after);
     }
     if (rc.DefinedType != rcdata) return nullptr;
-    return FDFiles[static_cast<std::size_t>(CtoN(rc.Dalias))]->Fields(rc.NField);
+    // The alias is resolved once per item too: later records find the
+    // field by the item's offset.
+    const auto cached = FResolvedFields.find(FCmPos);
+    if (cached != FResolvedFields.end()) return cached->second;
+    TField* field = FDFiles[static_cast<std::size_t>(CtoN(rc.Dalias))]->Fields(rc.NField);
+    FResolvedFields.emplace(FCmPos, field);
+    return field;
 }
 
 // Numeric formatting of a text in place; a text that is no number is left

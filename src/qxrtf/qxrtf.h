@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/dataset.h"
@@ -210,6 +211,8 @@ protected:
     // Resolves a dataset-field item once per run (rewriting the stored item)
     // and answers the field, or nullptr when it does not exist.
     TField* ResolveDataSetField(TQxRowContent& rc);
+    // Fields resolved in this run, by the offset of their item.
+    std::unordered_map<std::int32_t, TField*> FResolvedFields;
 
     // ---- expression blocks (expr_block.cpp) --------------------------------
     void EvaluateExprBlock();

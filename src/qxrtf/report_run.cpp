@@ -165,6 +165,7 @@ void TQxRTF::PutField() {
 }
 
 void TQxRTF::ReleaseRun() {
+    FResolvedFields.clear();
     FDocColorTable.clear();
     FDocColorCount = 0;
     FScs.reset();
