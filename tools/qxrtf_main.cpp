@@ -3,7 +3,9 @@
 // expression.
 #include <CLI/CLI.hpp>
 
+#include <fstream>
 #include <iostream>
+#include <nlohmann/json.hpp>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@ struct RunSetup {
     std::vector<std::string> csv;
     std::vector<std::string> vars;
     std::vector<std::string> options;
+    std::string settings;
     bool unicode = false;
     int codePage = 1252;
     std::vector<std::pair<std::string, std::string>> order;  // (kind, NAME=FILE) as given
@@ -37,6 +40,7 @@ struct RunSetup {
             ->take_all();
         cmd->add_option("--var", vars, "variable NAME=VALUE[:number|boolean|date|string] (repeatable)");
         cmd->add_option("--option", options, "RTF option by name, e.g. eoClearMissedFields (repeatable)");
+        cmd->add_option("--settings", settings, "JSON settings document of the report (its published properties)");
         cmd->add_flag("--unicode", unicode, "write characters above U+00FF as \\u with a fallback");
         cmd->add_option("--codepage", codePage, "code page of the output text (default 1252)");
     }
@@ -47,6 +51,17 @@ struct RunSetup {
     // Datasets keep the order they were given in: a one-letter alias A
     // addresses the first.
     qx::arrdataset Apply(qx::TQxRTF& report, std::vector<std::unique_ptr<qx::TMemDataSet>>& owned) const {
+        if (!settings.empty()) {
+            std::ifstream in(settings, std::ios::binary);
+            if (!in) throw qx::Exception("Cannot read settings file " + settings);
+            nlohmann::json doc;
+            try {
+                doc = nlohmann::json::parse(in);
+            } catch (const nlohmann::json::exception& e) {
+                throw qx::Exception("Settings file " + settings + " is not valid JSON: " + e.what());
+            }
+            report.LoadSettings(doc);
+        }
         qx::arrdataset datasets;
         for (const auto& [kind, spec] : order) {
             const auto eq = spec.find('=');
@@ -65,8 +80,8 @@ struct RunSetup {
             set.Include(option);
         }
         report.SetOptions(set);
-        report.SetUnicodeByDefault(unicode);
-        report.SetCodePage(codePage);
+        if (unicode) report.SetUnicodeByDefault(true);
+        if (codePage != 1252 || settings.empty()) report.SetCodePage(codePage);
         return datasets;
     }
 };

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -97,6 +98,11 @@ public:
     void SetOnScanEof(TQxOnScanEof h) { FOnScanEof = std::move(h); }
     const TQxOnImageFormat& OnImageFormat() const { return FOnImageFormat; }
     void SetOnImageFormat(TQxOnImageFormat h) { FOnImageFormat = std::move(h); }
+
+    // The published properties of the report, with its own (Name, Charset,
+    // Lang, Options by name, DisableControls), as a JSON settings document.
+    void SaveSettings(nlohmann::json& doc) const override;
+    void LoadSettings(const nlohmann::json& doc) override;
 
     // ---- evaluator (evaluator.cpp) ------------------------------------------
     // Every call of a compiled expression: user-defined functions through
@@ -256,5 +262,8 @@ private:
     // The datasets whose controls this run disabled (restored exactly once).
     bool FControlsDisabledByRun = false;
 };
+
+// Registers TQxRTF and TQxUDFList on the palette page "Data Access".
+void Register();
 
 }  // namespace qx

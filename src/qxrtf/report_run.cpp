@@ -2,6 +2,7 @@
 // order of everything between the call and the last byte of output.
 #include "conscom/exceptions.h"
 #include "conscom/shell_messages.h"
+#include "platform/registry.h"
 #include "platform/unicode.h"
 #include "qxrtf/qxrtf.h"
 
@@ -197,6 +198,12 @@ std::string TQxRTF::DumpCompiled(const arrdataset& ds) {
     }
     ReleaseRun();
     return listing;
+}
+
+void Register() {
+    RegisterComponents("Data Access",
+                       {{"TQxRTF", [](TComponent* owner) { return std::make_unique<TQxRTF>(owner); }},
+                        {"TQxUDFList", [](TComponent* owner) { return std::make_unique<TQxUDFList>(owner); }}});
 }
 
 }  // namespace qx

@@ -127,3 +127,19 @@ TEST_F(ToolTest, RenderTakesDatasetsVariablesAndOptions) {
         EXPECT_FALSE(std::filesystem::exists(Path("bad.rtf")));
     }
 }
+
+TEST_F(ToolTest, SettingsFileSetsTheReportUp) {
+    qxtest::WriteFileBytes(Path("t.rtf"), "{\\rtf1 [\\\\X\\\\] [\\\\MISSING\\\\]}");
+    qxtest::WriteFileBytes(Path("s.json"),
+                           R"({"Lang": 1049, "Options": ["eoClearMissedFields"], "VarList": ["X=5"],)"
+                           R"( "VarDataTypes": "0100000001000000"})");
+    const ToolResult r =
+        RunTool("render '" + Path("t.rtf") + "' -o '" + Path("out.rtf") + "' --settings '" + Path("s.json") + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")), "{\\rtf1 [\\lang1049 5] []}");
+    qxtest::WriteFileBytes(Path("bad.json"), R"({"Options": ["eoWrong"]})");
+    const ToolResult bad =
+        RunTool("render '" + Path("t.rtf") + "' -o '" + Path("o2.rtf") + "' --settings '" + Path("bad.json") + "'");
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_EQ(bad.output, "qxrtf: Settings: unknown RTF option \"eoWrong\"\n");
+}

@@ -1,0 +1,59 @@
+// The report component's own published properties in the settings
+// document, beside those of the report core.
+#include <nlohmann/json.hpp>
+
+#include "platform/exceptions.h"
+#include "qxrtf/qxrtf.h"
+#include "qxrtf/report_setup.h"
+
+namespace qx {
+
+void TQxRTF::SaveSettings(nlohmann::json& doc) const {
+    TQxBaseReport::SaveSettings(doc);
+    doc["Name"] = Name();
+    doc["Charset"] = FCharset;
+    doc["Lang"] = FLang;
+    nlohmann::json options = nlohmann::json::array();
+    for (std::size_t i = 0; i < std::size(kQxRTFOptionNames); ++i)
+        if (FOptions.Contains(static_cast<TQxRTFOption>(i))) options.push_back(kQxRTFOptionNames[i]);
+    doc["Options"] = std::move(options);
+    doc["DisableControls"] = FDisableControls;
+}
+
+void TQxRTF::LoadSettings(const nlohmann::json& doc) {
+    // Everything is read and checked first, so a bad document changes nothing.
+    const auto fail = [](const std::string& what) { throw Exception("Settings: " + what); };
+    const auto number = [&](const char* key, unsigned max) -> std::optional<unsigned> {
+        if (!doc.contains(key)) return std::nullopt;
+        const nlohmann::json& v = doc.at(key);
+        if (!v.is_number_unsigned() || v.get<std::uint64_t>() > max)
+            fail(std::string(key) + " must be a number from 0 to " + std::to_string(max));
+        return static_cast<unsigned>(v.get<std::uint64_t>());
+    };
+    const std::optional<unsigned> charset = number("Charset", 255);
+    const std::optional<unsigned> lang = number("Lang", 65535);
+    std::optional<TQxRTFOptions> options;
+    if (doc.contains("Options")) {
+        if (!doc.at("Options").is_array()) fail("Options must be a list of option names");
+        TQxRTFOptions set;
+        for (const nlohmann::json& name : doc.at("Options")) {
+            TQxRTFOption option{};
+            if (!name.is_string() || !RTFOptionFromName(name.get<std::string>(), option))
+                fail("unknown RTF option " + name.dump());
+            set.Include(option);
+        }
+        options = set;
+    }
+    if (doc.contains("DisableControls") && !doc.at("DisableControls").is_boolean())
+        fail("DisableControls must be true or false");
+    if (doc.contains("Name") && !doc.at("Name").is_string()) fail("Name must be a text");
+
+    TQxBaseReport::LoadSettings(doc);
+    if (doc.contains("Name")) SetName(doc.at("Name").get<std::string>());
+    if (charset) SetCharset(static_cast<std::uint8_t>(*charset));
+    if (lang) SetLang(static_cast<std::uint16_t>(*lang));
+    if (options) SetOptions(*options);
+    if (doc.contains("DisableControls")) SetDisableControls(doc.at("DisableControls").get<bool>());
+}
+
+}  // namespace qx
