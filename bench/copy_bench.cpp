@@ -14,14 +14,16 @@ namespace {
 
 std::string MakeTemplate(std::size_t size) {
     std::string doc = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times;}}\n";
-    const std::string line = "\\pard Lorem ipsum dolor sit amet, consectetur adipiscing elit.\\par\n";
+    const std::string line =
+        "\\pard Lorem ipsum dolor sit amet, consectetur adipiscing elit.\\par\n";
     while (doc.size() + line.size() + 1 < size) doc += line;
     return doc + "}";
 }
 
 const std::string& TemplatePath() {
     static const std::string path = [] {
-        const std::string p = (std::filesystem::temp_directory_path() / "qxr_bench_50mb.rtf").string();
+        const std::string p =
+            (std::filesystem::temp_directory_path() / "qxr_bench_50mb.rtf").string();
         std::ofstream(p, std::ios::binary) << MakeTemplate(50u << 20);
         return p;
     }();

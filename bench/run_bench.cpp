@@ -14,7 +14,8 @@ const std::string kRowTemplate =
     "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard Orders\\par "
     "\\trowd\\cellx1000\\cellx2000\\cellx3000\\cellx4000\\cellx5000 "
     "\\pard\\intbl \\\\SCAN(ORDERS)\\\\\\\\ORDERS.ID\\\\\\cell \\\\ORDERS.NAME\\\\\\cell "
-    "\\\\FNUM(ORDERS.TOTAL, 12:2)\\\\\\cell \\\\ORDERS.QTY\\\\\\cell \\\\ORDERS.CITY\\\\\\cell \\row "
+    "\\\\FNUM(ORDERS.TOTAL, 12:2)\\\\\\cell \\\\ORDERS.QTY\\\\\\cell \\\\ORDERS.CITY\\\\\\cell "
+    "\\row "
     "\\pard \\\\ENDSCAN\\\\\\par End.\\par}";
 
 qx::TMemDataSet& Orders() {
@@ -27,8 +28,8 @@ qx::TMemDataSet& Orders() {
         ds.AddField("QTY", qx::ftLargeint);
         ds.AddField("CITY", qx::ftString);
         for (int i = 0; i < kRecords; ++i)
-            ds.AppendRecord({std::int64_t{i}, std::string("Customer ") + std::to_string(i), i * 1.25,
-                             std::int64_t{i % 17}, std::string(i % 2 ? "Riga" : "Oslo")});
+            ds.AppendRecord({std::int64_t{i}, std::string("Customer ") + std::to_string(i),
+                             i * 1.25, std::int64_t{i % 17}, std::string(i % 2 ? "Riga" : "Oslo")});
         filled = true;
     }
     return ds;
@@ -45,8 +46,8 @@ void BM_ScannedRows(benchmark::State& state) {
         report.ExecuteStream({&ds}, &out);
         lastOutputSize = static_cast<std::size_t>(out.Size());
     }
-    state.counters["records/s"] =
-        benchmark::Counter(static_cast<double>(kRecords), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["records/s"] = benchmark::Counter(static_cast<double>(kRecords),
+                                                     benchmark::Counter::kIsIterationInvariantRate);
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(lastOutputSize));
 }
 BENCHMARK(BM_ScannedRows)->Unit(benchmark::kMillisecond)->UseRealTime();

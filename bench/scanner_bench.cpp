@@ -54,7 +54,7 @@ const std::shared_ptr<const std::vector<std::uint8_t>>& Template() {
 
 // Exposes the scanner loop of the compile pass.
 class ScanningReport : public qx::TQxRTF {
-public:
+  public:
     int CountFields() {
         ReadFileBody();
         CreateCmStream();

@@ -80,7 +80,7 @@ inline std::string WithTablesWrittenBack(std::string rtf, int charset = 1) {
 // A fresh directory for one test, removed afterwards; while the test runs
 // it is also $TMPDIR.
 class TempDirTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (std::filesystem::temp_directory_path() / "qxtestXXXXXX").string();
         std::vector<char> buf(pattern.begin(), pattern.end());
@@ -114,7 +114,7 @@ protected:
     std::string dir_;
     std::string tmp_;
 
-private:
+  private:
     std::string oldTmp_;
     bool hadTmp_ = false;
 };

@@ -5,8 +5,8 @@
 
 #include <fstream>
 #include <iostream>
-#include <nlohmann/json.hpp>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -38,9 +38,12 @@ struct RunSetup {
                "--csv", [this](const std::vector<std::string>& v) { Keep("csv", v); },
                "dataset NAME=FILE from a CSV file with a header row (repeatable)")
             ->take_all();
-        cmd->add_option("--var", vars, "variable NAME=VALUE[:number|boolean|date|string] (repeatable)");
-        cmd->add_option("--option", options, "RTF option by name, e.g. eoClearMissedFields (repeatable)");
-        cmd->add_option("--settings", settings, "JSON settings document of the report (its published properties)");
+        cmd->add_option("--var", vars,
+                        "variable NAME=VALUE[:number|boolean|date|string] (repeatable)");
+        cmd->add_option("--option", options,
+                        "RTF option by name, e.g. eoClearMissedFields (repeatable)");
+        cmd->add_option("--settings", settings,
+                        "JSON settings document of the report (its published properties)");
         cmd->add_flag("--unicode", unicode, "write characters above U+00FF as \\u with a fallback");
         cmd->add_option("--codepage", codePage, "code page of the output text (default 1252)");
     }
@@ -50,7 +53,8 @@ struct RunSetup {
 
     // Datasets keep the order they were given in: a one-letter alias A
     // addresses the first.
-    qx::arrdataset Apply(qx::TQxRTF& report, std::vector<std::unique_ptr<qx::TMemDataSet>>& owned) const {
+    qx::arrdataset Apply(qx::TQxRTF& report,
+                         std::vector<std::unique_ptr<qx::TMemDataSet>>& owned) const {
         if (!settings.empty()) {
             std::ifstream in(settings, std::ios::binary);
             if (!in) throw qx::Exception("Cannot read settings file " + settings);
@@ -58,7 +62,8 @@ struct RunSetup {
             try {
                 doc = nlohmann::json::parse(in);
             } catch (const nlohmann::json::exception& e) {
-                throw qx::Exception("Settings file " + settings + " is not valid JSON: " + e.what());
+                throw qx::Exception("Settings file " + settings +
+                                    " is not valid JSON: " + e.what());
             }
             report.LoadSettings(doc);
         }
@@ -76,7 +81,8 @@ struct RunSetup {
         qx::TQxRTFOptions set = report.Options();
         for (const std::string& o : options) {
             qx::TQxRTFOption option{};
-            if (!qx::RTFOptionFromName(o, option)) throw qx::Exception("Unknown RTF option '" + o + "'");
+            if (!qx::RTFOptionFromName(o, option))
+                throw qx::Exception("Unknown RTF option '" + o + "'");
             set.Include(option);
         }
         report.SetOptions(set);
@@ -101,8 +107,8 @@ int main(int argc, char** argv) {
 
     std::string dumpTemplate;
     RunSetup dumpSetup;
-    CLI::App* dumpCmd =
-        app.add_subcommand("dump", "Compile TEMPLATE and print its command stream, one record a line");
+    CLI::App* dumpCmd = app.add_subcommand(
+        "dump", "Compile TEMPLATE and print its command stream, one record a line");
     dumpCmd->add_option("template", dumpTemplate, "RTF template file")->required();
     dumpSetup.AddTo(dumpCmd);
 

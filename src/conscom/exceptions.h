@@ -8,33 +8,33 @@ namespace qx {
 
 // The template or one of its tables is not readable RTF.
 class EBadRtfFormat : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // Files, the template buffer during a run, variable definition and lookup,
 // opening the output.
 class EIOError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // Misuse of SCAN, SCANENTRY, SCANFOOTER, ENDSCAN.
 class EIllegalScanUse : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // Functions, expressions, format functions, variables in expressions, dataset
 // identifiers and UDFList changes.
 class EIllegalFunctionUse : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // Misuse of IF, ELSIF, ELSE, ENDIF.
 class EIllegalIFUse : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 

@@ -18,8 +18,9 @@ constexpr ShellMessage kShellMessages[] = {
     {27, "The filename association is incomplete or invalid."},
     {28, "The DDE transaction could not be completed because the request timed out."},
     {29, "The DDE transaction failed."},
-    {30, "The DDE transaction could not be completed because other DDE transactions were being "
-         "processed."},
+    {30,
+     "The DDE transaction could not be completed because other DDE transactions were being "
+     "processed."},
     {31, "There is no application associated with the given filename extension."},
     {32, "The specified dynamic-link library was not found."},
 };

@@ -13,7 +13,7 @@
 namespace qx {
 
 class TCodePageCodec {
-public:
+  public:
     // Raises qx::Exception "Unsupported code page N" when iconv does not know it.
     explicit TCodePageCodec(int codePage = 1252);
     ~TCodePageCodec();
@@ -29,7 +29,7 @@ public:
     // One byte of a single-byte code page (the code point it stands for).
     char32_t DecodeByte(std::uint8_t byte) const { return FDecodeTable[byte]; }
 
-private:
+  private:
     struct IconvPair;
     int FCodePage;
     bool FSingleByte = false;

@@ -16,7 +16,9 @@ bool TField::IsBlob() const {
     }
 }
 
-int TField::AsInteger() const { return static_cast<int>(AsLargeInt()); }
+int TField::AsInteger() const {
+    return static_cast<int>(AsLargeInt());
+}
 
 TField* TDataSet::FindField(const std::string& fieldName) const {
     for (int i = 0; i < FieldCount(); ++i)

@@ -48,7 +48,7 @@ enum TFieldType : int {
 
 // Field lookup and type failures of a dataset.
 class EDatabaseError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
@@ -58,7 +58,7 @@ using TBookmark = std::string;
 class TDataSet;
 
 class TField : public TObject {
-public:
+  public:
     TField(TDataSet* dataSet, std::string fieldName, TFieldType dataType)
         : FDataSet(dataSet), FFieldName(std::move(fieldName)), FDataType(dataType) {}
     ~TField() override = default;
@@ -82,14 +82,14 @@ public:
     int AsInteger() const;
     double AsCurrency() const { return AsFloat(); }
 
-private:
+  private:
     TDataSet* FDataSet;
     std::string FFieldName;
     TFieldType FDataType;
 };
 
 class TDataSet : public TComponent {
-public:
+  public:
     using TComponent::TComponent;
 
     virtual bool Active() const = 0;
@@ -118,19 +118,19 @@ public:
     }
     bool ControlsDisabled() const { return FDisableCount > 0; }
 
-private:
+  private:
     int FDisableCount = 0;
 };
 
 // The rows a user selected, as bookmarks of one dataset.
 class TBookmarkList {
-public:
+  public:
     int Count() const { return static_cast<int>(FItems.size()); }
     const TBookmark& Items(int index) const { return FItems.at(static_cast<std::size_t>(index)); }
     void Add(TBookmark bookmark) { FItems.push_back(std::move(bookmark)); }
     void Clear() { FItems.clear(); }
 
-private:
+  private:
     std::vector<TBookmark> FItems;
 };
 

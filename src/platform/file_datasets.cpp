@@ -21,9 +21,9 @@ struct TypeName {
     TFieldType type;
 };
 constexpr TypeName kTypeNames[] = {
-    {"string", ftString},   {"memo", ftMemo}, {"integer", ftLargeint}, {"float", ftFloat},
-    {"currency", ftCurrency}, {"boolean", ftBoolean}, {"date", ftDate}, {"time", ftTime},
-    {"datetime", ftDateTime},
+    {"string", ftString}, {"memo", ftMemo},         {"integer", ftLargeint},
+    {"float", ftFloat},   {"currency", ftCurrency}, {"boolean", ftBoolean},
+    {"date", ftDate},     {"time", ftTime},         {"datetime", ftDateTime},
 };
 
 [[noreturn]] void Fail(const std::string& name, const std::string& why) {
@@ -34,7 +34,9 @@ constexpr TypeName kTypeNames[] = {
 TDateTime ParseIsoDateTime(const std::string& dsName, const std::string& text) {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     TDateTime value = 0;
-    const auto bad = [&] { Fail(dsName, "'" + text + "' is not a date or time (yyyy-mm-dd hh:nn:ss)"); };
+    const auto bad = [&] {
+        Fail(dsName, "'" + text + "' is not a date or time (yyyy-mm-dd hh:nn:ss)");
+    };
     std::string datePart = text, timePart;
     const auto sep = text.find_first_of(" T");
     if (text.find(':') != std::string::npos && text.find('-') == std::string::npos) {
@@ -108,10 +110,12 @@ std::unique_ptr<TMemDataSet> DataSetFromJson(const std::string& name, const nloh
     const nlohmann::json* rows = &doc;
     std::vector<std::pair<std::string, TFieldType>> fields;
     if (doc.is_object()) {
-        if (!doc.contains("rows") || !doc["rows"].is_array()) Fail(name, "\"rows\" must be an array");
+        if (!doc.contains("rows") || !doc["rows"].is_array())
+            Fail(name, "\"rows\" must be an array");
         rows = &doc["rows"];
         if (doc.contains("fields")) {
-            if (!doc["fields"].is_object()) Fail(name, "\"fields\" must be an object of type names");
+            if (!doc["fields"].is_object())
+                Fail(name, "\"fields\" must be an object of type names");
             for (const auto& [field, typeName] : doc["fields"].items()) {
                 TFieldType type = ftString;
                 if (!typeName.is_string() || !FieldTypeFromName(typeName.get<std::string>(), type))
@@ -127,11 +131,15 @@ std::unique_ptr<TMemDataSet> DataSetFromJson(const std::string& name, const nloh
     for (const auto& row : *rows) {
         if (!row.is_object()) Fail(name, "every row must be an object");
         for (const auto& [field, value] : row.items()) {
-            auto it = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == field; });
-            if (it == fields.end()) fields.emplace_back(field, value.is_null() ? ftUnknown : InferType(value));
-            else if (it->second == ftUnknown && !value.is_null()) it->second = InferType(value);
+            auto it = std::find_if(fields.begin(), fields.end(),
+                                   [&](const auto& f) { return f.first == field; });
+            if (it == fields.end())
+                fields.emplace_back(field, value.is_null() ? ftUnknown : InferType(value));
+            else if (it->second == ftUnknown && !value.is_null())
+                it->second = InferType(value);
             // An integer column with a fraction somewhere is a float column.
-            else if (it->second == ftLargeint && InferType(value) == ftFloat) it->second = ftFloat;
+            else if (it->second == ftLargeint && InferType(value) == ftFloat)
+                it->second = ftFloat;
         }
     }
     for (auto& [field, type] : fields) ds->AddField(field, type == ftUnknown ? ftString : type);
@@ -140,7 +148,8 @@ std::unique_ptr<TMemDataSet> DataSetFromJson(const std::string& name, const nloh
         for (int i = 0; i < ds->FieldCount(); ++i) {
             const TField* f = ds->Fields(i);
             const auto it = row.find(f->FieldName());
-            values.push_back(it == row.end() ? TFieldValue{} : ValueFromJson(name, *it, f->DataType()));
+            values.push_back(it == row.end() ? TFieldValue{}
+                                             : ValueFromJson(name, *it, f->DataType()));
         }
         ds->AppendRecord(std::move(values));
     }
@@ -182,9 +191,11 @@ std::unique_ptr<TMemDataSet> LoadCsvDataSet(const std::string& name, const std::
     text << in.rdbuf();
     const std::string bytes = text.str();
     csv_parser parser{};
-    if (csv_init(&parser, CSV_STRICT | CSV_APPEND_NULL) != 0) Fail(name, "cannot start the CSV reader");
+    if (csv_init(&parser, CSV_STRICT | CSV_APPEND_NULL) != 0)
+        Fail(name, "cannot start the CSV reader");
     CsvRows state;
-    const bool ok = csv_parse(&parser, bytes.data(), bytes.size(), OnCsvField, OnCsvRow, &state) == bytes.size() &&
+    const bool ok = csv_parse(&parser, bytes.data(), bytes.size(), OnCsvField, OnCsvRow, &state) ==
+                        bytes.size() &&
                     csv_fini(&parser, OnCsvField, OnCsvRow, &state) == 0;
     const std::string why = ok ? std::string() : csv_strerror(csv_error(&parser));
     csv_free(&parser);
@@ -195,8 +206,9 @@ std::unique_ptr<TMemDataSet> LoadCsvDataSet(const std::string& name, const std::
     for (std::size_t r = 1; r < state.rows.size(); ++r) {
         std::vector<std::string>& row = state.rows[r];
         if (row.size() != state.rows[0].size())
-            Fail(name, fileName + " row " + std::to_string(r + 1) + " has " + std::to_string(row.size()) +
-                           " fields, the header " + std::to_string(state.rows[0].size()));
+            Fail(name, fileName + " row " + std::to_string(r + 1) + " has " +
+                           std::to_string(row.size()) + " fields, the header " +
+                           std::to_string(state.rows[0].size()));
         ds->AppendRecord(std::vector<TFieldValue>(row.begin(), row.end()));
     }
     ds->First();

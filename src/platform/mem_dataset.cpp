@@ -18,7 +18,7 @@ bool IsDateType(TFieldType t) {
 // A field of a TMemDataSet: reads the dataset's current record and
 // converts the stored value the way a typed field of that kind does.
 class TMemField : public TField {
-public:
+  public:
     TMemField(TMemDataSet* ds, std::string name, TFieldType type, int index)
         : TField(ds, std::move(name), type), FMem(ds), FIndex(index) {}
 
@@ -86,7 +86,7 @@ public:
 
     std::string AsBytes() const override { return AsString(); }
 
-private:
+  private:
     const TFieldValue& V() const { return FMem->CurrentValue(FIndex); }
     EDatabaseError Invalid(const char* type) const {
         return EDatabaseError("Cannot access field '" + FieldName() + "' as type " + type);
@@ -104,8 +104,10 @@ TMemDataSet::TMemDataSet(const std::string& name, TComponent* owner) : TDataSet(
 TMemDataSet::~TMemDataSet() = default;
 
 TField* TMemDataSet::AddField(const std::string& fieldName, TFieldType dataType) {
-    if (!FRows.empty()) throw EDatabaseError("Cannot add field '" + fieldName + "' to a filled dataset");
-    if (FindField(fieldName) != nullptr) throw EDatabaseError("Duplicate field name '" + fieldName + "'");
+    if (!FRows.empty())
+        throw EDatabaseError("Cannot add field '" + fieldName + "' to a filled dataset");
+    if (FindField(fieldName) != nullptr)
+        throw EDatabaseError("Duplicate field name '" + fieldName + "'");
     FFields.push_back(std::make_unique<TMemField>(this, fieldName, dataType, FieldCount()));
     return FFields.back().get();
 }
@@ -176,7 +178,9 @@ TField* TMemDataSet::Fields(int index) const {
     return FFields[static_cast<std::size_t>(index)].get();
 }
 
-TBookmark TMemDataSet::GetBookmark() const { return FRows.empty() ? TBookmark() : std::to_string(FCurrent); }
+TBookmark TMemDataSet::GetBookmark() const {
+    return FRows.empty() ? TBookmark() : std::to_string(FCurrent);
+}
 
 void TMemDataSet::GotoBookmark(const TBookmark& bookmark) {
     std::size_t used = 0;

@@ -22,7 +22,7 @@ namespace qx {
 using TFieldValue = std::variant<std::monostate, std::string, std::int64_t, double, bool>;
 
 class TMemDataSet : public TDataSet {
-public:
+  public:
     explicit TMemDataSet(const std::string& name = "", TComponent* owner = nullptr);
     ~TMemDataSet() override;
 
@@ -50,7 +50,7 @@ public:
     int RecNo() const { return FRows.empty() ? -1 : FCurrent; }
     const TFieldValue& CurrentValue(int field) const;
 
-private:
+  private:
     std::vector<std::unique_ptr<TField>> FFields;
     std::vector<std::vector<TFieldValue>> FRows;
     int FCurrent = 0;

@@ -10,12 +10,12 @@
 namespace qx {
 
 class TPicture : public TObject {
-public:
+  public:
     bool Empty() const { return FData.empty(); }
     const std::string& Data() const { return FData; }
     void LoadFromBytes(std::string bytes) { FData = std::move(bytes); }
 
-private:
+  private:
     std::string FData;
 };
 

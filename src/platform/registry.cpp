@@ -18,8 +18,9 @@ std::vector<Entry>& Palette() {
 void RegisterComponents(const std::string& page, const std::vector<TComponentClass>& classes) {
     for (const TComponentClass& cls : classes) {
         auto& palette = Palette();
-        const auto it = std::find_if(palette.begin(), palette.end(),
-                                     [&](const Entry& e) { return e.cls.className == cls.className; });
+        const auto it = std::find_if(palette.begin(), palette.end(), [&](const Entry& e) {
+            return e.cls.className == cls.className;
+        });
         if (it != palette.end())
             *it = Entry{page, cls};
         else

@@ -25,6 +25,7 @@ void RegisterComponents(const std::string& page, const std::vector<TComponentCla
 // The class names on `page`, in order of registration.
 std::vector<std::string> RegisteredComponents(const std::string& page);
 // A new component of a registered class, or nullptr when none has the name.
-std::unique_ptr<TComponent> CreateComponent(const std::string& className, TComponent* owner = nullptr);
+std::unique_ptr<TComponent> CreateComponent(const std::string& className,
+                                            TComponent* owner = nullptr);
 
 }  // namespace qx

@@ -171,6 +171,8 @@ bool FileExists(const std::string& fileName) {
     return ::stat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-bool DeleteFile(const std::string& fileName) { return ::unlink(fileName.c_str()) == 0; }
+bool DeleteFile(const std::string& fileName) {
+    return ::unlink(fileName.c_str()) == 0;
+}
 
 }  // namespace qx

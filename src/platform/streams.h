@@ -14,7 +14,7 @@ namespace qx {
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
 class TStream : public TObject {
-public:
+  public:
     ~TStream() override = default;
     TStream() = default;
     TStream(const TStream&) = delete;
@@ -38,7 +38,7 @@ public:
 };
 
 class TMemoryStream : public TStream {
-public:
+  public:
     std::int64_t Read(void* buffer, std::int64_t count) override;
     std::int64_t Write(const void* buffer, std::int64_t count) override;
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
@@ -48,7 +48,8 @@ public:
     // The next `count` bytes, moving past them; nullptr (and no move) when
     // fewer remain. For readers of small records that want no call per field.
     const std::uint8_t* Take(std::int64_t count) {
-        if (count < 0 || FPosition + count > static_cast<std::int64_t>(FData.size())) return nullptr;
+        if (count < 0 || FPosition + count > static_cast<std::int64_t>(FData.size()))
+            return nullptr;
         const std::uint8_t* at = FData.data() + FPosition;
         FPosition += count;
         return at;
@@ -59,14 +60,14 @@ public:
     void LoadFromFile(const std::string& fileName);
     void SaveToFile(const std::string& fileName);
 
-protected:
+  protected:
     std::vector<std::uint8_t> FData;
     std::int64_t FPosition = 0;
 };
 
 // A memory stream whose contents read back as a std::string.
 class TStringStream : public TMemoryStream {
-public:
+  public:
     TStringStream() = default;
     explicit TStringStream(const std::string& data);
     std::string DataString() const { return std::string(FData.begin(), FData.end()); }
@@ -77,7 +78,7 @@ enum class TFileMode { fmCreate, fmOpenRead, fmOpenWrite, fmOpenReadWrite };
 // A file through stdio's buffer (no system call per small read or write).
 // Share modes of other systems have no meaning here and are not offered.
 class TFileStream : public TStream {
-public:
+  public:
     TFileStream(const std::string& fileName, TFileMode mode);
     ~TFileStream() override;
 
@@ -88,7 +89,7 @@ public:
     void SetSize(std::int64_t newSize) override;
     const std::string& FileName() const { return FFileName; }
 
-private:
+  private:
     std::string FFileName;
     std::FILE* FFile = nullptr;
 };

@@ -5,7 +5,9 @@
 
 namespace qx {
 
-TStringList::~TStringList() { Clear(); }
+TStringList::~TStringList() {
+    Clear();
+}
 
 void TStringList::CheckIndex(int index) const {
     if (index < 0 || index >= Count())

@@ -12,7 +12,7 @@
 namespace qx {
 
 class TStringList : public TObject {
-public:
+  public:
     TStringList() = default;
     ~TStringList() override;
     TStringList(const TStringList&) = delete;
@@ -52,7 +52,7 @@ public:
     std::string Text() const;
     void SetText(const std::string& text);
 
-private:
+  private:
     struct Item {
         std::string text;
         TObject* object = nullptr;

@@ -1,7 +1,7 @@
 #include "platform/unicode.h"
 
-#include <cwctype>
 #include <locale.h>
+#include <cwctype>
 
 namespace qx {
 
@@ -120,8 +120,12 @@ std::string MapCase(std::string_view s, Map map) {
 }
 }  // namespace
 
-std::string UpperCase(std::string_view s) { return MapCase(s, UnicodeUpper); }
-std::string LowerCase(std::string_view s) { return MapCase(s, UnicodeLower); }
+std::string UpperCase(std::string_view s) {
+    return MapCase(s, UnicodeUpper);
+}
+std::string LowerCase(std::string_view s) {
+    return MapCase(s, UnicodeLower);
+}
 
 int CompareText(std::string_view a, std::string_view b) {
     std::size_t pa = 0, pb = 0;

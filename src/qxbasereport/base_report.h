@@ -15,12 +15,12 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "conscom/tables.h"
-#include "qxbasereport/command_stream.h"
-#include "qxbasereport/variables.h"
 #include "platform/codepage.h"
 #include "platform/component.h"
 #include "platform/streams.h"
 #include "platform/stringlist.h"
+#include "qxbasereport/command_stream.h"
+#include "qxbasereport/variables.h"
 
 namespace qx {
 
@@ -32,7 +32,7 @@ using TNotifyEvent = std::function<void(TComponent* sender)>;
 using TQxTemplateBuffer = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 class TQxBaseReport : public TComponent {
-public:
+  public:
     explicit TQxBaseReport(TComponent* owner = nullptr);
     ~TQxBaseReport() override;
 
@@ -157,7 +157,7 @@ public:
     const TMemoryStream* CmStream() const { return FCmStream.get(); }
     const std::vector<std::string>& CmStrings() const { return FCmStrings; }
 
-protected:
+  protected:
     void Notification(TComponent* component, TOperation operation) override;
 
     // ---- template plumbing ------------------------------------------------
@@ -307,7 +307,7 @@ protected:
     std::unique_ptr<TQxVarList> FVarList = std::make_unique<TQxVarList>();
     std::unique_ptr<TQxReportVariable> FReportVariable = std::make_unique<TQxReportVariable>(this);
 
-private:
+  private:
     void CmWriteInt(std::int32_t v);
     void CmWriteWord(std::uint16_t v);
     void CmWriteByte(std::uint8_t v);
@@ -321,8 +321,8 @@ private:
     std::string CmReadString() { return CmGetString(CmReadInt()); }
     void CmWriteRowContent(const TQxRowContent& rc);
     void CmReadRowContent(TQxRowContent& rc);
-    void CmSaveBlockItem(std::int32_t kind, const std::string& markup,
-                         const std::string& remainder, std::uint16_t block);
+    void CmSaveBlockItem(std::int32_t kind, const std::string& markup, const std::string& remainder,
+                         std::uint16_t block);
     void CmReadBlockItem(std::string& markup, std::string& remainder, std::uint16_t& block);
     void CmSaveWordItem(std::int32_t kind, std::uint16_t block);
     void CmReadWordItem(std::uint16_t& block);

@@ -25,7 +25,7 @@ enum TQxRTFOption : std::uint8_t {
 
 // A set of TQxRTFOption, one bit per option (bit n for the n-th value).
 class TQxRTFOptions {
-public:
+  public:
     constexpr TQxRTFOptions() = default;
     constexpr TQxRTFOptions(std::initializer_list<TQxRTFOption> options) {
         for (TQxRTFOption o : options) FBits |= Bit(o);
@@ -41,20 +41,20 @@ public:
     constexpr std::uint8_t Byte() const { return FBits; }
     constexpr bool operator==(const TQxRTFOptions&) const = default;
 
-private:
+  private:
     static constexpr std::uint8_t Bit(TQxRTFOption o) { return static_cast<std::uint8_t>(1u << o); }
     std::uint8_t FBits = 0;
 };
 
 // Enumerator names, in order, for settings files and the command line.
 inline constexpr const char* kQxRTFOptionNames[] = {
-    "eoGraphicsWmfCompatible", "eoGraphicsBinary",         "eoClearMissedFields", "eoDotAsColon",
-    "eoNumericFormatClearZero", "eoKeepFrtfPar", "eoProcessFormFields",
+    "eoGraphicsWmfCompatible",  "eoGraphicsBinary", "eoClearMissedFields", "eoDotAsColon",
+    "eoNumericFormatClearZero", "eoKeepFrtfPar",    "eoProcessFormFields",
 };
 
 // An RGB colour; GetColor packs it as 0x00BBGGRR.
 class TQxColor {
-public:
+  public:
     std::uint8_t fr = 0, fg = 0, fb = 0;
     std::uint32_t GetColor() const { return fb * 65536u + fg * 256u + fr; }
     void SetColor(std::uint32_t value) {
@@ -73,7 +73,7 @@ class TQxFontStringList : public TStringList {};
 
 // The colour table's entries, "\redR\greenG\blueB;" each.
 class TQxColorStringList : public TStringList {
-public:
+  public:
     // The colour number of entry `s`, added (after the automatic colour ";"
     // when the list is empty) if absent.
     int UseColor(const std::string& s);
@@ -88,7 +88,7 @@ struct TQxOutTabRec {
 using TQxOutTabArray = std::vector<TQxOutTabRec>;
 
 class TQxBaseRTFReport : public TQxBaseReport {
-public:
+  public:
     explicit TQxBaseRTFReport(TComponent* owner = nullptr);
     ~TQxBaseRTFReport() override;
 
@@ -126,7 +126,7 @@ public:
     // into it; the unicode skip state follows the markup's groups and \uc.
     void CutRtString(const std::string& s, std::string& text, std::string& rtf);
 
-protected:
+  protected:
     // ---- document tables --------------------------------------------------
     void CreateDocumentLists();
     void FreeDocumentLists();
@@ -206,7 +206,7 @@ protected:
     void ReadStyleSheet();
     void ReadDocInfo();
 
-private:
+  private:
     // ---- scanner internals (scanner.cpp) --------------------------------------
     struct TLookahead;
     TLookahead Peek(int n) const;

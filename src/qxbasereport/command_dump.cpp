@@ -8,7 +8,7 @@ namespace qx {
 namespace {
 
 class RecordReader {
-public:
+  public:
     RecordReader(const std::uint8_t* data, std::size_t size, std::size_t pos)
         : FData(data), FSize(size), FPos(pos) {}
     bool Has(std::size_t n) const { return FPos + n <= FSize; }
@@ -26,7 +26,7 @@ public:
     }
     std::uint8_t Byte() { return FData[FPos++]; }
 
-private:
+  private:
     const std::uint8_t* FData;
     std::size_t FSize;
     std::size_t FPos;

@@ -30,17 +30,28 @@ const char* CmKindName(std::int32_t kind) {
         const char* name;
     };
     static constexpr Entry kNames[] = {
-        {CmKind::Begin, "Begin"},           {CmKind::End, "End"},
-        {CmKind::Bloc, "Bloc"},             {CmKind::BalancedBloc, "BalancedBloc"},
-        {CmKind::TableBegin, "TableBegin"}, {CmKind::TableEnd, "TableEnd"},
-        {CmKind::Raw, "Raw"},               {CmKind::FontTable, "FontTable"},
-        {CmKind::ColorTable, "ColorTable"}, {CmKind::StyleSheet, "StyleSheet"},
-        {CmKind::DocInfo, "DocInfo"},       {CmKind::Scan, "Scan"},
-        {CmKind::ScanWhile, "ScanWhile"},   {CmKind::ScanEntry, "ScanEntry"},
-        {CmKind::ScanFooter, "ScanFooter"}, {CmKind::EndScan, "EndScan"},
-        {CmKind::EndIf, "EndIf"},           {CmKind::If, "If"},
-        {CmKind::ScanSkip, "ScanSkip"},     {CmKind::ScanFirst, "ScanFirst"},
-        {CmKind::ExprBegin, "ExprBegin"},   {CmKind::ExprEnd, "ExprEnd"},
+        {CmKind::Begin, "Begin"},
+        {CmKind::End, "End"},
+        {CmKind::Bloc, "Bloc"},
+        {CmKind::BalancedBloc, "BalancedBloc"},
+        {CmKind::TableBegin, "TableBegin"},
+        {CmKind::TableEnd, "TableEnd"},
+        {CmKind::Raw, "Raw"},
+        {CmKind::FontTable, "FontTable"},
+        {CmKind::ColorTable, "ColorTable"},
+        {CmKind::StyleSheet, "StyleSheet"},
+        {CmKind::DocInfo, "DocInfo"},
+        {CmKind::Scan, "Scan"},
+        {CmKind::ScanWhile, "ScanWhile"},
+        {CmKind::ScanEntry, "ScanEntry"},
+        {CmKind::ScanFooter, "ScanFooter"},
+        {CmKind::EndScan, "EndScan"},
+        {CmKind::EndIf, "EndIf"},
+        {CmKind::If, "If"},
+        {CmKind::ScanSkip, "ScanSkip"},
+        {CmKind::ScanFirst, "ScanFirst"},
+        {CmKind::ExprBegin, "ExprBegin"},
+        {CmKind::ExprEnd, "ExprEnd"},
         {CmKind::ExecuteUDF, "ExecuteUDF"},
     };
     if (IsFieldKind(kind)) return "Field";
@@ -87,7 +98,9 @@ void TQxBaseReport::CmWriteWord(std::uint16_t v) {
     FCmStream->WriteBuffer(b, 2);
 }
 
-void TQxBaseReport::CmWriteByte(std::uint8_t v) { FCmStream->WriteBuffer(&v, 1); }
+void TQxBaseReport::CmWriteByte(std::uint8_t v) {
+    FCmStream->WriteBuffer(&v, 1);
+}
 
 // Readers take the bytes straight from the stream's memory: replaying a
 // scanned block reads millions of small fields.
@@ -99,9 +112,9 @@ const std::uint8_t* TQxBaseReport::CmTake(std::int64_t count) {
 
 std::int32_t TQxBaseReport::CmReadInt() {
     const std::uint8_t* b = CmTake(4);
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-                                     (static_cast<std::uint32_t>(b[2]) << 16) |
-                                     (static_cast<std::uint32_t>(b[3]) << 24));
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+        (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24));
 }
 
 std::uint16_t TQxBaseReport::CmReadWord() {
@@ -109,7 +122,9 @@ std::uint16_t TQxBaseReport::CmReadWord() {
     return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
 }
 
-std::uint8_t TQxBaseReport::CmReadByte() { return *CmTake(1); }
+std::uint8_t TQxBaseReport::CmReadByte() {
+    return *CmTake(1);
+}
 
 void TQxBaseReport::CmSaveItemInfo(std::int32_t kind, std::int32_t payloadLength,
                                    std::int32_t templatePos) {
@@ -132,17 +147,25 @@ std::int32_t TQxBaseReport::CmReadItemInfo() {
     return Fpnt;
 }
 
-void TQxBaseReport::CmReadItemPos() { FCmPos = CmReadInt(); }
+void TQxBaseReport::CmReadItemPos() {
+    FCmPos = CmReadInt();
+}
 
-void TQxBaseReport::CmSkipItem() { FCmStream->Seek(FCmSkip, TSeekOrigin::soCurrent); }
+void TQxBaseReport::CmSkipItem() {
+    FCmStream->Seek(FCmSkip, TSeekOrigin::soCurrent);
+}
 
 void TQxBaseReport::CmSaveEmptyItem(std::int32_t kind) {
     CmSaveItemInfo(kind, 0, Fpnt);
     CmSaveItemPos();
 }
 
-void TQxBaseReport::CmSaveBegin() { CmSaveEmptyItem(CmKind::Begin); }
-void TQxBaseReport::CmSaveEnd() { CmSaveEmptyItem(CmKind::End); }
+void TQxBaseReport::CmSaveBegin() {
+    CmSaveEmptyItem(CmKind::Begin);
+}
+void TQxBaseReport::CmSaveEnd() {
+    CmSaveEmptyItem(CmKind::End);
+}
 
 std::int32_t TQxBaseReport::CmStoreString(const std::string& s) {
     FCmStrings.push_back(s);
@@ -167,15 +190,33 @@ void TQxBaseReport::CmSaveBlocItem() {
     CmSaveEmptyItem(CmKind::Bloc);
 }
 
-void TQxBaseReport::CmReadBlocItem() { CmReadItemPos(); }
-void TQxBaseReport::CmSaveBalancedBlocItem() { CmSaveEmptyItem(CmKind::BalancedBloc); }
-void TQxBaseReport::CmReadBalancedBlocItem() { CmReadItemPos(); }
-void TQxBaseReport::CmSaveTableBegin() { CmSaveEmptyItem(CmKind::TableBegin); }
-void TQxBaseReport::CmReadTableBegin() { CmReadItemPos(); }
-void TQxBaseReport::CmSaveTableEnd() { CmSaveEmptyItem(CmKind::TableEnd); }
-void TQxBaseReport::CmReadTableEnd() { CmReadItemPos(); }
-void TQxBaseReport::CmSaveExprEndItem() { CmSaveEmptyItem(CmKind::ExprEnd); }
-void TQxBaseReport::CmReadExprEndItem() { CmReadItemPos(); }
+void TQxBaseReport::CmReadBlocItem() {
+    CmReadItemPos();
+}
+void TQxBaseReport::CmSaveBalancedBlocItem() {
+    CmSaveEmptyItem(CmKind::BalancedBloc);
+}
+void TQxBaseReport::CmReadBalancedBlocItem() {
+    CmReadItemPos();
+}
+void TQxBaseReport::CmSaveTableBegin() {
+    CmSaveEmptyItem(CmKind::TableBegin);
+}
+void TQxBaseReport::CmReadTableBegin() {
+    CmReadItemPos();
+}
+void TQxBaseReport::CmSaveTableEnd() {
+    CmSaveEmptyItem(CmKind::TableEnd);
+}
+void TQxBaseReport::CmReadTableEnd() {
+    CmReadItemPos();
+}
+void TQxBaseReport::CmSaveExprEndItem() {
+    CmSaveEmptyItem(CmKind::ExprEnd);
+}
+void TQxBaseReport::CmReadExprEndItem() {
+    CmReadItemPos();
+}
 
 void TQxBaseReport::CmSaveRawItem(const std::string& s) {
     CmSaveItemInfo(CmKind::Raw, 4, Fpnt);
@@ -232,8 +273,7 @@ void TQxBaseReport::CmSaveScanFooterItem(const std::string& m, const std::string
 void TQxBaseReport::CmReadScanFooterItem(std::string& m, std::string& r, std::uint16_t& b) {
     CmReadBlockItem(m, r, b);
 }
-void TQxBaseReport::CmSaveEndScanItem(const std::string& m, const std::string& r,
-                                      std::uint16_t b) {
+void TQxBaseReport::CmSaveEndScanItem(const std::string& m, const std::string& r, std::uint16_t b) {
     CmSaveBlockItem(CmKind::EndScan, m, r, b);
 }
 void TQxBaseReport::CmReadEndScanItem(std::string& m, std::string& r, std::uint16_t& b) {
@@ -276,10 +316,18 @@ void TQxBaseReport::CmReadWordItem(std::uint16_t& block) {
     CmReadItemPos();
 }
 
-void TQxBaseReport::CmSaveScanSkipItem(std::uint16_t b) { CmSaveWordItem(CmKind::ScanSkip, b); }
-void TQxBaseReport::CmReadScanSkipItem(std::uint16_t& b) { CmReadWordItem(b); }
-void TQxBaseReport::CmSaveScanFirstItem(std::uint16_t b) { CmSaveWordItem(CmKind::ScanFirst, b); }
-void TQxBaseReport::CmReadScanFirstItem(std::uint16_t& b) { CmReadWordItem(b); }
+void TQxBaseReport::CmSaveScanSkipItem(std::uint16_t b) {
+    CmSaveWordItem(CmKind::ScanSkip, b);
+}
+void TQxBaseReport::CmReadScanSkipItem(std::uint16_t& b) {
+    CmReadWordItem(b);
+}
+void TQxBaseReport::CmSaveScanFirstItem(std::uint16_t b) {
+    CmSaveWordItem(CmKind::ScanFirst, b);
+}
+void TQxBaseReport::CmReadScanFirstItem(std::uint16_t& b) {
+    CmReadWordItem(b);
+}
 
 void TQxBaseReport::CmWriteRowContent(const TQxRowContent& rc) {
     CmWriteString(rc.stestf);

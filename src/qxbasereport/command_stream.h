@@ -102,10 +102,10 @@ struct TQxFieldFormat {
 
 // One field as the command stream describes it.
 struct TQxRowContent {
-    std::string stestf;   // source text with delimiters, written back when unfilled
-    std::string Dalias;   // dataset alias (upper case), empty for non-dataset fields
-    std::string Field;    // field, variable or expression text
-    std::string sout;     // markup to write after (or instead of) the value
+    std::string stestf;        // source text with delimiters, written back when unfilled
+    std::string Dalias;        // dataset alias (upper case), empty for non-dataset fields
+    std::string Field;         // field, variable or expression text
+    std::string sout;          // markup to write after (or instead of) the value
     std::int32_t NField = -1;  // index in the dataset once resolved; function number for ExprBegin
     TQxFieldFormat fmt;
     TQxRcTypes ftype = rcdata;

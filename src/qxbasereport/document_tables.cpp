@@ -8,9 +8,9 @@ namespace qx {
 namespace {
 // The fixed 16-colour palette that picture borders refer to.
 constexpr std::uint8_t kPalette[16][3] = {
-    {0, 0, 0},     {0, 0, 255},   {0, 255, 255}, {0, 255, 0},   {255, 0, 255}, {255, 0, 0},
-    {255, 255, 0}, {255, 255, 255}, {0, 0, 128}, {0, 128, 128}, {0, 128, 0},   {128, 0, 128},
-    {128, 0, 0},   {128, 128, 0}, {128, 128, 128}, {192, 192, 192},
+    {0, 0, 0},     {0, 0, 255},     {0, 255, 255},   {0, 255, 0},     {255, 0, 255}, {255, 0, 0},
+    {255, 255, 0}, {255, 255, 255}, {0, 0, 128},     {0, 128, 128},   {0, 128, 0},   {128, 0, 128},
+    {128, 0, 0},   {128, 128, 0},   {128, 128, 128}, {192, 192, 192},
 };
 }  // namespace
 
@@ -28,7 +28,9 @@ TQxBaseRTFReport::TQxBaseRTFReport(TComponent* owner) : TQxBaseReport(owner) {
     for (const auto& rgb : kPalette) FColorTable.push_back(TQxColor{rgb[0], rgb[1], rgb[2]});
 }
 
-TQxBaseRTFReport::~TQxBaseRTFReport() { FreeDocumentLists(); }
+TQxBaseRTFReport::~TQxBaseRTFReport() {
+    FreeDocumentLists();
+}
 
 void TQxBaseRTFReport::CreateDocumentLists() {
     FRTFFont = std::make_unique<TQxFontStringList>();

@@ -27,9 +27,15 @@ void TQxBaseReport::SetInFile(const std::string& value) {
     FInFile = value;
 }
 
-void TQxBaseReport::SetOutFile(const std::string& value) { FOutFile = value; }
-void TQxBaseReport::SetTrueValue(const std::string& value) { FTrueValue = value; }
-void TQxBaseReport::SetFalseValue(const std::string& value) { FFalseValue = value; }
+void TQxBaseReport::SetOutFile(const std::string& value) {
+    FOutFile = value;
+}
+void TQxBaseReport::SetTrueValue(const std::string& value) {
+    FTrueValue = value;
+}
+void TQxBaseReport::SetFalseValue(const std::string& value) {
+    FFalseValue = value;
+}
 
 void TQxBaseReport::SetCodePage(int value) {
     if (value == FCodePage) return;
@@ -82,7 +88,8 @@ void TQxBaseReport::SetTemplateBuffer(TQxTemplateBuffer buffer, std::int32_t siz
 void TQxBaseReport::SetTemplateBuffer(std::vector<std::uint8_t> bytes) {
     auto shared = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
     const auto size = static_cast<std::int64_t>(shared->size());
-    SetTemplateBuffer(std::move(shared), static_cast<std::int32_t>(std::min<std::int64_t>(size, INT32_MAX)));
+    SetTemplateBuffer(std::move(shared),
+                      static_cast<std::int32_t>(std::min<std::int64_t>(size, INT32_MAX)));
 }
 
 void TQxBaseReport::ReadFileBody() {
@@ -92,8 +99,7 @@ void TQxBaseReport::ReadFileBody() {
     if (::stat(FInFile.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
         throw EIOError("Can't read file " + FInFile);
     // Positions in the template are 32-bit; a larger file cannot be a template.
-    if (st.st_size > INT32_MAX)
-        throw EIOError("Can't read report template from file: " + FInFile);
+    if (st.st_size > INT32_MAX) throw EIOError("Can't read report template from file: " + FInFile);
     auto bytes = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(st.st_size));
     std::int64_t read = 0;
     try {

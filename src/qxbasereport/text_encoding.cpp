@@ -30,14 +30,29 @@ std::string TQxBaseRTFReport::txt2rtf(const std::string& s) {
         if (b < 0x80) {  // 7-bit: the common case, no decoding needed
             ++pos;
             switch (b) {
-                case '\t': out += "\\tab "; break;
-                case '\v': out += "\\line "; break;
-                case '\f': out += "\\page "; break;
-                case '\r': out += "\\par "; break;
-                case '\\': out += "\\\\"; break;
-                case '{': out += "\\{"; break;
-                case '}': out += "\\}"; break;
-                default: out += static_cast<char>(b);
+                case '\t':
+                    out += "\\tab ";
+                    break;
+                case '\v':
+                    out += "\\line ";
+                    break;
+                case '\f':
+                    out += "\\page ";
+                    break;
+                case '\r':
+                    out += "\\par ";
+                    break;
+                case '\\':
+                    out += "\\\\";
+                    break;
+                case '{':
+                    out += "\\{";
+                    break;
+                case '}':
+                    out += "\\}";
+                    break;
+                default:
+                    out += static_cast<char>(b);
             }
             continue;
         }
@@ -86,10 +101,10 @@ std::string TQxBaseRTFReport::CreateFileName(const std::string& directory,
     std::string ext = extension;
     if (!ext.empty() && ext.front() != '.') ext.insert(ext.begin(), '.');
 
-    const auto ticks = static_cast<std::uint32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now().time_since_epoch())
-            .count());
+    const auto ticks =
+        static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       std::chrono::steady_clock::now().time_since_epoch())
+                                       .count());
     static std::mt19937 random(static_cast<std::mt19937::result_type>(
         std::chrono::system_clock::now().time_since_epoch().count()));
     const unsigned chance = std::uniform_int_distribution<unsigned>(0, 65534)(random);

@@ -12,7 +12,7 @@ namespace {
 // the character after it) is text, so "\{" is no brace while the brace in
 // "\\{" (an escaped backslash, then a group) is one.
 class BraceCollector {
-public:
+  public:
     void Add(std::string_view text) {
         for (std::size_t i = 0; i < text.size(); ++i) {
             const char c = text[i];
@@ -36,7 +36,7 @@ public:
         return n;
     }
 
-private:
+  private:
     std::string FBraces;
     bool FEscaped = false;
 };
@@ -53,7 +53,9 @@ std::string ReduceBraces(const std::string& braces) {
     return out;
 }
 
-bool IsScanOpen(std::int32_t kind) { return kind == CmKind::Scan || kind == CmKind::ScanWhile; }
+bool IsScanOpen(std::int32_t kind) {
+    return kind == CmKind::Scan || kind == CmKind::ScanWhile;
+}
 
 bool IsBlockItem(std::int32_t kind) {
     switch (kind) {

@@ -4,8 +4,8 @@
 #include "conscom/exceptions.h"
 #include "conscom/tables.h"
 #include "platform/unicode.h"
-#include "qxrtf/builtins.h"
 #include "qxbasereport/lang_text.h"
+#include "qxrtf/builtins.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -39,10 +39,18 @@ void DataSetFunction(TQxBuiltinCall& call) {
         case Move::Bof:
             if (result != nullptr) result->SetAsBoolean(ds->Bof());
             break;
-        case Move::Next: ds->Next(); break;
-        case Move::Prior: ds->Prior(); break;
-        case Move::First: ds->First(); break;
-        case Move::Last: ds->Last(); break;
+        case Move::Next:
+            ds->Next();
+            break;
+        case Move::Prior:
+            ds->Prior();
+            break;
+        case Move::First:
+            ds->First();
+            break;
+        case Move::Last:
+            ds->Last();
+            break;
     }
 }
 
@@ -54,13 +62,15 @@ void Set(TQxBuiltinCall& call) {
         throw EIllegalFunctionUse("Illegal function use: " + call.expr +
                                   " - variable expected as a first argument of function \"SET\"");
     if (!IsNamedVariable(target))
-        throw EIllegalFunctionUse("Illegal function use: " + call.expr +
-                                  " - variable identifier expected as a first argument of function \"SET\"");
+        throw EIllegalFunctionUse(
+            "Illegal function use: " + call.expr +
+            " - variable identifier expected as a first argument of function \"SET\"");
     const TObject* value = call.Arg(1);
     if (!IsOperand(value))
         throw Exception("Second operand type unknown. Function \"SET\", expression " + call.expr);
     const TQxDataType t = OperandType(value);
-    if (t == qxdtUnknown) throw Exception("Operand type unknown. Function \"SET\", expression " + call.expr);
+    if (t == qxdtUnknown)
+        throw Exception("Operand type unknown. Function \"SET\", expression " + call.expr);
     const TQxReportVariable copy = CopyOperand(call.report, value, t);
     call.report.AssignTyped(*static_cast<TQxReportVariable*>(call.args[0]), copy, t);
 }
@@ -79,9 +89,11 @@ void Condition(TQxBuiltinCall& call) {
 
 void IifTest(TQxBuiltinCall& call) {
     const TObject* c = call.Arg(0);
-    if (!IsOperand(c)) throw Exception("First operand type unknown. Function \"IIF\", expression " + call.expr);
+    if (!IsOperand(c))
+        throw Exception("First operand type unknown. Function \"IIF\", expression " + call.expr);
     if (OperandType(c) != qxdtBoolean)
-        throw Exception("First operand of boolean type expected in function \"IIF\", expression " + call.expr);
+        throw Exception("First operand of boolean type expected in function \"IIF\", expression " +
+                        call.expr);
     const TQxReportVariable copy = CopyOperand(call.report, c, qxdtBoolean);
     if (TQxReportVariable* result = call.Result()) result->SetAsBoolean(copy.AsBoolean());
 }
@@ -133,7 +145,9 @@ void AggregateFunction(TQxBuiltinCall& call) {
         if (A == Aggregate::Cts && !Trim(var->AsString()).empty()) total += 1;
     } else {
         throw Exception("Operand type unknown. Function \"" +
-                        std::string(A == Aggregate::Sum ? "SUM" : A == Aggregate::Ctn ? "CTN" : "CTS") +
+                        std::string(A == Aggregate::Sum   ? "SUM"
+                                    : A == Aggregate::Ctn ? "CTN"
+                                                          : "CTS") +
                         "\", expression " + call.expr);
     }
     acc->SetAsFloat(total);

@@ -20,14 +20,14 @@ struct OperatorRow {
 };
 
 constexpr OperatorRow kOperators[] = {
-    {-5, "\"&&\"", OpKind::Logic},        {-6, "\"||\"", OpKind::Logic},
-    {-7, "\"<=\"", OpKind::Compare},      {-8, "\">=\"", OpKind::Compare},
+    {-5, "\"&&\"", OpKind::Logic},          {-6, "\"||\"", OpKind::Logic},
+    {-7, "\"<=\"", OpKind::Compare},        {-8, "\">=\"", OpKind::Compare},
     {-9, "\"not equal\"", OpKind::Compare}, {-10, "unary \"-\"", OpKind::Unary},
-    {-11, "unary \"+\"", OpKind::Unary},  {-12, "not \"!\"", OpKind::Unary},
-    {-13, "\"*\"", OpKind::Arith},        {-14, "\"/\"", OpKind::Arith},
-    {-15, "\"%\"", OpKind::Arith},        {-16, "\"+\"", OpKind::Arith},
-    {-17, "\"-\"", OpKind::Arith},        {-18, "\">\"", OpKind::Compare},
-    {-19, "\"<\"", OpKind::Compare},      {-23, "\"=\"", OpKind::Compare},
+    {-11, "unary \"+\"", OpKind::Unary},    {-12, "not \"!\"", OpKind::Unary},
+    {-13, "\"*\"", OpKind::Arith},          {-14, "\"/\"", OpKind::Arith},
+    {-15, "\"%\"", OpKind::Arith},          {-16, "\"+\"", OpKind::Arith},
+    {-17, "\"-\"", OpKind::Arith},          {-18, "\">\"", OpKind::Compare},
+    {-19, "\"<\"", OpKind::Compare},        {-23, "\"=\"", OpKind::Compare},
 };
 
 const OperatorRow& RowOf(std::int32_t id) {
@@ -46,7 +46,9 @@ const OperatorRow& RowOf(std::int32_t id) {
                     ", expression " + expr);
 }
 
-bool IsDateOrNumber(TQxDataType t) { return t == qxdtNumber || t == qxdtDateTime; }
+bool IsDateOrNumber(TQxDataType t) {
+    return t == qxdtNumber || t == qxdtDateTime;
+}
 
 // Whether the arithmetic or logic operator accepts (left, right).
 bool Allowed(std::int32_t id, TQxDataType l, TQxDataType r) {
@@ -59,14 +61,16 @@ bool Allowed(std::int32_t id, TQxDataType l, TQxDataType r) {
             [[fallthrough]];
         case -17:
             return (l == qxdtNumber && r == qxdtNumber) ||
-                   (IsDateOrNumber(l) && IsDateOrNumber(r) && (l == qxdtDateTime || r == qxdtDateTime));
+                   (IsDateOrNumber(l) && IsDateOrNumber(r) &&
+                    (l == qxdtDateTime || r == qxdtDateTime));
         default:  // * / %
             return l == qxdtNumber && r == qxdtNumber;
     }
 }
 
 // Checks the kinds, then the types, in the order each group fixes.
-void CheckBinary(const TQxBuiltinCall& call, const OperatorRow& row, TQxDataType& l, TQxDataType& r) {
+void CheckBinary(const TQxBuiltinCall& call, const OperatorRow& row, TQxDataType& l,
+                 TQxDataType& r) {
     if (!IsOperand(call.Arg(0)) || !IsOperand(call.Arg(1))) TypeUnknown(row, call.expr);
     r = OperandType(call.Arg(0));
     l = OperandType(call.Arg(1));
@@ -101,8 +105,8 @@ void BinaryOperator(TQxBuiltinCall& call, std::int32_t id) {
     CheckBinary(call, row, l, r);
     const TQxReportVariable right = CopyOperand(call.report, call.Arg(0), r);
     if ((id == -14 || id == -15) && right.AsFloat() == 0)
-        throw Exception(std::string("Division by zero. Operation ") + row.operation + ", expression " +
-                        call.expr);
+        throw Exception(std::string("Division by zero. Operation ") + row.operation +
+                        ", expression " + call.expr);
     const TQxReportVariable left = CopyOperand(call.report, call.Arg(1), l);
     TQxReportVariable* result = call.Result();
     if (result == nullptr) return;
@@ -110,23 +114,46 @@ void BinaryOperator(TQxBuiltinCall& call, std::int32_t id) {
         const int c = Compare(left, right, l);
         bool value = false;
         switch (id) {
-            case -23: value = c == 0; break;
-            case -9: value = c != 0; break;
-            case -19: value = c < 0; break;
-            case -18: value = c > 0; break;
-            case -7: value = c <= 0; break;
-            default: value = c >= 0; break;  // -8
+            case -23:
+                value = c == 0;
+                break;
+            case -9:
+                value = c != 0;
+                break;
+            case -19:
+                value = c < 0;
+                break;
+            case -18:
+                value = c > 0;
+                break;
+            case -7:
+                value = c <= 0;
+                break;
+            default:
+                value = c >= 0;
+                break;  // -8
         }
         result->SetAsBoolean(value);
         return;
     }
     switch (id) {
-        case -5: result->SetAsBoolean(left.AsBoolean() && right.AsBoolean()); return;
-        case -6: result->SetAsBoolean(left.AsBoolean() || right.AsBoolean()); return;
-        case -13: result->SetAsFloat(left.AsFloat() * right.AsFloat()); return;
-        case -14: result->SetAsFloat(left.AsFloat() / right.AsFloat()); return;
-        case -15: result->SetAsFloat(std::fmod(left.AsFloat(), right.AsFloat())); return;
-        default: break;
+        case -5:
+            result->SetAsBoolean(left.AsBoolean() && right.AsBoolean());
+            return;
+        case -6:
+            result->SetAsBoolean(left.AsBoolean() || right.AsBoolean());
+            return;
+        case -13:
+            result->SetAsFloat(left.AsFloat() * right.AsFloat());
+            return;
+        case -14:
+            result->SetAsFloat(left.AsFloat() / right.AsFloat());
+            return;
+        case -15:
+            result->SetAsFloat(std::fmod(left.AsFloat(), right.AsFloat()));
+            return;
+        default:
+            break;
     }
     // + and -: strings join; a date on either side makes a date-time.
     if (l == qxdtString) {
@@ -171,8 +198,9 @@ void Let(TQxBuiltinCall& call) {
         throw EIllegalFunctionUse("Illegal expression: " + call.expr +
                                   " - variable expected as a left argument of operation \":=\"");
     if (!IsNamedVariable(target))
-        throw EIllegalFunctionUse("Illegal expression: " + call.expr +
-                                  " - variable identifier expected as a left argument of operation \":=\"");
+        throw EIllegalFunctionUse(
+            "Illegal expression: " + call.expr +
+            " - variable identifier expected as a left argument of operation \":=\"");
     const TQxDataType t = OperandType(call.Arg(0));
     if (!IsOperand(call.Arg(0)) || t == qxdtUnknown)
         throw Exception("Right argument type unknown. Operation \":=\", expression " + call.expr);
@@ -182,13 +210,23 @@ void Let(TQxBuiltinCall& call) {
 
 }  // namespace
 
-void TQxRTF::AssignTyped(TQxReportVariable& target, const TQxReportVariable& value, TQxDataType type) {
+void TQxRTF::AssignTyped(TQxReportVariable& target, const TQxReportVariable& value,
+                         TQxDataType type) {
     switch (type) {
-        case qxdtString: target.SetAsString(value.AsString()); break;
-        case qxdtNumber: target.SetAsFloat(value.AsFloat()); break;
-        case qxdtBoolean: target.SetAsBoolean(value.AsBoolean()); break;
-        case qxdtDateTime: target.SetAsDateTime(value.AsDateTime()); break;
-        default: break;
+        case qxdtString:
+            target.SetAsString(value.AsString());
+            break;
+        case qxdtNumber:
+            target.SetAsFloat(value.AsFloat());
+            break;
+        case qxdtBoolean:
+            target.SetAsBoolean(value.AsBoolean());
+            break;
+        case qxdtDateTime:
+            target.SetAsDateTime(value.AsDateTime());
+            break;
+        default:
+            break;
     }
 }
 

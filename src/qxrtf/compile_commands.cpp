@@ -20,11 +20,16 @@ bool EndsWithParen(const std::string& s) {
 bool TQxRTF::CommandAllowed(int column) const {
     const TQxScanInfo* top = FScs->CurrentTopScanInfo();
     const int kind = top->QxLngId();
-    return kind >= 0 && kind < 8 && QxBaseLangControl[static_cast<std::size_t>(kind)][static_cast<std::size_t>(column)];
+    return kind >= 0 && kind < 8 &&
+           QxBaseLangControl[static_cast<std::size_t>(kind)][static_cast<std::size_t>(column)];
 }
 
-std::uint16_t TQxRTF::CurrentBlock() const { return static_cast<std::uint16_t>(FScs->CurrentScanNum()); }
-std::uint16_t TQxRTF::NextBlock() const { return static_cast<std::uint16_t>(FScs->ScCount() + 1); }
+std::uint16_t TQxRTF::CurrentBlock() const {
+    return static_cast<std::uint16_t>(FScs->CurrentScanNum());
+}
+std::uint16_t TQxRTF::NextBlock() const {
+    return static_cast<std::uint16_t>(FScs->ScCount() + 1);
+}
 
 void TQxRTF::NoteBoundary() {
     if (FLastBoundaryPnt == -1) FLastBoundaryPnt = FKwdPnt;
@@ -33,7 +38,8 @@ void TQxRTF::NoteBoundary() {
 void TQxRTF::CompileWhileCondition(const std::string& whileText, std::uint16_t block) {
     std::vector<std::string> args;
     std::int32_t id = 0;
-    if (!ProcessUDFName(whileText, args, id)) throw EIllegalFunctionUse("Function not found: " + whileText);
+    if (!ProcessUDFName(whileText, args, id))
+        throw EIllegalFunctionUse("Function not found: " + whileText);
     CompileBlockExpression(whileText, id, args, true, block);
 }
 
@@ -68,7 +74,8 @@ void TQxRTF::CompileScan(const std::string& fieldText, const std::string& markup
             noEof = true;
         } else if (option.size() > 7 && option.rfind("while(", 0) == 0 && option.back() == ')') {
             if (!whileText.empty())
-                throw EIllegalScanUse("More than one \"while\" function is not allowed in command " + fieldText);
+                throw EIllegalScanUse(
+                    "More than one \"while\" function is not allowed in command " + fieldText);
             whileText = Trim(items[i]);
         } else {
             calls.push_back(items[i]);
@@ -79,8 +86,9 @@ void TQxRTF::CompileScan(const std::string& fieldText, const std::string& markup
     std::string remainder;
     KillPar(remainder);
     if (alias.empty() && whileText.empty())
-        throw EIllegalScanUse("Either \"scan\" with DataSet or \"while\" function must be present in command " +
-                              fieldText);
+        throw EIllegalScanUse(
+            "Either \"scan\" with DataSet or \"while\" function must be present in command " +
+            fieldText);
     if (whileText.empty())
         CmSaveScanItem(markup, remainder, NextBlock());
     else
@@ -95,16 +103,19 @@ void TQxRTF::CompileScanEntry(const std::string& fieldText, const std::string& m
     SplitArgs(fieldText, items);
     const TQxScanInfo* top = FScs->CurrentTopScanInfo();
     if (top == nullptr) throw EIllegalScanUse("Error: Scanentry must be after scan: " + fieldText);
-    if (top->IsEntry()) throw EIllegalScanUse("Error: Scanentry already exists for scan block: " + fieldText);
-    if (top->IsFooter()) throw EIllegalScanUse("Error: Scanentry not allowed after scanfooter: " + fieldText);
-    if (!CommandAllowed(lcScanEntry)) throw EIllegalScanUse("Error: Scanentry is not expected: " + fieldText);
+    if (top->IsEntry())
+        throw EIllegalScanUse("Error: Scanentry already exists for scan block: " + fieldText);
+    if (top->IsFooter())
+        throw EIllegalScanUse("Error: Scanentry not allowed after scanfooter: " + fieldText);
+    if (!CommandAllowed(lcScanEntry))
+        throw EIllegalScanUse("Error: Scanentry is not expected: " + fieldText);
     std::string remainder;
     KillPar(remainder);
     const std::int32_t cmPos = FCmPos;
     CmSaveScanEntryItem(markup, remainder, CurrentBlock());
     FScs->SetScanEntry(cmPos, Fpnt);
-    CompileExtraCalls(std::vector<std::string>(items.begin() + (items.empty() ? 0 : 1), items.end()),
-                      fieldText);
+    CompileExtraCalls(
+        std::vector<std::string>(items.begin() + (items.empty() ? 0 : 1), items.end()), fieldText);
 }
 
 void TQxRTF::CompileScanFooter(const std::string& fieldText, const std::string& markup) {
@@ -112,10 +123,12 @@ void TQxRTF::CompileScanFooter(const std::string& fieldText, const std::string& 
     SplitArgs(fieldText, items);
     const TQxScanInfo* top = FScs->CurrentTopScanInfo();
     if (top == nullptr) throw EIllegalScanUse("Error: Scanfooter must be after Scan: " + fieldText);
-    if (top->IsFooter()) throw EIllegalScanUse("Error: Scanfooter already exists for scan block: " + fieldText);
-    if (!CommandAllowed(lcScanFooter)) throw EIllegalScanUse("Error: Scanfooter is not expected: " + fieldText);
-    CompileExtraCalls(std::vector<std::string>(items.begin() + (items.empty() ? 0 : 1), items.end()),
-                      fieldText);
+    if (top->IsFooter())
+        throw EIllegalScanUse("Error: Scanfooter already exists for scan block: " + fieldText);
+    if (!CommandAllowed(lcScanFooter))
+        throw EIllegalScanUse("Error: Scanfooter is not expected: " + fieldText);
+    CompileExtraCalls(
+        std::vector<std::string>(items.begin() + (items.empty() ? 0 : 1), items.end()), fieldText);
     CmSaveScanSkipItem(CurrentBlock());
     if (top->IsWhile()) CompileWhileCondition(top->WhileString(), CurrentBlock());
     std::string remainder;
@@ -130,9 +143,10 @@ void TQxRTF::CompileEndScan(const std::string& fieldText, const std::string& mar
     SplitArgs(fieldText, items);
     const TQxScanInfo* top = FScs->CurrentTopScanInfo();
     if (top == nullptr) throw EIllegalScanUse("Error: Endscan must be after scan: " + fieldText);
-    if (!CommandAllowed(lcEndScan)) throw EIllegalScanUse("Error: Endscan is not expected: " + fieldText);
-    CompileExtraCalls(std::vector<std::string>(items.begin() + (items.empty() ? 0 : 1), items.end()),
-                      fieldText);
+    if (!CommandAllowed(lcEndScan))
+        throw EIllegalScanUse("Error: Endscan is not expected: " + fieldText);
+    CompileExtraCalls(
+        std::vector<std::string>(items.begin() + (items.empty() ? 0 : 1), items.end()), fieldText);
     if (!top->IsFooter()) {
         CmSaveScanSkipItem(CurrentBlock());
         if (top->IsWhile()) CompileWhileCondition(top->WhileString(), CurrentBlock());
@@ -143,18 +157,22 @@ void TQxRTF::CompileEndScan(const std::string& fieldText, const std::string& mar
     FScs->ExitScan();
 }
 
-void TQxRTF::CompileExtraCalls(const std::vector<std::string>& calls, const std::string& fieldText) {
+void TQxRTF::CompileExtraCalls(const std::vector<std::string>& calls,
+                               const std::string& fieldText) {
     for (const std::string& call : calls) {
         std::string text = call;
         const std::string item = Trim(call);
         TQxFieldFormat fmt;
         if (ClassifyField(text, fmt) != FieldCode::Call)
-            throw EIllegalScanUse("Cannot process expression " + item + " in scan command " + fieldText);
+            throw EIllegalScanUse("Cannot process expression " + item + " in scan command " +
+                                  fieldText);
         if (fmt.fmtnumber > 0)
-            throw EIllegalScanUse("Format function " + item + " not allowed in scan command " + fieldText);
+            throw EIllegalScanUse("Format function " + item + " not allowed in scan command " +
+                                  fieldText);
         std::vector<std::string> args;
         std::int32_t id = 0;
-        if (!ProcessUDFName(text, args, id)) throw EIllegalFunctionUse("Function not found: " + item);
+        if (!ProcessUDFName(text, args, id))
+            throw EIllegalFunctionUse("Function not found: " + item);
         CheckAggregateArgs(id, args, item);
         CompileBlockExpression(item, id, args, false, CurrentBlock());
     }
@@ -173,7 +191,8 @@ void TQxRTF::CheckAggregateArgs(std::int32_t id, const std::vector<std::string>&
         for (const std::string& arg : args) {
             TQxFieldFormat fmt;
             const std::int32_t code = classify(arg, fmt);
-            if (fmt.fmtnumber > 0) fail(arg, " - format function not allowed in scan command in expression ");
+            if (fmt.fmtnumber > 0)
+                fail(arg, " - format function not allowed in scan command in expression ");
             if (code != 0) fail(arg, " - report variable expected as argument in expression ");
         }
         return;
@@ -182,12 +201,15 @@ void TQxRTF::CheckAggregateArgs(std::int32_t id, const std::vector<std::string>&
     TQxFieldFormat fmt;
     if (!args.empty()) {
         const std::int32_t code = classify(args[0], fmt);
-        if (code < -2 || code > 1) fail(args[0], " - datafield, variable or UDF expected as first argument in expression ");
+        if (code < -2 || code > 1)
+            fail(args[0],
+                 " - datafield, variable or UDF expected as first argument in expression ");
     }
     if (args.size() > 1 && classify(args[1], fmt) != 0)
         fail(args[1], " - report variable expected as second argument in expression ");
     if (args.size() > 2 && UpperCase(Trim(args[2])) != "NORESET")
-        fail(args[2], " - symbol \")\" or keyword \"NORESET\" expected as third argument in expression ");
+        fail(args[2],
+             " - symbol \")\" or keyword \"NORESET\" expected as third argument in expression ");
 }
 
 // ---- ifs -----------------------------------------------------------------------
@@ -196,14 +218,16 @@ void TQxRTF::CheckSingleItem(const std::string& fieldText, const char* command,
                              std::vector<std::string>& items) {
     SplitArgs(fieldText, items);
     if (items.size() > 1)
-        throw EIllegalIFUse(std::string("Illegal using of \"") + command + "\" command: " + fieldText);
+        throw EIllegalIFUse(std::string("Illegal using of \"") + command +
+                            "\" command: " + fieldText);
     if (items.empty()) items.push_back(fieldText);
 }
 
 void TQxRTF::CompileIf(const std::string& fieldText, const std::string& markup) {
     std::vector<std::string> items;
     CheckSingleItem(fieldText, "if", items);
-    if (!EndsWithParen(items[0])) throw EIllegalIFUse("Illegal using of \"if\" keyword: " + items[0]);
+    if (!EndsWithParen(items[0]))
+        throw EIllegalIFUse("Illegal using of \"if\" keyword: " + items[0]);
     const std::string condition = Trim(items[0]);
     CompileCondition(condition, CurrentBlock());
     const std::int32_t cmPos = FCmPos;
@@ -218,7 +242,8 @@ void TQxRTF::CompileIf(const std::string& fieldText, const std::string& markup) 
 void TQxRTF::CompileCondition(const std::string& condition, std::uint16_t block) {
     std::vector<std::string> args;
     std::int32_t id = 0;
-    if (!ProcessUDFName(condition, args, id)) throw EIllegalFunctionUse("Function not found: " + condition);
+    if (!ProcessUDFName(condition, args, id))
+        throw EIllegalFunctionUse("Function not found: " + condition);
     CompileBlockExpression(condition, id, args, true, block);
 }
 
@@ -227,7 +252,8 @@ void TQxRTF::CompileElse(const std::string& fieldText, const std::string& markup
     CheckSingleItem(fieldText, "Else", items);
     if (FScs->CurrentTopScanInfo() == nullptr)
         throw EIllegalIFUse("Error: \"else\" must be after \"if\": " + fieldText);
-    if (!CommandAllowed(lcElse)) throw EIllegalIFUse("Error: \"else\" is not expected: " + fieldText);
+    if (!CommandAllowed(lcElse))
+        throw EIllegalIFUse("Error: \"else\" is not expected: " + fieldText);
     std::string remainder;
     KillPar(remainder);
     CmSaveEndIfItem(markup, remainder, CurrentBlock());
@@ -240,10 +266,12 @@ void TQxRTF::CompileElse(const std::string& fieldText, const std::string& markup
 void TQxRTF::CompileElsIf(const std::string& fieldText, const std::string& markup) {
     std::vector<std::string> items;
     CheckSingleItem(fieldText, "elsif", items);
-    if (!EndsWithParen(items[0])) throw EIllegalIFUse("Illegal using of \"elsif\" keyword: " + items[0]);
+    if (!EndsWithParen(items[0]))
+        throw EIllegalIFUse("Illegal using of \"elsif\" keyword: " + items[0]);
     if (FScs->CurrentTopScanInfo() == nullptr)
         throw EIllegalIFUse("Error: \"elseif\" must be after \"if\": " + fieldText);
-    if (!CommandAllowed(lcElsIf)) throw EIllegalIFUse("Error: \"elseif\" is not expected: " + fieldText);
+    if (!CommandAllowed(lcElsIf))
+        throw EIllegalIFUse("Error: \"elseif\" is not expected: " + fieldText);
     const std::string condition = Trim(items[0]);
     CmSaveEndIfItem(std::string(), std::string(), CurrentBlock());
     FScs->ExitScan();
@@ -266,7 +294,8 @@ void TQxRTF::CompileEndIf(const std::string& fieldText, const std::string& marku
     CheckSingleItem(fieldText, "endif", items);
     if (FScs->CurrentTopScanInfo() == nullptr)
         throw EIllegalIFUse("Error: \"endif\" must be after \"if\": " + fieldText);
-    if (!CommandAllowed(lcEndIf)) throw EIllegalIFUse("Error: \"endif\" is not expected: " + fieldText);
+    if (!CommandAllowed(lcEndIf))
+        throw EIllegalIFUse("Error: \"endif\" is not expected: " + fieldText);
     // Each ELSIF of this chain left one more level open. The count is kept
     // per chain, so an if nested inside an elsif branch closes only its own.
     std::uint16_t levels = 0;

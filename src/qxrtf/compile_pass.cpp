@@ -11,7 +11,9 @@ namespace qx {
 
 namespace {
 
-bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
 
 // Whether the first ")" of `u` stands at 1-based position `minPos` or later.
 bool CloseParenFrom(const std::string& u, std::size_t minPos) {
@@ -89,8 +91,9 @@ void TQxRTF::CompileField(const std::string& raw) {
     std::string text, markup;
     CutRtString(raw, text, markup);
     // The field exactly as the template has it, delimiters included.
-    const std::string stestf = Codec().Decode(std::string_view(
-        reinterpret_cast<const char*>(FPFile) + FKwdPnt - 1, static_cast<std::size_t>(Fpnt - FKwdPnt)));
+    const std::string stestf =
+        Codec().Decode(std::string_view(reinterpret_cast<const char*>(FPFile) + FKwdPnt - 1,
+                                        static_cast<std::size_t>(Fpnt - FKwdPnt)));
     TQxFieldFormat fmt;
     const std::string typed = text;
     const std::int32_t code = ClassifyField(text, fmt);
@@ -194,12 +197,13 @@ void TQxRTF::CompileCall(std::int32_t id, const std::vector<std::string>& args, 
         TQxFieldFormat fmt;
         const std::int32_t code = ClassifyField(text, fmt);
         if (fmt.fmtnumber > 0)
-            throw EIllegalFunctionUse("Illegal function use: expression " + arg + " has format function " +
-                                      FormatFunctionName(fmt.fmtnumber) +
+            throw EIllegalFunctionUse("Illegal function use: expression " + arg +
+                                      " has format function " + FormatFunctionName(fmt.fmtnumber) +
                                       ", which is not allowed within another expression");
         const auto pos = static_cast<std::int32_t>(i);
         if (IsSimpleCode(code)) {
-            CmSaveField(code, SimpleFieldRow(code, text, std::string(), std::string(), TQxFieldFormat{}));
+            CmSaveField(code,
+                        SimpleFieldRow(code, text, std::string(), std::string(), TQxFieldFormat{}));
         } else if (code == FieldCode::Call || code == FieldCode::Expression) {
             std::string callText = text;
             if (code == FieldCode::Expression)
@@ -207,13 +211,16 @@ void TQxRTF::CompileCall(std::int32_t id, const std::vector<std::string>& args, 
             std::vector<std::string> inner;
             std::int32_t innerId = 0;
             if (!ProcessUDFName(callText, inner, innerId))
-                throw EIllegalFunctionUse("Function not found: " + (code == FieldCode::Call ? arg : callText));
+                throw EIllegalFunctionUse("Function not found: " +
+                                          (code == FieldCode::Call ? arg : callText));
             CompileCall(innerId, inner, id, pos, argIif);
         } else {
-            throw EIllegalFunctionUse("Cannot use " + (arg.empty() ? std::string("empty string") : arg) +
+            throw EIllegalFunctionUse("Cannot use " +
+                                      (arg.empty() ? std::string("empty string") : arg) +
                                       " as argument for another expression");
         }
-        if (id == QxFn::Iif && i < 3) CmSaveExecuteUDFItem(kIifCompanions[i], 1, argIif, pos, QxFn::Iif);
+        if (id == QxFn::Iif && i < 3)
+            CmSaveExecuteUDFItem(kIifCompanions[i], 1, argIif, pos, QxFn::Iif);
     }
     CmSaveExecuteUDFItem(id, static_cast<std::int32_t>(args.size()), iifNumber, position, parent);
 }

@@ -5,8 +5,8 @@
 #include "conscom/exceptions.h"
 #include "conscom/tables.h"
 #include "platform/unicode.h"
-#include "qxrtf/builtins.h"
 #include "qxbasereport/lang_text.h"
+#include "qxrtf/builtins.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -48,11 +48,20 @@ const TQxBuiltinTable& BuiltinTable() {
 void TQxRTF::UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataType type) {
     if (const auto* var = dynamic_cast<const TQxReportVariable*>(arg)) {
         switch (type) {
-            case qxdtString: target.SetAsString(var->AsString()); break;
-            case qxdtNumber: target.SetAsFloat(var->AsFloat()); break;
-            case qxdtBoolean: target.SetAsBoolean(var->AsBoolean()); break;
-            case qxdtDateTime: target.SetAsDateTime(var->AsDateTime()); break;
-            default: break;
+            case qxdtString:
+                target.SetAsString(var->AsString());
+                break;
+            case qxdtNumber:
+                target.SetAsFloat(var->AsFloat());
+                break;
+            case qxdtBoolean:
+                target.SetAsBoolean(var->AsBoolean());
+                break;
+            case qxdtDateTime:
+                target.SetAsDateTime(var->AsDateTime());
+                break;
+            default:
+                break;
         }
         return;
     }
@@ -95,7 +104,8 @@ void TQxRTF::ExecUDF(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCo
     const auto requireDefined = [&](const TObject* arg, const std::string& prefix) {
         const auto* var = dynamic_cast<const TQxReportVariable*>(arg);
         if (var != nullptr && !var->Local() && GetVarNumber(var->Name()) == 0)
-            throw EIllegalFunctionUse(prefix + expr + " - report variable " + var->Name() + " not found");
+            throw EIllegalFunctionUse(prefix + expr + " - report variable " + var->Name() +
+                                      " not found");
     };
     if (id >= 0) {
         for (const TObject* arg : args) requireDefined(arg, "Illegal function use: ");
@@ -107,8 +117,9 @@ void TQxRTF::ExecUDF(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCo
     }
     if (id == QxFn::Brackets) {
         if (dynamic_cast<const TQxReportVariable*>(args.empty() ? nullptr : args[0]) == nullptr)
-            throw EIllegalFunctionUse("Illegal brackets use in expression: " + expr +
-                                      " - result type udfrTQxReportVariable expected inside the brackets");
+            throw EIllegalFunctionUse(
+                "Illegal brackets use in expression: " + expr +
+                " - result type udfrTQxReportVariable expected inside the brackets");
         requireDefined(args[0], "Illegal expression: ");
     }
     if ((id == QxFn::Sum || id == QxFn::Ctn || id == QxFn::Cts) && !args.empty())
@@ -120,11 +131,13 @@ void TQxRTF::ExecUDF(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCo
 void TQxRTF::InitFunctions(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCount,
                            std::string& expr) {
     if (id == QxFn::Var) {
-        const std::size_t n = std::min(args.size(), static_cast<std::size_t>(std::max(argCount, 0)));
+        const std::size_t n =
+            std::min(args.size(), static_cast<std::size_t>(std::max(argCount, 0)));
         for (std::size_t i = 0; i < n; ++i)
             if (!IsNamedVariable(args[i]))
-                throw EIllegalFunctionUse("Illegal function use: " + expr +
-                                          " - VAR function may be used only with variable identifiers");
+                throw EIllegalFunctionUse(
+                    "Illegal function use: " + expr +
+                    " - VAR function may be used only with variable identifiers");
         for (std::size_t i = 0; i < n; ++i) {
             const std::string& name = static_cast<const TQxReportVariable*>(args[i])->Name();
             if (GetVarNumber(name) == 0) CreateVar(name, std::string());
@@ -145,7 +158,8 @@ void TQxRTF::InitFunctions(std::int32_t id, const TQxUDFArgs& args, std::int32_t
         acc->SetAsInteger(0);
 }
 
-void TQxRTF::DoFunctions(std::int32_t id, const TQxUDFArgs& args, TObject* result, std::string& expr) {
+void TQxRTF::DoFunctions(std::int32_t id, const TQxUDFArgs& args, TObject* result,
+                         std::string& expr) {
     if (id >= 0 || id < -kQxBuiltinSlots) return;
     const TQxBuiltinHandler handler = BuiltinTable()[static_cast<std::size_t>(-id - 1)];
     if (handler == nullptr) {
@@ -153,7 +167,8 @@ void TQxRTF::DoFunctions(std::int32_t id, const TQxUDFArgs& args, TObject* resul
         // argument on. Any other empty slot is a function this version does
         // not have: say so rather than write an empty value.
         if (id == QxFn::Var || id == QxFn::SysIifTrue || id == QxFn::SysIifFalse) return;
-        throw EIllegalFunctionUse("Function " + FunctionName(id) + " is not available in this version");
+        throw EIllegalFunctionUse("Function " + FunctionName(id) +
+                                  " is not available in this version");
     }
     TQxBuiltinCall call{*this, args, result, expr};
     handler(call);

@@ -17,7 +17,9 @@ namespace qx {
 
 namespace {
 
-bool IsAggregate(std::int32_t id) { return id == QxFn::Sum || id == QxFn::Ctn || id == QxFn::Cts; }
+bool IsAggregate(std::int32_t id) {
+    return id == QxFn::Sum || id == QxFn::Ctn || id == QxFn::Cts;
+}
 
 }  // namespace
 
@@ -57,7 +59,8 @@ void TQxRTF::PushVariable(TQxExprState& state, const std::string& name) {
     state.stack.push_back(state.Own(std::move(var)));
 }
 
-void TQxRTF::PushConstant(TQxExprState& state, std::int32_t kind, const std::string& text, bool setValue) {
+void TQxRTF::PushConstant(TQxExprState& state, std::int32_t kind, const std::string& text,
+                          bool setValue) {
     TQxReportVariable* var = NewLocalVariable(state);
     state.stack.push_back(var);
     if (!setValue) return;
@@ -143,8 +146,8 @@ void TQxRTF::EvaluateExprBlock() {
             CmReadField(rc);
             TField* field = ResolveDataSetField(rc);
             if (field == nullptr)
-                throw EIllegalFunctionUse("Illegal function use: " + state.expr + " - dataset field " +
-                                          rc.Field + " not found");
+                throw EIllegalFunctionUse("Illegal function use: " + state.expr +
+                                          " - dataset field " + rc.Field + " not found");
             state.stack.push_back(field);
         } else if (kind == CmKind::ExecuteUDF) {
             std::int32_t id = 0, n = 0, iif = 0, pos = 0, parent = 0;

@@ -4,8 +4,8 @@
 #include "conscom/tables.h"
 #include "platform/sysutils.h"
 #include "platform/unicode.h"
-#include "qxbasereport/variables.h"
 #include "qxbasereport/lang_text.h"
+#include "qxbasereport/variables.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -72,7 +72,8 @@ void TQxRTF::DefineFieldNumber(TQxRowContent& rc) {
     if (f.size() > 2 && f.front() == '(' && f.back() == ')') {
         // A field by position: digits only, within the dataset's fields.
         const std::string inside = f.substr(1, f.size() - 2);
-        if (inside.find_first_not_of("0123456789") != std::string::npos || inside.size() > 9) return;
+        if (inside.find_first_not_of("0123456789") != std::string::npos || inside.size() > 9)
+            return;
         const int n = std::stoi(inside);
         if (n > ds.FieldCount() - 1) return;
         rc.NField = n;
@@ -110,9 +111,9 @@ TField* TQxRTF::ResolveDataSetField(TQxRowContent& rc) {
 
 // Numeric formatting of a text in place; a text that is no number is left
 // as it is (after the decimal point change).
-static void FormatNumericText(std::string& t, const TQxFieldFormat& fmt, const TQxBaseFormatIDs& row,
-                              const TFormatSettings& fs, bool clearZero, char32_t rSeparator,
-                              char32_t rTerminator) {
+static void FormatNumericText(std::string& t, const TQxFieldFormat& fmt,
+                              const TQxBaseFormatIDs& row, const TFormatSettings& fs,
+                              bool clearZero, char32_t rSeparator, char32_t rTerminator) {
     if (Trim(t).empty()) return;
     const std::string dec = fs.DecimalSeparator;
     if (dec != ".") {
@@ -139,8 +140,7 @@ static void FormatNumericText(std::string& t, const TQxFieldFormat& fmt, const T
     const std::string decimals = t.substr(at + dec.size());
     t.replace(at, dec.size(), sep);
     std::int64_t n = 0;
-    if (!decimals.empty() && TryStrToInt64(decimals, n) && n == 0)
-        t = t.substr(0, at) + term;
+    if (!decimals.empty() && TryStrToInt64(decimals, n) && n == 0) t = t.substr(0, at) + term;
 }
 
 std::string TQxRTF::DateFormatText(const TQxFieldFormat& fmt) {
@@ -161,7 +161,8 @@ void TQxRTF::WriteValue(const std::string& value, const std::string& markup) {
     wr("\\lang" + FLangText + " " + txt2rtf(value) + markup);
 }
 
-void TQxRTF::WriteTextValue(std::string value, const TQxFieldFormat& fmt, const std::string& markup) {
+void TQxRTF::WriteTextValue(std::string value, const TQxFieldFormat& fmt,
+                            const std::string& markup) {
     const TQxBaseFormatIDs* row = FormatRow(fmt.fmtnumber);
     if (row != nullptr && row->isfloat) {
         FormatNumericText(value, fmt, *row, FmtSett, FOptions.Contains(eoNumericFormatClearZero),

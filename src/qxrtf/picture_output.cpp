@@ -19,7 +19,9 @@ void TQxRTF::WritePictureFile(const std::string&, const TQxFieldFormat&, const s
 void TQxRTF::WritePictureField(TField&, const TQxFieldFormat&, const std::string&) {
     NotAvailable("Picture (FIMG)");
 }
-void TQxRTF::WritePicture(TPicture&, const TQxFieldFormat&) { NotAvailable("Picture"); }
+void TQxRTF::WritePicture(TPicture&, const TQxFieldFormat&) {
+    NotAvailable("Picture");
+}
 void TQxRTF::WriteHyperlink(const std::string&, const std::string&) {
     NotAvailable("Hyperlink (FLNK)");
 }

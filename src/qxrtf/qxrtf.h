@@ -66,12 +66,12 @@ using arrdataset = std::vector<TDataSet*>;
 // Kept for applications that build their dataset list through it; it
 // stores nothing and the run never reads it.
 class TQxReportDataCollection {
-public:
+  public:
     int Add(TDataSet* /*source*/, const std::string& /*alias*/) { return 0; }
 };
 
 class TQxRTF : public TQxBaseRTFReport {
-public:
+  public:
     explicit TQxRTF(TComponent* owner = nullptr);
     ~TQxRTF() override;
 
@@ -127,7 +127,7 @@ public:
     // answers the command stream listing; used by `qxrtf dump`.
     std::string DumpCompiled(const arrdataset& ds = {});
 
-protected:
+  protected:
     void ExecReport(const arrdataset& ds);
     virtual void PutField();
     void DisControls(const arrdataset& ds);
@@ -250,7 +250,7 @@ protected:
     arrdataset FDFiles;
     std::string FLangText;  // Lang in decimal, written before every value
 
-private:
+  private:
     friend class TQxScans;
     enum class RunKind { File, Open, Stream };
     void RunEntry(RunKind kind, const arrdataset& ds, std::int32_t showCmd, TStream* outStream);

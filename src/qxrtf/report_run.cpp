@@ -16,7 +16,9 @@ TQxRTF::~TQxRTF() {
     FControlStatus.clear();
 }
 
-void TQxRTF::Execute(const arrdataset& ds) { RunEntry(RunKind::File, ds, 0, nullptr); }
+void TQxRTF::Execute(const arrdataset& ds) {
+    RunEntry(RunKind::File, ds, 0, nullptr);
+}
 
 void TQxRTF::ExecuteOpen(const arrdataset& ds, std::int32_t showCmd) {
     RunEntry(RunKind::Open, ds, showCmd, nullptr);
@@ -140,7 +142,8 @@ void TQxRTF::PutField() {
             const TQxScanInfo* top = FScs->CurrentTopScanInfo();
             const int kind = top != nullptr ? top->QxLngId() : -1;
             if (kind >= 0 && kind <= 2)
-                throw EIllegalScanUse("Nesting error - endscan expected, but end of document found");
+                throw EIllegalScanUse(
+                    "Nesting error - endscan expected, but end of document found");
             if (kind == 4 || kind == 5 || kind == 7)
                 throw EIllegalIFUse("Endif expected, but end of document found");
         }
@@ -190,8 +193,8 @@ std::string TQxRTF::DumpCompiled(const arrdataset& ds) {
     PrepareRun();
     try {
         CompileTemplate();
-        listing = DumpCommandStream(FCmStream->Memory(), static_cast<std::size_t>(FCmStream->Size()),
-                                    FCmStrings);
+        listing = DumpCommandStream(FCmStream->Memory(),
+                                    static_cast<std::size_t>(FCmStream->Size()), FCmStrings);
     } catch (...) {
         ReleaseRun();
         throw;
@@ -201,9 +204,10 @@ std::string TQxRTF::DumpCompiled(const arrdataset& ds) {
 }
 
 void Register() {
-    RegisterComponents("Data Access",
-                       {{"TQxRTF", [](TComponent* owner) { return std::make_unique<TQxRTF>(owner); }},
-                        {"TQxUDFList", [](TComponent* owner) { return std::make_unique<TQxUDFList>(owner); }}});
+    RegisterComponents(
+        "Data Access",
+        {{"TQxRTF", [](TComponent* owner) { return std::make_unique<TQxRTF>(owner); }},
+         {"TQxUDFList", [](TComponent* owner) { return std::make_unique<TQxUDFList>(owner); }}});
 }
 
 }  // namespace qx

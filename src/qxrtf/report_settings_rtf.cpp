@@ -15,7 +15,8 @@ void TQxRTF::SaveSettings(nlohmann::json& doc) const {
     doc["Lang"] = FLang;
     nlohmann::json options = nlohmann::json::array();
     for (std::size_t i = 0; i < std::size(kQxRTFOptionNames); ++i)
-        if (FOptions.Contains(static_cast<TQxRTFOption>(i))) options.push_back(kQxRTFOptionNames[i]);
+        if (FOptions.Contains(static_cast<TQxRTFOption>(i)))
+            options.push_back(kQxRTFOptionNames[i]);
     doc["Options"] = std::move(options);
     doc["DisableControls"] = FDisableControls;
 }

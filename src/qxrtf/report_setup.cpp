@@ -22,7 +22,8 @@ TDateTime ParseDate(const std::string& text) {
     int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0;
     TDateTime date = 0, time = 0;
     char tail = 0;
-    const int fields = std::sscanf(text.c_str(), "%d-%d-%d%*[ T]%d:%d:%d%c", &y, &m, &d, &h, &n, &s, &tail);
+    const int fields =
+        std::sscanf(text.c_str(), "%d-%d-%d%*[ T]%d:%d:%d%c", &y, &m, &d, &h, &n, &s, &tail);
     if ((fields != 3 && fields != 5 && fields != 6) || !TryEncodeDate(y, m, d, date) ||
         !TryEncodeTime(h, n, s, 0, time))
         throw EConvertError(Quoted(text, " is not a valid date (yyyy-mm-dd [hh:nn[:ss]])"));
@@ -53,7 +54,8 @@ void DefineTypedVariable(TQxBaseReport& report, const std::string& name, const s
         const TDateTime dt = ParseDate(value);
         report.CreateVar(name, dt, value.find(':') == std::string::npos);
     } else {
-        throw Exception("Unknown variable type " + Quoted(type, " (string, number, boolean, date)"));
+        throw Exception("Unknown variable type " +
+                        Quoted(type, " (string, number, boolean, date)"));
     }
 }
 

@@ -26,8 +26,8 @@ void TQxScanInfo::SetSelectedRows(TBookmarkList* list) {
     if (list == nullptr) FUseBookMarkList = false;
 }
 
-void TQxScans::EnterScan(std::int32_t cmPos, std::int32_t pnt, TDataSet* ds, bool page,
-                         bool noEof, bool isWhile, const std::string& whileString, int qxlngId) {
+void TQxScans::EnterScan(std::int32_t cmPos, std::int32_t pnt, TDataSet* ds, bool page, bool noEof,
+                         bool isWhile, const std::string& whileString, int qxlngId) {
     ++FScLevel;
     if (FScLevel > FScLevelMax) FScLevelMax = FScLevel;
     ++FScCount;
@@ -63,14 +63,18 @@ void TQxScans::SetScanFooter(std::int32_t cmPos, std::int32_t pnt) {
     info->FIsFooter = true;
 }
 
-int TQxScans::CurrentScanNum() const { return FScLevel == 0 ? 0 : FScanNum[FScLevel - 1]; }
+int TQxScans::CurrentScanNum() const {
+    return FScLevel == 0 ? 0 : FScanNum[FScLevel - 1];
+}
 
 TQxScanInfo* TQxScans::ScanInfo(int number) const {
     if (number < 1 || static_cast<std::size_t>(number) > FArrScanInfo.size()) return nullptr;
     return FArrScanInfo[static_cast<std::size_t>(number - 1)].get();
 }
 
-TQxScanInfo* TQxScans::CurrentTopScanInfo() const { return ScanInfo(CurrentScanNum()); }
+TQxScanInfo* TQxScans::CurrentTopScanInfo() const {
+    return ScanInfo(CurrentScanNum());
+}
 
 void TQxScans::SetCurrentScan(int n) {
     TQxScanInfo* info = ScanInfo(n);
@@ -78,7 +82,9 @@ void TQxScans::SetCurrentScan(int n) {
     FScLevel = info != nullptr ? static_cast<std::uint16_t>(info->FLevel) : 0;
 }
 
-TQxScanInfo* TQxScans::CurrentScanInfo() const { return FNum == 0 ? nullptr : ScanInfo(FNum); }
+TQxScanInfo* TQxScans::CurrentScanInfo() const {
+    return FNum == 0 ? nullptr : ScanInfo(FNum);
+}
 
 void TQxScans::GoFirst() {
     TQxScanInfo* info = CurrentScanInfo();
@@ -114,7 +120,9 @@ bool TQxScans::NotDataSetEof() const {
     return info->FDataSet != nullptr && !info->FDataSet->Eof();
 }
 
-bool TQxScans::LastManageResult() const { return FOwnerReport->FManageResult; }
+bool TQxScans::LastManageResult() const {
+    return FOwnerReport->FManageResult;
+}
 
 bool TQxScans::NotEof() const {
     const TQxScanInfo* info = CurrentScanInfo();

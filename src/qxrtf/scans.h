@@ -15,10 +15,10 @@ namespace qx {
 class TQxRTF;
 
 class TQxScanInfo : public TObject {
-public:
-    TQxScanInfo(TQxRTF* ownerReport, int qxlngId, std::string whileString, bool isWhile,
-                bool noEof, bool newPage, TDataSet* dataSet, int level, int number,
-                std::int32_t cmPosition, std::int32_t scanPnt);
+  public:
+    TQxScanInfo(TQxRTF* ownerReport, int qxlngId, std::string whileString, bool isWhile, bool noEof,
+                bool newPage, TDataSet* dataSet, int level, int number, std::int32_t cmPosition,
+                std::int32_t scanPnt);
 
     std::int32_t CmPosition() const { return FCmPosition; }
     std::int32_t EntryCmPosition() const { return FEntryCmPosition; }
@@ -57,7 +57,7 @@ public:
     void SetSelectedRows(TBookmarkList* list);
     int BookMarkPos() const { return FBookMarkPos; }
 
-private:
+  private:
     friend class TQxScans;
     TQxRTF* FOwnerReport;
     std::int32_t FScanPnt;
@@ -88,7 +88,7 @@ private:
 };
 
 class TQxScans : public TObject {
-public:
+  public:
     explicit TQxScans(TQxRTF* ownerReport) : FOwnerReport(ownerReport) {}
 
     TQxRTF* OwnerReport() const { return FOwnerReport; }
@@ -120,7 +120,7 @@ public:
     bool LastManageResult() const;
     bool NotEof() const;
 
-private:
+  private:
     TQxRTF* FOwnerReport;
     std::uint16_t FScCount = 0;
     std::uint16_t FScLevel = 0;

@@ -11,11 +11,11 @@
 // change (and read the diff before committing it).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "platform/file_datasets.h"
 #include "qxrtf/qxrtf.h"
@@ -52,12 +52,13 @@ struct CaseRun {
             datasets.push_back(owned.back().get());
         }
         for (const auto& v : doc.value("variables", nlohmann::json::array()))
-            DefineTypedVariable(report, v.at("name").get<std::string>(), v.at("value").get<std::string>(),
-                                v.value("type", std::string()));
+            DefineTypedVariable(report, v.at("name").get<std::string>(),
+                                v.at("value").get<std::string>(), v.value("type", std::string()));
         TQxRTFOptions options = report.Options();
         for (const auto& o : doc.value("options", nlohmann::json::array())) {
             TQxRTFOption option{};
-            if (!RTFOptionFromName(o.get<std::string>(), option)) ADD_FAILURE() << "unknown option " << o;
+            if (!RTFOptionFromName(o.get<std::string>(), option))
+                ADD_FAILURE() << "unknown option " << o;
             options.Include(option);
         }
         report.SetOptions(options);
@@ -70,7 +71,8 @@ struct CaseRun {
     std::string Render() {
         TMemoryStream out;
         report.ExecuteStream(datasets, &out);
-        return std::string(reinterpret_cast<const char*>(out.Memory()), static_cast<std::size_t>(out.Size()));
+        return std::string(reinterpret_cast<const char*>(out.Memory()),
+                           static_cast<std::size_t>(out.Size()));
     }
 };
 
@@ -92,7 +94,8 @@ TEST_P(GoldenTest, RendersTheExpectedBytes) {
     }
     const std::string got = run.Render();
     const fs::path expected = dir / "expected.rtf";
-    if (std::getenv("QXRTF_UPDATE_GOLDEN") != nullptr) qxtest::WriteFileBytes(expected.string(), got);
+    if (std::getenv("QXRTF_UPDATE_GOLDEN") != nullptr)
+        qxtest::WriteFileBytes(expected.string(), got);
     ASSERT_TRUE(fs::exists(expected)) << "no expected.rtf; render it with QXRTF_UPDATE_GOLDEN=1";
     EXPECT_EQ(got, qxtest::ReadFileBytes(expected.string()));
 }
@@ -122,7 +125,8 @@ std::string NormalizedText(const std::string& text) {
 }  // namespace
 
 TEST_F(OfficeCheck, EveryGoldenOutputReadsAsExpected) {
-    if (std::system("command -v soffice >/dev/null 2>&1") != 0) GTEST_SKIP() << "soffice is not installed";
+    if (std::system("command -v soffice >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "soffice is not installed";
     std::string command = "soffice -env:UserInstallation=file://" + dir_ +
                           "/profile --headless --convert-to txt:Text --outdir '" + dir_ + "/txt'";
     std::vector<std::string> names;
@@ -139,7 +143,8 @@ TEST_F(OfficeCheck, EveryGoldenOutputReadsAsExpected) {
         SCOPED_TRACE(name);
         const std::string txt = dir_ + "/txt/" + name + ".txt";
         ASSERT_TRUE(fs::exists(txt));
-        EXPECT_EQ(NormalizedText(qxtest::ReadFileBytes(txt)),
-                  NormalizedText(qxtest::ReadFileBytes((kGoldenDir / name / "expected.txt").string())));
+        EXPECT_EQ(
+            NormalizedText(qxtest::ReadFileBytes(txt)),
+            NormalizedText(qxtest::ReadFileBytes((kGoldenDir / name / "expected.txt").string())));
     }
 }

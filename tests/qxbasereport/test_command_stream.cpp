@@ -12,7 +12,7 @@ namespace {
 
 // Exposes the stream operations of the report to the tests.
 class StreamProbe : public TQxRTF {
-public:
+  public:
     StreamProbe() {
         CreateCmStream();
         Fpnt = 1;
@@ -86,9 +86,9 @@ TEST(CommandStream, RecordSizesAndSelfOffsetsChain) {
         std::int32_t kind;
         std::int32_t skip;
     };
-    const Expected expected[] = {{CmKind::Begin, 4},   {0, 42},  {CmKind::ExprBegin, 52},
-                                 {CmKind::Scan, 14},   {CmKind::If, 18}, {CmKind::ExecuteUDF, 24},
-                                 {CmKind::Raw, 8},     {CmKind::End, 4}};
+    const Expected expected[] = {{CmKind::Begin, 4}, {0, 42},          {CmKind::ExprBegin, 52},
+                                 {CmKind::Scan, 14}, {CmKind::If, 18}, {CmKind::ExecuteUDF, 24},
+                                 {CmKind::Raw, 8},   {CmKind::End, 4}};
     std::int64_t offset = 0;
     for (const Expected& e : expected) {
         SCOPED_TRACE(CmKindName(e.kind));

@@ -50,7 +50,9 @@ TEST_F(CreateFileNameTest, ShapeExtensionAndMissingDirectory) {
     EXPECT_TRUE(hasShape(report.CreateFileName(dir_, "rep", "rtf")));
     EXPECT_TRUE(hasShape(report.CreateFileName(dir_ + "/", "rep", ".rtf")));
     EXPECT_EQ(report.CreateFileName(dir_, "rep").substr(dir_.size() + 1, 3), "rep");
-    EXPECT_EQ(report.CreateFileName(dir_, "rep").substr(report.CreateFileName(dir_, "rep").size() - 4), ".doc");
+    EXPECT_EQ(
+        report.CreateFileName(dir_, "rep").substr(report.CreateFileName(dir_, "rep").size() - 4),
+        ".doc");
     EXPECT_EQ(report.CreateFileName("", "x", "").find('/'), std::string::npos);
     EXPECT_NE(report.CreateFileName(dir_, "r"), report.CreateFileName(dir_, "r"));
     try {

@@ -18,7 +18,7 @@ inline std::string Doc(const std::string& body) {
 }
 
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     qx::TMemDataSet* AddDataSet(const std::string& name,
                                 const std::vector<std::pair<std::string, qx::TFieldType>>& fields,
                                 const std::vector<std::vector<qx::TFieldValue>>& rows) {
@@ -40,7 +40,8 @@ protected:
         report.SetTemplateBuffer(std::vector<std::uint8_t>(doc.begin(), doc.end()));
         qx::TMemoryStream out;
         report.ExecuteStream(DataSets(), &out);
-        std::string text(reinterpret_cast<const char*>(out.Memory()), static_cast<std::size_t>(out.Size()));
+        std::string text(reinterpret_cast<const char*>(out.Memory()),
+                         static_cast<std::size_t>(out.Size()));
         const std::string head = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard ";
         EXPECT_EQ(text.rfind(head, 0), 0u) << text;
         EXPECT_GE(text.size(), head.size() + 5) << text;

@@ -71,7 +71,7 @@ namespace {
 // A report that leaves every field as typed, so that what remains to check
 // is what the scanner and the tables do to the rest of the document.
 class FieldsAsTyped : public TQxRTF {
-protected:
+  protected:
     void CompileField(const std::string&) override { CmSaveBlocItem(); }
 };
 }  // namespace

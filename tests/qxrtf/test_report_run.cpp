@@ -17,7 +17,7 @@ namespace {
 
 // A dataset without records: the run frame only touches its controls.
 class EmptyDataSet : public TDataSet {
-public:
+  public:
     explicit EmptyDataSet(const std::string& name) { SetName(name); }
     bool Active() const override { return true; }
     void First() override {}
@@ -34,7 +34,7 @@ public:
 
 // Records what the run asked of the operating system.
 class ProbeReport : public TQxRTF {
-public:
+  public:
     std::uintptr_t shellResult = 42;
     std::string shellFile;
     std::vector<std::string> tempNames;
@@ -50,7 +50,7 @@ public:
     }
     bool Executing() const { return FExecute; }
 
-protected:
+  protected:
     void RunPass() override {
         if (duringRun) duringRun();
         TQxRTF::RunPass();
@@ -58,7 +58,7 @@ protected:
 };
 
 class ReportRunTest : public qxtest::TempDirTest {
-protected:
+  protected:
     void SetUp() override {
         TempDirTest::SetUp();
         templateBytes = ReadFileBytes(qxtest::DataPath("lo_plain.rtf"));
@@ -230,7 +230,8 @@ TEST_F(ReportRunTest, ShellOpenResultsMapToSuccessOrMessage) {
                 EXPECT_EQ(e.what(), "Failed to open report results. Error message: " + c.text);
             }
             EXPECT_FALSE(report.ExecuteSuccessful());
-            EXPECT_EQ(report.LastErrMsg(), "Failed to open report results. Error message: " + c.text);
+            EXPECT_EQ(report.LastErrMsg(),
+                      "Failed to open report results. Error message: " + c.text);
             EXPECT_EQ(finished, 0);
         }
         EXPECT_EQ(report.shellFile, Path("out.rtf"));
@@ -243,9 +244,8 @@ TEST_F(ReportRunTest, DatasetControlsEndAsTheyBegan) {
     EmptyDataSet a("A"), b("Orders");
     b.DisableControls();  // the application had already disabled this one
     bool seenDisabled = false;
-    report.SetOnFinished([&](TComponent*) {
-        seenDisabled = a.ControlsDisabled() && b.ControlsDisabled();
-    });
+    report.SetOnFinished(
+        [&](TComponent*) { seenDisabled = a.ControlsDisabled() && b.ControlsDisabled(); });
     report.Execute({&a, &b});
     EXPECT_TRUE(seenDisabled);
     EXPECT_FALSE(a.ControlsDisabled());
@@ -332,8 +332,8 @@ TEST(CharacterUtilities, ZeroOutAndLetters) {
         std::string text;
         bool zero;
     };
-    const Case cases[] = {{"", true},        {"0,00", true}, {"-0.0", true}, {"000", true},
-                          {"0.01", false},   {"10", false},  {"abc", true},  {"(9)", false}};
+    const Case cases[] = {{"", true},      {"0,00", true}, {"-0.0", true}, {"000", true},
+                          {"0.01", false}, {"10", false},  {"abc", true},  {"(9)", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(TQxBaseReport::ZeroOut(c.text), c.zero);

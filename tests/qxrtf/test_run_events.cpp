@@ -9,7 +9,7 @@ using namespace qx;
 
 namespace {
 class RunEvents : public qxtest::EngineTest {
-protected:
+  protected:
     struct Counts {
         int before = 0, record = 0, eof = 0;
     } counts;
@@ -24,7 +24,8 @@ protected:
 TEST_F(RunEvents, ScanOverRecordsFiresEachEventAtItsMoment) {
     AddDataSet("ORDERS", {{"NAME", ftString}}, {{std::string("a")}, {std::string("b")}});
     CountEvents();
-    EXPECT_EQ(Render("\\\\SCAN(ORDERS)\\\\[\\\\ORDERS.NAME\\\\]\\\\ENDSCAN\\\\"), "[\\lang0 a][\\lang0 b]");
+    EXPECT_EQ(Render("\\\\SCAN(ORDERS)\\\\[\\\\ORDERS.NAME\\\\]\\\\ENDSCAN\\\\"),
+              "[\\lang0 a][\\lang0 b]");
     EXPECT_EQ(counts.before, 1);
     EXPECT_EQ(counts.record, 2);
     EXPECT_EQ(counts.eof, 1);
@@ -41,7 +42,8 @@ TEST_F(RunEvents, EmptyDatasetWithAndWithoutNoEof) {
     counts = {};
     // Skipped, the block leaves only the braces that keep the groups
     // balanced: here the one that closes the group opened before it.
-    EXPECT_EQ(Render("<\\\\SCAN(ORDERS), NOEOF\\\\[{\\b \\\\ORDERS.NAME\\\\}]\\\\ENDSCAN\\\\>"), "<>");
+    EXPECT_EQ(Render("<\\\\SCAN(ORDERS), NOEOF\\\\[{\\b \\\\ORDERS.NAME\\\\}]\\\\ENDSCAN\\\\>"),
+              "<>");
     EXPECT_EQ(Render("<{\\b \\\\SCAN(ORDERS), NOEOF\\\\x} y\\\\ENDSCAN\\\\>"), "<{\\b }>");
     EXPECT_EQ(counts.before, 2);
     EXPECT_EQ(counts.record, 0);
@@ -49,7 +51,8 @@ TEST_F(RunEvents, EmptyDatasetWithAndWithoutNoEof) {
 }
 
 TEST_F(RunEvents, SelectedRowsLimitTheScan) {
-    TMemDataSet* ds = AddDataSet("T", {{"N", ftInteger}}, {{std::int64_t{1}}, {std::int64_t{2}}, {std::int64_t{3}}});
+    TMemDataSet* ds = AddDataSet("T", {{"N", ftInteger}},
+                                 {{std::int64_t{1}}, {std::int64_t{2}}, {std::int64_t{3}}});
     TBookmarkList selected;
     ds->First();
     ds->Next();
@@ -74,10 +77,11 @@ TEST_F(RunEvents, IifCallsOnlyTheTakenBranch) {
         f->SetResultType(udfrTQxReportVariable);
         int* counter = std::string(name) == "X" ? &xCalls : &yCalls;
         const std::string value = std::string("from ") + name;
-        f->SetOnCalculate([counter, value](TObject*, const TQxUDFArgs&, std::int32_t, TObject* result) {
-            ++*counter;
-            static_cast<TQxReportVariable*>(result)->SetAsString(value);
-        });
+        f->SetOnCalculate(
+            [counter, value](TObject*, const TQxUDFArgs&, std::int32_t, TObject* result) {
+                ++*counter;
+                static_cast<TQxReportVariable*>(result)->SetAsString(value);
+            });
     }
     report.SetUDFList(&udfs);
     report.CreateVar("A", 1.0);
@@ -101,17 +105,18 @@ TEST_F(RunEvents, UserFunctionsSeeArgumentsInWrittenOrder) {
     f->SetName("JOIN");
     f->SetArgMaxCount(3);
     f->SetResultType(udfrTQxReportVariable);
-    f->SetOnCalculate([this](TObject* sender, const TQxUDFArgs& args, std::int32_t count, TObject* result) {
-        EXPECT_EQ(sender, &report);
-        std::string text = std::to_string(count) + ":";
-        for (TObject* a : args) {
-            TQxReportVariable v(&report);
-            v.SetLocal(true);
-            report.UDFArg2Var(a, v, qxdtString);
-            text += v.AsString() + ",";
-        }
-        static_cast<TQxReportVariable*>(result)->SetAsString(text);
-    });
+    f->SetOnCalculate(
+        [this](TObject* sender, const TQxUDFArgs& args, std::int32_t count, TObject* result) {
+            EXPECT_EQ(sender, &report);
+            std::string text = std::to_string(count) + ":";
+            for (TObject* a : args) {
+                TQxReportVariable v(&report);
+                v.SetLocal(true);
+                report.UDFArg2Var(a, v, qxdtString);
+                text += v.AsString() + ",";
+            }
+            static_cast<TQxReportVariable*>(result)->SetAsString(text);
+        });
     report.SetUDFList(&udfs);
     AddDataSet("D", {{"F", ftString}}, {{std::string("field")}});
     EXPECT_EQ(Render("\\\\JOIN('a', D.F, 'c')\\\\"), "\\lang0 3:a,field,c,");
@@ -119,7 +124,8 @@ TEST_F(RunEvents, UserFunctionsSeeArgumentsInWrittenOrder) {
         Render("\\\\JOIN(NOVAR)\\\\");
         ADD_FAILURE() << "no error";
     } catch (const EIllegalFunctionUse& e) {
-        EXPECT_STREQ(e.what(), "Illegal function use: JOIN(NOVAR) - report variable NOVAR not found");
+        EXPECT_STREQ(e.what(),
+                     "Illegal function use: JOIN(NOVAR) - report variable NOVAR not found");
     }
 }
 
@@ -127,7 +133,8 @@ TEST_F(RunEvents, AggregatesResetPerEntryUnlessNoReset) {
     AddDataSet("OUTER", {{"K", ftInteger}}, {{std::int64_t{1}}, {std::int64_t{2}}});
     AddDataSet("INNER", {{"V", ftFloat}}, {{1.0}, {0.0}, {2.5}});
     const std::string body =
-        "\\\\SCAN(OUTER)\\\\\\\\SCAN(INNER), SUM(INNER.V, S), SUM(INNER.V, R, NORESET), CTN(INNER.V, N)\\\\"
+        "\\\\SCAN(OUTER)\\\\\\\\SCAN(INNER), SUM(INNER.V, S), SUM(INNER.V, R, NORESET), "
+        "CTN(INNER.V, N)\\\\"
         "\\\\ENDSCAN\\\\\\\\S\\\\/\\\\R\\\\/\\\\N\\\\;\\\\ENDSCAN\\\\";
     EXPECT_EQ(Render(body), "\\lang0 3.5/\\lang0 3.5/\\lang0 2;\\lang0 3.5/\\lang0 7/\\lang0 2;");
     // Outside every block each evaluation starts from 0.

@@ -21,9 +21,10 @@ struct MessageCase {
 // A report with a dataset A (fields X, B, S), variables N (Number), T
 // (String), Q (Boolean) and a user function PIC returning a picture holder.
 class RunMessages : public qxtest::EngineTest {
-protected:
+  protected:
     void SetUp() override {
-        AddDataSet("A", {{"X", ftFloat}, {"B", ftBlob}, {"S", ftString}}, {{1.0, std::string("b"), std::string("s")}});
+        AddDataSet("A", {{"X", ftFloat}, {"B", ftBlob}, {"S", ftString}},
+                   {{1.0, std::string("b"), std::string("s")}});
         report.CreateVar("N", 1.0);
         report.CreateVar("T", std::string("t"));
         report.CreateVar("Q", true);
@@ -75,13 +76,16 @@ TEST_F(RunMessages, ScanCommands) {
          "Error: Scanentry already exists for scan block: SCANENTRY"},
         {"\\\\SCAN(A)\\\\\\\\SCANFOOTER\\\\\\\\SCANENTRY\\\\", Kind::Scan,
          "Error: Scanentry not allowed after scanfooter: SCANENTRY"},
-        {"\\\\SCAN(A)\\\\\\\\IF(Q)\\\\\\\\SCANENTRY\\\\", Kind::Scan, "Error: Scanentry is not expected: SCANENTRY"},
+        {"\\\\SCAN(A)\\\\\\\\IF(Q)\\\\\\\\SCANENTRY\\\\", Kind::Scan,
+         "Error: Scanentry is not expected: SCANENTRY"},
         {"\\\\SCANFOOTER\\\\", Kind::Scan, "Error: Scanfooter must be after Scan: SCANFOOTER"},
         {"\\\\SCAN(A)\\\\\\\\SCANFOOTER\\\\\\\\SCANFOOTER\\\\", Kind::Scan,
          "Error: Scanfooter already exists for scan block: SCANFOOTER"},
-        {"\\\\SCAN(A)\\\\\\\\IF(Q)\\\\\\\\SCANFOOTER\\\\", Kind::Scan, "Error: Scanfooter is not expected: SCANFOOTER"},
+        {"\\\\SCAN(A)\\\\\\\\IF(Q)\\\\\\\\SCANFOOTER\\\\", Kind::Scan,
+         "Error: Scanfooter is not expected: SCANFOOTER"},
         {"\\\\ENDSCAN\\\\", Kind::Scan, "Error: Endscan must be after scan: ENDSCAN"},
-        {"\\\\SCAN(A)\\\\\\\\IF(Q)\\\\\\\\ENDSCAN\\\\", Kind::Scan, "Error: Endscan is not expected: ENDSCAN"},
+        {"\\\\SCAN(A)\\\\\\\\IF(Q)\\\\\\\\ENDSCAN\\\\", Kind::Scan,
+         "Error: Endscan is not expected: ENDSCAN"},
         {"\\\\SCAN(A), 5\\\\", Kind::Scan, "Cannot process expression 5 in scan command SCAN(A),5"},
         {"\\\\SCAN(A), FNUM(VAR(Z), 10:2)\\\\", Kind::Scan,
          "Format function FNUM(VAR(Z),10:2) not allowed in scan command SCAN(A),FNUM(VAR(Z),10:2)"},
@@ -89,13 +93,17 @@ TEST_F(RunMessages, ScanCommands) {
         {"\\\\SCAN(A), VAR(5)\\\\", Kind::Function,
          "Illegal function use: 5 - report variable expected as argument in expression VAR(5)"},
         {"\\\\SCAN(A), SUM('x', T)\\\\", Kind::Function,
-         "Illegal function use: 'x' - datafield, variable or UDF expected as first argument in expression SUM('x',T)"},
+         "Illegal function use: 'x' - datafield, variable or UDF expected as first argument in "
+         "expression SUM('x',T)"},
         {"\\\\SCAN(A), SUM(A.X, 5)\\\\", Kind::Function,
-         "Illegal function use: 5 - report variable expected as second argument in expression SUM(A.X,5)"},
+         "Illegal function use: 5 - report variable expected as second argument in expression "
+         "SUM(A.X,5)"},
         {"\\\\SCAN(A), SUM(A.X, T, AGAIN)\\\\", Kind::Function,
-         "Illegal function use: AGAIN - symbol \")\" or keyword \"NORESET\" expected as third argument in "
+         "Illegal function use: AGAIN - symbol \")\" or keyword \"NORESET\" expected as third "
+         "argument in "
          "expression SUM(A.X,T,AGAIN)"},
-        {"\\\\SCAN(A)\\\\", Kind::Scan, "Nesting error - endscan expected, but end of document found"},
+        {"\\\\SCAN(A)\\\\", Kind::Scan,
+         "Nesting error - endscan expected, but end of document found"},
     };
     for (const MessageCase& c : cases) Check(c);
 }
@@ -104,14 +112,17 @@ TEST_F(RunMessages, IfCommands) {
     const MessageCase cases[] = {
         {"\\\\IF(Q), X\\\\", Kind::If, "Illegal using of \"if\" command: IF(Q),X"},
         {"\\\\IF(Q)\\\\\\\\ELSE, X\\\\", Kind::If, "Illegal using of \"Else\" command: ELSE,X"},
-        {"\\\\IF(Q)\\\\\\\\ELSIF(Q), X\\\\", Kind::If, "Illegal using of \"elsif\" command: ELSIF(Q),X"},
+        {"\\\\IF(Q)\\\\\\\\ELSIF(Q), X\\\\", Kind::If,
+         "Illegal using of \"elsif\" command: ELSIF(Q),X"},
         {"\\\\IF(Q)\\\\\\\\ENDIF, X\\\\", Kind::If, "Illegal using of \"endif\" command: ENDIF,X"},
         {"\\\\IF(Q)X\\\\", Kind::If, "Illegal using of \"if\" keyword: IF(Q)X"},
         {"\\\\ELSE\\\\", Kind::If, "Error: \"else\" must be after \"if\": ELSE"},
         {"\\\\SCAN(A)\\\\\\\\ELSE\\\\", Kind::If, "Error: \"else\" is not expected: ELSE"},
-        {"\\\\IF(Q)\\\\\\\\ELSIF(Q)X\\\\", Kind::If, "Illegal using of \"elsif\" keyword: ELSIF(Q)X"},
+        {"\\\\IF(Q)\\\\\\\\ELSIF(Q)X\\\\", Kind::If,
+         "Illegal using of \"elsif\" keyword: ELSIF(Q)X"},
         {"\\\\ELSIF(Q)\\\\", Kind::If, "Error: \"elseif\" must be after \"if\": ELSIF(Q)"},
-        {"\\\\IF(Q)\\\\\\\\ELSE\\\\\\\\ELSIF(Q)\\\\", Kind::If, "Error: \"elseif\" is not expected: ELSIF(Q)"},
+        {"\\\\IF(Q)\\\\\\\\ELSE\\\\\\\\ELSIF(Q)\\\\", Kind::If,
+         "Error: \"elseif\" is not expected: ELSIF(Q)"},
         {"\\\\ENDIF\\\\", Kind::If, "Error: \"endif\" must be after \"if\": ENDIF"},
         {"\\\\SCAN(A)\\\\\\\\ENDIF\\\\", Kind::If, "Error: \"endif\" is not expected: ENDIF"},
         {"\\\\IF(Q)\\\\", Kind::If, "Endif expected, but end of document found"},
@@ -124,47 +135,73 @@ TEST_F(RunMessages, ExpressionsAndCalls) {
         {"\\\\FNUM(SET(T, 1), 10:2)\\\\", Kind::Function,
          "Format function FNUM doesn't conform to it's expression: SET(T,1)"},
         {"\\\\UPPER(FNUM(N, 10:2))\\\\", Kind::Function,
-         "Illegal function use: expression FNUM(N,10:2) has format function FNUM, which is not allowed within "
+         "Illegal function use: expression FNUM(N,10:2) has format function FNUM, which is not "
+         "allowed within "
          "another expression"},
         {"\\\\UPPER(NOSUCH(1))\\\\", Kind::Function, "Function not found: NOSUCH(1)"},
         {"\\\\TRIM(T)\\\\", Kind::Function, "Function TRIM is not available in this version"},
-        {"\\\\UPPER(SCAN(A))\\\\", Kind::Function, "Cannot use SCAN(A) as argument for another expression"},
-        {"\\\\N + A.NOPE\\\\", Kind::Function, "Illegal function use: N+A.NOPE - dataset field NOPE not found"},
-        {"\\\\SUM(NOVAR, T)\\\\", Kind::Function, "Illegal function use: SUM(NOVAR,T) - report variable NOVAR not found"},
-        {"\\\\VAR(5)\\\\", Kind::Function, "Illegal function use: VAR(5) - VAR function may be used only with variable identifiers"},
+        {"\\\\UPPER(SCAN(A))\\\\", Kind::Function,
+         "Cannot use SCAN(A) as argument for another expression"},
+        {"\\\\N + A.NOPE\\\\", Kind::Function,
+         "Illegal function use: N+A.NOPE - dataset field NOPE not found"},
+        {"\\\\SUM(NOVAR, T)\\\\", Kind::Function,
+         "Illegal function use: SUM(NOVAR,T) - report variable NOVAR not found"},
+        {"\\\\VAR(5)\\\\", Kind::Function,
+         "Illegal function use: VAR(5) - VAR function may be used only with variable identifiers"},
     };
     for (const MessageCase& c : cases) Check(c);
 }
 
 TEST_F(RunMessages, OperatorTypes) {
     const MessageCase cases[] = {
-        {"\\\\T + 1\\\\", Kind::Base, "Operator/operand type mismatch. Operation \"+\", expression T+1"},
-        {"\\\\Q + Q\\\\", Kind::Base, "Operator/operand type mismatch. Operation \"+\", expression Q+Q"},
+        {"\\\\T + 1\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation \"+\", expression T+1"},
+        {"\\\\Q + Q\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation \"+\", expression Q+Q"},
         {"\\\\A.B + 1\\\\", Kind::Base, "Operand type unknown. Operation \"+\", expression A.B+1"},
-        {"\\\\PIC() + 1\\\\", Kind::Base, "Operand type unknown. Operation \"+\", expression PIC()+1"},
-        {"\\\\(N := 5) + 1\\\\", Kind::Base, "Operand type unknown. Operation \"+\", expression (N:=5)+1"},
-        {"\\\\T - N\\\\", Kind::Base, "Operator/operand type mismatch. Operation \"-\", expression T-N"},
-        {"\\\\T * N\\\\", Kind::Base, "Operator/operand type mismatch. Operation \"*\", expression T*N"},
+        {"\\\\PIC() + 1\\\\", Kind::Base,
+         "Operand type unknown. Operation \"+\", expression PIC()+1"},
+        {"\\\\(N := 5) + 1\\\\", Kind::Base,
+         "Operand type unknown. Operation \"+\", expression (N:=5)+1"},
+        {"\\\\T - N\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation \"-\", expression T-N"},
+        {"\\\\T * N\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation \"*\", expression T*N"},
         {"\\\\N / 0\\\\", Kind::Base, "Division by zero. Operation \"/\", expression N/0"},
         {"\\\\5 % 0\\\\", Kind::Base, "Division by zero. Operation \"%\", expression 5%0"},
-        {"\\\\N && Q\\\\", Kind::Base, "Operator/operand type mismatch. Operation \"&&\", expression N&&Q"},
-        {"\\\\Q || T\\\\", Kind::Base, "Operator/operand type mismatch. Operation \"||\", expression Q||T"},
-        {"\\\\N = T\\\\", Kind::Base, "Operator/operand type mismatch. Operation \"=\", expression N=T"},
-        {"\\\\A.B = A.B\\\\", Kind::Base, "Operand type unknown. Operation \"=\", expression A.B=A.B"},
-        {"\\\\N <> T\\\\", Kind::Base, "Operator/operand type mismatch. Operation \"not equal\", expression N<>T"},
-        {"\\\\N < T\\\\", Kind::Base, "Operator/operand type mismatch. Operation \"<\", expression N<T"},
-        {"\\\\N > T\\\\", Kind::Base, "Operator/operand type mismatch. Operation \">\", expression N>T"},
-        {"\\\\N <= T\\\\", Kind::Base, "Operator/operand type mismatch. Operation \"<=\", expression N<=T"},
-        {"\\\\N >= T\\\\", Kind::Base, "Operator/operand type mismatch. Operation \">=\", expression N>=T"},
-        {"\\\\-T\\\\", Kind::Base, "Operator/operand type mismatch. Operation unary \"-\", expression -T"},
-        {"\\\\+T\\\\", Kind::Base, "Operator/operand type mismatch. Operation unary \"+\", expression +T"},
-        {"\\\\!N\\\\", Kind::Base, "Operator/operand type mismatch. Operation not \"!\", expression !N"},
-        {"\\\\-A.B\\\\", Kind::Base, "Operand type unknown. Operation unary \"-\", expression -A.B"},
+        {"\\\\N && Q\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation \"&&\", expression N&&Q"},
+        {"\\\\Q || T\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation \"||\", expression Q||T"},
+        {"\\\\N = T\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation \"=\", expression N=T"},
+        {"\\\\A.B = A.B\\\\", Kind::Base,
+         "Operand type unknown. Operation \"=\", expression A.B=A.B"},
+        {"\\\\N <> T\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation \"not equal\", expression N<>T"},
+        {"\\\\N < T\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation \"<\", expression N<T"},
+        {"\\\\N > T\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation \">\", expression N>T"},
+        {"\\\\N <= T\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation \"<=\", expression N<=T"},
+        {"\\\\N >= T\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation \">=\", expression N>=T"},
+        {"\\\\-T\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation unary \"-\", expression -T"},
+        {"\\\\+T\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation unary \"+\", expression +T"},
+        {"\\\\!N\\\\", Kind::Base,
+         "Operator/operand type mismatch. Operation not \"!\", expression !N"},
+        {"\\\\-A.B\\\\", Kind::Base,
+         "Operand type unknown. Operation unary \"-\", expression -A.B"},
         {"\\\\A.X := 5\\\\", Kind::Function,
          "Illegal expression: A.X:=5 - variable expected as a left argument of operation \":=\""},
         {"\\\\5 := 5\\\\", Kind::Function,
-         "Illegal expression: 5:=5 - variable identifier expected as a left argument of operation \":=\""},
-        {"\\\\N := A.B\\\\", Kind::Base, "Right argument type unknown. Operation \":=\", expression N:=A.B"},
+         "Illegal expression: 5:=5 - variable identifier expected as a left argument of operation "
+         "\":=\""},
+        {"\\\\N := A.B\\\\", Kind::Base,
+         "Right argument type unknown. Operation \":=\", expression N:=A.B"},
         {"\\\\NOVAR := 5\\\\", Kind::IO, "Set variable: report variable not found: NOVAR"},
     };
     for (const MessageCase& c : cases) Check(c);
@@ -173,20 +210,31 @@ TEST_F(RunMessages, OperatorTypes) {
 TEST_F(RunMessages, ControlFunctions) {
     const MessageCase cases[] = {
         {"\\\\EOF(A.X)\\\\", Kind::Function,
-         "Illegal function use: EOF(A.X) - dataset identifier expected as argument of function \"EOF\""},
+         "Illegal function use: EOF(A.X) - dataset identifier expected as argument of function "
+         "\"EOF\""},
         {"\\\\NEXT(5)\\\\", Kind::Function,
-         "Illegal function use: NEXT(5) - dataset identifier expected as a first argument of function \"NEXT\""},
-        {"\\\\EOF(NOSUCH)\\\\", Kind::Function, "Illegal function use: EOF(NOSUCH) - dataset alias not found: NOSUCH"},
+         "Illegal function use: NEXT(5) - dataset identifier expected as a first argument of "
+         "function \"NEXT\""},
+        {"\\\\EOF(NOSUCH)\\\\", Kind::Function,
+         "Illegal function use: EOF(NOSUCH) - dataset alias not found: NOSUCH"},
         {"\\\\SET(A.X, 1)\\\\", Kind::Function,
-         "Illegal function use: SET(A.X,1) - variable expected as a first argument of function \"SET\""},
+         "Illegal function use: SET(A.X,1) - variable expected as a first argument of function "
+         "\"SET\""},
         {"\\\\SET(5, 1)\\\\", Kind::Function,
-         "Illegal function use: SET(5,1) - variable identifier expected as a first argument of function \"SET\""},
-        {"\\\\SET(N, A.B)\\\\", Kind::Base, "Operand type unknown. Function \"SET\", expression SET(N,A.B)"},
-        {"\\\\SET(N, PIC())\\\\", Kind::Base, "Second operand type unknown. Function \"SET\", expression SET(N,PIC())"},
-        {"\\\\IIF(N, 1, 2)\\\\", Kind::Base, "First operand of boolean type expected in function \"IIF\", expression IIF(N,1,2)"},
-        {"\\\\IIF(PIC(), 1, 2)\\\\", Kind::Base, "First operand type unknown. Function \"IIF\", expression IIF(PIC(),1,2)"},
-        {"\\\\IIF(Q, PIC(), 2)\\\\", Kind::Base, "Second operand type unknown. Function \"IIF\", expression IIF(Q,PIC(),2)"},
-        {"\\\\IIF(!Q, 1, PIC())\\\\", Kind::Base, "Third operand type unknown. Function \"IIF\", expression IIF(!Q,1,PIC())"},
+         "Illegal function use: SET(5,1) - variable identifier expected as a first argument of "
+         "function \"SET\""},
+        {"\\\\SET(N, A.B)\\\\", Kind::Base,
+         "Operand type unknown. Function \"SET\", expression SET(N,A.B)"},
+        {"\\\\SET(N, PIC())\\\\", Kind::Base,
+         "Second operand type unknown. Function \"SET\", expression SET(N,PIC())"},
+        {"\\\\IIF(N, 1, 2)\\\\", Kind::Base,
+         "First operand of boolean type expected in function \"IIF\", expression IIF(N,1,2)"},
+        {"\\\\IIF(PIC(), 1, 2)\\\\", Kind::Base,
+         "First operand type unknown. Function \"IIF\", expression IIF(PIC(),1,2)"},
+        {"\\\\IIF(Q, PIC(), 2)\\\\", Kind::Base,
+         "Second operand type unknown. Function \"IIF\", expression IIF(Q,PIC(),2)"},
+        {"\\\\IIF(!Q, 1, PIC())\\\\", Kind::Base,
+         "Third operand type unknown. Function \"IIF\", expression IIF(!Q,1,PIC())"},
     };
     for (const MessageCase& c : cases) Check(c);
 }
@@ -212,7 +260,8 @@ TEST_F(RunMessages, BracketArgumentChecks) {
         ADD_FAILURE() << "no error";
     } catch (const EIllegalFunctionUse& e) {
         EXPECT_STREQ(e.what(),
-                     "Illegal brackets use in expression: (X) - result type udfrTQxReportVariable expected inside "
+                     "Illegal brackets use in expression: (X) - result type udfrTQxReportVariable "
+                     "expected inside "
                      "the brackets");
     }
 }

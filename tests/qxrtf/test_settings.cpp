@@ -54,7 +54,8 @@ TEST(ReportSettings, BadDocumentsChangeNothing) {
 TEST(ComponentPalette, BothComponentsOnDataAccess) {
     Register();
     Register();  // registering again keeps one entry each
-    EXPECT_EQ(RegisteredComponents("Data Access"), (std::vector<std::string>{"TQxRTF", "TQxUDFList"}));
+    EXPECT_EQ(RegisteredComponents("Data Access"),
+              (std::vector<std::string>{"TQxRTF", "TQxUDFList"}));
     auto report = CreateComponent("TQxRTF");
     ASSERT_NE(dynamic_cast<TQxRTF*>(report.get()), nullptr);
     auto list = CreateComponent("TQxUDFList", report.get());

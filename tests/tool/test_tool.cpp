@@ -94,16 +94,19 @@ TEST_F(ToolTest, ExprPrintsTheCallTextOrTheExactError) {
 }
 
 TEST_F(ToolTest, RenderTakesDatasetsVariablesAndOptions) {
-    qxtest::WriteFileBytes(Path("t.rtf"),
-                           "{\\rtf1 \\\\SCAN(ORDERS)\\\\\\\\ORDERS.NAME\\\\=\\\\FFIX(ORDERS.TOTAL, 10:1)\\\\;"
-                           "\\\\ENDSCAN\\\\ \\\\SCAN(B)\\\\\\\\B.CITY\\\\\\\\ENDSCAN\\\\ \\\\N + 1\\\\ \\\\F\\\\ "
-                           "\\\\FDTM(D, 'yyyy/mm/dd')\\\\ [\\\\MISSING\\\\]}");
-    qxtest::WriteFileBytes(Path("o.json"), R"([{"NAME": "a", "TOTAL": 1.25}, {"NAME": "b", "TOTAL": 2}])");
+    qxtest::WriteFileBytes(
+        Path("t.rtf"),
+        "{\\rtf1 \\\\SCAN(ORDERS)\\\\\\\\ORDERS.NAME\\\\=\\\\FFIX(ORDERS.TOTAL, 10:1)\\\\;"
+        "\\\\ENDSCAN\\\\ \\\\SCAN(B)\\\\\\\\B.CITY\\\\\\\\ENDSCAN\\\\ \\\\N + 1\\\\ \\\\F\\\\ "
+        "\\\\FDTM(D, 'yyyy/mm/dd')\\\\ [\\\\MISSING\\\\]}");
+    qxtest::WriteFileBytes(Path("o.json"),
+                           R"([{"NAME": "a", "TOTAL": 1.25}, {"NAME": "b", "TOTAL": 2}])");
     qxtest::WriteFileBytes(Path("c.csv"), "CITY,ZIP\nRiga,1000\n\"Oslo, N\",2000\n");
-    const ToolResult r = RunTool("render '" + Path("t.rtf") + "' -o '" + Path("out.rtf") + "' --json ORDERS='" +
-                                 Path("o.json") + "' --csv CITIES='" + Path("c.csv") +
-                                 "' --var N=41:number --var F=yes:boolean --var D=2024-03-07:date"
-                                 " --option eoClearMissedFields");
+    const ToolResult r =
+        RunTool("render '" + Path("t.rtf") + "' -o '" + Path("out.rtf") + "' --json ORDERS='" +
+                Path("o.json") + "' --csv CITIES='" + Path("c.csv") +
+                "' --var N=41:number --var F=yes:boolean --var D=2024-03-07:date"
+                " --option eoClearMissedFields");
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")),
               "{\\rtf1 \\lang0 a=\\lang0 1.3;\\lang0 b=\\lang0 2.0; \\lang0 Riga\\lang0 Oslo, N "
@@ -114,14 +117,16 @@ TEST_F(ToolTest, RenderTakesDatasetsVariablesAndOptions) {
         std::string message;
     };
     const Case cases[] = {
-        {"--json X='" + Path("none.json") + "'", "qxrtf: Dataset X: cannot read " + Path("none.json") + "\n"},
+        {"--json X='" + Path("none.json") + "'",
+         "qxrtf: Dataset X: cannot read " + Path("none.json") + "\n"},
         {"--var N=abc:number", "qxrtf: 'abc' is not a valid floating point value\n"},
         {"--option eoNoSuchThing", "qxrtf: Unknown RTF option 'eoNoSuchThing'\n"},
         {"--json Y", "qxrtf: Dataset 'Y' must be given as NAME=FILE\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
-        const ToolResult bad = RunTool("render '" + Path("t.rtf") + "' -o '" + Path("bad.rtf") + "' " + c.args);
+        const ToolResult bad =
+            RunTool("render '" + Path("t.rtf") + "' -o '" + Path("bad.rtf") + "' " + c.args);
         EXPECT_EQ(bad.exitCode, 1);
         EXPECT_EQ(bad.output, c.message);
         EXPECT_FALSE(std::filesystem::exists(Path("bad.rtf")));
@@ -130,16 +135,16 @@ TEST_F(ToolTest, RenderTakesDatasetsVariablesAndOptions) {
 
 TEST_F(ToolTest, SettingsFileSetsTheReportUp) {
     qxtest::WriteFileBytes(Path("t.rtf"), "{\\rtf1 [\\\\X\\\\] [\\\\MISSING\\\\]}");
-    qxtest::WriteFileBytes(Path("s.json"),
-                           R"({"Lang": 1049, "Options": ["eoClearMissedFields"], "VarList": ["X=5"],)"
-                           R"( "VarDataTypes": "0100000001000000"})");
-    const ToolResult r =
-        RunTool("render '" + Path("t.rtf") + "' -o '" + Path("out.rtf") + "' --settings '" + Path("s.json") + "'");
+    qxtest::WriteFileBytes(
+        Path("s.json"), R"({"Lang": 1049, "Options": ["eoClearMissedFields"], "VarList": ["X=5"],)"
+                        R"( "VarDataTypes": "0100000001000000"})");
+    const ToolResult r = RunTool("render '" + Path("t.rtf") + "' -o '" + Path("out.rtf") +
+                                 "' --settings '" + Path("s.json") + "'");
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")), "{\\rtf1 [\\lang1049 5] []}");
     qxtest::WriteFileBytes(Path("bad.json"), R"({"Options": ["eoWrong"]})");
-    const ToolResult bad =
-        RunTool("render '" + Path("t.rtf") + "' -o '" + Path("o2.rtf") + "' --settings '" + Path("bad.json") + "'");
+    const ToolResult bad = RunTool("render '" + Path("t.rtf") + "' -o '" + Path("o2.rtf") +
+                                   "' --settings '" + Path("bad.json") + "'");
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_EQ(bad.output, "qxrtf: Settings: unknown RTF option \"eoWrong\"\n");
 }
