@@ -116,13 +116,19 @@ std::string TQxRTF::FunctionName(std::int32_t id) const {
     return std::to_string(id);
 }
 
-void TQxRTF::EvaluateExprBlock() {
+// Reads the ExprBegin item whose header was just read and makes its block
+// current.
+TQxRowContent TQxRTF::BeginExprBlock(bool& output, bool& manage) {
     TQxRowContent row;
-    bool output = false, manage = false;
     std::uint16_t block = 0;
     CmReadExprBeginItem(row, output, manage, block);
     FScs->SetCurrentScan(block);
+    return row;
+}
 
+void TQxRTF::EvaluateExprBlock() {
+    bool output = false, manage = false;
+    const TQxRowContent row = BeginExprBlock(output, manage);
     TQxExprState state;
     state.expr = row.Field;
     std::int32_t lastId = 0;
@@ -247,11 +253,8 @@ void TQxRTF::ReplayItems(TQxExprState& state, std::int32_t targetId, std::int32_
 }
 
 void TQxRTF::ReplayExprBlock() {
-    TQxRowContent row;
     bool output = false, manage = false;
-    std::uint16_t block = 0;
-    CmReadExprBeginItem(row, output, manage, block);
-    FScs->SetCurrentScan(block);
+    const TQxRowContent row = BeginExprBlock(output, manage);
     TQxExprState state;
     state.expr = row.Field;
     ReplayItems(state, 0, -1);  // to the block's end: no call matches

@@ -221,6 +221,7 @@ class TQxRTF : public TQxBaseRTFReport {
     std::unordered_map<std::int32_t, TField*> FResolvedFields;
 
     // ---- expression blocks (expr_block.cpp) --------------------------------
+    TQxRowContent BeginExprBlock(bool& output, bool& manage);
     void EvaluateExprBlock();
     // Runs through a block without evaluating it (a skipped scan): only the
     // declarations and resets of VAR and the aggregates happen.
