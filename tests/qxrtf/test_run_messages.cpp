@@ -265,3 +265,38 @@ TEST_F(RunMessages, BracketArgumentChecks) {
                      "the brackets");
     }
 }
+
+TEST_F(RunMessages, ResultKindOutsideTheCatalogue) {
+    TQxUDF* odd = udfs.Functions().Add();
+    odd->SetName("ODD");
+    odd->SetResultType(7);
+    Check({"\\\\ODD()\\\\", Kind::Function, "Result type defined in functionODD is not supported"});
+}
+
+namespace {
+// Writes an expression block holding a text record, which no compile pass
+// writes: the evaluator must refuse it rather than misread it.
+class StrayItemInExpression : public TQxRTF {
+  protected:
+    void CompileField(const std::string&) override {
+        TQxRowContent row;
+        row.Field = "stray";
+        CmSaveExprBeginItem(row, true, false, 0);
+        CmSaveBlocItem();
+        CmSaveExprEndItem();
+    }
+};
+}  // namespace
+
+TEST(RunMessagesStream, UnknownItemInsideAnExpression) {
+    StrayItemInExpression report;
+    const std::string doc = qxtest::Doc("\\\\X\\\\");
+    report.SetTemplateBuffer(std::vector<std::uint8_t>(doc.begin(), doc.end()));
+    TMemoryStream out;
+    try {
+        report.ExecuteStream({}, &out);
+        ADD_FAILURE() << "no error";
+    } catch (const EIOError& e) {
+        EXPECT_STREQ(e.what(), "Undefined argument in UDF");
+    }
+}
