@@ -318,7 +318,15 @@ class TQxBaseReport : public TComponent {
     std::uint16_t CmReadWord();
     std::uint8_t CmReadByte();
     bool CmReadBool() { return CmReadInt() == 1; }
-    std::string CmReadString() { return CmGetString(CmReadInt()); }
+    // Assigns into `out`, so a reader that reuses its strings allocates
+    // nothing once they have grown.
+    void CmReadString(std::string& out) {
+        const std::int32_t index = CmReadInt();
+        if (index < 0 || static_cast<std::size_t>(index) >= FCmStrings.size())
+            out.clear();
+        else
+            out.assign(FCmStrings[static_cast<std::size_t>(index)]);
+    }
     void CmWriteRowContent(const TQxRowContent& rc);
     void CmReadRowContent(TQxRowContent& rc);
     void CmSaveBlockItem(std::int32_t kind, const std::string& markup, const std::string& remainder,

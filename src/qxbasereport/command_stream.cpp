@@ -225,7 +225,7 @@ void TQxBaseReport::CmSaveRawItem(const std::string& s) {
 }
 
 void TQxBaseReport::CmReadRawItem(std::string& s) {
-    s = CmReadString();
+    CmReadString(s);
     CmReadItemPos();
 }
 
@@ -240,8 +240,8 @@ void TQxBaseReport::CmSaveBlockItem(std::int32_t kind, const std::string& markup
 
 void TQxBaseReport::CmReadBlockItem(std::string& markup, std::string& remainder,
                                     std::uint16_t& block) {
-    markup = CmReadString();
-    remainder = CmReadString();
+    CmReadString(markup);
+    CmReadString(remainder);
     block = CmReadWord();
     CmReadItemPos();
 }
@@ -298,8 +298,8 @@ void TQxBaseReport::CmSaveIfItem(const std::string& markup, const std::string& r
 
 void TQxBaseReport::CmReadIfItem(std::string& markup, std::string& remainder, std::uint16_t& block,
                                  bool& elseFlag) {
-    markup = CmReadString();
-    remainder = CmReadString();
+    CmReadString(markup);
+    CmReadString(remainder);
     block = CmReadWord();
     elseFlag = CmReadBool();
     CmReadItemPos();
@@ -344,10 +344,10 @@ void TQxBaseReport::CmWriteRowContent(const TQxRowContent& rc) {
 }
 
 void TQxBaseReport::CmReadRowContent(TQxRowContent& rc) {
-    rc.stestf = CmReadString();
-    rc.Dalias = CmReadString();
-    rc.Field = CmReadString();
-    rc.sout = CmReadString();
+    CmReadString(rc.stestf);
+    CmReadString(rc.Dalias);
+    CmReadString(rc.Field);
+    CmReadString(rc.sout);
     rc.fmt.fmtnumber = CmReadInt();
     rc.fmt.precision = CmReadInt();
     rc.fmt.decimals = CmReadInt();

@@ -158,7 +158,12 @@ std::string TQxRTF::BoolText(const std::string& value) const {
 }
 
 void TQxRTF::WriteValue(const std::string& value, const std::string& markup) {
-    wr("\\lang" + FLangText + " " + txt2rtf(value) + markup);
+    // Piece by piece: no text is built only to be written.
+    wr("\\lang");
+    wr(FLangText);
+    wr(" ");
+    wr(txt2rtf(value));
+    wr(markup);
 }
 
 void TQxRTF::WriteTextValue(std::string value, const TQxFieldFormat& fmt,

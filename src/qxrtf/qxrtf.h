@@ -177,6 +177,9 @@ class TQxRTF : public TQxBaseRTFReport {
     std::vector<std::uint16_t> FElsIfChain;
 
     // ---- run pass: blocks (run_pass.cpp, block_skip.cpp) -------------------
+    // The field item being written; reused so that its strings keep their
+    // capacity from item to item.
+    TQxRowContent FRunRow;
     void RunDataSetField();
     void RunScanStart();
     void RunScanEntry();

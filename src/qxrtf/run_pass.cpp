@@ -11,21 +11,17 @@ void TQxRTF::RunPass() {
         switch (kind) {
             case CmKind::End:
                 return;
-            case 0: {
-                TQxRowContent rc;
-                CmReadField(rc);
-                WriteVariableField(rc);
+            case 0:
+                CmReadField(FRunRow);
+                WriteVariableField(FRunRow);
                 break;
-            }
             case 2:
             case 3:
             case 4:
-            case 5: {
-                TQxRowContent rc;
-                CmReadField(rc);
-                WriteConstantField(kind, rc);
+            case 5:
+                CmReadField(FRunRow);
+                WriteConstantField(kind, FRunRow);
                 break;
-            }
             case -1:
             case -2:
                 RunDataSetField();
@@ -115,7 +111,7 @@ TQxBlockItem TQxRTF::ReadBlockItem() {
 }
 
 void TQxRTF::RunDataSetField() {
-    TQxRowContent rc;
+    TQxRowContent& rc = FRunRow;
     CmReadField(rc);
     TField* field = ResolveDataSetField(rc);
     if (field == nullptr) {
