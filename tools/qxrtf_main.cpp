@@ -47,8 +47,8 @@ struct RunSetup {
         cmd->add_flag("--unicode", unicode, "write characters above U+00FF as \\u with a fallback");
         cmd->add_option("--codepage", codePage, "code page of the output text (default 1252)");
     }
-    void Keep(const char* kind, const std::vector<std::string>& specs) {
-        for (const std::string& s : specs) order.emplace_back(kind, s);
+    void Keep(const char* kind, const std::vector<std::string>& items) {
+        for (const std::string& s : items) order.emplace_back(kind, s);
     }
 
     // Datasets keep the order they were given in: a one-letter alias A
@@ -68,16 +68,16 @@ struct RunSetup {
             report.LoadSettings(doc);
         }
         qx::arrdataset datasets;
-        for (const auto& [kind, spec] : order) {
-            const auto eq = spec.find('=');
+        for (const auto& [kind, item] : order) {
+            const auto eq = item.find('=');
             if (eq == std::string::npos || eq == 0)
-                throw qx::Exception("Dataset '" + spec + "' must be given as NAME=FILE");
-            const std::string name = spec.substr(0, eq), file = spec.substr(eq + 1);
+                throw qx::Exception("Dataset '" + item + "' must be given as NAME=FILE");
+            const std::string name = item.substr(0, eq), file = item.substr(eq + 1);
             owned.push_back(kind == std::string("json") ? qx::LoadJsonDataSet(name, file)
                                                         : qx::LoadCsvDataSet(name, file));
             datasets.push_back(owned.back().get());
         }
-        for (const std::string& v : vars) qx::DefineVariableFromSpec(report, v);
+        for (const std::string& v : vars) qx::DefineVariableFromText(report, v);
         qx::TQxRTFOptions set = report.Options();
         for (const std::string& o : options) {
             qx::TQxRTFOption option{};

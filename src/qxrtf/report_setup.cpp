@@ -59,12 +59,12 @@ void DefineTypedVariable(TQxBaseReport& report, const std::string& name, const s
     }
 }
 
-void DefineVariableFromSpec(TQxBaseReport& report, const std::string& spec) {
-    const auto eq = spec.find('=');
+void DefineVariableFromText(TQxBaseReport& report, const std::string& assignment) {
+    const auto eq = assignment.find('=');
     if (eq == std::string::npos || eq == 0)
-        throw Exception("Variable " + Quoted(spec, " must be given as NAME=VALUE[:TYPE]"));
-    const std::string name = spec.substr(0, eq);
-    std::string value = spec.substr(eq + 1), type;
+        throw Exception("Variable " + Quoted(assignment, " must be given as NAME=VALUE[:TYPE]"));
+    const std::string name = assignment.substr(0, eq);
+    std::string value = assignment.substr(eq + 1), type;
     const auto colon = value.rfind(':');
     if (colon != std::string::npos) {
         const std::string suffix = LowerCase(value.substr(colon + 1));

@@ -16,7 +16,7 @@ namespace qx {
 void DefineTypedVariable(TQxBaseReport& report, const std::string& name, const std::string& value,
                          const std::string& type);
 // "NAME=VALUE" or "NAME=VALUE:TYPE" with TYPE one of the names above.
-void DefineVariableFromSpec(TQxBaseReport& report, const std::string& spec);
+void DefineVariableFromText(TQxBaseReport& report, const std::string& assignment);
 // The option by its enumerator name ("eoClearMissedFields"); false if none.
 bool RTFOptionFromName(const std::string& name, TQxRTFOption& option);
 
