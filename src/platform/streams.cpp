@@ -171,6 +171,11 @@ bool FileExists(const std::string& fileName) {
     return ::stat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool IsRegularFile(const std::string& fileName) {
+    struct stat st {};
+    return ::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool DeleteFile(const std::string& fileName) {
     return ::unlink(fileName.c_str()) == 0;
 }

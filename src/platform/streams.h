@@ -96,6 +96,9 @@ class TFileStream : public TStream {
 
 // Whole-file helpers.
 bool FileExists(const std::string& fileName);
+// A regular file (not a directory, device, pipe or socket): the only kind
+// the library ever deletes, so an output named /dev/stdout is never unlinked.
+bool IsRegularFile(const std::string& fileName);
 bool DeleteFile(const std::string& fileName);
 
 }  // namespace qx

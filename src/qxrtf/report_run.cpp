@@ -137,7 +137,7 @@ void TQxRTF::PutField() {
     PrepareRun();
     try {
         CompileTemplate();
-        if (FileExists(FOutFile)) DeleteFile(FOutFile);
+        if (IsRegularFile(FOutFile)) DeleteFile(FOutFile);
         if (FScs->ScLevel() != 0) {
             const TQxScanInfo* top = FScs->CurrentTopScanInfo();
             const int kind = top != nullptr ? top->QxLngId() : -1;
@@ -162,7 +162,7 @@ void TQxRTF::PutField() {
         // half-written report behind.
         const bool removeOutput = !FUseStream && FOutfCreated;
         ReleaseRun();
-        if (removeOutput) DeleteFile(FOutFile);
+        if (removeOutput && IsRegularFile(FOutFile)) DeleteFile(FOutFile);
         throw;
     }
     ReleaseRun();

@@ -358,3 +358,22 @@ TEST(ReportDefaults, ConstructorValues) {
     EXPECT_EQ(report.ColorTable()[15].GetColor(), 0xC0C0C0u);
     EXPECT_EQ(report.ColorTable()[1].GetColor(), 0xFF0000u);  // blue, as 0x00BBGGRR
 }
+
+TEST_F(ReportRunTest, StreamRunWithoutAStreamFails) {
+    try {
+        report.ExecuteStream({}, nullptr);
+        ADD_FAILURE() << "no exception";
+    } catch (const EIOError& e) {
+        EXPECT_STREQ(e.what(), "Output stream is not assigned");
+    }
+    EXPECT_EQ(report.LastErrMsg(), "Output stream is not assigned");
+}
+
+TEST_F(ReportRunTest, OnlyRegularFilesAreEverDeleted) {
+    // The run deletes an old report before writing the new one; a device
+    // named as the output must survive that.
+    EXPECT_FALSE(IsRegularFile("/dev/null"));
+    EXPECT_FALSE(IsRegularFile(dir_));
+    WriteFileBytes(Path("old.rtf"), "x");
+    EXPECT_TRUE(IsRegularFile(Path("old.rtf")));
+}
