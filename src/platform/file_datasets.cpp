@@ -30,38 +30,6 @@ constexpr TypeName kTypeNames[] = {
     throw EDatabaseError("Dataset " + name + ": " + why);
 }
 
-// "yyyy-mm-dd", "hh:nn[:ss]" or both; independent of the locale.
-TDateTime ParseIsoDateTime(const std::string& dsName, const std::string& text) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    TDateTime value = 0;
-    const auto bad = [&] {
-        Fail(dsName, "'" + text + "' is not a date or time (yyyy-mm-dd hh:nn:ss)");
-    };
-    std::string datePart = text, timePart;
-    const auto sep = text.find_first_of(" T");
-    if (text.find(':') != std::string::npos && text.find('-') == std::string::npos) {
-        datePart.clear();
-        timePart = text;
-    } else if (sep != std::string::npos) {
-        datePart = text.substr(0, sep);
-        timePart = text.substr(sep + 1);
-    }
-    if (!datePart.empty()) {
-        char tail = 0;
-        if (std::sscanf(datePart.c_str(), "%d-%d-%d%c", &y, &mo, &d, &tail) != 3 ||
-            !TryEncodeDate(y, mo, d, value))
-            bad();
-    }
-    if (!timePart.empty()) {
-        TDateTime t = 0;
-        char tail = 0;
-        const int n = std::sscanf(timePart.c_str(), "%d:%d:%d%c", &h, &mi, &s, &tail);
-        if ((n != 2 && n != 3) || !TryEncodeTime(h, mi, n == 3 ? s : 0, 0, t)) bad();
-        value += t;
-    }
-    return value;
-}
-
 TFieldType InferType(const nlohmann::json& v) {
     if (v.is_boolean()) return ftBoolean;
     if (v.is_number_integer() || v.is_number_unsigned()) return ftLargeint;
@@ -85,7 +53,13 @@ TFieldValue ValueFromJson(const std::string& dsName, const nlohmann::json& v, TF
         case ftDate:
         case ftTime:
         case ftDateTime:
-            if (v.is_string()) return ParseIsoDateTime(dsName, v.get<std::string>());
+            if (v.is_string()) {
+                TDateTime value = 0;
+                const std::string text = v.get<std::string>();
+                if (!TryParseIsoDateTime(text, value))
+                    Fail(dsName, "'" + text + "' is not a date or time (yyyy-mm-dd hh:nn:ss)");
+                return value;
+            }
             break;
         default:
             if (v.is_string()) return v.get<std::string>();
@@ -95,6 +69,34 @@ TFieldValue ValueFromJson(const std::string& dsName, const nlohmann::json& v, TF
 }
 
 }  // namespace
+
+bool TryParseIsoDateTime(const std::string& text, TDateTime& value) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    value = 0;
+    std::string datePart = text, timePart;
+    const auto sep = text.find_first_of(" T");
+    if (text.find(':') != std::string::npos && text.find('-') == std::string::npos) {
+        datePart.clear();
+        timePart = text;
+    } else if (sep != std::string::npos) {
+        datePart = text.substr(0, sep);
+        timePart = text.substr(sep + 1);
+    }
+    if (!datePart.empty()) {
+        char tail = 0;
+        if (std::sscanf(datePart.c_str(), "%d-%d-%d%c", &y, &mo, &d, &tail) != 3 ||
+            !TryEncodeDate(y, mo, d, value))
+            return false;
+    }
+    if (!timePart.empty()) {
+        TDateTime t = 0;
+        char tail = 0;
+        const int n = std::sscanf(timePart.c_str(), "%d:%d:%d%c", &h, &mi, &s, &tail);
+        if ((n != 2 && n != 3) || !TryEncodeTime(h, mi, n == 3 ? s : 0, 0, t)) return false;
+        value += t;
+    }
+    return !text.empty();
+}
 
 bool FieldTypeFromName(const std::string& typeName, TFieldType& type) {
     for (const TypeName& t : kTypeNames)

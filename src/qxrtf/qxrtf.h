@@ -15,6 +15,7 @@
 
 #include "platform/dataset.h"
 #include "qxbasereport/base_rtf_report.h"
+#include "qxbasereport/expression.h"
 #include "qxfunc/udf_list.h"
 #include "qxrtf/scans.h"
 
@@ -24,22 +25,23 @@ struct TQxImageFormat;
 struct TQxExprState;
 class TPicture;
 
-// What a field text is, as the compile pass classifies it.
+// What a field text is, as the compile pass classifies it: the operand
+// codes of the expression reader, and the commands.
 namespace FieldCode {
-inline constexpr std::int32_t Variable = 0;
-inline constexpr std::int32_t Call = 1;
-inline constexpr std::int32_t Number = 2;
-inline constexpr std::int32_t String = 3;
-inline constexpr std::int32_t Boolean = 4;
-inline constexpr std::int32_t Date = 5;
-inline constexpr std::int32_t DotField = -1;
-inline constexpr std::int32_t ColonField = -2;
+inline constexpr std::int32_t Variable = QxTok::Name;
+inline constexpr std::int32_t Call = QxTok::Call;
+inline constexpr std::int32_t Number = QxTok::Number;
+inline constexpr std::int32_t String = QxTok::String;
+inline constexpr std::int32_t Boolean = QxTok::Boolean;
+inline constexpr std::int32_t Date = QxTok::Date;
+inline constexpr std::int32_t DotField = QxTok::DotField;
+inline constexpr std::int32_t ColonField = QxTok::ColonField;
+inline constexpr std::int32_t NotAField = QxTok::None;
+inline constexpr std::int32_t Expression = QxTok::Expression;
 inline constexpr std::int32_t Scan = -3;
 inline constexpr std::int32_t EndScan = -4;
-inline constexpr std::int32_t NotAField = -5;
 inline constexpr std::int32_t ScanEntry = -11;
 inline constexpr std::int32_t ScanFooter = -12;
-inline constexpr std::int32_t Expression = -13;
 inline constexpr std::int32_t If = -23;
 inline constexpr std::int32_t EndIf = -24;
 inline constexpr std::int32_t Else = -25;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/file_datasets.h"
 #include "platform/sysutils.h"
 #include "platform/unicode.h"
 
@@ -18,16 +19,12 @@ std::string Quoted(const std::string& text, const char* tail) {
     return msg;
 }
 
+// A date variable needs its date; the time is optional.
 TDateTime ParseDate(const std::string& text) {
-    int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0;
-    TDateTime date = 0, time = 0;
-    char tail = 0;
-    const int fields =
-        std::sscanf(text.c_str(), "%d-%d-%d%*[ T]%d:%d:%d%c", &y, &m, &d, &h, &n, &s, &tail);
-    if ((fields != 3 && fields != 5 && fields != 6) || !TryEncodeDate(y, m, d, date) ||
-        !TryEncodeTime(h, n, s, 0, time))
+    TDateTime value = 0;
+    if (text.find('-') == std::string::npos || !TryParseIsoDateTime(text, value))
         throw EConvertError(Quoted(text, " is not a valid date (yyyy-mm-dd [hh:nn[:ss]])"));
-    return date + time;
+    return value;
 }
 
 bool ParseBoolean(const std::string& text) {
