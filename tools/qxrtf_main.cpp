@@ -12,7 +12,7 @@
 
 #include "expr_command.h"
 #include "platform/exceptions.h"
-#include "platform/file_datasets.h"
+#include "platform/loaders/file_datasets.h"
 #include "qxrtf/qxrtf.h"
 #include "qxrtf/report_setup.h"
 

@@ -87,6 +87,9 @@ bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
 bool TryEncodeDate(int y, int m, int d, TDateTime& out);
 bool TryEncodeTime(int h, int n, int s, int ms, TDateTime& out);
+// "yyyy-mm-dd", "hh:nn[:ss]" or both (joined by a blank or "T"),
+// independent of the locale; false when the text is none of these.
+bool TryParseIsoDateTime(const std::string& text, TDateTime& value);
 TDateTime EncodeDate(int y, int m, int d);
 TDateTime EncodeTime(int h, int n, int s, int ms);
 // Raise EConvertError for a value outside 0001-01-01 .. 9999-12-31 (or NaN).

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "platform/file_datasets.h"
 #include "platform/sysutils.h"
 #include "platform/unicode.h"
 

@@ -17,7 +17,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "platform/file_datasets.h"
+#include "platform/loaders/file_datasets.h"
 #include "qxrtf/qxrtf.h"
 #include "qxrtf/report_setup.h"
 #include "test_support.h"

@@ -27,10 +27,6 @@ std::unique_ptr<TMemDataSet> DataSetFromJson(const std::string& name, const nloh
 std::unique_ptr<TMemDataSet> LoadJsonDataSet(const std::string& name, const std::string& fileName);
 std::unique_ptr<TMemDataSet> LoadCsvDataSet(const std::string& name, const std::string& fileName);
 
-// "yyyy-mm-dd", "hh:nn[:ss]" or both (joined by a blank or "T"),
-// independent of the locale; false when the text is none of these.
-bool TryParseIsoDateTime(const std::string& text, TDateTime& value);
-
 // "string" -> ftString, ...; false for an unknown name.
 bool FieldTypeFromName(const std::string& typeName, TFieldType& type);
 

@@ -1,4 +1,4 @@
-#include "platform/file_datasets.h"
+#include "platform/loaders/file_datasets.h"
 
 #include <csv.h>
 
@@ -69,34 +69,6 @@ TFieldValue ValueFromJson(const std::string& dsName, const nlohmann::json& v, TF
 }
 
 }  // namespace
-
-bool TryParseIsoDateTime(const std::string& text, TDateTime& value) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    value = 0;
-    std::string datePart = text, timePart;
-    const auto sep = text.find_first_of(" T");
-    if (text.find(':') != std::string::npos && text.find('-') == std::string::npos) {
-        datePart.clear();
-        timePart = text;
-    } else if (sep != std::string::npos) {
-        datePart = text.substr(0, sep);
-        timePart = text.substr(sep + 1);
-    }
-    if (!datePart.empty()) {
-        char tail = 0;
-        if (std::sscanf(datePart.c_str(), "%d-%d-%d%c", &y, &mo, &d, &tail) != 3 ||
-            !TryEncodeDate(y, mo, d, value))
-            return false;
-    }
-    if (!timePart.empty()) {
-        TDateTime t = 0;
-        char tail = 0;
-        const int n = std::sscanf(timePart.c_str(), "%d:%d:%d%c", &h, &mi, &s, &tail);
-        if ((n != 2 && n != 3) || !TryEncodeTime(h, mi, n == 3 ? s : 0, 0, t)) return false;
-        value += t;
-    }
-    return !text.empty();
-}
 
 bool FieldTypeFromName(const std::string& typeName, TFieldType& type) {
     for (const TypeName& t : kTypeNames)
