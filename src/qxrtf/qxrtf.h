@@ -261,6 +261,7 @@ class TQxRTF : public TQxBaseRTFReport {
     enum class RunKind { File, Open, Stream };
     void RunEntry(RunKind kind, const arrdataset& ds, std::int32_t showCmd, TStream* outStream);
     void RestoreControls(const arrdataset& ds);
+    void EndFailedRun(RunKind kind, const arrdataset& ds, const std::string& message);
     void BuildAliasList(const arrdataset& ds);
     void PrepareRun();
     void CompileTemplate();

@@ -57,13 +57,23 @@ void TQxRTF::RunEntry(RunKind kind, const arrdataset& ds, std::int32_t showCmd,
         }
         if (FOnFinished) FOnFinished(this);
         RestoreControls(ds);
-    } catch (const Exception& e) {
-        FExecuteSuccessful = false;
-        FLastErrMsg = e.what();
-        if (kind == RunKind::Stream) FUseStream = false;
-        RestoreControls(ds);
+    } catch (const std::exception& e) {
+        // A handler or a user function may throw anything: the run ends the
+        // same way as for the engine's own errors, and the caller gets the
+        // original exception.
+        EndFailedRun(kind, ds, e.what());
+        throw;
+    } catch (...) {
+        EndFailedRun(kind, ds, "Unknown exception raised during the report run.");
         throw;
     }
+}
+
+void TQxRTF::EndFailedRun(RunKind kind, const arrdataset& ds, const std::string& message) {
+    FExecuteSuccessful = false;
+    FLastErrMsg = message;
+    if (kind == RunKind::Stream) FUseStream = false;
+    RestoreControls(ds);
 }
 
 void TQxRTF::DisControls(const arrdataset& ds) {
