@@ -4,7 +4,7 @@
 # Only missing packages are fetched, so a second run costs nothing.
 set -euo pipefail
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   libsqlite3-dev libpng-dev libjpeg-dev libgif-dev libcsv-dev

@@ -13,7 +13,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "conscom/exceptions.h"
 #include "platform/dataset.h"
+#include "platform/mem_dataset.h"
+#include "platform/sysutils.h"
 #include "qxbasereport/base_rtf_report.h"
 #include "qxbasereport/expression.h"
 #include "qxfunc/udf_list.h"

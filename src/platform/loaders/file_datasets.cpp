@@ -104,7 +104,9 @@ std::unique_ptr<TMemDataSet> DataSetFromJson(const std::string& name, const nloh
     // the order they first appear.
     for (const auto& row : *rows) {
         if (!row.is_object()) Fail(name, "every row must be an object");
-        for (const auto& [field, value] : row.items()) {
+        for (const auto& item : row.items()) {
+            const std::string& field = item.key();
+            const auto& value = item.value();
             auto it = std::find_if(fields.begin(), fields.end(),
                                    [&](const auto& f) { return f.first == field; });
             if (it == fields.end())

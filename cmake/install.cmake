@@ -1,0 +1,49 @@
+# Install rules: the libraries, the headers, the tool, a CMake package
+# (find_package(qxrtf CONFIG) gives qxrtf::qxrtf and qxrtf::loaders) and
+# pkg-config files (qxrtf.pc, qxrtf-loaders.pc).
+include(CMakePackageConfigHelpers)
+
+set(QXRTF_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/qxrtf)
+
+set_target_properties(qxrtf_loaders PROPERTIES EXPORT_NAME loaders)
+install(TARGETS qxrtf qxrtf_loaders EXPORT qxrtfTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(QXRTF_BUILD_TOOL)
+  install(TARGETS qxrtf_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+# Headers keep their folders below include/qxrtf; applications include
+# <qxrtf/qxrtf.h> (see docs/embedding.md for what they may rely on).
+install(DIRECTORY src/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qxrtf
+  FILES_MATCHING PATTERN "*.h")
+
+install(EXPORT qxrtfTargets NAMESPACE qxrtf:: DESTINATION ${QXRTF_CMAKE_DIR})
+configure_package_config_file(cmake/qxrtfConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/qxrtfConfig.cmake INSTALL_DESTINATION ${QXRTF_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/qxrtfConfigVersion.cmake
+  COMPATIBILITY SameMinorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/qxrtfConfig.cmake
+  ${CMAKE_CURRENT_BINARY_DIR}/qxrtfConfigVersion.cmake DESTINATION ${QXRTF_CMAKE_DIR})
+
+# A static library's own dependencies must be on the link line of every
+# user, so pkg-config lists them as public unless the library is shared.
+if(BUILD_SHARED_LIBS)
+  set(QXRTF_PC_REQUIRES_PRIVATE ${QXRTF_PC_REQUIRES})
+  set(QXRTF_PC_LIBS_PRIVATE ${QXRTF_PC_LIBS})
+  set(QXRTF_PC_REQUIRES "")
+  set(QXRTF_PC_LIBS "")
+  set(QXRTF_LOADERS_PC_REQUIRES_PRIVATE ${QXRTF_LOADERS_PC_REQUIRES})
+  set(QXRTF_LOADERS_PC_LIBS_PRIVATE ${QXRTF_LOADERS_PC_LIBS})
+  set(QXRTF_LOADERS_PC_REQUIRES "")
+  set(QXRTF_LOADERS_PC_LIBS "")
+endif()
+string(REPLACE ";" " " QXRTF_PC_REQUIRES "${QXRTF_PC_REQUIRES}")
+string(REPLACE ";" " " QXRTF_PC_REQUIRES_PRIVATE "${QXRTF_PC_REQUIRES_PRIVATE}")
+string(REPLACE ";" " " QXRTF_LOADERS_PC_REQUIRES "${QXRTF_LOADERS_PC_REQUIRES}")
+string(REPLACE ";" " " QXRTF_LOADERS_PC_REQUIRES_PRIVATE "${QXRTF_LOADERS_PC_REQUIRES_PRIVATE}")
+configure_file(cmake/qxrtf.pc.in ${CMAKE_CURRENT_BINARY_DIR}/qxrtf.pc @ONLY)
+configure_file(cmake/qxrtf-loaders.pc.in ${CMAKE_CURRENT_BINARY_DIR}/qxrtf-loaders.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/qxrtf.pc ${CMAKE_CURRENT_BINARY_DIR}/qxrtf-loaders.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Builds the library as a user would and checks that applications can use
+# it three ways: the installed CMake package, pkg-config, and
+# add_subdirectory of a copy of the source tree. Each consumer is
+# examples/embedding/main.cpp; its output must hold the rendered records.
+# Usage: scripts/check-consumers.sh [WORKDIR]   (default: a new temp dir)
+set -euo pipefail
+src=$(cd "$(dirname "$0")/.." && pwd)
+work=${1:-$(mktemp -d)}
+mkdir -p "$work"
+prefix=$work/prefix
+gen=(-G Ninja)
+
+check_output() {  # binary
+    local out
+    out=$("$1")
+    for want in 'Orders\par' 'Ada: ' '25.00' 'Brian: ' '14.50' '2 records'; do
+        if [[ "$out" != *"$want"* ]]; then
+            echo "check-consumers: $1 output lacks '$want':" >&2
+            echo "$out" >&2
+            exit 1
+        fi
+    done
+    echo "check-consumers: $1 ok"
+}
+
+# The library, installed into a private prefix.
+cmake -S "$src" -B "$work/lib" "${gen[@]}" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DQXRTF_BUILD_TESTS=OFF -DQXRTF_BUILD_BENCH=OFF \
+    -DQXRTF_INSTALL=ON -DQXRTF_WERROR=ON >/dev/null
+cmake --build "$work/lib" -j "$(nproc)"
+cmake --install "$work/lib" >/dev/null
+
+# 1. find_package(qxrtf CONFIG).
+cmake -S "$src/examples/embedding" -B "$work/pkg" "${gen[@]}" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/pkg" >/dev/null
+check_output "$work/pkg/embedding"
+
+# 2. pkg-config.
+export PKG_CONFIG_PATH="$prefix/lib/pkgconfig:$prefix/lib64/pkgconfig:$prefix/share/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}"
+# shellcheck disable=SC2046
+c++ -o "$work/pc-embedding" "$src/examples/embedding/main.cpp" $(pkg-config --cflags --libs qxrtf)
+check_output "$work/pc-embedding"
+
+# 3. add_subdirectory of a copy of the repository inside a parent project
+#    that has a src/ folder of its own (which the library must not compile).
+parent=$work/parent
+mkdir -p "$parent/src"
+git -C "$src" ls-files -z | (cd "$src" && xargs -0 cp --parents -t "$parent/src" 2>/dev/null) || true
+rm -rf "$parent/qxrtf" && mv "$parent/src" "$parent/qxrtf" && mkdir -p "$parent/src"
+cp "$src/examples/embedding/main.cpp" "$parent/src/main.cpp"
+echo '#error "the parent project'"'"'s own sources must not be compiled by the library"' \
+    > "$parent/src/not_ours.cpp"
+cat > "$parent/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.20)
+project(parent LANGUAGES CXX)
+set(CMAKE_CXX_STANDARD 20)
+add_subdirectory(qxrtf)
+add_executable(embedding src/main.cpp)
+target_link_libraries(embedding PRIVATE qxrtf::qxrtf)
+CMAKE
+cmake -S "$parent" -B "$work/sub" "${gen[@]}" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$work/sub" >/dev/null
+check_output "$work/sub/embedding"
