@@ -21,7 +21,8 @@ function handlebarsTemplate(rtf) {
   const rowEnd = rtf.indexOf('\\row', scan) + '\\row'.length;
   let t = rtf.slice(0, rowStart) + '{{#each ITEMS}}' + rtf.slice(rowStart, rowEnd) + '{{/each}}' +
           rtf.slice(rowEnd);
-  t = swap(t, '\\\\SCAN(ITEMS), SUM(ITEMS.QTY*ITEMS.PRICE, GT)\\\\', '');
+  t = swap(t, '\\\\VAR(LINE)\\\\', '');
+  t = swap(t, '\\\\SCAN(ITEMS), SET(LINE, ITEMS.QTY*ITEMS.PRICE), SUM(LINE, GT)\\\\', '');
   t = swap(t, '\\\\ITEMS.NAME\\\\', '{{rtf NAME}}\n');
   t = swap(t, '\\\\ITEMS.QTY\\\\', '{{QTY}}\n');
   t = swap(t, '\\\\FFIX(ITEMS.PRICE, 18:2)\\\\', '{{fix PRICE}}\n');

@@ -103,7 +103,9 @@ def read_rtf(data):
             else:
                 text.append(bytes([int(hexbyte, 16)]).decode(codepage))
             continue
-        chunk = plain.decode("latin-1")
+        # Bytes past ASCII written as they are stand for characters of the
+        # document's code page, the same as their \'hh spelling.
+        chunk = plain.decode(codepage, errors="replace")
         if pending_skip:
             dropped = min(pending_skip, len(chunk))
             chunk, pending_skip = chunk[dropped:], pending_skip - dropped
