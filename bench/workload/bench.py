@@ -98,8 +98,12 @@ def verify(tool, report, data):
     return proc.returncode == 0, (proc.stdout + proc.stderr).strip()
 
 
-def measure_size(n, tools, data, outdir, runs, timeout, keep):
-    """Warm-up run of every tool, then `runs` rounds with the tools alternating."""
+def measure_size(n, tools, data, outdir, runs, timeout, keep, budget):
+    """Warm-up run of every tool, then `runs` rounds with the tools alternating.
+
+    A tool whose warm-up shows that `runs` runs would take longer than
+    `budget` seconds runs only as often as fits (at least once), so that the
+    slow peers at large N do not hold the whole run up for an hour."""
     results = {}
     for tool in tools:
         if tool.name == "write-floor":  # qxrtf-json runs first and sets the size
@@ -108,14 +112,15 @@ def measure_size(n, tools, data, outdir, runs, timeout, keep):
         if os.path.exists(out):
             os.remove(out)
         wall, rss, err = run_once(tool.command(data, out), timeout)
-        results[tool.name] = {"walls": [], "rss": [], "error": err, "bytes": None}
+        results[tool.name] = {"walls": [], "rss": [], "error": err, "bytes": None,
+                              "runs": max(1, min(runs, int(budget / wall))) if wall else runs}
         if err is None and tool.name == "qxrtf-json":
             data["floor_bytes"] = os.path.getsize(out)
         print("  warm-up %-14s %s" % (tool.name, err or "%.3f s" % wall), flush=True)
     for r in range(runs):
         for tool in tools:
             res = results[tool.name]
-            if res["error"]:
+            if res["error"] or len(res["walls"]) >= res["runs"]:
                 continue
             out = tool.output(outdir, n)
             if os.path.exists(out):
@@ -152,9 +157,9 @@ def fmt_time(s):
 
 
 def table(all_results, sizes, tools):
-    lines = ["| N | tool | wall s (median) | min..max s | peak RSS MB | output bytes |"
+    lines = ["| N | tool | wall s (median) | min..max s | runs | peak RSS MB | output bytes |"
              " time / qxrtf-json | RSS / qxrtf-json |",
-             "|---:|---|---:|---:|---:|---:|---:|---:|"]
+             "|---:|---|---:|---:|---:|---:|---:|---:|---:|"]
     for n in sizes:
         res = all_results[n]
         ref = res.get("qxrtf-json", {})
@@ -165,15 +170,15 @@ def table(all_results, sizes, tools):
             if r is None:
                 continue
             if not r["walls"] or r["error"]:
-                lines.append("| %s | %s | failed: %s | | %s | | | |"
+                lines.append("| %s | %s | failed: %s | | | %s | | | |"
                              % ("{:,}".format(n), tool.name, r["error"] or "no runs",
                                 "%.0f" % (max(r["rss"]) / 1024) if r["rss"] else ""))
                 continue
             wall = statistics.median(r["walls"])
             rss = max(r["rss"]) / 1024
-            lines.append("| %s | %s | %s | %s..%s | %.1f | %s | %s | %s |" % (
+            lines.append("| %s | %s | %s | %s..%s | %d | %.1f | %s | %s | %s |" % (
                 "{:,}".format(n), tool.name, fmt_time(wall), fmt_time(min(r["walls"])),
-                fmt_time(max(r["walls"])), rss, "{:,}".format(r["bytes"]),
+                fmt_time(max(r["walls"])), len(r["walls"]), rss, "{:,}".format(r["bytes"]),
                 "%.2f" % (wall / ref_wall) if ref_wall else "",
                 "%.2f" % (rss * 1024 / ref_rss) if ref_rss else ""))
     return "\n".join(lines)
@@ -230,6 +235,8 @@ def main():
     ap.add_argument("--tools", default="", help="comma-separated subset of the tools")
     ap.add_argument("--qxrtf", default=os.path.join(REPO, "build", "qxrtf"))
     ap.add_argument("--timeout", type=int, default=900, help="seconds allowed for one run")
+    ap.add_argument("--budget", type=float, default=600,
+                    help="seconds of timed runs allowed per tool and N (at least one run)")
     ap.add_argument("--keep", action="store_true", help="keep the reports in workload/out")
     ap.add_argument("--table-out", default=os.path.join(HERE, "out", "results.md"))
     args = ap.parse_args()
@@ -255,7 +262,8 @@ def main():
                        check=True)
         data = {ext: os.path.join(datadir, "items-%d.%s" % (n, ext))
                 for ext in ("json", "csv", "sqlite")}
-        all_results[n] = measure_size(n, tools, data, outdir, args.runs, args.timeout, args.keep)
+        all_results[n] = measure_size(n, tools, data, outdir, args.runs, args.timeout, args.keep,
+                                      args.budget)
     load_after = os.getloadavg()
 
     report = ["Machine: " + machine_note(args.qxrtf),
@@ -263,8 +271,10 @@ def main():
               % (load_before[0], load_after[0],
                  " (other work was running on the machine)"
                  if max(load_before[0], load_after[0]) > 1.5 else ""),
-              "Whole-process wall time, median of %d runs after one warm-up run, the tools "
-              "taking turns; peak RSS is the largest of those runs." % args.runs,
+              "Whole-process wall time, median of %d runs after one warm-up run (fewer where "
+              "the runs column says so: a tool gets at most %d s of timed runs per N), the "
+              "tools taking turns; peak RSS is the largest of those runs."
+              % (args.runs, args.budget),
               ""] + ["Note: " + n for n in notes] + ["", table(all_results, sizes, tools), "",
                                                      goals(all_results)]
     text = "\n".join(report).rstrip() + "\n"
