@@ -45,11 +45,30 @@ fi
 
 valgrind --tool=callgrind --callgrind-out-file="$out/callgrind.out" "${cmd[@]}" 2>&1 |
     grep 'refs:' || true
-strip() { sed -E 's#/[^ ]*/(src|tools|include)/#\1/#; s/ \[[^]]*\]$//' | cut -c1-170; }
+# One line per function (callgrind splits a function by the files its
+# inlined code came from), paths cut to the project's own.
+tidy() {
+    python3 -c '
+import re, sys
+seen = set()
+for line in sys.stdin:
+    m = re.match(r"\s*([0-9,]+) \(\s*([0-9.]+)%\)\s+(.*)$", line)
+    if not m:
+        continue
+    where, _, func = m.group(3).partition(":")
+    func = re.sub(r" \[[^]]*\]$", "", func)
+    func = func.replace("std::__cxx11::basic_string<char, std::char_traits<char>, std::allocator<char> >", "std::string")
+    func = re.sub(r"nlohmann::json_abi_v[0-9_]+::", "nlohmann::", func)
+    func = re.sub(r"basic_json<[^()]*?>", "basic_json<>", func)
+    if func in seen or "below main" in func or "libc_start" in where or "ld-linux" in func:
+        continue
+    seen.add(func)
+    print("%13s %6s%%  %s" % (m.group(1), m.group(2), func[:140]))
+    if len(seen) >= int(sys.argv[1]):
+        break
+' "$top"
+}
 echo "== callgrind, self (instructions)"
-callgrind_annotate --inclusive=no "$out/callgrind.out" 2>/dev/null |
-    grep -E '^ *[0-9,]+ \( *[0-9.]+%\)' | sed -n "2,$((top + 1))p" | strip
+callgrind_annotate --inclusive=no "$out/callgrind.out" 2>/dev/null | grep -v 'PROGRAM TOTALS' | tidy
 echo "== callgrind, inclusive (instructions)"
-callgrind_annotate --inclusive=yes "$out/callgrind.out" 2>/dev/null |
-    grep -E '^ *[0-9,]+ \( *[0-9.]+%\)' | grep -v 'below main\|libc_start\|ld-linux' |
-    sed -n "2,$((top + 1))p" | strip
+callgrind_annotate --inclusive=yes "$out/callgrind.out" 2>/dev/null | grep -v 'PROGRAM TOTALS' | tidy
