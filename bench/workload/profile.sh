@@ -51,7 +51,7 @@ tidy() {
     python3 -c '
 import re, sys
 seen = set()
-for line in sys.stdin:
+for line in sys.stdin.readlines():  # all of it: no broken pipe upstream
     m = re.match(r"\s*([0-9,]+) \(\s*([0-9.]+)%\)\s+(.*)$", line)
     if not m:
         continue
