@@ -145,6 +145,10 @@ def measure_size(n, tools, data, outdir, runs, timeout, keep, budget):
             res["error"] = "WRONG OUTPUT"
         print("  verify %-14s %s" % (tool.name, message.splitlines()[0] if message else ""),
               flush=True)
+        if res["walls"]:  # shown now, so that a run cut short still leaves its figures
+            print("    median %.3f s of %d, peak RSS %.1f MB" % (
+                statistics.median(res["walls"]), len(res["walls"]), max(res["rss"]) / 1024),
+                flush=True)
         if not ok:
             print("    " + "\n    ".join(message.splitlines()[1:6]), flush=True)
         if not keep:
