@@ -83,6 +83,9 @@ struct Decimal {
 
 // |v| to 15 significant digits, half away from zero. v must be finite.
 Decimal ToDecimal(double v);
+// The same from the exact digits of |v| alone: the way every value was
+// converted before the shortest-form path, kept to check that path against.
+Decimal ToDecimalFromExactDigits(double v);
 
 // Keeps at most `precision` significant digits and at most `decimals`
 // digits after the decimal point, rounding half away from zero.

@@ -83,8 +83,7 @@ TQxDataType TQxBaseReport::GetVarTypeByNumber(std::int32_t n) const {
 }
 
 void TQxBaseReport::SetFmtSettings(const TFormatSettings& fs) {
-    FmtSett = fs;
-    FReportVariable->SetFmtSett(fs);
+    FmtSett = fs;  // the report's variable reads them from here
 }
 
 std::int32_t TQxBaseReport::CtoN(const std::string& s) const {

@@ -156,7 +156,12 @@ TDateTime VarStrToDateTime(const std::string& s) {
 TQxReportVariable::TQxReportVariable(TQxBaseReport* VarOwner)
     : FOwnerBaseReport(VarOwner),
       FLocal(VarOwner == nullptr),
-      FFmtSett(VarOwner != nullptr ? VarOwner->FmtSettings() : FormatSettings()) {}
+      FFmtSett(VarOwner != nullptr ? &VarOwner->FmtSettings() : &FormatSettings()) {}
+
+void TQxReportVariable::SetFmtSett(const TFormatSettings& fs) {
+    FOwnFmtSett = std::make_shared<const TFormatSettings>(fs);
+    FFmtSett = FOwnFmtSett.get();
+}
 
 void TQxReportVariable::SetLocal(bool value) {
     if (value == FLocal) return;
@@ -218,12 +223,12 @@ void TQxReportVariable::ChangeVarName(const std::string& NewVarName) {
 std::string TQxReportVariable::AsString() const {
     const std::string text = ReadText();
     const TQxDataType type = DataType();
-    if (type == qxdtNumber) return ReplaceFirst(text, ".", FFmtSett.DecimalSeparator);
+    if (type == qxdtNumber) return ReplaceFirst(text, ".", FFmtSett->DecimalSeparator);
     if (type == qxdtDateTime) {
         const std::u32string u = Utf8ToUtf32(text);
         if (u.size() > 11) {
-            if (u[11] == U',') return DateTimeToStr(VarStrToDateTime(text), FFmtSett);
-            return DateToStr(VarStrToDate(text), FFmtSett);
+            if (u[11] == U',') return DateTimeToStr(VarStrToDateTime(text), *FFmtSett);
+            return DateToStr(VarStrToDate(text), *FFmtSett);
         }
     }
     return text;
@@ -236,11 +241,11 @@ void TQxReportVariable::SetAsString(const std::string& value) {
 double TQxReportVariable::AsFloat() const {
     std::string text = ReadText();
     if (IsBlank(text)) text = "0";
-    return StrToFloat(ReplaceFirst(text, ".", FFmtSett.DecimalSeparator), FFmtSett);
+    return StrToFloat(ReplaceFirst(text, ".", FFmtSett->DecimalSeparator), *FFmtSett);
 }
 
 void TQxReportVariable::SetAsFloat(double value) {
-    WriteText(FloatToVarStr(value, FFmtSett), qxdtNumber);
+    WriteText(FloatToVarStr(value, *FFmtSett), qxdtNumber);
 }
 
 std::int64_t TQxReportVariable::AsInteger() const {

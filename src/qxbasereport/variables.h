@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/component.h"
@@ -106,8 +107,8 @@ class TQxReportVariable : public TObject {
     std::string DataTypeText() const { return DataTypeToText(DataType()); }
     std::int32_t DataTypeNumber() const { return DataTypeToNumber(DataType()); }
 
-    const TFormatSettings& FmtSett() const { return FFmtSett; }
-    void SetFmtSett(const TFormatSettings& fs) { FFmtSett = fs; }
+    const TFormatSettings& FmtSett() const { return *FFmtSett; }
+    void SetFmtSett(const TFormatSettings& fs);
 
   private:
     // The entry number of a report variable; EIOError "<label>: report
@@ -123,7 +124,11 @@ class TQxReportVariable : public TObject {
     bool FLocal;
     std::string FLocalValue;
     TQxDataType FLocalType = qxdtUnknown;
-    TFormatSettings FFmtSett;
+    // The settings values are read and written with: the owner report's own,
+    // referred to rather than copied (the evaluator makes a variable per
+    // value), unless SetFmtSett gave this variable settings of its own.
+    const TFormatSettings* FFmtSett;
+    std::shared_ptr<const TFormatSettings> FOwnFmtSett;
 };
 
 }  // namespace qx
