@@ -93,13 +93,19 @@ TEST_F(TemplateSemantics, ElseIfIsASpellingOfElsif) {
     report.CreateVar("T", 0.0);
     const std::string chain = R"(\\IF(T > 20)\\big\\ELSEIF(T > 10)\\mid\\ELSE\\small\\ENDIF\\)";
     const std::string lower = R"(\\IF(T > 20)\\big\\elseif(T > 10)\\mid\\ENDIF\\)";
+    const std::string empty = R"(\\IF(T > 20)\\big\\ELSEIF()\\x\\ENDIF\\)";
     const struct {
         double t;
         const std::string& body;
         const char* expected;
     } cases[] = {
-        {25, chain, "big"}, {15, chain, "mid"}, {5, chain, "small"},
-        {15, lower, "mid"}, {5, lower, ""},
+        {25, chain, "big"},
+        {15, chain, "mid"},
+        {5, chain, "small"},
+        {15, lower, "mid"},
+        {5, lower, ""},
+        // Without a condition it is no command (and never ELSE): it stays as typed.
+        {25, empty, R"(big\\ELSEIF()\\x)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.body + " with T=" + std::to_string(c.t));
