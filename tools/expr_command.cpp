@@ -33,8 +33,24 @@ void AddExprCommand(CLI::App& app) {
     auto opts = std::make_shared<ExprOptions>();
     CLI::App* cmd = app.add_subcommand(
         "expr", "Rewrite an infix EXPRESSION as the nested function calls the report evaluates");
-    cmd->add_option("expression", opts->expression, "expression, e.g. 'a+b*2'")->required();
+    CLI::Option* expression =
+        cmd->add_option("expression", opts->expression, "expression, e.g. 'a+b*2' or '-a'");
     cmd->add_flag("--keep-dots", opts->keepDots,
                   "read alias.field as typed (a report without eoDotAsColon)");
-    cmd->callback([opts] { RunExpr(*opts); });
+    // An expression may begin with a unary minus ('-a'), which the parser
+    // takes for an unknown option: accept it as the expression.
+    cmd->allow_extras();
+    cmd->callback([opts, cmd, expression] {
+        std::vector<std::string> extras;
+        for (const std::string& arg : cmd->remaining())
+            if (arg != "--") extras.push_back(arg);  // the parser keeps the separator
+        if (expression->count() == 0 && extras.size() == 1 && extras[0].rfind("--", 0) != 0) {
+            opts->expression = extras[0];
+            extras.clear();
+        } else if (expression->count() == 0 && extras.empty()) {
+            throw CLI::RequiredError(expression->get_name());
+        }
+        if (!extras.empty()) throw CLI::ExtrasError(cmd->get_name(), extras);
+        RunExpr(*opts);
+    });
 }

@@ -99,6 +99,9 @@ std::string FloatToStrF(double v, TFloatFormat f, int precision, int digits,
                         const TFormatSettings& fs) {
     TextWriter w;
     if (conv::PutNonFinite(w, v)) return w.Str();
+    // A double holds 15 significant digits; a fixed form may still show up
+    // to the asked number of integer digits, padded with zeros.
+    const int fixedWidth = std::max(precision, 1);
     precision = std::clamp(precision, 1, kMaxPrecision);
     Decimal d = conv::ToDecimal(v);
     switch (f) {
@@ -113,10 +116,9 @@ std::string FloatToStrF(double v, TFloatFormat f, int precision, int digits,
         case ffCurrency: {
             digits = std::clamp(digits, 0, kMaxFixedDigits);
             conv::RoundDecimal(d, precision, digits);
-            // More integer digits than the precision allows cannot be shown
-            // in fixed form without inventing digits: the classic routines
-            // fall back to the general form then.
-            if (d.exponent > precision) {
+            // More integer digits than the asked precision: the general form.
+            // (Only the first 15 digits are significant; the rest are zeros.)
+            if (d.exponent > fixedWidth) {
                 PutGeneral(w, d, precision, 0, fs);
             } else if (f == ffCurrency) {
                 PutCurrency(w, d, digits, fs);

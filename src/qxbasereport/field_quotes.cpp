@@ -39,9 +39,10 @@ bool TQxBaseRTFReport::RightQuote(char32_t open, char32_t c) const {
     }
 }
 
+// A pair of quotes with nothing between them is the empty string.
 bool TQxBaseRTFReport::IsQuoted(const std::string& s) const {
     const std::u32string chars = Utf8ToUtf32(s);
-    if (chars.size() <= 2) return false;
+    if (chars.size() < 2) return false;
     const char32_t first = chars.front();
     const char32_t last = chars.back();
     if (!LeftQuote(first) || !RightQuote(first, last)) return false;

@@ -59,7 +59,7 @@ void TQxRTF::CompileScan(const std::string& fieldText, const std::string& markup
     if (!alias.empty()) {
         const std::int32_t index = CtoN(alias);
         if (index < 0 || static_cast<std::size_t>(index) >= FDFiles.size())
-            throw EIllegalScanUse("Scan Alias not found: " + alias);
+            throw EIllegalScanUse("Scan Alias not found: " + aliasTyped);
         ds = FDFiles[static_cast<std::size_t>(index)];
     }
 
@@ -95,6 +95,7 @@ void TQxRTF::CompileScan(const std::string& fieldText, const std::string& markup
         CmSaveScanWhileItem(markup, remainder, NextBlock());
     FScs->EnterScan(cmPos, Fpnt, ds, page, noEof, !whileText.empty(), whileText, 0);
     NoteBoundary();
+    FScs->SetScanCalls(FCmPos, static_cast<int>(calls.size()));
     CompileExtraCalls(calls, fieldText);
 }
 
@@ -272,7 +273,9 @@ void TQxRTF::CompileElsIf(const std::string& fieldText, const std::string& marku
         throw EIllegalIFUse("Error: \"elseif\" must be after \"if\": " + fieldText);
     if (!CommandAllowed(lcElsIf))
         throw EIllegalIFUse("Error: \"elseif\" is not expected: " + fieldText);
-    const std::string condition = Trim(items[0]);
+    std::string condition = Trim(items[0]);
+    // ELSEIF(...) is resolved as the function ELSIF, like ELSIF(...).
+    if (UpperCase(condition).rfind("ELSEIF", 0) == 0) condition = "ELSIF" + condition.substr(6);
     CmSaveEndIfItem(std::string(), std::string(), CurrentBlock());
     FScs->ExitScan();
     std::int32_t cmPos = FCmPos;

@@ -33,7 +33,13 @@ std::int32_t TQxRTF::ClassifyField(std::string& text, TQxFieldFormat& fmt) {
     if (StartsWith(u, "ENDSCAN")) return FieldCode::EndScan;
     if (StartsWith(u, "IF(") && CloseParenFrom(u, 5)) return FieldCode::If;
     if (StartsWith(u, "ENDIF")) return FieldCode::EndIf;
-    if (StartsWith(u, "ELSE")) return FieldCode::Else;
+    // ELSEIF( is the spelling the block messages use; it must never read
+    // as ELSE by its prefix, which would silently change the result.
+    if (StartsWith(u, "ELSEIF(")) {
+        if (CloseParenFrom(u, 9)) return FieldCode::ElsIf;
+    } else if (StartsWith(u, "ELSE")) {
+        return FieldCode::Else;
+    }
     if (StartsWith(u, "ELSIF(") && CloseParenFrom(u, 8)) return FieldCode::ElsIf;
 
     fmt = CheckFormat(text);
@@ -80,6 +86,8 @@ bool TQxRTF::IsSimpleCode(std::int32_t code) {
 void TQxRTF::CompilePass() {
     ResetScanner();
     FLastBoundaryPnt = -1;
+    // A run that failed inside an if chain leaves its levels behind.
+    FElsIfChain.clear();
     std::string raw;
     while (!FileEof()) {
         if (!GetNextReportField(raw)) continue;

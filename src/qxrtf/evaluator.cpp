@@ -78,7 +78,8 @@ void TQxRTF::UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataTy
                 case ftWord:
                 case ftAutoInc:
                 case ftLargeint:
-                    target.SetAsInteger(field->AsInteger());
+                    // In full: a 32-bit copy would wrap values beyond it.
+                    target.SetAsInteger(field->AsLargeInt());
                     break;
                 case ftCurrency:
                     target.SetAsFloat(field->AsCurrency());

@@ -265,6 +265,12 @@ std::string TQxRTF::DataSetFieldText(const TField& field, const TQxFieldFormat& 
 }
 
 void TQxRTF::WriteDataSetFieldValue(TField& field, const TQxRowContent& rc) {
+    // A missing value has no text in any format: a NULL date is no
+    // 30.12.1899, a NULL boolean no FalseValue.
+    if (field.IsNull()) {
+        WriteValue(std::string(), rc.sout);
+        return;
+    }
     const std::int32_t f = rc.fmt.fmtnumber;
     if (f == QxFmt::FImg || field.DataType() == ftGraphic) {
         WritePictureField(field, rc.fmt, rc.sout);

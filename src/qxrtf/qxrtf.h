@@ -190,6 +190,9 @@ class TQxRTF : public TQxBaseRTFReport {
     void RunScanEntry();
     void RunRecordAdvance();
     void RunRecordEnd();
+    // Evaluates the extra calls of a scan command again (a repetition that
+    // resumes at the scanentry passes over them).
+    void RunScanCalls(const TQxScanInfo& info);
     void RunIfTest();
     void RunEndIf();
     // Reads the payload of the block item whose header was just read
@@ -267,6 +270,8 @@ class TQxRTF : public TQxBaseRTFReport {
     void EndFailedRun(RunKind kind, const arrdataset& ds, const std::string& message);
     void BuildAliasList(const arrdataset& ds);
     void PrepareRun();
+    // Reads the template and checks its RTF header.
+    void LoadTemplate();
     void CompileTemplate();
     void ReleaseRun();
     // The datasets whose controls this run disabled (restored exactly once).

@@ -130,13 +130,16 @@ void TQxRTF::PrepareRun() {
     FOutTab.clear();
 }
 
-void TQxRTF::CompileTemplate() {
+void TQxRTF::LoadTemplate() {
     CreateDocumentLists();
     ReadFileBody();
     static constexpr std::uint8_t kRtfHeader[] = {'{', '\\', 'r', 't', 'f'};
     bool isRtf = Flent >= 5;
     for (int i = 0; isRtf && i < 5; ++i) isRtf = FPFile[i] == kRtfHeader[i];
     if (!isRtf) throw EBadRtfFormat("Template is not RTF file.");
+}
+
+void TQxRTF::CompileTemplate() {
     CreateCmStream();
     CmSaveBegin();
     CompilePass();
@@ -146,8 +149,11 @@ void TQxRTF::CompileTemplate() {
 void TQxRTF::PutField() {
     PrepareRun();
     try {
-        CompileTemplate();
+        LoadTemplate();
+        // Before compiling: whatever fails from here on, no report of an
+        // earlier run is left behind under the output name.
         if (IsRegularFile(FOutFile)) DeleteFile(FOutFile);
+        CompileTemplate();
         if (FScs->ScLevel() != 0) {
             const TQxScanInfo* top = FScs->CurrentTopScanInfo();
             const int kind = top != nullptr ? top->QxLngId() : -1;
@@ -202,6 +208,7 @@ std::string TQxRTF::DumpCompiled(const arrdataset& ds) {
     std::string listing;
     PrepareRun();
     try {
+        LoadTemplate();
         CompileTemplate();
         listing = DumpCommandStream(FCmStream->Memory(),
                                     static_cast<std::size_t>(FCmStream->Size()), FCmStrings);

@@ -136,7 +136,10 @@ void TQxRTF::RunScanStart() {
         info.SetBalance(true);
     }
     if (FOnScanBefore) FOnScanBefore(info);
-    if (!info.NoEof() || FScs->NotEof()) {
+    // A while scan repeats as long as its condition holds: false at the
+    // start means no repetition at all, as with noeof at the end of data.
+    const bool skip = (info.NoEof() && !FScs->NotEof()) || (info.IsWhile() && !FManageResult);
+    if (!skip) {
         wr(item.remainder);
         FScs->GoFirst();
         info.SetIsCompleted(false);
@@ -186,12 +189,24 @@ void TQxRTF::RunRecordEnd() {
     const int balance = info.FullBalance();
     if (balance < 0) wr(std::string(static_cast<std::size_t>(-balance), '{'));
     if (balance > 0) wr(std::string(static_cast<std::size_t>(balance), '}'));
+    // A repetition resumes at the scanentry, after the scan command's own
+    // calls: run them here, so that they count every record.
+    if (info.IsEntry()) RunScanCalls(info);
     FCmStream->SetPosition(info.EntryCmPosition());
     CmReadItemInfo();
     item = ReadBlockItem();
     Fpnt = info.ScanEntryPnt();
     wr(item.remainder);
     if (info.NewPage()) wr("\\page ");
+}
+
+void TQxRTF::RunScanCalls(const TQxScanInfo& info) {
+    FCmStream->SetPosition(info.CallsCmPosition());
+    for (int i = 0; i < info.CallsCount(); ++i) {
+        CmReadItemInfo();
+        EvaluateExprBlock();
+    }
+    FScs->SetCurrentScan(info.Number());
 }
 
 void TQxRTF::RunIfTest() {

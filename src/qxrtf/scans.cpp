@@ -63,6 +63,13 @@ void TQxScans::SetScanFooter(std::int32_t cmPos, std::int32_t pnt) {
     info->FIsFooter = true;
 }
 
+void TQxScans::SetScanCalls(std::int32_t cmPos, int count) {
+    TQxScanInfo* info = CurrentTopScanInfo();
+    if (info == nullptr) return;
+    info->FCallsCmPosition = cmPos;
+    info->FCallsCount = count;
+}
+
 int TQxScans::CurrentScanNum() const {
     return FScLevel == 0 ? 0 : FScanNum[FScLevel - 1];
 }

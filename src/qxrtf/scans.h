@@ -26,6 +26,10 @@ class TQxScanInfo : public TObject {
     std::int32_t ScanPnt() const { return FScanPnt; }
     std::int32_t ScanEntryPnt() const { return FScanEntryPnt; }
     std::int32_t ScanFooterPnt() const { return FScanFooterPnt; }
+    // The expression blocks of the scan command's extra calls (SUM, VAR...),
+    // which follow the Scan item.
+    std::int32_t CallsCmPosition() const { return FCallsCmPosition; }
+    int CallsCount() const { return FCallsCount; }
     bool NewPage() const { return FNewPage; }
     bool NoEof() const { return FNoEof; }
     bool IsEntry() const { return FIsEntry; }
@@ -70,6 +74,8 @@ class TQxScanInfo : public TObject {
     std::int32_t FFooterCmPosition = 0;
     std::int32_t FScanFooterPnt = 0;
     bool FIsFooter = false;
+    std::int32_t FCallsCmPosition = 0;
+    int FCallsCount = 0;
     TDataSet* FDataSet;
     bool FUseBookMarkList = false;
     TBookmarkList* FBookMarkList = nullptr;  // not owned
@@ -104,6 +110,8 @@ class TQxScans : public TObject {
     void ExitScan();
     void SetScanEntry(std::int32_t cmPos, std::int32_t pnt);
     void SetScanFooter(std::int32_t cmPos, std::int32_t pnt);
+    // Where the extra calls of the scan command start, and how many there are.
+    void SetScanCalls(std::int32_t cmPos, int count);
     int CurrentScanNum() const;
     // The innermost open block (compile pass); nullptr when none is open.
     TQxScanInfo* CurrentTopScanInfo() const;

@@ -93,7 +93,14 @@ TEST(FloatToStrF, KindsPrecisionAndDigits) {
         {12.5, ffFixed, 15, 25, "12.500000000000000000"},
         {0.1 + 0.2, ffFixed, 18, 17, "0.30000000000000000"},
         {-0.001, ffFixed, 15, 2, "0.00"},  // no sign on a value shown as zero
+        // Up to the asked precision in integer digits: fixed, 15 of them
+        // significant and zeros after them.
+        {1234567890123000, ffNumber, 18, 2, "1,234,567,890,123,000.00"},
+        {1E15, ffFixed, 18, 2, "1000000000000000.00"},
+        {12345678901234567.0, ffFixed, 17, 0, "12345678901234600"},
+        {-1E17, ffCurrency, 18, 0, "($100,000,000,000,000,000)"},
         // More integer digits than the precision: the general form.
+        {1E15, ffFixed, 15, 2, "1E15"},
         {123456, ffFixed, 4, 2, "1.235E5"},
         {1E20, ffFixed, 18, 2, "1E20"},
         {9999.9, ffFixed, 4, 0, "1E4"},

@@ -84,6 +84,9 @@ TEST_F(ToolTest, ExprPrintsTheCallTextOrTheExactError) {
     const Case cases[] = {
         {"a+b*2", 0, "SYS_ADD(SYS_MULT(2,b),a)\n"},
         {"a+*b", 1, "Cannot process an expression: a+*b error after a \"*\" not expected\n"},
+        // A leading minus is the expression, not an option.
+        {"-a", 0, "SYS_UMINUS(a)\n"},
+        {"-a+b", 0, "SYS_ADD(b,SYS_UMINUS(a))\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expr);
@@ -91,6 +94,8 @@ TEST_F(ToolTest, ExprPrintsTheCallTextOrTheExactError) {
         EXPECT_EQ(r.exitCode, c.exitCode);
         EXPECT_EQ(r.output, c.output);
     }
+    EXPECT_EQ(RunTool("expr -- -a").output, "SYS_UMINUS(a)\n");
+    EXPECT_NE(RunTool("expr a --bogus").exitCode, 0);  // still an unknown option
 }
 
 TEST_F(ToolTest, RenderTakesDatasetsVariablesAndOptions) {
