@@ -25,6 +25,10 @@ struct TQxBuiltinCall {
     TQxReportVariable* Result() const { return dynamic_cast<TQxReportVariable*>(result); }
     std::size_t Count() const { return args.size(); }
     TObject* Arg(std::size_t i) const { return i < args.size() ? args[i] : nullptr; }
+    // Writes a String result; a call without a result holder drops it.
+    void ReturnString(const std::string& value) const {
+        if (TQxReportVariable* r = Result()) r->SetAsString(value);
+    }
 };
 
 using TQxBuiltinHandler = void (*)(TQxBuiltinCall& call);

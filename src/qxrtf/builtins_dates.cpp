@@ -87,10 +87,6 @@ void SetDateTime(TQxBuiltinCall& call, TDateTime value) {
 void SetDate(TQxBuiltinCall& call, TDateTime value) {
     if (TQxReportVariable* result = call.Result()) result->SetAsDate(value);
 }
-void SetText(TQxBuiltinCall& call, const std::string& value) {
-    if (TQxReportVariable* result = call.Result()) result->SetAsString(value);
-}
-
 // The single argument checked and copied as `type`.
 TQxReportVariable OnlyArg(TQxBuiltinCall& call, TQxDataType type, const TQxArgMessages& messages) {
     RequireArg(call, 0, type, messages);
@@ -115,17 +111,18 @@ void TimeOfDay(TQxBuiltinCall& call) {
 // ---- values to text and back ----------------------------------------------------------
 
 void DateText(TQxBuiltinCall& call) {
-    SetText(call, DateToStr(OnlyArg(call, qxdtDateTime, kDateToStrArg).AsDate(), FormatSettings()));
+    call.ReturnString(
+        DateToStr(OnlyArg(call, qxdtDateTime, kDateToStrArg).AsDate(), FormatSettings()));
 }
 
 void DateTimeText(TQxBuiltinCall& call) {
-    SetText(call, DateTimeToStr(OnlyArg(call, qxdtDateTime, kDateTimeToStrArg).AsDateTime(),
-                                FormatSettings()));
+    call.ReturnString(DateTimeToStr(OnlyArg(call, qxdtDateTime, kDateTimeToStrArg).AsDateTime(),
+                                    FormatSettings()));
 }
 
 void TimeText(TQxBuiltinCall& call) {
-    SetText(call,
-            TimeToStr(OnlyArg(call, qxdtDateTime, kTimeToStrArg).AsDateTime(), FormatSettings()));
+    call.ReturnString(
+        TimeToStr(OnlyArg(call, qxdtDateTime, kTimeToStrArg).AsDateTime(), FormatSettings()));
 }
 
 void TextToDate(TQxBuiltinCall& call) {
@@ -178,13 +175,13 @@ void NumberPart(TQxBuiltinCall& call) {
 
 template <Part P>
 void TextPart(TQxBuiltinCall& call) {
-    SetText(call, PartText(OnlyArg(call, qxdtDateTime, TextPartMessages(P)).AsDate(), P));
+    call.ReturnString(PartText(OnlyArg(call, qxdtDateTime, TextPartMessages(P)).AsDate(), P));
 }
 
 void DateToDigits(TQxBuiltinCall& call) {
     const TDateTime date = OnlyArg(call, qxdtDateTime, kDtosArg).AsDate();
-    SetText(call,
-            PartText(date, Part::Year) + PartText(date, Part::Month) + PartText(date, Part::Day));
+    call.ReturnString(PartText(date, Part::Year) + PartText(date, Part::Month) +
+                      PartText(date, Part::Day));
 }
 
 void DigitsToDate(TQxBuiltinCall& call) {

@@ -64,10 +64,6 @@ void SetNumber(TQxBuiltinCall& call, double value) {
     if (TQxReportVariable* result = call.Result()) result->SetAsFloat(value == 0 ? 0.0 : value);
 }
 
-void SetText(TQxBuiltinCall& call, const std::string& value) {
-    if (TQxReportVariable* result = call.Result()) result->SetAsString(value);
-}
-
 // A floating result that is no real number is refused, never stored.
 double Checked(double value, bool dividedByZero = false) {
     if (std::isnan(value)) throw EInvalidOp("Invalid floating point operation");
@@ -111,13 +107,13 @@ void Str(TQxBuiltinCall& call) {
     if (n > 2) decimals = IntValue(ArgValue(call, 2, qxdtNumber));
     if (n > 1) width = IntValue(ArgValue(call, 1, qxdtNumber));
     const double x = ArgValue(call, 0, qxdtNumber).AsFloat();
-    if (n == 1) return SetText(call, Trim(FloatToStr(x, dot)));
+    if (n == 1) return call.ReturnString(Trim(FloatToStr(x, dot)));
     std::string text = FloatToStrF(x, ffFixed, 15, decimals, dot);
-    if (width < 1) return SetText(call, Trim(text));
+    if (width < 1) return call.ReturnString(Trim(text));
     const auto size = static_cast<std::int32_t>(text.size());
     const std::int32_t pad = std::min(width, kMaxStrWidth) - size;
     if (pad > 0) text.insert(0, static_cast<std::size_t>(pad), ' ');
-    SetText(call, text);
+    call.ReturnString(text);
 }
 
 // The whole text as a number with "." as decimal point, optional sign and
@@ -153,7 +149,7 @@ void FormatFloatText(TQxBuiltinCall& call) {
     RequireArg(call, 1, qxdtNumber, kFormatFloatArgs[1]);
     const double x = ArgValue(call, 1, qxdtNumber).AsFloat();
     const std::string pattern = ArgValue(call, 0, qxdtString).AsString();
-    SetText(call, Trim(FormatFloat(pattern, x, FormatSettings())));
+    call.ReturnString(Trim(FormatFloat(pattern, x, FormatSettings())));
 }
 
 // ---- arithmetic ---------------------------------------------------------------------

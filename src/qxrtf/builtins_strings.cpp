@@ -51,7 +51,7 @@ std::size_t OffsetOfCodePoint(std::string_view s, std::int64_t index) {
 void TrimText(TQxBuiltinCall& call) {
     RequireArg(call, 0, qxdtString, kTrimArg);
     const TQxReportVariable s = ArgValue(call, 0, qxdtString);
-    if (TQxReportVariable* result = call.Result()) result->SetAsString(Trim(s.AsString()));
+    call.ReturnString(Trim(s.AsString()));
 }
 
 void Mid(TQxBuiltinCall& call) {
@@ -75,15 +75,14 @@ void Mid(TQxBuiltinCall& call) {
         const std::size_t to = from + OffsetOfCodePoint(std::string_view(text).substr(from), count);
         part = text.substr(from, to - from);
     }
-    if (TQxReportVariable* result = call.Result()) result->SetAsString(part);
+    call.ReturnString(part);
 }
 
 template <bool Upper>
 void ChangeCase(TQxBuiltinCall& call) {
     RequireArg(call, 0, qxdtString, Upper ? kUpperArg : kLowerArg);
     const std::string s = ArgValue(call, 0, qxdtString).AsString();
-    if (TQxReportVariable* result = call.Result())
-        result->SetAsString(Upper ? UpperCase(s) : LowerCase(s));
+    call.ReturnString(Upper ? UpperCase(s) : LowerCase(s));
 }
 
 void Pos(TQxBuiltinCall& call) {
