@@ -49,4 +49,23 @@ class EWriteError : public EStreamError {
     using EStreamError::EStreamError;
 };
 
+// Floating-point failures: an operation without a real result ("Invalid
+// floating point operation"), a division by zero, a result too large.
+class EMathError : public Exception {
+  public:
+    using Exception::Exception;
+};
+class EInvalidOp : public EMathError {
+  public:
+    using EMathError::EMathError;
+};
+class EZeroDivide : public EMathError {
+  public:
+    using EMathError::EMathError;
+};
+class EOverflow : public EMathError {
+  public:
+    using EMathError::EMathError;
+};
+
 }  // namespace qx

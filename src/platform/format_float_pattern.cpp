@@ -163,7 +163,10 @@ class SectionWriter {
         const int j = p + offset_;
         if (p < info_.decimalIndex) {
             Excess();
-            if (j >= 0 || p >= info_.firstZero)
+            // A zero in scientific form still shows one digit, in the last
+            // integer placeholder: "#.###E-0" gives 0E0.
+            const bool zeroDigit = info_.scientific && r_.IsZero() && p == info_.decimalIndex - 1;
+            if (j >= 0 || p >= info_.firstZero || zeroDigit)
                 IntegerDigit(r_.DigitAt(j), info_.decimalIndex - 1 - p);
         } else if (j < r_.count || p < info_.lastZero) {
             w_.Put(r_.DigitAt(j));

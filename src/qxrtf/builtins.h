@@ -25,6 +25,10 @@ struct TQxBuiltinCall {
     TQxReportVariable* Result() const { return dynamic_cast<TQxReportVariable*>(result); }
     std::size_t Count() const { return args.size(); }
     TObject* Arg(std::size_t i) const { return i < args.size() ? args[i] : nullptr; }
+    // Writes a String result; a call without a result holder drops it.
+    void ReturnString(const std::string& value) const {
+        if (TQxReportVariable* r = Result()) r->SetAsString(value);
+    }
 };
 
 using TQxBuiltinHandler = void (*)(TQxBuiltinCall& call);
@@ -38,6 +42,9 @@ inline void SetBuiltin(TQxBuiltinTable& table, std::int32_t id, TQxBuiltinHandle
 // Each family adds its handlers.
 void RegisterOperatorBuiltins(TQxBuiltinTable& table);
 void RegisterControlBuiltins(TQxBuiltinTable& table);
+void RegisterStringBuiltins(TQxBuiltinTable& table);
+void RegisterNumberBuiltins(TQxBuiltinTable& table);
+void RegisterDateBuiltins(TQxBuiltinTable& table);
 // The table of every family, built once; an empty slot does nothing.
 const TQxBuiltinTable& BuiltinTable();
 
@@ -53,5 +60,22 @@ TQxDataType OperandType(const TObject* arg);
 TQxReportVariable CopyOperand(TQxRTF& report, const TObject* arg, TQxDataType type);
 // A named report variable: not local, name not blank.
 bool IsNamedVariable(const TObject* arg);
+
+// The two messages of one argument check, each followed by the expression:
+// the argument is no field or report variable (or of no known type), or it
+// is not of its type.
+struct TQxArgMessages {
+    const char* unknown;
+    const char* wrongType;
+};
+// Checks argument i (kind first, then type) and answers nothing; raises
+// the platform's base exception with the matching message.
+void RequireArg(const TQxBuiltinCall& call, std::size_t i, TQxDataType type,
+                const TQxArgMessages& messages);
+// Argument i copied as a value of `type` (after RequireArg).
+TQxReportVariable ArgValue(const TQxBuiltinCall& call, std::size_t i, TQxDataType type);
+// The integer an argument copy holds, through its 64-bit integer view (a
+// Number with a fraction fails there), held to the 32-bit range.
+std::int32_t IntValue(const TQxReportVariable& copy);
 
 }  // namespace qx

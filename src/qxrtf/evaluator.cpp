@@ -2,6 +2,9 @@
 // expression, InitFunctions for the declaration and reset side of VAR and
 // the aggregates, DoFunctions for the built-ins, and the value copy that
 // built-ins and user handlers read their arguments through.
+#include <algorithm>
+#include <limits>
+
 #include "conscom/exceptions.h"
 #include "conscom/tables.h"
 #include "platform/unicode.h"
@@ -35,11 +38,35 @@ TQxReportVariable CopyOperand(TQxRTF& report, const TObject* arg, TQxDataType ty
     return copy;
 }
 
+void RequireArg(const TQxBuiltinCall& call, std::size_t i, TQxDataType type,
+                const TQxArgMessages& messages) {
+    const TObject* arg = call.Arg(i);
+    // A field of a type with no value form (a blob, a time stamp) is as
+    // unknown as a picture.
+    const TQxDataType actual = OperandType(arg);
+    if (!IsOperand(arg) || actual == qxdtUnknown) throw Exception(messages.unknown + call.expr);
+    if (actual != type) throw Exception(messages.wrongType + call.expr);
+}
+
+TQxReportVariable ArgValue(const TQxBuiltinCall& call, std::size_t i, TQxDataType type) {
+    return CopyOperand(call.report, call.Arg(i), type);
+}
+
+std::int32_t IntValue(const TQxReportVariable& copy) {
+    // Saturating rather than wrapping: a start of 2^32 + 1 must not act as 1.
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(copy.AsInteger(), std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max()));
+}
+
 const TQxBuiltinTable& BuiltinTable() {
     static const TQxBuiltinTable table = [] {
         TQxBuiltinTable t{};
         RegisterOperatorBuiltins(t);
         RegisterControlBuiltins(t);
+        RegisterStringBuiltins(t);
+        RegisterNumberBuiltins(t);
+        RegisterDateBuiltins(t);
         return t;
     }();
     return table;

@@ -104,6 +104,14 @@ class TQxRTF : public TQxBaseRTFReport {
     const TQxOnImageFormat& OnImageFormat() const { return FOnImageFormat; }
     void SetOnImageFormat(TQxOnImageFormat h) { FOnImageFormat = std::move(h); }
 
+    // The clock that NOW, DATE and TIME read, and that gives STRTODATE and
+    // STRTODATETIME the current year for two-digit years; set it to fix
+    // the time of a run (tests, reproducible reports). Empty: local time.
+    using TQxClock = std::function<TDateTime()>;
+    const TQxClock& Clock() const { return FClock; }
+    void SetClock(TQxClock clock) { FClock = std::move(clock); }
+    TDateTime CurrentDateTime() const;
+
     // The published properties of the report, with its own (Name, Charset,
     // Lang, Options by name, DisableControls), as a JSON settings document.
     void SaveSettings(nlohmann::json& doc) const override;
@@ -252,6 +260,7 @@ class TQxRTF : public TQxBaseRTFReport {
     TQxOnScanRecord FOnScanRecord;
     TQxOnScanEof FOnScanEof;
     TQxOnImageFormat FOnImageFormat;
+    TQxClock FClock;
     std::unique_ptr<TQxScans> FScs;
     bool FManageResult = false;
     bool FDisableControls = true;

@@ -139,7 +139,6 @@ TEST_F(RunMessages, ExpressionsAndCalls) {
          "allowed within "
          "another expression"},
         {"\\\\UPPER(NOSUCH(1))\\\\", Kind::Function, "Function not found: NOSUCH(1)"},
-        {"\\\\TRIM(T)\\\\", Kind::Function, "Function TRIM is not available in this version"},
         {"\\\\UPPER(SCAN(A))\\\\", Kind::Function,
          "Cannot use SCAN(A) as argument for another expression"},
         {"\\\\N + A.NOPE\\\\", Kind::Function,
