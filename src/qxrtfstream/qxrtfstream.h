@@ -93,6 +93,7 @@ class TQxStream {
     void ProcessDestination();
     void ProcessTextToken();
     void ProcessNone();
+    void DropKeyWord();
     void SaveChange(std::uint16_t proc);
     void SaveRun(std::uint16_t proc);
     void CopyBinaryData();

@@ -168,18 +168,22 @@ std::string TQxStream::Renumbered(TQXReplTable& table) const {
     return std::to_string(table.Old2New(Param()));
 }
 
+void TQxStream::DropKeyWord() {
+    // A carriage return in place of the word's space keeps the control word
+    // written before it delimited; RTF readers ignore it.
+    if (FLastDelimeter == " ") Write("\r");
+}
+
 void TQxStream::ProcessKeyWord() {
     const int row = FindKeyWord();
     if (row < 0) {
-        // Unknown: dropped, with a carriage return keeping the control word
-        // before it delimited.
-        if (FLastDelimeter == " ") Write("\r");
+        DropKeyWord();
         return;
     }
     const TQXkwAction& kw = kwtable[static_cast<std::size_t>(row)];
     switch (kw.a) {
         case amSkip:
-            if (FLastDelimeter == " ") Write("\r");
+            DropKeyWord();
             return;
         case amSave:
             Write(FLastRead);
@@ -200,7 +204,10 @@ void TQxStream::ProcessKeyWord() {
             BlockAction(kw.a, kw.proc);
             return;
         case amSkipInTable:
-            if (!FOwner->InTable()) Write(FLastRead);
+            if (FOwner->InTable())
+                DropKeyWord();
+            else
+                Write(FLastRead);
             return;
     }
 }
@@ -249,7 +256,10 @@ void TQxStream::SaveChange(std::uint16_t proc) {
             Write((inTable ? "\\pard\\intbl" : "\\pard") + d);
             return;
         case KwProc::CellColour:
-            if (!inTable) Write(FLastKey + Renumbered(FColorTable) + d);
+            if (inTable)
+                DropKeyWord();
+            else
+                Write(FLastKey + Renumbered(FColorTable) + d);
             return;
         default:
             return;
