@@ -86,6 +86,19 @@ std::int64_t NumberAfter(const std::string& s, const std::string& keyword) {
     return -1;
 }
 
+// The merged number of a fragment's entry: that of the existing entry at
+// `existing`, or, with `existing` -1, a fresh one after the highest, under
+// which the entry is appended. -1 when the numbers are used up.
+template <class Entry>
+std::int32_t MatchOrAppend(std::vector<Entry>& entries, int existing, int& highNumber,
+                           Entry& entry) {
+    if (existing >= 0) return entries[static_cast<std::size_t>(existing)].n;
+    if (highNumber >= 0xFFFF) return -1;
+    entry.n = static_cast<std::uint16_t>(++highNumber);
+    entries.push_back(std::move(entry));
+    return highNumber;
+}
+
 }  // namespace
 
 // ---- replacement table ------------------------------------------------------
@@ -146,16 +159,8 @@ bool TQXFontStrings::AddNew(const std::string& s) {
     TQXFontStr font;
     if (!SplitFont(s, font)) return false;
     const std::int32_t fragmentNumber = font.n;
-    const int existing = FindNumber(font.text);
-    std::int32_t merged = 0;
-    if (existing >= 0) {
-        merged = FStrings[static_cast<std::size_t>(existing)].n;
-    } else {
-        if (FHighNumber >= 0xFFFF) return false;
-        merged = ++FHighNumber;
-        font.n = static_cast<std::uint16_t>(merged);
-        FStrings.push_back(std::move(font));
-    }
+    const std::int32_t merged = MatchOrAppend(FStrings, FindNumber(font.text), FHighNumber, font);
+    if (merged < 0) return false;
     AddRepl(fragmentNumber, merged);
     return true;
 }
@@ -261,17 +266,10 @@ bool TQXStyleStrings::AddNew(const std::string& s) {
     const bool selfContained = NumberAfter(style.text, "\\sbasedon") < 0 &&
                                NumberAfter(style.text, "\\slink") < 0 &&
                                (next < 0 || next == fragmentNumber);
-    const int existing = selfContained ? FindNumber(style.text) : -1;
-    std::int32_t merged = 0;
-    if (existing >= 0) {
-        merged = FStrings[static_cast<std::size_t>(existing)].n;
-    } else {
-        if (FHighNumber >= 0xFFFF) return false;
-        merged = ++FHighNumber;
-        style.n = static_cast<std::uint16_t>(merged);
-        style.new_ = true;
-        FStrings.push_back(std::move(style));
-    }
+    style.new_ = true;  // if appended
+    const std::int32_t merged =
+        MatchOrAppend(FStrings, selfContained ? FindNumber(style.text) : -1, FHighNumber, style);
+    if (merged < 0) return false;
     AddRepl(fragmentNumber, merged);
     return true;
 }

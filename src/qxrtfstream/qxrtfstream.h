@@ -101,6 +101,9 @@ class TQxStream {
     std::int32_t Param() const;
     std::string Renumbered(TQXReplTable& table) const;
     std::int64_t OutPosition();
+    // The table group at the source position, moving past it; nullptr when
+    // it is not closed or holds no more than `smallest` bytes.
+    std::unique_ptr<TQxGetMem> ReadTableGroup(std::int64_t smallest, std::int64_t& size);
     // Balanced sub-groups of a table group, as text.
     std::vector<std::string> SubGroups(const TQxGetMem& mem, std::int64_t size) const;
     // Visible content after the last "\par" makes it no final paragraph mark.

@@ -165,11 +165,16 @@ std::vector<std::string> TQxStream::SubGroups(const TQxGetMem& mem, std::int64_t
     return groups;
 }
 
-bool TQxStream::ReadFontTable() {
+std::unique_ptr<TQxGetMem> TQxStream::ReadTableGroup(std::int64_t smallest, std::int64_t& size) {
     std::unique_ptr<TQxGetMem> mem;
+    if (!ReadGroup(mem, size) || size <= smallest) return nullptr;
+    return mem;
+}
+
+bool TQxStream::ReadFontTable() {
     std::int64_t size = 0;
-    if (!ReadGroup(mem, size)) return false;
-    if (size <= 16) return false;
+    const std::unique_ptr<TQxGetMem> mem = ReadTableGroup(16, size);
+    if (!mem) return false;
     for (const std::string& font : SubGroups(*mem, size)) FFontTable.AddNew(font);
     const std::string deff = FDefFont.empty() ? "0" : FDefFont;
     FNewDefFont = std::to_string(FFontTable.Old2New(static_cast<std::int32_t>(
@@ -178,10 +183,9 @@ bool TQxStream::ReadFontTable() {
 }
 
 bool TQxStream::ReadColorTable() {
-    std::unique_ptr<TQxGetMem> mem;
     std::int64_t size = 0;
-    if (!ReadGroup(mem, size)) return false;
-    if (size <= 11) return false;
+    const std::unique_ptr<TQxGetMem> mem = ReadTableGroup(11, size);
+    if (!mem) return false;
     const std::string table = FCodec.Decode(std::string_view(
         reinterpret_cast<const char*>(mem->Mem()), static_cast<std::size_t>(size - 1)));
     const std::string keyword = "\\colortbl";
@@ -203,10 +207,9 @@ bool TQxStream::ReadColorTable() {
 }
 
 bool TQxStream::ReadStyleSheet() {
-    std::unique_ptr<TQxGetMem> mem;
     std::int64_t size = 0;
-    if (!ReadGroup(mem, size)) return false;
-    if (size <= 17) return false;
+    const std::unique_ptr<TQxGetMem> mem = ReadTableGroup(17, size);
+    if (!mem) return false;
     for (const std::string& style : SubGroups(*mem, size)) FStyleTable.AddNew(style);
     FStyleTable.CorrectNewStyles();
     return true;
