@@ -1,6 +1,8 @@
 // The entry points of the fragment merger: the report's tables go into the
 // merge tables, the fragment is merged, and the merged tables become the
 // report's tables.
+#include <algorithm>
+
 #include "qxbasereport/base_rtf_report.h"
 #include "qxrtfstream/qxrtfstream.h"
 
@@ -60,6 +62,10 @@ void Insert(TQxBaseRTFReport& report, TStream& dest, TStream& source, bool dropF
 }
 
 std::string EncodedText(const TQxBaseRTFReport& report, const std::string& source) {
+    // RTF is nearly always 7-bit, which every code page writes as it is.
+    if (std::all_of(source.begin(), source.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return source;
     return TCodePageCodec(report.CodePage()).Encode(source);
 }
 

@@ -104,6 +104,8 @@ class TQxStream {
     // The table group at the source position, moving past it; nullptr when
     // it is not closed or holds no more than `smallest` bytes.
     std::unique_ptr<TQxGetMem> ReadTableGroup(std::int64_t smallest, std::int64_t& size);
+    // Bytes of a table group as text, through the report's code page.
+    std::string TableText(const std::uint8_t* bytes, std::size_t count) const;
     // Balanced sub-groups of a table group, as text.
     std::vector<std::string> SubGroups(const TQxGetMem& mem, std::int64_t size) const;
     // Visible content after the last "\par" makes it no final paragraph mark.
@@ -112,7 +114,7 @@ class TQxStream {
     TStream* FStream;
     TStream* FOutStream = nullptr;
     TQxBaseRTFReport* FOwner;
-    TCodePageCodec FCodec;
+    mutable std::unique_ptr<TCodePageCodec> FCodec;  // made when a table needs it
     std::int64_t FSize;
     TQXkwType Fkw = kwNone;
     std::string FPreWrite;

@@ -49,11 +49,20 @@ bool IsCharacterKeyword(const std::string& lowerKey) {
 TQxStream::TQxStream(TQxBaseRTFReport& owner, TStream& source)
     : FStream(&source),
       FOwner(&owner),
-      FCodec(owner.CodePage()),
       FSize(source.Size()),
       FStyleTable(this),
       FFontTable(this),
       FColorTable(this) {}
+
+std::string TQxStream::TableText(const std::uint8_t* bytes, std::size_t count) const {
+    const std::string_view text(reinterpret_cast<const char*>(bytes), count);
+    // Tables are nearly always 7-bit RTF, which every code page reads as it is.
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(text);
+    if (!FCodec) FCodec = std::make_unique<TCodePageCodec>(FOwner->CodePage());
+    return FCodec->Decode(text);
+}
 
 void TQxStream::FlushPending() {
     if (FPreWrite.empty()) return;

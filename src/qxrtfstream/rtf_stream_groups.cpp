@@ -157,8 +157,8 @@ std::vector<std::string> TQxStream::SubGroups(const TQxGetMem& mem, std::int64_t
             if (++depth == 2) groupStart = i;
         } else if (c == '}') {
             if (depth == 2)
-                groups.push_back(FCodec.Decode(std::string_view(
-                    bytes + groupStart, static_cast<std::size_t>(i + 1 - groupStart))));
+                groups.push_back(TableText(mem.Mem() + groupStart,
+                                           static_cast<std::size_t>(i + 1 - groupStart)));
             --depth;
         }
     }
@@ -186,8 +186,7 @@ bool TQxStream::ReadColorTable() {
     std::int64_t size = 0;
     const std::unique_ptr<TQxGetMem> mem = ReadTableGroup(11, size);
     if (!mem) return false;
-    const std::string table = FCodec.Decode(std::string_view(
-        reinterpret_cast<const char*>(mem->Mem()), static_cast<std::size_t>(size - 1)));
+    const std::string table = TableText(mem->Mem(), static_cast<std::size_t>(size - 1));
     const std::string keyword = "\\colortbl";
     std::size_t at = table.find(keyword);
     if (at == std::string::npos) return false;
