@@ -17,6 +17,13 @@ namespace qx {
 
 namespace {
 
+bool IsRtfDocument(TMemoryStream& stream) {
+    static constexpr std::string_view kHeader = "{\\rtf";
+    return stream.Size() >= static_cast<std::int64_t>(kHeader.size()) &&
+           std::string_view(reinterpret_cast<const char*>(stream.Memory()), kHeader.size()) ==
+               kHeader;
+}
+
 bool IsAggregate(std::int32_t id) {
     return id == QxFn::Sum || id == QxFn::Ctn || id == QxFn::Cts;
 }
@@ -202,6 +209,12 @@ void TQxRTF::WriteExprResult(const TQxRowContent& row, TQxUDFResultType kind, TO
             return;
         case udfrTMemoryStream: {
             auto* stream = static_cast<TMemoryStream*>(holder);
+            // A whole RTF document cannot stand inside another: it is merged.
+            // Anything else is RTF meant for this place and goes as it is.
+            if (IsRtfDocument(*stream)) {
+                WriteRtfFragmentStream(*stream, row.sout);
+                return;
+            }
             if (stream->Size() != 0) {
                 stream->SetPosition(0);
                 FOutf->CopyFrom(*stream, stream->Size());

@@ -281,7 +281,7 @@ void TQxRTF::WriteDataSetFieldValue(TField& field, const TQxRowContent& rc) {
         return;
     }
     if (f == QxFmt::FRtf) {
-        WriteRtfFragment(field.AsBytes(), rc.sout);
+        WriteRtfFragmentField(field, rc.sout);
         return;
     }
     WriteValue(DataSetFieldText(field, rc.fmt), rc.sout);

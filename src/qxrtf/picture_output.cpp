@@ -1,4 +1,4 @@
-// Pictures, hyperlinks and RTF fragments in the output. These outputs are
+// Pictures and hyperlinks in the output. These outputs are
 // not available in this version of the engine: a template that asks for
 // them fails with a clear message instead of producing a wrong document.
 #include "conscom/exceptions.h"
@@ -24,9 +24,6 @@ void TQxRTF::WritePicture(TPicture&, const TQxFieldFormat&) {
 }
 void TQxRTF::WriteHyperlink(const std::string&, const std::string&) {
     NotAvailable("Hyperlink (FLNK)");
-}
-void TQxRTF::WriteRtfFragment(const std::string&, const std::string&) {
-    NotAvailable("RTF fragment (FRTF)");
 }
 
 }  // namespace qx

@@ -227,12 +227,16 @@ class TQxRTF : public TQxBaseRTFReport {
     std::string DataSetFieldText(const TField& field, const TQxFieldFormat& fmt);
     std::string DateFormatText(const TQxFieldFormat& fmt);
     std::string BoolText(const std::string& value) const;
-    // Pictures, hyperlinks and RTF fragments (picture_output.cpp).
+    // Pictures and hyperlinks (picture_output.cpp).
     void WritePictureFile(const std::string& fileName, const TQxFieldFormat& fmt,
                           const std::string& markup);
     void WritePictureField(TField& field, const TQxFieldFormat& fmt, const std::string& markup);
     void WriteHyperlink(const std::string& target, const std::string& markup);
+    // RTF fragments merged into the output (fragment_output.cpp): a text
+    // value, a memo or blob field, a memory stream.
     void WriteRtfFragment(const std::string& rtf, const std::string& markup);
+    void WriteRtfFragmentField(const TField& field, const std::string& markup);
+    void WriteRtfFragmentStream(TStream& rtf, const std::string& markup);
     // Resolves a dataset-field item once per run (rewriting the stored item)
     // and answers the field, or nullptr when it does not exist.
     TField* ResolveDataSetField(TQxRowContent& rc);

@@ -1,0 +1,437 @@
+// The fragment merger's token loop: each token of the fragment is read,
+// and the keyword table decides what of it reaches the report.
+#include <algorithm>
+#include <limits>
+
+#include "platform/exceptions.h"
+#include "platform/sysutils.h"
+#include "qxbasereport/base_rtf_report.h"
+#include "qxrtfstream/qxrtfstream.h"
+
+namespace qx {
+
+namespace {
+
+// Bytes a token is read from at most.
+constexpr std::int64_t kTokenWindow = 100;
+
+bool IsLetter(std::uint8_t c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsDigit(std::uint8_t c) {
+    return c >= '0' && c <= '9';
+}
+bool IsHexDigit(std::uint8_t c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// Control words that stand for characters: written after the last "\par",
+// they make it no final paragraph mark.
+constexpr std::string_view kCharacterKeywords[] = {
+    "\\bullet", "\\emdash", "\\emspace", "\\endash",    "\\enspace", "\\ldblquote",
+    "\\line",   "\\lquote", "\\qmspace", "\\rdblquote", "\\rquote",  "\\tab",
+    "\\u",      "\\zwbo",   "\\zwj",     "\\zwnbo",     "\\zwnj",
+};
+
+bool IsCharacterKeyword(const std::string& lowerKey) {
+    return std::find(std::begin(kCharacterKeywords), std::end(kCharacterKeywords), lowerKey) !=
+           std::end(kCharacterKeywords);
+}
+
+}  // namespace
+
+TQxStream::TQxStream(TQxBaseRTFReport& owner, TStream& source)
+    : FStream(&source),
+      FOwner(&owner),
+      FSize(source.Size()),
+      FStyleTable(this),
+      FFontTable(this),
+      FColorTable(this) {}
+
+std::string TQxStream::TableText(const std::uint8_t* bytes, std::size_t count) const {
+    const std::string_view text(reinterpret_cast<const char*>(bytes), count);
+    // Tables are nearly always 7-bit RTF, which every code page reads as it is.
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(text);
+    if (!FCodec) FCodec = std::make_unique<TCodePageCodec>(FOwner->CodePage());
+    return FCodec->Decode(text);
+}
+
+void TQxStream::FlushPending() {
+    if (FPreWrite.empty()) return;
+    FOutStream->WriteBuffer(FPreWrite.data(), static_cast<std::int64_t>(FPreWrite.size()));
+    FPreWrite.clear();
+}
+
+void TQxStream::Write(const std::string& s) {
+    FlushPending();
+    if (!s.empty()) FOutStream->WriteBuffer(s.data(), static_cast<std::int64_t>(s.size()));
+}
+
+std::int64_t TQxStream::OutPosition() {
+    return FOutStream->Position();
+}
+
+TQXkwType TQxStream::ReadNext() {
+    FLastRead.clear();
+    FLastKey.clear();
+    FLastParam.clear();
+    FLastDelimeter.clear();
+    const std::int64_t start = FStream->Position();
+    if (start >= FSize) return Fkw = kwNone;
+    std::uint8_t b[kTokenWindow];
+    const std::int64_t n = FStream->Read(b, kTokenWindow);
+    const auto text = [&](std::int64_t count) {
+        FLastRead.assign(reinterpret_cast<const char*>(b), static_cast<std::size_t>(count));
+    };
+    if (n <= 0) return Fkw = kwNone;
+    if (b[0] == 0) {
+        Fkw = kwNone;
+    } else if (b[0] == '{' || b[0] == '}') {
+        text(1);
+        Fkw = b[0] == '{' ? kwOpen : kwClose;
+    } else if (b[0] != '\\') {
+        text(1);
+        Fkw = kwChar;
+    } else if (n == 1) {
+        text(1);
+        Fkw = kwNone;
+    } else if (IsLetter(b[1])) {
+        std::int64_t i = 1;
+        while (i < n && IsLetter(b[i])) ++i;
+        FLastKey.assign(reinterpret_cast<const char*>(b), static_cast<std::size_t>(i));
+        const std::int64_t paramStart = i;
+        if (i + 1 < n && b[i] == '-' && IsDigit(b[i + 1])) ++i;
+        while (i < n && IsDigit(b[i])) ++i;
+        FLastParam.assign(reinterpret_cast<const char*>(b + paramStart),
+                          static_cast<std::size_t>(i - paramStart));
+        if (i < n && b[i] == ' ') {
+            FLastDelimeter = " ";
+            ++i;
+        }
+        text(i);
+        Fkw = kwKeyWord;
+    } else if (b[1] == '\'') {
+        // Without two hex digits the escape is incomplete: it is no character.
+        const bool complete = n >= 4 && IsHexDigit(b[2]) && IsHexDigit(b[3]);
+        text(complete ? 4 : std::min<std::int64_t>(n, 2));
+        Fkw = complete ? kwHexChar : kwNone;
+    } else if (b[1] == '*') {
+        text(2);
+        Fkw = kwKeyDest;
+    } else {
+        text(2);
+        Fkw = std::string_view("-\\_{}~").find(static_cast<char>(b[1])) != std::string_view::npos
+                  ? kwKeyChar
+                  : kwNone;
+    }
+    FStream->SetPosition(start + static_cast<std::int64_t>(FLastRead.size()));
+    return Fkw;
+}
+
+int TQxStream::FindKeyWord() const {
+    const std::string key = Lower(FLastKey);
+    int l = 0;
+    int u = static_cast<int>(kwtable.size()) - 1;
+    while (u - l >= 2) {
+        const int m = l + (u - l + 1) / 2;
+        if (kwtable[static_cast<std::size_t>(m)].n == key) return m;
+        if (key < kwtable[static_cast<std::size_t>(m)].n)
+            u = m;
+        else
+            l = m;
+    }
+    if (kwtable[static_cast<std::size_t>(l)].n == key) return l;
+    if (kwtable[static_cast<std::size_t>(u)].n == key) return u;
+    return -1;
+}
+
+bool TQxStream::Push() {
+    FPositionStack.push_back(FStream->Position() - 1);
+    return true;
+}
+
+std::int64_t TQxStream::Pop() {
+    if (FPositionStack.empty()) return -1;
+    const std::int64_t top = FPositionStack.back();
+    FPositionStack.pop_back();
+    return top;
+}
+
+std::int32_t TQxStream::Param() const {
+    const std::int64_t value = StrToInt64(FLastParam);
+    if (value < std::numeric_limits<std::int32_t>::min() ||
+        value > std::numeric_limits<std::int32_t>::max())
+        throw EConvertError("'" + FLastParam + "' is not a valid integer value");
+    return static_cast<std::int32_t>(value);
+}
+
+std::string TQxStream::Renumbered(TQXReplTable& table) const {
+    return std::to_string(table.Old2New(Param()));
+}
+
+void TQxStream::DropKeyWord() {
+    // A carriage return in place of the word's space keeps the control word
+    // written before it delimited; RTF readers ignore it.
+    if (FLastDelimeter == " ") Write("\r");
+}
+
+void TQxStream::ProcessKeyWord() {
+    const int row = FindKeyWord();
+    if (row < 0) {
+        DropKeyWord();
+        return;
+    }
+    const TQXkwAction& kw = kwtable[static_cast<std::size_t>(row)];
+    switch (kw.a) {
+        case amSkip:
+            DropKeyWord();
+            return;
+        case amSave:
+            Write(FLastRead);
+            if (IsCharacterKeyword(Lower(FLastKey))) ContentWritten();
+            return;
+        case amSaveChange:
+            SaveChange(kw.proc);
+            return;
+        case amSaveRun:
+            SaveRun(kw.proc);
+            return;
+        case amSkipRun:
+            if (kw.proc == KwProc::Deff) FDefFont = FLastParam;
+            return;
+        case amSkipBlock:
+        case amSaveBlock:
+        case amReadBlockRun:
+            BlockAction(kw.a, kw.proc);
+            return;
+        case amSkipInTable:
+            if (FOwner->InTable())
+                DropKeyWord();
+            else
+                Write(FLastRead);
+            return;
+    }
+}
+
+void TQxStream::SaveChange(std::uint16_t proc) {
+    const std::string& d = FLastDelimeter;
+    const bool inTable = FOwner->InTable();
+    switch (proc) {
+        case KwProc::Font:
+            Write("\\f" + Renumbered(FFontTable) + d);
+            return;
+        case KwProc::Cb:
+            Write("\\cb" + Renumbered(FColorTable) + d);
+            return;
+        case KwProc::Colour:
+            Write(FLastKey + Renumbered(FColorTable) + d);
+            return;
+        case KwProc::Style:
+            Write("\\s" + Renumbered(FStyleTable) + d);
+            return;
+        case KwProc::CharStyle:
+            Write("\\cs" + Renumbered(FStyleTable) + d);
+            return;
+        case KwProc::SectionStyle:
+            Write("\\ds" + Renumbered(FStyleTable) + d);
+            return;
+        case KwProc::TableStyle:
+            Write("\\ts" + Renumbered(FStyleTable) + d);
+            return;
+        case KwProc::Plain:
+            // The fragment's default font made explicit: the report's is another.
+            Write("\\plain\\f" + FNewDefFont + d);
+            return;
+        case KwProc::Highlight:
+            Write("\\highlight" + Renumbered(FColorTable) + d);
+            return;
+        case KwProc::Row:
+            // A report table cell cannot hold a table: its rows become lines.
+            Write((inTable ? "\\line" : "\\row") + d);
+            if (inTable) ContentWritten();
+            return;
+        case KwProc::Pnf:
+            Write("\\pnf" + Renumbered(FFontTable) + d);
+            return;
+        case KwProc::Pard:
+            Write((inTable ? "\\pard\\intbl" : "\\pard") + d);
+            return;
+        case KwProc::CellColour:
+            if (inTable)
+                DropKeyWord();
+            else
+                Write(FLastKey + Renumbered(FColorTable) + d);
+            return;
+        default:
+            return;
+    }
+}
+
+void TQxStream::SaveRun(std::uint16_t proc) {
+    if (proc == KwProc::Par) {
+        // Pending text first, so that the position is that of "\par" itself.
+        FlushPending();
+        FLastParPosition = OutPosition();
+        FLastParDelimeter = FLastDelimeter;
+        Write("\\par" + FLastDelimeter);
+    } else if (proc == KwProc::Bin) {
+        CopyBinaryData();
+    }
+}
+
+void TQxStream::CopyBinaryData() {
+    // The data are bytes, not RTF: copied as they are, and never more than
+    // the fragment holds, whatever the count says.
+    const std::int64_t remaining = FSize - FStream->Position();
+    std::int64_t count = 0;
+    if (!FLastParam.empty() && FLastParam[0] != '-') {
+        for (const char c : FLastParam) {
+            count = count * 10 + (c - '0');
+            if (count >= remaining) break;
+        }
+    }
+    count = std::min(count, remaining);
+    Write("\\bin" + std::to_string(count) + " ");
+    if (count > 0) FOutStream->CopyFrom(*FStream, count);
+    ContentWritten();
+}
+
+void TQxStream::BlockAction(TQXkwActionMethod action, std::uint16_t proc) {
+    if (FPreWrite.empty()) {
+        // The group's brace is already out: the keyword is not its first, and
+        // only the rest of the group can be dealt with.
+        if (action == amSaveBlock) {
+            Write(FLastRead);
+            ContentWritten();
+        } else {
+            SkipRestOfGroup();
+        }
+        return;
+    }
+    const std::int64_t start = Pop();
+    FPreWrite.clear();
+    if (start < 0) return;
+    FStream->SetPosition(start);
+    switch (action) {
+        case amSaveBlock:
+            if (SaveGroup()) ContentWritten();
+            break;
+        case amReadBlockRun:
+            if (proc == KwProc::FontTable)
+                ReadFontTable();
+            else if (proc == KwProc::ColorTable)
+                ReadColorTable();
+            else if (proc == KwProc::StyleSheet)
+                ReadStyleSheet();
+            else
+                SkipGroup();
+            break;
+        default:
+            SkipGroup();
+            break;
+    }
+    // A group left open runs to the end of the fragment: nothing is left to read.
+    if (FStream->Position() == start) FStream->SetPosition(FSize);
+}
+
+void TQxStream::SkipRestOfGroup() {
+    const std::int64_t end = GroupEnd(FStream->Position(), 1);
+    // Stop on the group's "}", which closes the group as usual.
+    FStream->SetPosition(end < 0 ? FSize : end - 1);
+}
+
+void TQxStream::ProcessDestination() {
+    const std::int64_t at = FStream->Position();
+    if (ReadNext() != kwKeyWord) {
+        // A "\*" before no control word marks nothing: dropped.
+        FStream->SetPosition(at);
+        return;
+    }
+    const int row = FindKeyWord();
+    const TQXkwActionMethod action = row < 0 ? amSkip : kwtable[static_cast<std::size_t>(row)].a;
+    if (action == amSkipBlock || action == amSaveBlock || action == amReadBlockRun) {
+        ProcessKeyWord();
+        return;
+    }
+    const std::uint16_t proc = row < 0 ? 0 : kwtable[static_cast<std::size_t>(row)].proc;
+    const bool inTable = FOwner->InTable();
+    const bool written = action == amSave ||
+                         (action == amSaveChange && !(proc == KwProc::CellColour && inTable)) ||
+                         (action == amSaveRun && (proc == KwProc::Par || proc == KwProc::Bin)) ||
+                         (action == amSkipInTable && !inTable);
+    if (!written) {
+        // An ignorable destination this merger does not keep: its text is not
+        // document text, so the whole group goes.
+        BlockAction(amSkipBlock, 0);
+        return;
+    }
+    if (!FPreWrite.empty())
+        FPreWrite += "\\*";
+    else
+        Write("\\*");
+    ProcessKeyWord();
+}
+
+void TQxStream::ProcessNone() {
+    if (FLastRead.empty()) {
+        // A NUL byte: no RTF, passed over.
+        FStream->Seek(1, TSeekOrigin::soCurrent);
+        return;
+    }
+    // A control symbol this merger does not know ("\|", "\:", a backslash
+    // before a line break) is still RTF and is kept; an escape cut short
+    // would swallow the bytes written after it, and is dropped.
+    if (FLastRead.size() == 2 && FLastRead[1] != '\'') Write(FLastRead);
+}
+
+void TQxStream::ProcessTextToken() {
+    Write(FLastRead);
+    const auto c = static_cast<std::uint8_t>(FLastRead[0]);
+    if (Fkw != kwChar || c > ' ') ContentWritten();
+}
+
+bool TQxStream::Process() {
+    if (FOutStream == nullptr) return false;
+    FStream->SetPosition(0);
+    while (FStream->Position() < FSize) {
+        switch (ReadNext()) {
+            case kwOpen:
+                // Held back: a group that turns out to be dropped or copied
+                // whole must leave no brace behind.
+                FlushPending();
+                Push();
+                FPreWrite = "{";
+                break;
+            case kwClose:
+                // A brace that closes nothing of the fragment would close a
+                // group of the report.
+                if (Pop() >= 0) Write("}");
+                break;
+            case kwKeyDest:
+                ProcessDestination();
+                break;
+            case kwKeyWord:
+                ProcessKeyWord();
+                break;
+            case kwNone:
+                ProcessNone();
+                break;
+            default:
+                ProcessTextToken();
+                break;
+        }
+    }
+    // Groups the fragment left open are closed: the report stays balanced.
+    while (Pop() >= 0) Write("}");
+    return true;
+}
+
+}  // namespace qx

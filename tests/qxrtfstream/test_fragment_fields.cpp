@@ -1,0 +1,80 @@
+// FRTF in a run: a report variable, memo and blob fields, and user
+// functions whose result is an RTF text or an RTF document in a memory
+// stream are merged into the report.
+#include <gtest/gtest.h>
+
+#include "conscom/exceptions.h"
+#include "qxfunc/udf_list.h"
+#include "qxrtf/engine_fixture.h"
+
+using namespace qx;
+
+namespace {
+
+const std::string kFragment = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}{\\f1 Papyrus;}}\\f1 Hi\\par }";
+
+class FrtfFields : public qxtest::EngineTest {
+  protected:
+    std::string Run(const std::string& body) {
+        const std::string doc = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard " + body + "\\par}";
+        report.SetTemplateBuffer(std::vector<std::uint8_t>(doc.begin(), doc.end()));
+        TMemoryStream out;
+        report.ExecuteStream(DataSets(), &out);
+        return std::string(reinterpret_cast<const char*>(out.Memory()),
+                           static_cast<std::size_t>(out.Size()));
+    }
+    TQxUDF* AddFunction(const std::string& name, TQxUDFResultType kind, std::string bytes) {
+        TQxUDF* f = udfs.Functions().Add();
+        f->SetName(name);
+        f->SetResultType(kind);
+        f->SetOnCalculate(
+            [kind, bytes](TObject*, const TQxUDFArgs&, std::int32_t, TObject* result) {
+                if (kind == udfrTMemoryStream)
+                    static_cast<TMemoryStream*>(result)->WriteBuffer(
+                        bytes.data(), static_cast<std::int64_t>(bytes.size()));
+                else
+                    static_cast<TQxReportVariable*>(result)->SetAsString(bytes);
+            });
+        return f;
+    }
+    TQxUDFList udfs;
+};
+
+TEST_F(FrtfFields, EveryKindOfValueIsMerged) {
+    AddDataSet("D", {{"M", ftMemo}, {"B", ftBlob}}, {{kFragment, kFragment}});
+    report.CreateVar("V", kFragment);
+    AddFunction("TEXT", udfrTQxReportVariable, kFragment);
+    AddFunction("DOC", udfrTMemoryStream, kFragment);
+    AddFunction("RAW", udfrTMemoryStream, "{\\b raw}");
+    report.SetUDFList(&udfs);
+    const std::string merged = "{\\f1 Hi\r\r\r\r\r}";
+    EXPECT_EQ(Run("1\\\\FRTF(D.M)\\\\2\\\\FRTF(D.B)\\\\3\\\\FRTF(V)\\\\4\\\\FRTF(TEXT())\\\\"
+                  "5\\\\DOC()\\\\6\\\\RAW()\\\\"),
+              "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}{\\f1 Papyrus;}}\\pard 1" + merged + "2" +
+                  merged + "3" + merged + "4" + merged + "5" + merged + "6{\\b raw}\\par}");
+
+    TQxRTFOptions options = report.Options();
+    options.Include(eoKeepFrtfPar);
+    report.SetOptions(options);
+    EXPECT_EQ(Run("<\\\\FRTF(D.M)\\\\>"),
+              "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}{\\f1 Papyrus;}}\\pard <{\\f1 Hi\\par }>\\par}");
+}
+
+TEST_F(FrtfFields, FragmentsInsideATemplateTableLoseTheirTables) {
+    AddDataSet("D", {{"M", ftMemo}},
+               {{std::string("{\\rtf1\\trowd\\cellx99\\pard\\intbl A\\cell\\row}")}});
+    EXPECT_EQ(Run("\\trowd\\cellx1000\\pard\\intbl <\\\\FRTF(D.M)\\\\>\\cell\\row\\pard "
+                  "<\\\\FRTF(D.M)\\\\>"),
+              "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard \\trowd\\cellx1000\\pard\\intbl "
+              "<{\\pard\\intbl\rA\\line}>\\cell\\row\\pard "
+              "<{\\trowd\\cellx99\\pard\\intbl A\\cell\\row}>\\par}");
+}
+
+TEST_F(FrtfFields, ABrokenFragmentEndsTheRunWithItsError) {
+    AddDataSet("D", {{"M", ftMemo}}, {{std::string("{\\rtf1\\f 1}")}});
+    EXPECT_THROW(Run("\\\\FRTF(D.M)\\\\"), EConvertError);
+    EXPECT_FALSE(report.ExecuteSuccessful());
+    EXPECT_EQ(report.LastErrMsg(), "'' is not a valid integer value");
+}
+
+}  // namespace
