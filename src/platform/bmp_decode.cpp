@@ -4,6 +4,7 @@
 #include <bit>
 
 #include "platform/picture.h"
+#include "platform/picture_bytes.h"
 
 namespace qx {
 
@@ -22,10 +23,7 @@ constexpr std::size_t kLargestHeaderSize = 124;
 }
 
 std::uint32_t Get(std::string_view b, std::size_t at, int size) {
-    if (at + static_cast<std::size_t>(size) > b.size()) Invalid("truncated header");
-    std::uint32_t v = 0;
-    for (int i = size - 1; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(b[at + i]);
-    return v;
+    return ReadLittleEndian(b, at, size, "BMP header");
 }
 
 // One channel of a bit-field pixel scaled to 0..255.

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/picture.h"
+#include "platform/picture_bytes.h"
 
 namespace qx {
 
@@ -43,11 +44,7 @@ constexpr std::int32_t kPixelsPerMetre96 = 3780;
 constexpr double kHundredthsMmPerInch = 2540.0;
 
 std::uint32_t Get(std::string_view b, std::size_t at, int size) {
-    if (at + static_cast<std::size_t>(size) > b.size())
-        throw EInvalidGraphic("Metafile header is truncated");
-    std::uint32_t v = 0;
-    for (int i = size - 1; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(b[at + i]);
-    return v;
+    return ReadLittleEndian(b, at, size, "Metafile header");
 }
 std::int32_t GetSigned32(std::string_view b, std::size_t at) {
     return static_cast<std::int32_t>(Get(b, at, 4));
@@ -57,12 +54,10 @@ std::int16_t GetSigned16(std::string_view b, std::size_t at) {
 }
 
 void Put16(std::string& out, std::uint32_t v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
+    PutLittleEndian(out, v, 2);
 }
 void Put32(std::string& out, std::uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
+    PutLittleEndian(out, v, 4);
 }
 void PutRect(std::string& out, std::int32_t l, std::int32_t t, std::int32_t r, std::int32_t b) {
     for (std::int32_t v : {l, t, r, b}) Put32(out, static_cast<std::uint32_t>(v));
@@ -281,6 +276,16 @@ std::string WriteEnhancedMetafile(const TBitmap& bitmap, int mmWidth, int mmHeig
     Put32(out, 16);  // where they would be
     Put32(out, kEmfEofSize);
     return out;
+}
+
+std::string WithEnhancedMetafileFrame(std::string emf, int mmWidth, int mmHeight) {
+    const std::uint32_t left = Get(emf, 24, 4), top = Get(emf, 28, 4);
+    std::string corner;
+    Put32(corner, left + static_cast<std::uint32_t>(mmWidth));
+    Put32(corner, top + static_cast<std::uint32_t>(mmHeight));
+    Get(emf, 32, 8);  // the frame's far corner is there to be replaced
+    emf.replace(32, 8, corner);
+    return emf;
 }
 
 }  // namespace qx

@@ -121,5 +121,8 @@ std::string WriteWindowsMetafile(const TBitmap& bitmap);
 // An enhanced metafile that draws the bitmap over its whole frame; the
 // frame is `mmWidth` x `mmHeight` hundredths of a millimetre.
 std::string WriteEnhancedMetafile(const TBitmap& bitmap, int mmWidth, int mmHeight);
+// An enhanced metafile with its frame resized to `mmWidth` x `mmHeight`
+// hundredths of a millimetre from the same top left corner.
+std::string WithEnhancedMetafileFrame(std::string emf, int mmWidth, int mmHeight);
 
 }  // namespace qx

@@ -55,21 +55,6 @@ std::string HexText(std::string_view bytes) {
     return hex;
 }
 
-// An enhanced metafile file with its frame set to the size chosen for it.
-std::string WithFrame(std::string emf, long long mmWidth, long long mmHeight) {
-    std::uint32_t left = 0, top = 0;
-    for (int i = 3; i >= 0; --i) {
-        left = (left << 8) | static_cast<std::uint8_t>(emf[24 + i]);
-        top = (top << 8) | static_cast<std::uint8_t>(emf[28 + i]);
-    }
-    const auto put = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) emf[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-    };
-    put(32, left + static_cast<std::uint32_t>(mmWidth));
-    put(36, top + static_cast<std::uint32_t>(mmHeight));
-    return emf;
-}
-
 }  // namespace
 
 void TQxRTF::WritePictureFile(const std::string& fileName, const TQxFieldFormat& fmt,
@@ -159,17 +144,20 @@ void TQxRTF::WritePicture(TPicture& picture, const TQxFieldFormat& fmt) {
     const bool windowsMetafile =
         metafile != nullptr ? !metafile->Enhanced() : FOptions.Contains(eoGraphicsWmfCompatible);
     const TQxImageFormat format = SettlePictureFormat(picture, fmt);
-    const long long mmWidth = std::max(1LL, Nearest(format.SizeXmm() * 100));
-    const long long mmHeight = std::max(1LL, Nearest(format.SizeYmm() * 100));
+    // The metafile's own size, in hundredths of a millimetre.
+    const auto mm100 = [](double mm) {
+        return static_cast<int>(std::clamp<long long>(Nearest(mm * 100), 1, INT32_MAX / 100));
+    };
+    const int mmWidth = mm100(format.SizeXmm()), mmHeight = mm100(format.SizeYmm());
     std::string data;
     if (metafile != nullptr)
-        data = windowsMetafile ? metafile->Data() : WithFrame(metafile->Data(), mmWidth, mmHeight);
+        data = windowsMetafile ? metafile->Data()
+                               : WithEnhancedMetafileFrame(metafile->Data(), mmWidth, mmHeight);
     else if (windowsMetafile)
         data = WriteWindowsMetafile(static_cast<const TBitmap&>(*picture.Graphic()));
     else
-        data = WriteEnhancedMetafile(static_cast<const TBitmap&>(*picture.Graphic()),
-                                     static_cast<int>(std::min<long long>(mmWidth, INT32_MAX)),
-                                     static_cast<int>(std::min<long long>(mmHeight, INT32_MAX)));
+        data = WriteEnhancedMetafile(static_cast<const TBitmap&>(*picture.Graphic()), mmWidth,
+                                     mmHeight);
     wr(PictureHeader(format, windowsMetafile));
     if (FOptions.Contains(eoGraphicsBinary)) {
         wr("\\bin" + std::to_string(data.size()) + " ");
