@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/component.h"
+
 namespace qx {
 
 // Border styles, in the order of their RTF words.
@@ -25,13 +27,13 @@ struct TQxImageBorder {
     std::uint16_t ColorIndex = 0;  // into the template's colour table
 };
 
-class TQxImageFormat {
+class TQxImageFormat : public TObject {
   public:
     // Millimetres per screen pixel.
     static constexpr double kMmPerPixel = 0.264596930676;
 
     TQxImageFormat(std::uint16_t x, std::uint16_t y);
-    virtual ~TQxImageFormat() = default;
+    ~TQxImageFormat() override = default;
     TQxImageFormat(const TQxImageFormat&) = default;
     TQxImageFormat& operator=(const TQxImageFormat&) = default;
 
