@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test qxrtf
-# (LibreOffice Writer reads rendered reports back as text in one test).
+# (LibreOffice Writer reads rendered reports back as text and PDF in the
+# tests, and poppler's pdfimages measures the pictures in that PDF).
 # Only missing packages are fetched, so a second run costs nothing.
 set -euo pipefail
 packages=(
@@ -9,7 +10,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev
   libsqlite3-dev libpng-dev libjpeg-dev libgif-dev libcsv-dev
   locales
-  libreoffice-writer-nogui
+  libreoffice-writer-nogui poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -19,12 +19,12 @@
 #include "platform/sysutils.h"
 #include "qxbasereport/base_rtf_report.h"
 #include "qxbasereport/expression.h"
+#include "qxbasereport/image_format.h"
 #include "qxfunc/udf_list.h"
 #include "qxrtf/scans.h"
 
 namespace qx {
 
-struct TQxImageFormat;
 struct TQxExprState;
 class TPicture;
 
@@ -231,7 +231,8 @@ class TQxRTF : public TQxBaseRTFReport {
     void WritePictureFile(const std::string& fileName, const TQxFieldFormat& fmt,
                           const std::string& markup);
     void WritePictureField(TField& field, const TQxFieldFormat& fmt, const std::string& markup);
-    void WriteHyperlink(const std::string& target, const std::string& markup);
+    // `value` is "target|shown text" or the target alone.
+    void WriteHyperlink(const std::string& value, const std::string& markup);
     // RTF fragments merged into the output (fragment_output.cpp): a text
     // value, a memo or blob field, a memory stream.
     void WriteRtfFragment(const std::string& rtf, const std::string& markup);
@@ -259,6 +260,11 @@ class TQxRTF : public TQxBaseRTFReport {
     std::string FunctionName(std::int32_t id) const;
     void WriteExprResult(const TQxRowContent& row, TQxUDFResultType kind, TObject* holder);
     void WritePicture(TPicture& picture, const TQxFieldFormat& fmt);
+    // The picture's format after OnImageFormat, its border colour checked
+    // against the template's colour table.
+    TQxImageFormat SettlePictureFormat(const TPicture& picture, const TQxFieldFormat& fmt);
+    // "{\pict" and the size, kind and border words of a picture group.
+    std::string PictureHeader(const TQxImageFormat& format, bool windowsMetafile);
 
     TQxOnScanBefore FOnScanBefore;
     TQxOnScanRecord FOnScanRecord;
