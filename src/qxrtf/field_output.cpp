@@ -265,15 +265,17 @@ std::string TQxRTF::DataSetFieldText(const TField& field, const TQxFieldFormat& 
 }
 
 void TQxRTF::WriteDataSetFieldValue(TField& field, const TQxRowContent& rc) {
+    const std::int32_t f = rc.fmt.fmtnumber;
+    // A NULL picture writes its markup alone, like any blob too short to
+    // hold one.
+    if (f == QxFmt::FImg || field.DataType() == ftGraphic) {
+        WritePictureField(field, rc.fmt, rc.sout);
+        return;
+    }
     // A missing value has no text in any format: a NULL date is no
     // 30.12.1899, a NULL boolean no FalseValue.
     if (field.IsNull()) {
         WriteValue(std::string(), rc.sout);
-        return;
-    }
-    const std::int32_t f = rc.fmt.fmtnumber;
-    if (f == QxFmt::FImg || field.DataType() == ftGraphic) {
-        WritePictureField(field, rc.fmt, rc.sout);
         return;
     }
     if (f == QxFmt::FLnk) {
