@@ -78,7 +78,8 @@ void TQxRTF::UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataTy
                 case ftWord:
                 case ftAutoInc:
                 case ftLargeint:
-                    target.SetAsInteger(field->AsInteger());
+                    // All 64 bits: ids and amounts in cents outgrow 32.
+                    target.SetAsInteger(field->AsLargeInt());
                     break;
                 case ftCurrency:
                     target.SetAsFloat(field->AsCurrency());
