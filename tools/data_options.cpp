@@ -70,7 +70,8 @@ void DataOptions::AddTo(CLI::App* cmd) {
                     "field delimiter of the CSV files: one character or 'tab' (default ,)");
     cmd->add_option("--type", FTypes,
                     "type of a column, NAME.FIELD=TYPE, instead of the one read from the data: " +
-                        qx::FieldTypeNames() + " (repeatable)");
+                        qx::FieldTypeNames() + " (repeatable)")
+        ->allow_extra_args(false);
 }
 
 void DataOptions::Keep(Kind kind, const std::string& text) {
