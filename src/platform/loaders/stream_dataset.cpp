@@ -45,7 +45,7 @@ void TStreamDataSet::ForgetRecords() {
     FValues.clear();
     FRecent.clear();
     FCurrent = -1;
-    FCount = -1;
+    FCount = FReader ? FReader->KnownCount() : 0;
     FReadNext = 0;
     if (FReader) FReader->Rewind();
     FEof = FBof = true;
@@ -134,8 +134,7 @@ void TStreamDataSet::Last() {
 }
 
 int TStreamDataSet::RecordCount() const {
-    const std::int64_t count = FCount >= 0 ? FCount : FReader ? FReader->KnownCount() : 0;
-    return static_cast<int>(std::min<std::int64_t>(count, std::numeric_limits<int>::max()));
+    return static_cast<int>(std::min<std::int64_t>(FCount, std::numeric_limits<int>::max()));
 }
 
 TField* TStreamDataSet::Fields(int index) const {

@@ -75,7 +75,7 @@ class TStreamDataSet : public TDataSet, private TValueSource {
     std::vector<TFieldValue> FValues;  // of the current record
     std::int64_t FCurrent = -1;        // -1: no current record (empty)
     std::int64_t FReadNext = 0;        // the record the reader reads next
-    std::int64_t FCount = -1;          // known once the reader reached the end
+    std::int64_t FCount = 0;           // -1 until known (from the reader, or at the end)
     std::deque<std::pair<std::int64_t, std::vector<TFieldValue>>> FRecent;
     bool FEof = true;
     bool FBof = true;
