@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   libsqlite3-dev libpng-dev libjpeg-dev libgif-dev libcsv-dev
+  sqlite3 time
   locales
   libreoffice-writer-nogui poppler-utils
 )

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "data_options.h"
 #include "expr_command.h"
 #include "platform/exceptions.h"
-#include "platform/loaders/file_datasets.h"
 #include "qxrtf/qxrtf.h"
 #include "qxrtf/report_setup.h"
 
@@ -20,24 +20,15 @@ namespace {
 
 // What render and dump share: the datasets, variables and options of a run.
 struct RunSetup {
-    std::vector<std::string> json;
-    std::vector<std::string> csv;
+    DataOptions data;
     std::vector<std::string> vars;
     std::vector<std::string> options;
     std::string settings;
     bool unicode = false;
     int codePage = 1252;
-    std::vector<std::pair<std::string, std::string>> order;  // (kind, NAME=FILE) as given
 
     void AddTo(CLI::App* cmd) {
-        cmd->add_option_function<std::vector<std::string>>(
-               "--json", [this](const std::vector<std::string>& v) { Keep("json", v); },
-               "dataset NAME=FILE from a JSON array of objects (repeatable)")
-            ->take_all();
-        cmd->add_option_function<std::vector<std::string>>(
-               "--csv", [this](const std::vector<std::string>& v) { Keep("csv", v); },
-               "dataset NAME=FILE from a CSV file with a header row (repeatable)")
-            ->take_all();
+        data.AddTo(cmd);
         cmd->add_option("--var", vars,
                         "variable NAME=VALUE[:number|boolean|date|string] (repeatable)");
         cmd->add_option("--option", options,
@@ -47,14 +38,9 @@ struct RunSetup {
         cmd->add_flag("--unicode", unicode, "write characters above U+00FF as \\u with a fallback");
         cmd->add_option("--codepage", codePage, "code page of the output text (default 1252)");
     }
-    void Keep(const char* kind, const std::vector<std::string>& items) {
-        for (const std::string& s : items) order.emplace_back(kind, s);
-    }
-
     // Datasets keep the order they were given in: a one-letter alias A
     // addresses the first.
-    qx::arrdataset Apply(qx::TQxRTF& report,
-                         std::vector<std::unique_ptr<qx::TMemDataSet>>& owned) const {
+    qx::arrdataset Apply(qx::TQxRTF& report, DataOptions::Opened& opened) const {
         if (!settings.empty()) {
             std::ifstream in(settings, std::ios::binary);
             if (!in) throw qx::Exception("Cannot read settings file " + settings);
@@ -67,16 +53,7 @@ struct RunSetup {
             }
             report.LoadSettings(doc);
         }
-        qx::arrdataset datasets;
-        for (const auto& [kind, item] : order) {
-            const auto eq = item.find('=');
-            if (eq == std::string::npos || eq == 0)
-                throw qx::Exception("Dataset '" + item + "' must be given as NAME=FILE");
-            const std::string name = item.substr(0, eq), file = item.substr(eq + 1);
-            owned.push_back(kind == std::string("json") ? qx::LoadJsonDataSet(name, file)
-                                                        : qx::LoadCsvDataSet(name, file));
-            datasets.push_back(owned.back().get());
-        }
+        opened = data.Open();
         for (const std::string& v : vars) qx::DefineVariableFromText(report, v);
         qx::TQxRTFOptions set = report.Options();
         for (const std::string& o : options) {
@@ -88,7 +65,7 @@ struct RunSetup {
         report.SetOptions(set);
         if (unicode) report.SetUnicodeByDefault(true);
         if (codePage != 1252 || settings.empty()) report.SetCodePage(codePage);
-        return datasets;
+        return opened.datasets;
     }
 };
 
@@ -116,7 +93,7 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
     try {
-        std::vector<std::unique_ptr<qx::TMemDataSet>> owned;
+        DataOptions::Opened owned;
         qx::TQxRTF report;
         if (*renderCmd) {
             const qx::arrdataset datasets = renderSetup.Apply(report, owned);

@@ -26,6 +26,25 @@ TField* TDataSet::FindField(const std::string& fieldName) const {
     return nullptr;
 }
 
+TDataSet::~TDataSet() {
+    SetMaster(nullptr);
+    for (TDataSet* detail : FDetails) detail->FMaster = nullptr;
+}
+
+void TDataSet::SetMaster(TDataSet* master) {
+    for (const TDataSet* m = master; m != nullptr; m = m->FMaster)
+        if (m == this) throw EDatabaseError("Dataset " + Name() + " cannot be a detail of itself");
+    if (FMaster != nullptr) std::erase(FMaster->FDetails, this);
+    FMaster = master;
+    if (FMaster != nullptr) FMaster->FDetails.push_back(this);
+}
+
+void TDataSet::Moved() {
+    // A detail may unlink itself while it follows; walk a copy.
+    const std::vector<TDataSet*> details = FDetails;
+    for (TDataSet* detail : details) detail->MasterMoved();
+}
+
 TField* TDataSet::FieldByName(const std::string& fieldName) const {
     TField* field = FindField(fieldName);
     if (field == nullptr) throw EDatabaseError("Field '" + fieldName + "' not found");

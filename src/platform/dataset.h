@@ -91,6 +91,7 @@ class TField : public TObject {
 class TDataSet : public TComponent {
   public:
     using TComponent::TComponent;
+    ~TDataSet() override;
 
     virtual bool Active() const = 0;
     virtual void First() = 0;
@@ -118,8 +119,24 @@ class TDataSet : public TComponent {
     }
     bool ControlsDisabled() const { return FDisableCount > 0; }
 
+    // Master-detail: a detail follows its master. Whenever the master's
+    // current record changes, each detail is told (MasterMoved) and re-opens
+    // on its first record for the master's new record. Nullptr unlinks; a
+    // link that would close a circle raises EDatabaseError. Whichever of the
+    // two is destroyed first drops the link.
+    virtual void SetMaster(TDataSet* master);
+    TDataSet* Master() const { return FMaster; }
+
+  protected:
+    // Implementations call this after every change of the current record.
+    void Moved();
+    // The master has a new current record.
+    virtual void MasterMoved() { First(); }
+
   private:
     int FDisableCount = 0;
+    TDataSet* FMaster = nullptr;
+    std::vector<TDataSet*> FDetails;
 };
 
 // The rows a user selected, as bookmarks of one dataset.

@@ -1,10 +1,5 @@
 #include "platform/mem_dataset.h"
 
-#include <cmath>
-
-#include "platform/sysutils.h"
-#include "platform/unicode.h"
-
 namespace qx {
 
 namespace {
@@ -14,86 +9,6 @@ const TFieldValue kNull{};
 bool IsDateType(TFieldType t) {
     return t == ftDate || t == ftTime || t == ftDateTime || t == ftTimeStamp;
 }
-
-// A field of a TMemDataSet: reads the dataset's current record and
-// converts the stored value the way a typed field of that kind does.
-class TMemField : public TField {
-  public:
-    TMemField(TMemDataSet* ds, std::string name, TFieldType type, int index)
-        : TField(ds, std::move(name), type), FMem(ds), FIndex(index) {}
-
-    bool IsNull() const override { return std::holds_alternative<std::monostate>(V()); }
-
-    std::string AsString() const override {
-        const TFieldValue& v = V();
-        if (auto s = std::get_if<std::string>(&v)) return *s;
-        if (auto i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
-        if (auto b = std::get_if<bool>(&v)) return *b ? "True" : "False";
-        if (auto d = std::get_if<double>(&v)) {
-            switch (DataType()) {
-                case ftDate:
-                    return DateToStr(*d);
-                case ftTime:
-                    return TimeToStr(*d);
-                case ftDateTime:
-                case ftTimeStamp:
-                    return DateTimeToStr(*d);
-                default:
-                    return FloatToStr(*d);
-            }
-        }
-        return {};
-    }
-
-    std::int64_t AsLargeInt() const override {
-        const TFieldValue& v = V();
-        if (auto i = std::get_if<std::int64_t>(&v)) return *i;
-        if (auto d = std::get_if<double>(&v)) return static_cast<std::int64_t>(std::llround(*d));
-        if (auto b = std::get_if<bool>(&v)) return *b ? 1 : 0;
-        if (auto s = std::get_if<std::string>(&v)) return StrToInt64(*s);
-        return 0;
-    }
-
-    double AsFloat() const override {
-        const TFieldValue& v = V();
-        if (auto d = std::get_if<double>(&v)) return *d;
-        if (auto i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
-        if (auto s = std::get_if<std::string>(&v)) return s->empty() ? 0.0 : StrToFloat(*s);
-        if (std::holds_alternative<bool>(v)) throw Invalid("Float");
-        return 0.0;
-    }
-
-    bool AsBoolean() const override {
-        const TFieldValue& v = V();
-        if (auto b = std::get_if<bool>(&v)) return *b;
-        if (auto i = std::get_if<std::int64_t>(&v)) return *i != 0;
-        if (auto s = std::get_if<std::string>(&v)) {
-            if (SameText(*s, "True") || *s == "1") return true;
-            if (s->empty() || SameText(*s, "False") || *s == "0") return false;
-        }
-        if (IsNull()) return false;
-        throw Invalid("Boolean");
-    }
-
-    TDateTime AsDateTime() const override {
-        const TFieldValue& v = V();
-        if (auto d = std::get_if<double>(&v)) return *d;
-        if (auto i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
-        if (auto s = std::get_if<std::string>(&v)) return s->empty() ? 0.0 : StrToDateTime(*s);
-        if (IsNull()) return 0.0;
-        throw Invalid("DateTime");
-    }
-
-    std::string AsBytes() const override { return AsString(); }
-
-  private:
-    const TFieldValue& V() const { return FMem->CurrentValue(FIndex); }
-    EDatabaseError Invalid(const char* type) const {
-        return EDatabaseError("Cannot access field '" + FieldName() + "' as type " + type);
-    }
-    TMemDataSet* FMem;
-    int FIndex;
-};
 
 }  // namespace
 
@@ -108,7 +23,8 @@ TField* TMemDataSet::AddField(const std::string& fieldName, TFieldType dataType)
         throw EDatabaseError("Cannot add field '" + fieldName + "' to a filled dataset");
     if (FindField(fieldName) != nullptr)
         throw EDatabaseError("Duplicate field name '" + fieldName + "'");
-    FFields.push_back(std::make_unique<TMemField>(this, fieldName, dataType, FieldCount()));
+    FFields.push_back(std::make_unique<TValueField>(this, static_cast<const TValueSource*>(this),
+                                                    fieldName, dataType, FieldCount()));
     return FFields.back().get();
 }
 
@@ -144,6 +60,7 @@ void TMemDataSet::First() {
     FCurrent = 0;
     FBof = true;
     FEof = FRows.empty();
+    Moved();
 }
 
 void TMemDataSet::Next() {
@@ -151,6 +68,7 @@ void TMemDataSet::Next() {
         ++FCurrent;
         FBof = false;
         FEof = false;
+        Moved();
     } else {
         FEof = true;
     }
@@ -161,6 +79,7 @@ void TMemDataSet::Prior() {
         --FCurrent;
         FBof = false;
         FEof = false;
+        Moved();
     } else {
         FBof = true;
     }
@@ -170,6 +89,7 @@ void TMemDataSet::Last() {
     FCurrent = FRows.empty() ? 0 : RecordCount() - 1;
     FEof = true;
     FBof = FRows.empty();
+    Moved();
 }
 
 TField* TMemDataSet::Fields(int index) const {
@@ -194,6 +114,7 @@ void TMemDataSet::GotoBookmark(const TBookmark& bookmark) {
         throw EDatabaseError("Record not found");
     FCurrent = row;
     FEof = FBof = false;
+    Moved();
 }
 
 }  // namespace qx

@@ -10,18 +10,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "platform/dataset.h"
+#include "platform/value_field.h"
 
 namespace qx {
 
-// A stored value: null, text (also blob bytes), integer, float (also dates
-// and times, as days since 1899-12-30) or boolean.
-using TFieldValue = std::variant<std::monostate, std::string, std::int64_t, double, bool>;
-
-class TMemDataSet : public TDataSet {
+class TMemDataSet : public TDataSet, private TValueSource {
   public:
     explicit TMemDataSet(const std::string& name = "", TComponent* owner = nullptr);
     ~TMemDataSet() override;
@@ -48,7 +44,7 @@ class TMemDataSet : public TDataSet {
     void GotoBookmark(const TBookmark& bookmark) override;
     // The 0-based current record (-1 when the dataset is empty).
     int RecNo() const { return FRows.empty() ? -1 : FCurrent; }
-    const TFieldValue& CurrentValue(int field) const;
+    const TFieldValue& CurrentValue(int field) const override;
 
   private:
     std::vector<std::unique_ptr<TField>> FFields;

@@ -17,7 +17,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "platform/loaders/file_datasets.h"
+#include "platform/loaders/json_dataset.h"
 #include "qxrtf/qxrtf.h"
 #include "qxrtf/report_setup.h"
 #include "test_support.h"
@@ -41,7 +41,7 @@ std::vector<std::string> CaseNames() {
 // A report set up as a case describes it, with the datasets it owns.
 struct CaseRun {
     TQxRTF report;
-    std::vector<std::unique_ptr<TMemDataSet>> owned;
+    std::vector<std::unique_ptr<TDataSet>> owned;
     arrdataset datasets;
     nlohmann::json doc;
 

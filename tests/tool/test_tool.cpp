@@ -7,26 +7,9 @@
 
 #include "qxrtf/qxrtf.h"
 #include "test_support.h"
+#include "tool_runner.h"
 
 namespace {
-
-struct ToolResult {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr together
-};
-
-ToolResult RunTool(const std::string& args) {
-    const std::string command = std::string(QXRTF_TOOL_PATH) + " " + args + " 2>&1";
-    ToolResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) result.output.append(buf, n);
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
 
 class ToolTest : public qxtest::TempDirTest {};
 

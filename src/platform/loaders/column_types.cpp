@@ -1,0 +1,251 @@
+#include "platform/loaders/column_types.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+
+#include "platform/sysutils.h"
+#include "platform/unicode.h"
+
+namespace qx {
+
+namespace {
+
+struct TypeName {
+    const char* name;
+    TFieldType type;
+};
+constexpr TypeName kTypeNames[] = {
+    {"string", ftString},     {"memo", ftMemo},       {"integer", ftLargeint}, {"float", ftFloat},
+    {"currency", ftCurrency}, {"boolean", ftBoolean}, {"date", ftDate},        {"time", ftTime},
+    {"datetime", ftDateTime}, {"blob", ftBlob},       {"graphic", ftGraphic},
+};
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Reads exactly `count` digits at `pos`.
+bool Digits(std::string_view text, std::size_t& pos, std::size_t count, int& out) {
+    if (pos + count > text.size()) return false;
+    out = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!IsDigit(text[pos + i])) return false;
+        out = out * 10 + (text[pos + i] - '0');
+    }
+    pos += count;
+    return true;
+}
+
+bool Expect(std::string_view text, std::size_t& pos, char c) {
+    if (pos >= text.size() || text[pos] != c) return false;
+    ++pos;
+    return true;
+}
+
+// hh:mm[:ss[.fff...]] at `pos`.
+bool ParseTimeOfDay(std::string_view text, std::size_t& pos, TDateTime& out) {
+    int h = 0, m = 0, s = 0, ms = 0;
+    if (!Digits(text, pos, 2, h) || !Expect(text, pos, ':') || !Digits(text, pos, 2, m))
+        return false;
+    if (pos < text.size() && text[pos] == ':') {
+        ++pos;
+        if (!Digits(text, pos, 2, s)) return false;
+        if (pos < text.size() && (text[pos] == '.' || text[pos] == ',')) {
+            ++pos;
+            int scale = 100;
+            const std::size_t start = pos;
+            for (; pos < text.size() && IsDigit(text[pos]); ++pos, scale /= 10)
+                ms += (text[pos] - '0') * scale;
+            if (pos == start) return false;
+        }
+    }
+    return TryEncodeTime(h, m, s, ms, out);
+}
+
+// "Z", "+hh:mm", "+hhmm" or "+hh" at the end of a date-time.
+bool SkipZone(std::string_view text, std::size_t& pos) {
+    if (pos == text.size()) return true;
+    if (text[pos] == 'Z') return ++pos == text.size();
+    if (text[pos] != '+' && text[pos] != '-') return false;
+    ++pos;
+    int h = 0, m = 0;
+    if (!Digits(text, pos, 2, h)) return false;
+    if (pos < text.size() && text[pos] == ':') ++pos;
+    if (pos < text.size() && !Digits(text, pos, 2, m)) return false;
+    return pos == text.size() && h <= 23 && m <= 59;
+}
+
+bool ParseInteger(std::string_view text, std::int64_t& out) {
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    const std::size_t digits = (!text.empty() && text[0] == '-') ? 1 : 0;
+    // A leading zero marks a code (zip, account number), not a quantity.
+    if (text.size() > digits + 1 && text[digits] == '0') return false;
+    const auto [ptr, ec] = std::from_chars(begin, end, out);
+    return ec == std::errc() && ptr == end;
+}
+
+bool ParseFloat(std::string_view text, double& out) {
+    const std::size_t sign = (!text.empty() && text[0] == '-') ? 1 : 0;
+    if (text.size() <= sign) return false;
+    const char first = text[sign];
+    if (!IsDigit(first) && first != '.') return false;  // no "inf" or "nan"
+    if (first == '0' && text.size() > sign + 1 && IsDigit(text[sign + 1])) return false;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && ptr == text.data() + text.size();
+}
+
+bool ParseBoolean(std::string_view text, bool& out, bool lenient) {
+    const std::string s(text);
+    if (SameText(s, "true") || (lenient && (SameText(s, "yes") || s == "1"))) {
+        out = true;
+        return true;
+    }
+    if (SameText(s, "false") || (lenient && (SameText(s, "no") || s == "0"))) {
+        out = false;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void FailDataSet(const std::string& dataSetName, const std::string& why) {
+    throw EDatabaseError("Dataset " + dataSetName + ": " + why);
+}
+
+TFieldType GivenType(const TColumnTypes& types, const std::string& fieldName) {
+    for (const auto& [name, type] : types)
+        if (SameText(name, fieldName)) return type;
+    return ftUnknown;
+}
+
+bool FieldTypeFromName(const std::string& typeName, TFieldType& type) {
+    for (const TypeName& t : kTypeNames)
+        if (SameText(typeName, t.name)) {
+            type = t.type;
+            return true;
+        }
+    return false;
+}
+
+std::string FieldTypeNames() {
+    std::string names;
+    for (const TypeName& t : kTypeNames) names += (names.empty() ? "" : ", ") + std::string(t.name);
+    return names;
+}
+
+bool IsDateTimeType(TFieldType type) {
+    return type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp;
+}
+
+bool IsTextType(TFieldType type) {
+    switch (type) {
+        case ftSmallint:
+        case ftInteger:
+        case ftWord:
+        case ftAutoInc:
+        case ftLargeint:
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD:
+        case ftFMTBcd:
+        case ftBoolean:
+            return false;
+        default:
+            return !IsDateTimeType(type);
+    }
+}
+
+bool ParseIso(std::string_view text, TIsoValue& out, bool timeOnly) {
+    out = TIsoValue{};
+    std::size_t pos = 0;
+    if (timeOnly && text.size() >= 3 && text[2] == ':') {
+        out.hasTime = true;
+        return ParseTimeOfDay(text, pos, out.value) && pos == text.size();
+    }
+    int y = 0, m = 0, d = 0;
+    if (!Digits(text, pos, 4, y) || !Expect(text, pos, '-') || !Digits(text, pos, 2, m) ||
+        !Expect(text, pos, '-') || !Digits(text, pos, 2, d) || !TryEncodeDate(y, m, d, out.value))
+        return false;
+    out.hasDate = true;
+    if (pos == text.size()) return true;
+    if (text[pos] != 'T' && text[pos] != ' ') return false;
+    ++pos;
+    TDateTime time = 0;
+    if (!ParseTimeOfDay(text, pos, time) || !SkipZone(text, pos)) return false;
+    out.hasTime = true;
+    out.value += time;
+    return true;
+}
+
+void TTextTypeGuess::See(std::string_view text) {
+    FSeen = true;
+    std::int64_t i = 0;
+    double f = 0;
+    bool b = false;
+    TIsoValue iso;
+    if (FInteger && !ParseInteger(text, i)) FInteger = false;
+    if (FFloat && !FInteger && !ParseFloat(text, f)) FFloat = false;
+    if (FBoolean && !ParseBoolean(text, b, false)) FBoolean = false;
+    if (FDate) {
+        if (!ParseIso(text, iso))
+            FDate = false;
+        else if (iso.hasTime)
+            FWithTime = true;
+    }
+}
+
+TFieldType TTextTypeGuess::Type() const {
+    if (!FSeen) return ftString;
+    if (FInteger) return ftLargeint;
+    if (FFloat) return ftFloat;
+    if (FBoolean) return ftBoolean;
+    if (FDate) return FWithTime ? ftDateTime : ftDate;
+    return ftString;
+}
+
+bool ValueFromText(std::string_view text, TFieldType type, TFieldValue& out) {
+    switch (type) {
+        case ftSmallint:
+        case ftInteger:
+        case ftWord:
+        case ftAutoInc:
+        case ftLargeint: {
+            std::int64_t i = 0;
+            if (!ParseInteger(text, i)) return false;
+            out = i;
+            return true;
+        }
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD:
+        case ftFMTBcd: {
+            double f = 0;
+            if (!ParseFloat(text, f)) return false;
+            out = f;
+            return true;
+        }
+        case ftBoolean: {
+            bool b = false;
+            if (!ParseBoolean(text, b, true)) return false;
+            out = b;
+            return true;
+        }
+        case ftDate:
+        case ftTime:
+        case ftDateTime:
+        case ftTimeStamp: {
+            TIsoValue iso;
+            if (!ParseIso(text, iso, type == ftTime)) return false;
+            out = iso.value;
+            return true;
+        }
+        default:
+            out = std::string(text);
+            return true;
+    }
+}
+
+}  // namespace qx

@@ -1,0 +1,36 @@
+// CSV datasets: a file whose first row names the fields, read with libcsv.
+// A UTF-8 byte-order mark before the header is skipped. Opening reads the
+// file through once: every row must have as many fields as the header (a
+// row that does not, or bad quoting, is an error naming the file and line),
+// each column's type is read from its values unless given, and the number
+// of rows becomes known. Afterwards rows are read forward from the file as
+// the cursor moves; going back starts again from a remembered row offset,
+// one every so many rows, so no row is kept in memory.
+//
+// Values: an empty unquoted field is NULL; "" (quoted) is an empty string in
+// a string column and NULL in any other. Numbers use "." as the decimal
+// separator; a number with a leading zero (a code such as 007) is text.
+#pragma once
+
+#include <string>
+
+#include "platform/loaders/column_types.h"
+#include "platform/loaders/stream_dataset.h"
+
+namespace qx {
+
+struct TCsvOptions {
+    char delimiter = ',';
+    // Types of named columns; the other columns' types are read from their
+    // values (integer, float, boolean, date, date-time, else string).
+    TColumnTypes types;
+};
+
+class TCsvDataSet : public TStreamDataSet {
+  public:
+    TCsvDataSet(const std::string& name, const std::string& fileName,
+                const TCsvOptions& options = {});
+    ~TCsvDataSet() override;
+};
+
+}  // namespace qx

@@ -1,0 +1,117 @@
+// JSON datasets over files.
+#include <functional>
+
+#include "loader_fixture.h"
+#include "platform/loaders/json_dataset.h"
+#include "platform/sysutils.h"
+
+using namespace qx;
+
+namespace {
+
+class JsonDataSet : public qxtest::LoaderTest {};
+
+}  // namespace
+
+TEST_F(JsonDataSet, TypesComeFromTheValues) {
+    const std::string file = MakeFile("t.json", R"([
+      {"ID": 1, "NAME": "Smith", "TOTAL": 12, "PAID": true, "DUE": "2024-03-07",
+       "AT": "2024-03-07T10:30:00Z", "BIG": 9007199254740993, "MIXED": 1, "TAGS": ["a"]},
+      {"ID": 2, "NAME": null, "TOTAL": 2.5, "PAID": false, "DUE": "",
+       "AT": "2024-03-08", "BIG": -1, "MIXED": "x", "TAGS": []},
+      {"ID": 3, "TOTAL": null, "EXTRA": "late"}
+    ])");
+    auto ds = TJsonDataSet::Open("T", file);
+    struct Case {
+        const char* field;
+        TFieldType type;
+        std::vector<std::string> values;
+    };
+    const Case cases[] = {
+        {"ID", ftLargeint, {"1", "2", "3"}},
+        {"NAME", ftString, {"Smith", "<null>", "<null>"}},
+        {"TOTAL", ftFloat, {"12", "2.5", "<null>"}},
+        {"PAID", ftBoolean, {"True", "False", "<null>"}},
+        {"DUE", ftDate, {DateToStr(EncodeDate(2024, 3, 7)), "<null>", "<null>"}},
+        {"AT",
+         ftDateTime,
+         {DateTimeToStr(EncodeDate(2024, 3, 7) + EncodeTime(10, 30, 0, 0)),
+          DateTimeToStr(EncodeDate(2024, 3, 8)), "<null>"}},
+        {"BIG", ftLargeint, {"9007199254740993", "-1", "<null>"}},
+        {"MIXED", ftString, {"1", "x", "<null>"}},
+        {"EXTRA", ftString, {"<null>", "<null>", "late"}},
+    };
+    // Fields in the order they first appear; the nested array is no field.
+    ASSERT_EQ(ds->FieldCount(), 9);
+    EXPECT_EQ(ds->Fields(8)->FieldName(), "EXTRA");
+    EXPECT_EQ(ds->FindField("TAGS"), nullptr);
+    EXPECT_EQ(ds->RecordCount(), 3);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.field);
+        EXPECT_EQ(ds->FieldByName(c.field)->DataType(), c.type);
+        EXPECT_EQ(Column(*ds, c.field), c.values);
+    }
+    ds->Last();
+    const TBookmark last = ds->GetBookmark();
+    ds->First();
+    ds->GotoBookmark(last);
+    EXPECT_EQ(ds->FieldByName("EXTRA")->AsString(), "late");
+}
+
+TEST_F(JsonDataSet, PointersTypedFormAndEmptyArrays) {
+    const std::string file = MakeFile("doc.json", R"({"meta": {"v": 1},
+      "data": {"orders": {"fields": {"NO": "integer", "DUE": "date", "AT": "time"},
+                          "rows": [{"NO": 7, "DUE": "2024-03-07", "AT": "08:15"}]},
+               "none": []}})");
+    auto typed = TJsonDataSet::Open("O", file + "#/data/orders", {{"NO", ftFloat}});
+    EXPECT_EQ(typed->FieldByName("NO")->DataType(), ftFloat);  // given on the command line
+    EXPECT_EQ(typed->FieldByName("DUE")->DataType(), ftDate);
+    EXPECT_DOUBLE_EQ(typed->FieldByName("DUE")->AsDateTime(), EncodeDate(2024, 3, 7));
+    EXPECT_DOUBLE_EQ(typed->FieldByName("AT")->AsDateTime(), EncodeTime(8, 15, 0, 0));
+
+    auto empty = TJsonDataSet::Open("E", file + "#/data/none");
+    EXPECT_TRUE(empty->Eof() && empty->Bof());
+    EXPECT_EQ(empty->FieldCount(), 0);
+    EXPECT_EQ(empty->RecordCount(), 0);
+    // An empty dataset's scan runs as over any empty dataset.
+    EXPECT_EQ(Render("<\\\\SCAN(E), NOEOF\\\\x\\\\ENDSCAN\\\\>", {empty.get()}), "<>");
+    EXPECT_EQ(Render("<\\\\SCAN(E)\\\\x\\\\ENDSCAN\\\\>", {empty.get()}), "<x>");
+}
+
+TEST_F(JsonDataSet, BadInputNamesTheFileAndPlace) {
+    const std::string f = Path("bad.json");
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string source;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"syntax error", "[\n  {\"A\": 1},\n  {\"A\": 2,}\n]", f,
+         f + ":3:11: invalid JSON: syntax error while parsing object key - unexpected '}'; "
+             "expected string literal"},
+        {"not an array", R"({"A": 1})", f, f + ": \"rows\" must be an array"},
+        {"not objects", "[1, 2]", f, f + ": every row must be an object"},
+        {"missing pointer", "[]", f + "#/orders", f + " has nothing at /orders"},
+        {"bad typed value", R"({"fields": {"N": "integer"}, "rows": [{"N": 1}, {"N": "x"}]})", f,
+         f + ": record 2: value \"x\" of field N does not fit its field type"},
+        {"unknown type", R"({"fields": {"N": "number"}, "rows": []})", f,
+         f + ": unknown type \"number\" of field N"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeFile("bad.json", c.text);
+        EXPECT_EQ(ErrorOf([&] { TJsonDataSet::Open("T", c.source); }), "Dataset T: " + c.message);
+    }
+    EXPECT_EQ(ErrorOf([&] { TJsonDataSet::Open("T", Path("none.json")); }),
+              "Dataset T: cannot read " + Path("none.json"));
+}
+
+TEST_F(JsonDataSet, LargeIntegersStayExactThroughExpressions) {
+    // Written directly, all 64 bits; through an expression, a number of 15
+    // digits (not cut to 32 bits).
+    auto ds = TJsonDataSet::Open(
+        "T", MakeFile("t.json", R"([{"BIG": 9007199254740993, "ID": 123456789012}])"));
+    EXPECT_EQ(Render("\\\\T.BIG\\\\ \\\\IIF(1 = 1, T.ID, 0)\\\\", {ds.get()}),
+              "9007199254740993 123456789012");
+}

@@ -1,0 +1,148 @@
+#include "data_options.h"
+
+#include <map>
+
+#include "platform/loaders/csv_dataset.h"
+#include "platform/loaders/json_dataset.h"
+#include "platform/loaders/sqlite_dataset.h"
+#include "platform/unicode.h"
+
+namespace {
+
+// NAME=VALUE, both parts non-empty.
+std::pair<std::string, std::string> SplitNamed(const std::string& item, const char* form) {
+    const auto eq = item.find('=');
+    if (eq == std::string::npos || eq == 0 || eq + 1 == item.size())
+        throw qx::Exception("Dataset '" + item + "' must be given as " + form);
+    return {item.substr(0, eq), item.substr(eq + 1)};
+}
+
+char DelimiterFromText(const std::string& text) {
+    if (text == "tab" || text == "\\t") return '\t';
+    if (text.size() != 1 || text == "\"" || text == "\n" || text == "\r")
+        throw qx::Exception("The CSV delimiter must be one character or 'tab', not '" + text + "'");
+    return text[0];
+}
+
+// --type NAME.FIELD=TYPE options, by dataset name (upper case).
+std::map<std::string, qx::TColumnTypes> ColumnTypesFrom(const std::vector<std::string>& given) {
+    std::map<std::string, qx::TColumnTypes> types;
+    for (const std::string& item : given) {
+        const auto eq = item.find('=');
+        const auto dot = item.find('.');
+        if (eq == std::string::npos || dot == std::string::npos || dot == 0 || dot + 1 >= eq)
+            throw qx::Exception("Field type '" + item + "' must be given as NAME.FIELD=TYPE");
+        qx::TFieldType type = qx::ftUnknown;
+        const std::string typeName = item.substr(eq + 1);
+        if (!qx::FieldTypeFromName(typeName, type))
+            throw qx::Exception("Unknown field type '" + typeName +
+                                "' (known: " + qx::FieldTypeNames() + ")");
+        types[qx::UpperCase(item.substr(0, dot))].emplace_back(item.substr(dot + 1, eq - dot - 1),
+                                                               type);
+    }
+    return types;
+}
+
+}  // namespace
+
+void DataOptions::AddTo(CLI::App* cmd) {
+    const auto add = [&](const char* name, Kind kind, const char* help) {
+        cmd->add_option_function<std::string>(
+               name, [this, kind](const std::string& v) { Keep(kind, v); }, help)
+            ->trigger_on_parse()
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    };
+    add("--json", Kind::Json,
+        "dataset NAME=FILE[#/pointer] from a JSON array of objects (repeatable)");
+    add("--csv", Kind::Csv, "dataset NAME=FILE from a CSV file with a header row (repeatable)");
+    cmd->add_option_function<std::string>(
+           "--db", [this](const std::string& v) { FDatabases.push_back(v); },
+           "SQLite database FILE that the --dataset options after it read")
+        ->trigger_on_parse()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    add("--dataset", Kind::Sql,
+        "dataset NAME=QUERY or NAME=TABLE from the --db database (repeatable)");
+    add("--detail", Kind::Detail,
+        "make NAME a detail of MASTER: NAME=MASTER links an SQLite dataset whose query names "
+        ":MASTER_FIELD parameters; for a JSON master, NAME=MASTER[.KEY] is the array KEY "
+        "(default NAME) of the master's current record (repeatable)");
+    cmd->add_option("--delimiter", FDelimiter,
+                    "field delimiter of the CSV files: one character or 'tab' (default ,)");
+    cmd->add_option("--type", FTypes,
+                    "type of a column, NAME.FIELD=TYPE, instead of the one read from the data: " +
+                        qx::FieldTypeNames() + " (repeatable)")
+        ->allow_extra_args(false);
+}
+
+void DataOptions::Keep(Kind kind, const std::string& text) {
+    // A --dataset reads the --db given last before it, or the first one
+    // given at all (Open checks there is one).
+    FItems.push_back({kind, text, FDatabases.empty() ? std::string() : FDatabases.back()});
+}
+
+DataOptions::Opened DataOptions::Open() const {
+    Opened opened;
+    const char delimiter = DelimiterFromText(FDelimiter);
+    const auto types = ColumnTypesFrom(FTypes);
+    const auto typesOf = [&](const std::string& name) {
+        const auto it = types.find(qx::UpperCase(name));
+        return it == types.end() ? qx::TColumnTypes{} : it->second;
+    };
+    const auto find = [&](const std::string& name) -> qx::TDataSet* {
+        for (const auto& ds : opened.owned)
+            if (qx::SameText(ds->Name(), name)) return ds.get();
+        return nullptr;
+    };
+    std::map<std::string, std::shared_ptr<qx::TSqliteDatabase>> databases;
+    for (const Item& item : FItems) {
+        const char* form = item.kind == Kind::Sql      ? "NAME=QUERY or NAME=TABLE"
+                           : item.kind == Kind::Detail ? "NAME=MASTER"
+                                                       : "NAME=FILE";
+        const auto [name, value] = SplitNamed(item.text, form);
+        if (item.kind == Kind::Detail) {
+            std::string masterName = value, key = name;
+            qx::TDataSet* detail = find(name);
+            if (detail == nullptr && value.find('.') != std::string::npos) {
+                masterName = value.substr(0, value.find('.'));
+                key = value.substr(value.find('.') + 1);
+            }
+            qx::TDataSet* master = find(masterName);
+            if (master == nullptr)
+                throw qx::Exception("Detail " + name + ": no dataset " + masterName +
+                                    " is given before it");
+            if (detail != nullptr) {
+                detail->SetMaster(master);
+                continue;
+            }
+            auto* jsonMaster = dynamic_cast<qx::TJsonDataSet*>(master);
+            if (jsonMaster == nullptr)
+                throw qx::Exception("Detail " + name + ": give it first with --dataset (" +
+                                    masterName + " is no JSON dataset with nested arrays)");
+            opened.owned.push_back(
+                std::make_unique<qx::TJsonDataSet>(name, *jsonMaster, key, typesOf(name)));
+        } else {
+            if (find(name) != nullptr) throw qx::Exception("Dataset " + name + " is given twice");
+            if (item.kind == Kind::Json) {
+                opened.owned.push_back(qx::TJsonDataSet::Open(name, value, typesOf(name)));
+            } else if (item.kind == Kind::Csv) {
+                opened.owned.push_back(std::make_unique<qx::TCsvDataSet>(
+                    name, value, qx::TCsvOptions{delimiter, typesOf(name)}));
+            } else {
+                const std::string file = !item.database.empty() ? item.database
+                                         : !FDatabases.empty()  ? FDatabases.front()
+                                                                : std::string();
+                if (file.empty())
+                    throw qx::Exception("Dataset " + name + ": no --db database to read from");
+                auto& db = databases[file];
+                if (!db) db = std::make_shared<qx::TSqliteDatabase>(file, name);
+                opened.owned.push_back(
+                    std::make_unique<qx::TSqliteDataSet>(name, db, value, typesOf(name)));
+            }
+        }
+        opened.datasets.push_back(opened.owned.back().get());
+    }
+    // A detail query without a master fails now rather than in a scan.
+    for (const auto& ds : opened.owned)
+        if (ds->Master() == nullptr) ds->First();
+    return opened;
+}
