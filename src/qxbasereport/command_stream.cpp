@@ -2,6 +2,7 @@
 // documented once, in command_stream.h.
 #include "qxbasereport/command_stream.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/exceptions.h"
@@ -60,6 +61,15 @@ const char* CmKindName(std::int32_t kind) {
     return "?";
 }
 
+const TQxFieldSpan* FindFieldSpan(const std::vector<TQxFieldSpan>& spans, std::int64_t offset) {
+    // The first span that ends after `offset`; it holds it unless it starts later.
+    const auto it = std::upper_bound(
+        spans.begin(), spans.end(), offset,
+        [](std::int64_t off, const TQxFieldSpan& span) { return off < span.cmEnd; });
+    if (it == spans.end() || offset < it->cmBegin) return nullptr;
+    return &*it;
+}
+
 // ---- stream lifetime and record frame ---------------------------------------
 
 void TQxBaseReport::CreateCmStream() {
@@ -68,6 +78,7 @@ void TQxBaseReport::CreateCmStream() {
     FCmStream->SetSize(1000);
     FCmStream->SetSize(0);
     FCmStrings.clear();
+    FCmFieldSpans.clear();
     FCmPos = 0;
     FCmLastId = CmKind::Begin;
 }
@@ -75,6 +86,7 @@ void TQxBaseReport::CreateCmStream() {
 void TQxBaseReport::FreeCmStream() {
     FCmStream.reset();
     FCmStrings.clear();
+    FCmFieldSpans.clear();
     FCmPos = 0;
     FCmLastId = CmKind::Begin;
 }
@@ -175,6 +187,37 @@ std::int32_t TQxBaseReport::CmStoreString(const std::string& s) {
 std::string TQxBaseReport::CmGetString(std::int32_t index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= FCmStrings.size()) return {};
     return FCmStrings[static_cast<std::size_t>(index)];
+}
+
+void TQxBaseReport::CmNoteFieldSpan(std::int32_t cmBegin, std::int32_t kwdPnt, std::int32_t endPnt,
+                                    const std::string& text) {
+    // A field that wrote no record of its own (left as typed, its text
+    // merged into the plain text before it) gets an empty span: it still
+    // counts as a field of the template, and no record maps back to it.
+    const auto cmEnd = static_cast<std::int32_t>(FCmStream->Size());
+    FCmFieldSpans.push_back({cmBegin, cmEnd, kwdPnt, endPnt, text});
+}
+
+TQxErrorPos TQxBaseReport::FieldErrorPos(std::int32_t kwdPnt, const std::string& text) const {
+    TQxErrorPos pos;
+    pos.offset = kwdPnt - 1;
+    pos.fieldText = text;
+    pos.line = 1;
+    std::int64_t lineStart = 0;
+    for (std::int64_t i = 0; i < pos.offset && i < Flent; ++i) {
+        if (FPFile[i] == '\n') {
+            ++pos.line;
+            lineStart = i + 1;
+        }
+    }
+    pos.column = static_cast<int>(pos.offset - lineStart) + 1;
+    return pos;
+}
+
+std::optional<TQxErrorPos> TQxBaseReport::ErrorPosAtCm(std::int64_t offset) const {
+    const TQxFieldSpan* span = FindFieldSpan(FCmFieldSpans, offset);
+    if (span == nullptr) return std::nullopt;
+    return FieldErrorPos(span->kwdPnt, span->text);
 }
 
 // ---- record kinds -------------------------------------------------------------
