@@ -10,6 +10,7 @@ packages=(
   libsqlite3-dev libpng-dev libjpeg-dev libgif-dev libcsv-dev
   locales
   libreoffice-writer-nogui
+  sqlite3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -48,6 +48,11 @@ bool IsIifCompanion(std::int32_t id) {
     return id == QxFn::SysIifTest || id == QxFn::SysIifTrue || id == QxFn::SysIifFalse;
 }
 
+// The wrappers a command's condition compiles to: the block list shows them.
+bool IsConditionWrapper(std::int32_t id) {
+    return id == QxFn::If || id == QxFn::While || id == QxFn::ElsIf;
+}
+
 }  // namespace
 
 // What one field's records say, gathered while reading them.
@@ -168,7 +173,8 @@ void TQxRTF::CheckCallRecord(const TQxErrorPos& pos, TQxCheckState& state) {
     state.operands.push_back(-1);
     const std::string name = FunctionName(id);
     // Operators compile to calls of their own; the list shows what was typed.
-    if (name.rfind("SYS_", 0) != 0) state.result.functions.push_back({pos, name});
+    if (name.rfind("SYS_", 0) != 0 && !IsConditionWrapper(id))
+        state.result.functions.push_back({pos, name});
 }
 
 void TQxRTF::CheckBlockRecord(std::int32_t kind, const TQxErrorPos& pos, TQxCheckState& state) {

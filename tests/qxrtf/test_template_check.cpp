@@ -66,7 +66,9 @@ TEST_F(TemplateCheck, ListsFieldsBlocksAndCallsWithPositions) {
 
     std::vector<std::string> calls;
     for (const TQxCheckFunction& f : c.functions) calls.push_back(f.name);
-    EXPECT_EQ(calls, (std::vector<std::string>{"SUM", "IF", "UPPER"}));
+    // The condition of IF is listed with its block, not as a call.
+    EXPECT_EQ(calls, (std::vector<std::string>{"SUM", "UPPER"}));
+    EXPECT_EQ(c.blocks[1].detail, "IF(ORDERS.TOTAL>LIMIT)");
     // GRAND is declared by the aggregate, LIMIT is a report variable.
     EXPECT_TRUE(c.warnings.empty());
 }

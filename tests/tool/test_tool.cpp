@@ -1,59 +1,11 @@
 // The command-line tool as a user runs it.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <cstdlib>
-
 #include "qxrtf/qxrtf.h"
 #include "test_support.h"
+#include "tool/tool_runner.h"
 
-namespace {
-
-struct ToolResult {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr together
-};
-
-// Runs a shell command line and answers its standard output.
-ToolResult RunShell(const std::string& command) {
-    ToolResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) result.output.append(buf, n);
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-// Runs a shell command line with its standard error joined to its output.
-ToolResult RunCommand(const std::string& commandLine) {
-    return RunShell(commandLine + " 2>&1");
-}
-
-ToolResult RunTool(const std::string& args) {
-    return RunCommand(std::string(QXRTF_TOOL_PATH) + " " + args);
-}
-
-class ToolTest : public qxtest::TempDirTest {
-  protected:
-    // Runs the tool with its standard error kept apart in `err`.
-    ToolResult RunSplit(const std::string& args, std::string& err) {
-        const ToolResult r =
-            RunShell(std::string(QXRTF_TOOL_PATH) + " " + args + " 2>'" + Path("stderr.txt") + "'");
-        err = qxtest::ReadFileBytes(Path("stderr.txt"));
-        return r;
-    }
-};
-
-bool HaveLibreOffice() {
-    return std::system("command -v soffice >/dev/null 2>&1") == 0;
-}
-
-}  // namespace
+using namespace qxtest;
 
 TEST_F(ToolTest, RenderWritesWhatTheLibraryWrites) {
     const std::string in = qxtest::DataPath("lo_plain.rtf");
@@ -297,8 +249,9 @@ TEST_F(ToolTest, PdfNeedsLibreOfficeAndSaysSo) {
                   Path("out.rtf") + " only\n");
     EXPECT_TRUE(std::filesystem::exists(Path("out.rtf")));
     EXPECT_FALSE(std::filesystem::exists(Path("out.pdf")));
-    if (!HaveLibreOffice()) GTEST_SKIP() << "LibreOffice is not installed";
+    if (!HaveCommand("soffice")) GTEST_SKIP() << "LibreOffice is not installed";
     const ToolResult r = RunTool(render);
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(qxtest::ReadFileBytes(Path("out.pdf")).rfind("%PDF-", 0), 0u);
+    EXPECT_TRUE(TempFiles().empty());  // the private LibreOffice profile is gone
 }
