@@ -313,6 +313,9 @@ class TQxBaseReport : public TComponent {
     std::unique_ptr<TMemoryStream> FCmStream;
     std::vector<std::string> FCmStrings;
     std::vector<TQxFieldSpan> FCmFieldSpans;  // in stream order
+    // Offsets where the template's lines start, for error positions; built
+    // when first needed, emptied with the command stream.
+    mutable std::vector<std::int32_t> FLineStarts;
 
     bool FUnicodeByDefault = false;
     int FCodePage = 1252;

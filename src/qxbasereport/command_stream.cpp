@@ -79,6 +79,7 @@ void TQxBaseReport::CreateCmStream() {
     FCmStream->SetSize(0);
     FCmStrings.clear();
     FCmFieldSpans.clear();
+    FLineStarts.clear();
     FCmPos = 0;
     FCmLastId = CmKind::Begin;
 }
@@ -87,6 +88,7 @@ void TQxBaseReport::FreeCmStream() {
     FCmStream.reset();
     FCmStrings.clear();
     FCmFieldSpans.clear();
+    FLineStarts.clear();
     FCmPos = 0;
     FCmLastId = CmKind::Begin;
 }
@@ -199,18 +201,19 @@ void TQxBaseReport::CmNoteFieldSpan(std::int32_t cmBegin, std::int32_t kwdPnt, s
 }
 
 TQxErrorPos TQxBaseReport::FieldErrorPos(std::int32_t kwdPnt, const std::string& text) const {
+    // The line starts are collected once per run: a template lint asks for
+    // the position of every field.
+    if (FLineStarts.empty()) {
+        FLineStarts.push_back(0);
+        for (std::int32_t i = 0; i < Flent; ++i)
+            if (FPFile[i] == '\n') FLineStarts.push_back(i + 1);
+    }
     TQxErrorPos pos;
     pos.offset = kwdPnt - 1;
     pos.fieldText = text;
-    pos.line = 1;
-    std::int64_t lineStart = 0;
-    for (std::int64_t i = 0; i < pos.offset && i < Flent; ++i) {
-        if (FPFile[i] == '\n') {
-            ++pos.line;
-            lineStart = i + 1;
-        }
-    }
-    pos.column = static_cast<int>(pos.offset - lineStart) + 1;
+    const auto after = std::upper_bound(FLineStarts.begin(), FLineStarts.end(), pos.offset);
+    pos.line = static_cast<int>(after - FLineStarts.begin());
+    pos.column = static_cast<int>(pos.offset - *(after - 1)) + 1;
     return pos;
 }
 
