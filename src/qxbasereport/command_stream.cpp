@@ -25,6 +25,21 @@ bool IsFieldKind(std::int32_t kind) {
     }
 }
 
+bool IsBlockItemKind(std::int32_t kind) {
+    switch (kind) {
+        case CmKind::If:
+        case CmKind::EndIf:
+        case CmKind::Scan:
+        case CmKind::ScanWhile:
+        case CmKind::ScanEntry:
+        case CmKind::ScanFooter:
+        case CmKind::EndScan:
+            return true;
+        default:
+            return false;
+    }
+}
+
 const char* CmKindName(std::int32_t kind) {
     struct Entry {
         std::int32_t kind;

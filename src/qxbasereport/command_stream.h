@@ -88,6 +88,9 @@ inline constexpr std::int32_t ExecuteUDF = -15;
 
 // True for the kinds a Field record takes (the field's class).
 bool IsFieldKind(std::int32_t kind);
+// True for the scan and if records that carry markup, remainder and a
+// block number (Scan, ScanWhile, ScanEntry, ScanFooter, EndScan, If, EndIf).
+bool IsBlockItemKind(std::int32_t kind);
 // "Bloc", "Scan", ... ; "Field" for field kinds; "?" for an unknown kind.
 const char* CmKindName(std::int32_t kind);
 

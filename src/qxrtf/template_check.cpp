@@ -28,22 +28,6 @@ const char* SimpleFieldKind(std::int32_t kind) {
     }
 }
 
-bool IsBlockKind(std::int32_t kind) {
-    switch (kind) {
-        case CmKind::Scan:
-        case CmKind::ScanWhile:
-        case CmKind::ScanEntry:
-        case CmKind::ScanFooter:
-        case CmKind::EndScan:
-        case CmKind::ScanSkip:
-        case CmKind::If:
-        case CmKind::EndIf:
-            return true;
-        default:
-            return false;
-    }
-}
-
 bool IsIifCompanion(std::int32_t id) {
     return id == QxFn::SysIifTest || id == QxFn::SysIifTrue || id == QxFn::SysIifFalse;
 }
@@ -110,7 +94,7 @@ void TQxRTF::CheckFieldSpan(const TQxFieldSpan& span, TQxCheckState& state) {
             state.operands.clear();
         } else if (kind == CmKind::ExecuteUDF) {
             CheckCallRecord(pos, state);
-        } else if (IsBlockKind(kind)) {
+        } else if (IsBlockItemKind(kind) || kind == CmKind::ScanSkip) {
             command = true;
             CheckBlockRecord(kind, pos, state);
         } else {
