@@ -6,6 +6,7 @@
 
 #include "platform/exceptions.h"
 #include "qxbasereport/base_rtf_report.h"
+#include "tool_errors.h"
 
 namespace {
 
@@ -22,8 +23,8 @@ void RunExpr(const ExprOptions& opts) {
     try {
         std::cout << report.ConvertExpression(expr, dotAsColon) << '\n';
     } catch (const qx::Exception& e) {
-        std::cerr << e.what() << '\n';
-        throw CLI::RuntimeError(1);
+        std::cerr << "qxrtf: " << e.what() << '\n';
+        throw CLI::RuntimeError(tool::kExitReportError);
     }
 }
 

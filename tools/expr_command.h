@@ -5,5 +5,5 @@
 #include <CLI/CLI.hpp>
 
 // Adds the `expr` subcommand to the tool. It prints the rewritten call text
-// on stdout, or the compiler's exact error message on stderr with exit code 1.
+// on stdout, or the compiler's exact error message on stderr after "qxrtf: ", with exit code 1.
 void AddExprCommand(CLI::App& app);

@@ -10,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "check_command.h"
 #include "data_options.h"
 #include "expr_command.h"
 #include "platform/exceptions.h"
 #include "qxrtf/qxrtf.h"
 #include "qxrtf/report_setup.h"
+#include "render_extras.h"
+#include "tool_errors.h"
 
 namespace {
 
@@ -69,46 +72,107 @@ struct RunSetup {
     }
 };
 
+// Options every command that compiles the template takes besides its data.
+struct ReportOptions {
+    std::string locale;
+
+    void AddTo(CLI::App* cmd) {
+        cmd->add_option("--locale", locale,
+                        "number, currency and date formats of a system locale, e.g. de_DE.UTF-8");
+    }
+    void Apply(qx::TQxRTF& report) const {
+        if (locale.empty()) return;
+        try {
+            report.SetFmtSettings(qx::TFormatSettings::FromLocale(locale));
+        } catch (const qx::Exception& e) {
+            throw tool::UsageError(e.what());
+        }
+    }
+};
+
+// A command that compiles TEMPLATE with data: render, dump and check.
+struct TemplateCommand {
+    CLI::App* cmd = nullptr;
+    std::string templateFile;
+    RunSetup setup;
+    ReportOptions options;
+
+    TemplateCommand(CLI::App& app, const char* name, const char* description) {
+        cmd = app.add_subcommand(name, description);
+        cmd->add_option("template", templateFile, "RTF template file")->required();
+        setup.AddTo(cmd);
+        options.AddTo(cmd);
+    }
+    qx::arrdataset Prepare(qx::TQxRTF& report, DataOptions::Opened& owned) const {
+        const qx::arrdataset datasets = setup.Apply(report, owned);
+        options.Apply(report);
+        report.SetInFile(templateFile);
+        return datasets;
+    }
+};
+
+const char* const kExamples = R"(Examples:
+  qxrtf render letter.rtf -o out/letter.rtf --json CUSTOMERS=customers.json
+  qxrtf render invoice.rtf -o invoice.rtf --csv ORDERS=orders.csv --locale de_DE.UTF-8 --pdf invoice.pdf
+  qxrtf render memo.rtf -o memo.rtf --var AUTHOR=Ann --var DUE=2024-05-01:date --open
+  qxrtf check letter.rtf --json CUSTOMERS=customers.json
+  qxrtf dump letter.rtf
+  qxrtf expr "PRICE*QTY - DISCOUNT"
+
+Exit codes: 0 success, 1 the report failed (template, data, output), 2 usage error.)";
+
 }  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"qxrtf: fills report fields of an RTF template and writes the finished report"};
     app.require_subcommand(1);
+    app.footer(kExamples);
 
-    std::string templateFile, outFile;
-    RunSetup renderSetup;
-    CLI::App* renderCmd = app.add_subcommand("render", "Render TEMPLATE into the report OUT");
-    renderCmd->add_option("template", templateFile, "RTF template file")->required();
-    renderCmd->add_option("-o,--output", outFile, "report file to write")->required();
-    renderSetup.AddTo(renderCmd);
+    TemplateCommand render(app, "render", "Render TEMPLATE into the report OUT");
+    std::string outFile, pdfFile;
+    bool openReport = false;
+    render.cmd->add_option("-o,--output", outFile, "report file to write")->required();
+    render.cmd->add_option("--pdf", pdfFile,
+                           "also convert the report to this PDF file (needs LibreOffice)");
+    render.cmd->add_flag("--open", openReport,
+                         "open the finished report with the desktop's default application");
 
-    std::string dumpTemplate;
-    RunSetup dumpSetup;
-    CLI::App* dumpCmd = app.add_subcommand(
-        "dump", "Compile TEMPLATE and print its command stream, one record a line");
-    dumpCmd->add_option("template", dumpTemplate, "RTF template file")->required();
-    dumpSetup.AddTo(dumpCmd);
+    TemplateCommand dump(app, "dump",
+                         "Compile TEMPLATE and print its command stream, one record a line");
+    TemplateCommand check(app, "check",
+                          "Compile TEMPLATE without running it: list its fields, blocks and "
+                          "functions, and warn of names the given data does not have");
 
     AddExprCommand(app);
 
-    CLI11_PARSE(app, argc, argv);
     try {
+        app.parse(argc, argv);
+    } catch (const CLI::RuntimeError& e) {
+        return e.get_exit_code();  // a command that ran during parsing and failed
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? tool::kExitOk : tool::kExitUsageError;
+    }
+    std::string templateFile;
+    for (const TemplateCommand* c : {&render, &dump, &check})
+        if (*c->cmd) templateFile = c->templateFile;
+    return tool::RunReporting(templateFile, [&] {
         DataOptions::Opened owned;
         qx::TQxRTF report;
-        if (*renderCmd) {
-            const qx::arrdataset datasets = renderSetup.Apply(report, owned);
-            report.SetInFile(templateFile);
+        if (*render.cmd) {
+            const qx::arrdataset datasets = render.Prepare(report, owned);
             report.SetOutFile(outFile);
-            report.Execute(datasets);
+            const tool::ProgressLine progress(report);
+            if (openReport)
+                report.ExecuteOpen(datasets, 1);
+            else
+                report.Execute(datasets);
+            if (!pdfFile.empty()) tool::ConvertToPdf(outFile, pdfFile);
+        } else if (*dump.cmd) {
+            std::cout << report.DumpCompiled(dump.Prepare(report, owned));
+        } else if (*check.cmd) {
+            const qx::TQxTemplateCheck result = report.CheckTemplate(check.Prepare(report, owned));
+            tool::PrintCheck(result, check.templateFile, std::cout, std::cerr);
         }
-        if (*dumpCmd) {
-            const qx::arrdataset datasets = dumpSetup.Apply(report, owned);
-            report.SetInFile(dumpTemplate);
-            std::cout << report.DumpCompiled(datasets);
-        }
-    } catch (const std::exception& e) {
-        std::cerr << "qxrtf: " << e.what() << '\n';
-        return 1;
-    }
-    return 0;
+        return tool::kExitOk;
+    });
 }

@@ -3,15 +3,38 @@
 // (std::bad_alloc, logic errors) passes through untouched.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 namespace qx {
 
+// Where in a template the field or command that caused an error stands.
+struct TQxErrorPos {
+    std::int64_t offset = 0;  // 0-based byte offset of the field's opening delimiter
+    int line = 0;             // 1-based line of the RTF source
+    int column = 0;           // 1-based byte column within that line
+    std::string fieldText;    // the field's text as typed, without its delimiters
+    bool operator==(const TQxErrorPos&) const = default;
+};
+
 class Exception : public std::runtime_error {
   public:
     explicit Exception(const std::string& message) : std::runtime_error(message) {}
     std::string Message() const { return what(); }
+
+    // The template position of the field that caused the error, when the
+    // error came from compiling or running one; the message stays as it is.
+    const std::optional<TQxErrorPos>& Pos() const { return FPos; }
+    // Keeps the innermost position: a field's position is attached where
+    // the field is known and not replaced on the way out.
+    void SetPosIfNone(const TQxErrorPos& pos) {
+        if (!FPos) FPos = pos;
+    }
+
+  private:
+    std::optional<TQxErrorPos> FPos;
 };
 
 // Text-to-value conversion failures ("'abc' is not a valid floating point value").

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "conscom/tables.h"
 #include "platform/codepage.h"
 #include "platform/component.h"
+#include "platform/exceptions.h"
 #include "platform/streams.h"
 #include "platform/stringlist.h"
 #include "qxbasereport/command_stream.h"
@@ -156,6 +158,8 @@ class TQxBaseReport : public TComponent {
     // ---- command stream (read-only views for tools and tests) ------------
     const TMemoryStream* CmStream() const { return FCmStream.get(); }
     const std::vector<std::string>& CmStrings() const { return FCmStrings; }
+    // The fields of the compiled template and the records each became.
+    const std::vector<TQxFieldSpan>& CmFieldSpans() const { return FCmFieldSpans; }
 
   protected:
     void Notification(TComponent* component, TOperation operation) override;
@@ -197,6 +201,17 @@ class TQxBaseReport : public TComponent {
     void CmSaveEnd();
     std::int32_t CmStoreString(const std::string& s);
     std::string CmGetString(std::int32_t index) const;
+    // Records the field whose records run from stream offset `cmBegin` to
+    // the current end of the stream.
+    void CmNoteFieldSpan(std::int32_t cmBegin, std::int32_t kwdPnt, std::int32_t endPnt,
+                         const std::string& text);
+    // The error position of a field whose opening delimiter stands at
+    // 1-based template position `kwdPnt` (line and column counted in the
+    // loaded template).
+    TQxErrorPos FieldErrorPos(std::int32_t kwdPnt, const std::string& text) const;
+    // The position of the field whose records include stream offset
+    // `offset`, or none.
+    std::optional<TQxErrorPos> ErrorPosAtCm(std::int64_t offset) const;
     // Advances the command stream past the payload of the header just read.
     void CmSkipItem();
 
@@ -297,6 +312,10 @@ class TQxBaseReport : public TComponent {
     std::int32_t FCmSkip = 0;
     std::unique_ptr<TMemoryStream> FCmStream;
     std::vector<std::string> FCmStrings;
+    std::vector<TQxFieldSpan> FCmFieldSpans;  // in stream order
+    // Offsets where the template's lines start, for error positions; built
+    // when first needed, emptied with the command stream.
+    mutable std::vector<std::int32_t> FLineStarts;
 
     bool FUnicodeByDefault = false;
     int FCodePage = 1252;

@@ -125,8 +125,15 @@ class TQxBaseRTFReport : public TQxBaseReport {
     // Splits a field's raw RTF into its visible text and the markup mixed
     // into it; the unicode skip state follows the markup's groups and \uc.
     void CutRtString(const std::string& s, std::string& text, std::string& rtf);
+    // A field's visible text with its blanks, as the author typed it (for
+    // messages); leaves the unicode skip state unchanged.
+    std::string TypedFieldText(const std::string& s);
 
   protected:
+    // The visible text of a field's raw RTF, trimmed, blanks kept; `rtf`
+    // receives the markup.
+    std::u32string SplitFieldText(const std::string& s, std::string& rtf);
+
     // ---- document tables --------------------------------------------------
     void CreateDocumentLists();
     void FreeDocumentLists();

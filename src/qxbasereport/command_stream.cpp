@@ -2,6 +2,7 @@
 // documented once, in command_stream.h.
 #include "qxbasereport/command_stream.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/exceptions.h"
@@ -18,6 +19,21 @@ bool IsFieldKind(std::int32_t kind) {
         case 5:
         case -1:
         case -2:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsBlockItemKind(std::int32_t kind) {
+    switch (kind) {
+        case CmKind::If:
+        case CmKind::EndIf:
+        case CmKind::Scan:
+        case CmKind::ScanWhile:
+        case CmKind::ScanEntry:
+        case CmKind::ScanFooter:
+        case CmKind::EndScan:
             return true;
         default:
             return false;
@@ -60,6 +76,15 @@ const char* CmKindName(std::int32_t kind) {
     return "?";
 }
 
+const TQxFieldSpan* FindFieldSpan(const std::vector<TQxFieldSpan>& spans, std::int64_t offset) {
+    // The first span that ends after `offset`; it holds it unless it starts later.
+    const auto it = std::upper_bound(
+        spans.begin(), spans.end(), offset,
+        [](std::int64_t off, const TQxFieldSpan& span) { return off < span.cmEnd; });
+    if (it == spans.end() || offset < it->cmBegin) return nullptr;
+    return &*it;
+}
+
 // ---- stream lifetime and record frame ---------------------------------------
 
 void TQxBaseReport::CreateCmStream() {
@@ -68,6 +93,8 @@ void TQxBaseReport::CreateCmStream() {
     FCmStream->SetSize(1000);
     FCmStream->SetSize(0);
     FCmStrings.clear();
+    FCmFieldSpans.clear();
+    FLineStarts.clear();
     FCmPos = 0;
     FCmLastId = CmKind::Begin;
 }
@@ -75,6 +102,8 @@ void TQxBaseReport::CreateCmStream() {
 void TQxBaseReport::FreeCmStream() {
     FCmStream.reset();
     FCmStrings.clear();
+    FCmFieldSpans.clear();
+    FLineStarts.clear();
     FCmPos = 0;
     FCmLastId = CmKind::Begin;
 }
@@ -175,6 +204,38 @@ std::int32_t TQxBaseReport::CmStoreString(const std::string& s) {
 std::string TQxBaseReport::CmGetString(std::int32_t index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= FCmStrings.size()) return {};
     return FCmStrings[static_cast<std::size_t>(index)];
+}
+
+void TQxBaseReport::CmNoteFieldSpan(std::int32_t cmBegin, std::int32_t kwdPnt, std::int32_t endPnt,
+                                    const std::string& text) {
+    // A field that wrote no record of its own (left as typed, its text
+    // merged into the plain text before it) gets an empty span: it still
+    // counts as a field of the template, and no record maps back to it.
+    const auto cmEnd = static_cast<std::int32_t>(FCmStream->Size());
+    FCmFieldSpans.push_back({cmBegin, cmEnd, kwdPnt, endPnt, text});
+}
+
+TQxErrorPos TQxBaseReport::FieldErrorPos(std::int32_t kwdPnt, const std::string& text) const {
+    // The line starts are collected once per run: a template lint asks for
+    // the position of every field.
+    if (FLineStarts.empty()) {
+        FLineStarts.push_back(0);
+        for (std::int32_t i = 0; i < Flent; ++i)
+            if (FPFile[i] == '\n') FLineStarts.push_back(i + 1);
+    }
+    TQxErrorPos pos;
+    pos.offset = kwdPnt - 1;
+    pos.fieldText = text;
+    const auto after = std::upper_bound(FLineStarts.begin(), FLineStarts.end(), pos.offset);
+    pos.line = static_cast<int>(after - FLineStarts.begin());
+    pos.column = static_cast<int>(pos.offset - *(after - 1)) + 1;
+    return pos;
+}
+
+std::optional<TQxErrorPos> TQxBaseReport::ErrorPosAtCm(std::int64_t offset) const {
+    const TQxFieldSpan* span = FindFieldSpan(FCmFieldSpans, offset);
+    if (span == nullptr) return std::nullopt;
+    return FieldErrorPos(span->kwdPnt, span->text);
 }
 
 // ---- record kinds -------------------------------------------------------------

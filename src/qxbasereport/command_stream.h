@@ -41,6 +41,17 @@
 // followed by more plain text takes the later template position (so a run
 // of text stays one record), and CmUpdateField stores a field's dataset
 // resolution so that it happens once per run, not once per record.
+//
+// Field positions. The records keep their fixed layout; beside the stream
+// the compile pass keeps a side table with one entry per report field
+// (TQxFieldSpan below): the stream offsets of the first record the field
+// compiled to and of the record after its last one, the template positions
+// of its delimiters, and its text as typed. The spans are appended in
+// stream order and never overlap, so the field of any record (the one a
+// run-time error came from) is found by a binary search on the offset. A
+// field that wrote no record of its own has an empty span.
+// Records written by the scanner between fields (Bloc, BalancedBloc, Table*,
+// the document tables) belong to no span.
 #pragma once
 
 #include <cstdint>
@@ -77,6 +88,9 @@ inline constexpr std::int32_t ExecuteUDF = -15;
 
 // True for the kinds a Field record takes (the field's class).
 bool IsFieldKind(std::int32_t kind);
+// True for the scan and if records that carry markup, remainder and a
+// block number (Scan, ScanWhile, ScanEntry, ScanFooter, EndScan, If, EndIf).
+bool IsBlockItemKind(std::int32_t kind);
 // "Bloc", "Scan", ... ; "Field" for field kinds; "?" for an unknown kind.
 const char* CmKindName(std::int32_t kind);
 
@@ -113,6 +127,20 @@ struct TQxRowContent {
     bool Defined = false;
     bool operator==(const TQxRowContent&) const = default;
 };
+
+// One report field of the compiled template, in the side table that maps
+// records back to the template.
+struct TQxFieldSpan {
+    std::int32_t cmBegin = 0;  // stream offset of the field's first record
+    std::int32_t cmEnd = 0;    // stream offset just after its last record
+    std::int32_t kwdPnt = 0;   // 1-based template position of its opening delimiter
+    std::int32_t endPnt = 0;   // 1-based template position just after its closing one
+    std::string text;          // the field text as typed, markup removed
+};
+
+// The span whose records include stream offset `offset`, or nullptr.
+// `spans` is in stream order.
+const TQxFieldSpan* FindFieldSpan(const std::vector<TQxFieldSpan>& spans, std::int64_t offset);
 
 // Prints a compiled stream one record a line:
 //   offset kind-name @template-pos payload...

@@ -256,7 +256,7 @@ class TFieldTextSplitter {
 
 // ---- second pass: blanks, quotes and brackets ----------------------------------
 
-void TQxBaseRTFReport::CutRtString(const std::string& s, std::string& text, std::string& rtf) {
+std::u32string TQxBaseRTFReport::SplitFieldText(const std::string& s, std::string& rtf) {
     TFieldTextSplitter splitter(FUnicodeSkipCount, FUcStack, [this](std::uint8_t b) {
         const std::string one = ByteText(b);
         std::size_t pos = 0;
@@ -264,10 +264,20 @@ void TQxBaseRTFReport::CutRtString(const std::string& s, std::string& text, std:
     });
     splitter.Run(s);
     rtf = splitter.Markup();
+    return Trim(JoinSurrogates(splitter.Text()));
+}
 
+std::string TQxBaseRTFReport::TypedFieldText(const std::string& s) {
+    // Read again for a message: the scanner's unicode state stays as it is.
+    TUcStateGuard guard(FUnicodeSkipCount, FUcStack);
+    std::string markup;
+    return Utf32ToUtf8(SplitFieldText(s, markup));
+}
+
+void TQxBaseRTFReport::CutRtString(const std::string& s, std::string& text, std::string& rtf) {
     // Blanks are insignificant except inside quotes and square brackets;
     // the brackets themselves only keep a name's blanks together.
-    const std::u32string raw = Trim(JoinSurrogates(splitter.Text()));
+    const std::u32string raw = SplitFieldText(s, rtf);
     std::u32string kept;
     char32_t open = 0;
     bool inQuote = false;

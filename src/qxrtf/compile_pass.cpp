@@ -91,7 +91,17 @@ void TQxRTF::CompilePass() {
     std::string raw;
     while (!FileEof()) {
         if (!GetNextReportField(raw)) continue;
-        CompileField(raw);
+        const auto cmBegin = static_cast<std::int32_t>(FCmStream->Size());
+        const std::int32_t kwdPnt = FKwdPnt, endPnt = Fpnt;
+        // As typed, blanks included: what a message shows the author.
+        const std::string typed = TypedFieldText(raw);
+        try {
+            CompileField(raw);
+        } catch (Exception& e) {
+            e.SetPosIfNone(FieldErrorPos(kwdPnt, typed));
+            throw;
+        }
+        CmNoteFieldSpan(cmBegin, kwdPnt, endPnt, typed);
     }
 }
 

@@ -22,6 +22,7 @@
 #include "qxbasereport/image_format.h"
 #include "qxfunc/udf_list.h"
 #include "qxrtf/scans.h"
+#include "qxrtf/template_check.h"
 
 namespace qx {
 
@@ -90,6 +91,10 @@ class TQxRTF : public TQxBaseRTFReport {
 
     bool ExecuteSuccessful() const { return FExecuteSuccessful; }
     const std::string& LastErrMsg() const { return FLastErrMsg; }
+    // Where in the template the last run's error came from: the field or
+    // command being compiled or executed; none for errors of no field
+    // (a template that is not RTF, an output that cannot be written).
+    const std::optional<TQxErrorPos>& LastErrPos() const { return FLastErrPos; }
 
     bool DisableControls() const { return FDisableControls; }
     void SetDisableControls(bool value) {
@@ -139,6 +144,11 @@ class TQxRTF : public TQxBaseRTFReport {
     // Compiles the template (InFile or buffer) without running it and
     // answers the command stream listing; used by `qxrtf dump`.
     std::string DumpCompiled(const arrdataset& ds = {});
+    // Compiles the template without running it and answers its fields,
+    // blocks and function calls with their positions, with a warning for
+    // every name the datasets `ds` and the variables do not have. A
+    // compile error is raised as a run would raise it.
+    TQxTemplateCheck CheckTemplate(const arrdataset& ds = {});
 
   protected:
     void ExecReport(const arrdataset& ds);
@@ -277,6 +287,7 @@ class TQxRTF : public TQxBaseRTFReport {
     TQxControlStatus FControlStatus;
     bool FExecuteSuccessful = false;
     std::string FLastErrMsg = "No errors.";
+    std::optional<TQxErrorPos> FLastErrPos;
     std::unique_ptr<TQxReportDataCollection> FReportData;
     arrdataset FDFiles;
     std::string FLangText;  // Lang in decimal, written before every value
@@ -286,13 +297,25 @@ class TQxRTF : public TQxBaseRTFReport {
     enum class RunKind { File, Open, Stream };
     void RunEntry(RunKind kind, const arrdataset& ds, std::int32_t showCmd, TStream* outStream);
     void RestoreControls(const arrdataset& ds);
-    void EndFailedRun(RunKind kind, const arrdataset& ds, const std::string& message);
+    void EndFailedRun(RunKind kind, const arrdataset& ds, const std::string& message,
+                      const std::optional<TQxErrorPos>& pos);
     void BuildAliasList(const arrdataset& ds);
     void PrepareRun();
     // Reads the template and checks its RTF header.
     void LoadTemplate();
     void CompileTemplate();
+    // A block still open at the end of the template is an error.
+    void CheckBlocksClosed() const;
     void ReleaseRun();
+    // Compiles the template with the datasets `ds`, calls `inspect` on the
+    // compiled state and releases the run, on success and on failure.
+    void CompileOnly(const arrdataset& ds, const std::function<void()>& inspect);
+    // The template lint (template_check.cpp).
+    struct TQxCheckState;
+    void CheckFieldSpan(const TQxFieldSpan& span, TQxCheckState& state);
+    void CheckFieldRecord(std::int32_t kind, const TQxErrorPos& pos, TQxCheckState& state);
+    void CheckCallRecord(const TQxErrorPos& pos, TQxCheckState& state);
+    void CheckBlockRecord(std::int32_t kind, const TQxErrorPos& pos, TQxCheckState& state);
     // The datasets whose controls this run disabled (restored exactly once).
     bool FControlsDisabledByRun = false;
 };

@@ -38,6 +38,7 @@ void TQxRTF::RunEntry(RunKind kind, const arrdataset& ds, std::int32_t showCmd,
     }
     FExecuteSuccessful = true;
     FLastErrMsg = "No errors.";
+    FLastErrPos.reset();
     try {
         if (kind == RunKind::Stream && outStream == nullptr)
             throw EIOError("Output stream is not assigned");
@@ -57,21 +58,26 @@ void TQxRTF::RunEntry(RunKind kind, const arrdataset& ds, std::int32_t showCmd,
         }
         if (FOnFinished) FOnFinished(this);
         RestoreControls(ds);
+    } catch (const Exception& e) {
+        EndFailedRun(kind, ds, e.what(), e.Pos());
+        throw;
     } catch (const std::exception& e) {
         // A handler or a user function may throw anything: the run ends the
         // same way as for the engine's own errors, and the caller gets the
         // original exception.
-        EndFailedRun(kind, ds, e.what());
+        EndFailedRun(kind, ds, e.what(), std::nullopt);
         throw;
     } catch (...) {
-        EndFailedRun(kind, ds, "Unknown exception raised during the report run.");
+        EndFailedRun(kind, ds, "Unknown exception raised during the report run.", std::nullopt);
         throw;
     }
 }
 
-void TQxRTF::EndFailedRun(RunKind kind, const arrdataset& ds, const std::string& message) {
+void TQxRTF::EndFailedRun(RunKind kind, const arrdataset& ds, const std::string& message,
+                          const std::optional<TQxErrorPos>& pos) {
     FExecuteSuccessful = false;
     FLastErrMsg = message;
+    FLastErrPos = pos;
     if (kind == RunKind::Stream) FUseStream = false;
     RestoreControls(ds);
 }
@@ -154,21 +160,20 @@ void TQxRTF::PutField() {
         // earlier run is left behind under the output name.
         if (IsRegularFile(FOutFile)) DeleteFile(FOutFile);
         CompileTemplate();
-        if (FScs->ScLevel() != 0) {
-            const TQxScanInfo* top = FScs->CurrentTopScanInfo();
-            const int kind = top != nullptr ? top->QxLngId() : -1;
-            if (kind >= 0 && kind <= 2)
-                throw EIllegalScanUse(
-                    "Nesting error - endscan expected, but end of document found");
-            if (kind == 4 || kind == 5 || kind == 7)
-                throw EIllegalIFUse("Endif expected, but end of document found");
-        }
+        CheckBlocksClosed();
         FInTable = false;
         CreateTmpStream();
         SetOutfToTmp();
         Fpnt = 0;
         SeekToBeginCmStream();
-        RunPass();
+        try {
+            RunPass();
+        } catch (Exception& e) {
+            // The record being executed is the one just read: the stream
+            // stands inside it or at its end.
+            if (const auto pos = ErrorPosAtCm(FCmStream->Position() - 1)) e.SetPosIfNone(*pos);
+            throw;
+        }
         SaveToOutTable(0);
         SetOutf();
         FTmpStream->SetPosition(0);
@@ -182,6 +187,23 @@ void TQxRTF::PutField() {
         throw;
     }
     ReleaseRun();
+}
+
+void TQxRTF::CheckBlocksClosed() const {
+    if (FScs->ScLevel() == 0) return;
+    const TQxScanInfo* top = FScs->CurrentTopScanInfo();
+    const int kind = top != nullptr ? top->QxLngId() : -1;
+    // The error points at the command that opened the block left open.
+    const auto attach = [&](auto e) {
+        if (top != nullptr)
+            if (const auto pos = ErrorPosAtCm(top->CmPosition())) e.SetPosIfNone(*pos);
+        return e;
+    };
+    if (kind >= 0 && kind <= 2)
+        throw attach(
+            EIllegalScanUse("Nesting error - endscan expected, but end of document found"));
+    if (kind == 4 || kind == 5 || kind == 7)
+        throw attach(EIllegalIFUse("Endif expected, but end of document found"));
 }
 
 void TQxRTF::ReleaseRun() {
@@ -202,21 +224,27 @@ void TQxRTF::ReleaseRun() {
     FDFiles.clear();
 }
 
-std::string TQxRTF::DumpCompiled(const arrdataset& ds) {
+void TQxRTF::CompileOnly(const arrdataset& ds, const std::function<void()>& inspect) {
     if (FExecute) throw EIOError("Can't set template while executing report");
     BuildAliasList(ds);
-    std::string listing;
     PrepareRun();
     try {
         LoadTemplate();
         CompileTemplate();
-        listing = DumpCommandStream(FCmStream->Memory(),
-                                    static_cast<std::size_t>(FCmStream->Size()), FCmStrings);
+        inspect();
     } catch (...) {
         ReleaseRun();
         throw;
     }
     ReleaseRun();
+}
+
+std::string TQxRTF::DumpCompiled(const arrdataset& ds) {
+    std::string listing;
+    CompileOnly(ds, [&] {
+        listing = DumpCommandStream(FCmStream->Memory(),
+                                    static_cast<std::size_t>(FCmStream->Size()), FCmStrings);
+    });
     return listing;
 }
 

@@ -1,19 +1,11 @@
 // The command-line tool as a user runs it.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
-
 #include "qxrtf/qxrtf.h"
 #include "test_support.h"
-#include "tool_runner.h"
+#include "tool/tool_runner.h"
 
-namespace {
-
-class ToolTest : public qxtest::TempDirTest {};
-
-}  // namespace
+using namespace qxtest;
 
 TEST_F(ToolTest, RenderWritesWhatTheLibraryWrites) {
     const std::string in = qxtest::DataPath("lo_plain.rtf");
@@ -66,7 +58,7 @@ TEST_F(ToolTest, ExprPrintsTheCallTextOrTheExactError) {
     };
     const Case cases[] = {
         {"a+b*2", 0, "SYS_ADD(SYS_MULT(2,b),a)\n"},
-        {"a+*b", 1, "Cannot process an expression: a+*b error after a \"*\" not expected\n"},
+        {"a+*b", 1, "qxrtf: Cannot process an expression: a+*b error after a \"*\" not expected\n"},
         // A leading minus is the expression, not an option.
         {"-a", 0, "SYS_UMINUS(a)\n"},
         {"-a+b", 0, "SYS_ADD(b,SYS_UMINUS(a))\n"},
@@ -135,4 +127,136 @@ TEST_F(ToolTest, SettingsFileSetsTheReportUp) {
                                    "' --settings '" + Path("bad.json") + "'");
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_EQ(bad.output, "qxrtf: Settings: unknown RTF option \"eoWrong\"\n");
+}
+
+TEST_F(ToolTest, ExitCodesSayWhoseFaultItIs) {
+    qxtest::WriteFileBytes(Path("t.rtf"), "{\\rtf1 hello}");
+    const std::string t = "'" + Path("t.rtf") + "'";
+    struct Case {
+        std::string args;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"render " + t + " -o '" + Path("o.rtf") + "'", 0},
+        {"check " + t, 0},
+        {"render '" + Path("none.rtf") + "' -o '" + Path("o.rtf") + "'", 1},
+        {"render " + t + " -o '" + Path("no/such/dir/o.rtf") + "'", 1},
+        {"render " + t, 2},                                 // no output
+        {"render " + t + " -o x.rtf --no-such-option", 2},  // unknown option
+        {"frobnicate", 2},                                  // unknown command
+        {"", 2},                                            // no command
+        {"render " + t + " -o '" + Path("o.rtf") + "' --locale xx_NOWHERE", 2},
+        {"check " + t + " --codepage many", 2},
+        {"--help", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        EXPECT_EQ(RunTool(c.args).exitCode, c.exitCode);
+    }
+    const ToolResult help = RunTool("--help");
+    EXPECT_NE(help.output.find("Examples:"), std::string::npos);
+    EXPECT_NE(help.output.find("qxrtf check"), std::string::npos);
+    EXPECT_NE(help.output.find("Exit codes: 0 success, 1"), std::string::npos);
+    EXPECT_EQ(RunTool("render " + t + " -o x.rtf --locale xx_NOWHERE").output,
+              "qxrtf: Locale 'xx_NOWHERE' is not available\n");
+}
+
+TEST_F(ToolTest, ErrorsPointIntoTheTemplate) {
+    // Templates written by LibreOffice: a compile error and a run-time
+    // error in the second record of a scan.
+    const std::string compile = qxtest::DataPath("errors_compile.rtf");
+    ToolResult r = RunTool("render '" + compile + "' -o '" + Path("o.rtf") +
+                           "' --var CUSTOMER=Ann --var TOTAL=3:number");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output, compile + ":32:17: Function not found: NOSUCH(TOTAL)\n" +
+                            "    \\UPPER(NOSUCH(TOTAL))\\\n");
+    EXPECT_FALSE(std::filesystem::exists(Path("o.rtf")));
+
+    const std::string run = qxtest::DataPath("errors_run.rtf");
+    qxtest::WriteFileBytes(Path("items.json"),
+                           R"([{"NAME": "Bolts", "QTY": 4}, {"NAME": "Nuts", "QTY": 0}])");
+    r = RunTool("render '" + run + "' -o '" + Path("o.rtf") + "' --json ITEMS='" +
+                Path("items.json") + "'");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output, run + ":32:22: Division by zero. Operation \"/\", expression " +
+                            "100/ITEMS.QTY\n    \\100 / ITEMS.QTY\\\n");
+    // dump compiles too, and says where.
+    r = RunTool("dump '" + compile + "'");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output.rfind(compile + ":32:17: ", 0), 0u) << r.output;
+}
+
+TEST_F(ToolTest, CheckListsTheTemplateAndWarnsOfMissingNames) {
+    qxtest::WriteFileBytes(Path("o.json"), R"([{"ID": 1, "TOTAL": 2.5}])");
+    qxtest::WriteFileBytes(Path("good.rtf"),
+                           "{\\rtf1\n\\\\SCAN(ORDERS)\\\\ \\\\ORDERS.ID\\\\ "
+                           "\\\\FNUM(ORDERS.TOTAL, 10:2)\\\\\n\\\\ENDSCAN\\\\ "
+                           "\\\\UPPER(NOTE)\\\\}");
+    std::string err;
+    const std::string data = " --json ORDERS='" + Path("o.json") + "'";
+    ToolResult r = RunSplit("check '" + Path("good.rtf") + "'" + data + " --var NOTE=x", err);
+    EXPECT_EQ(r.exitCode, 0) << err;
+    EXPECT_EQ(err, "");
+    const std::string t = Path("good.rtf");
+    const auto at = [&](const char* lineCol) { return "  " + t + ":" + lineCol + ": "; };
+    const std::string expected = "Fields:\n" + at("2:1") + "command \\SCAN(ORDERS)\\\n" +
+                                 at("2:18") + "dataset field \\ORDERS.ID\\\n" + at("2:32") +
+                                 "dataset field \\FNUM(ORDERS.TOTAL, 10:2)\\\n" + at("3:1") +
+                                 "command \\ENDSCAN\\\n" + at("3:13") +
+                                 "expression \\UPPER(NOTE)\\\n" + "Blocks:\n  1 scan ORDERS: " + t +
+                                 ":2:1 to " + t + ":3:1\n" + "Functions:\n" + at("3:13") +
+                                 "UPPER\n" + "5 fields, 1 block, 1 function call, 0 warnings\n";
+    EXPECT_EQ(r.output, expected);
+
+    // Without the variable: a warning on stderr, still exit 0.
+    r = RunSplit("check '" + t + "'" + data, err);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(err, t + ":3:13: warning: variable NOTE is not defined\n    \\UPPER(NOTE)\\\n");
+    EXPECT_NE(r.output.find("1 warning\n"), std::string::npos);
+
+    // A faulty template: exit 1 with the position of the compile error.
+    qxtest::WriteFileBytes(Path("bad.rtf"),
+                           "{\\rtf1 \\\\SCAN(ORDERS)\\\\ x\n"
+                           " \\\\ENDIF\\\\ \\\\ENDSCAN\\\\}");
+    r = RunSplit("check '" + Path("bad.rtf") + "'" + data, err);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(err, Path("bad.rtf") +
+                       ":2:2: Error: \"endif\" is not expected: ENDIF\n"
+                       "    \\ENDIF\\\n");
+}
+
+TEST_F(ToolTest, LocaleSetsTheNumberAndDateFormats) {
+    qxtest::WriteFileBytes(Path("t.rtf"),
+                           "{\\rtf1 \\\\FNUM(X, 10:2)\\\\ \\\\FDTM(D, 'd mmmm yyyy')\\\\}");
+    const std::string args = "render '" + Path("t.rtf") + "' -o '" + Path("out.rtf") +
+                             "' --var X=1234.5:number --var D=2024-03-07:date";
+    ASSERT_EQ(RunTool(args).exitCode, 0);
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")),
+              "{\\rtf1 \\lang0 1,234.50 \\lang0 7 March 2024}");
+    if (std::system("locale -a 2>/dev/null | grep -qix de_DE.utf8") != 0)
+        GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed";
+    ASSERT_EQ(RunTool(args + " --locale de_DE.UTF-8").exitCode, 0);
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")),
+              "{\\rtf1 \\lang0 1.234,50 \\lang0 7 M\\'E4rz 2024}");
+}
+
+TEST_F(ToolTest, PdfNeedsLibreOfficeAndSaysSo) {
+    qxtest::WriteFileBytes(Path("t.rtf"), "{\\rtf1 Hello \\\\X\\\\}");
+    const std::string render = "render '" + Path("t.rtf") + "' -o '" + Path("out.rtf") +
+                               "' --var X=world --pdf '" + Path("out.pdf") + "'";
+    // A PATH without LibreOffice on it.
+    const ToolResult missing =
+        RunCommand("PATH=/nonexistent " + std::string(QXRTF_TOOL_PATH) + " " + render);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.output,
+              "qxrtf: --pdf needs LibreOffice (soffice), which is not installed; "
+              "the report was written to " +
+                  Path("out.rtf") + " only\n");
+    EXPECT_TRUE(std::filesystem::exists(Path("out.rtf")));
+    EXPECT_FALSE(std::filesystem::exists(Path("out.pdf")));
+    if (!HaveCommand("soffice")) GTEST_SKIP() << "LibreOffice is not installed";
+    const ToolResult r = RunTool(render);
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.pdf")).rfind("%PDF-", 0), 0u);
+    EXPECT_TRUE(TempFiles().empty());  // the private LibreOffice profile is gone
 }

@@ -4,7 +4,10 @@
 #include <filesystem>
 
 #include "loaders/loader_fixture.h"
-#include "tool_runner.h"
+#include "tool/tool_runner.h"
+
+using qxtest::RunTool;
+using qxtest::ToolResult;
 
 namespace {
 

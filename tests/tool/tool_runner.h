@@ -1,20 +1,23 @@
-// Runs the built qxrtf tool as a user runs it, from a shell.
+// Runs the qxrtf tool as a user would, from a shell, for the tool's tests.
 #pragma once
 
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
-namespace {
+#include "test_support.h"
+
+namespace qxtest {
 
 struct ToolResult {
     int exitCode = -1;
-    std::string output;  // stdout and stderr together
+    std::string output;
 };
 
-ToolResult RunTool(const std::string& args) {
-    const std::string command = std::string(QXRTF_TOOL_PATH) + " " + args + " 2>&1";
+// Runs a shell command line and answers its standard output.
+inline ToolResult RunShell(const std::string& command) {
     ToolResult result;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return result;
@@ -26,4 +29,28 @@ ToolResult RunTool(const std::string& args) {
     return result;
 }
 
-}  // namespace
+// Runs a shell command line with its standard error joined to its output.
+inline ToolResult RunCommand(const std::string& commandLine) {
+    return RunShell(commandLine + " 2>&1");
+}
+
+inline ToolResult RunTool(const std::string& args) {
+    return RunCommand(std::string(QXRTF_TOOL_PATH) + " " + args);
+}
+
+inline bool HaveCommand(const char* name) {
+    return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+class ToolTest : public TempDirTest {
+  protected:
+    // Runs the tool with its standard error kept apart in `err`.
+    ToolResult RunSplit(const std::string& args, std::string& err) {
+        const ToolResult r =
+            RunShell(std::string(QXRTF_TOOL_PATH) + " " + args + " 2>'" + Path("stderr.txt") + "'");
+        err = ReadFileBytes(Path("stderr.txt"));
+        return r;
+    }
+};
+
+}  // namespace qxtest

@@ -1,0 +1,202 @@
+// The template lint: compiles a template without running it and reads the
+// command stream back, field by field, to list what the template holds and
+// which of its names the given datasets and variables do not have.
+#include "qxrtf/template_check.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "conscom/exceptions.h"
+#include "conscom/tables.h"
+#include "platform/unicode.h"
+#include "qxrtf/qxrtf.h"
+
+namespace qx {
+
+namespace {
+
+const char* SimpleFieldKind(std::int32_t kind) {
+    switch (kind) {
+        case FieldCode::Variable:
+            return "variable";
+        case FieldCode::DotField:
+        case FieldCode::ColonField:
+            return "dataset field";
+        default:
+            return "constant";
+    }
+}
+
+bool IsIifCompanion(std::int32_t id) {
+    return id == QxFn::SysIifTest || id == QxFn::SysIifTrue || id == QxFn::SysIifFalse;
+}
+
+// The wrappers a command's condition compiles to: the block list shows them.
+bool IsConditionWrapper(std::int32_t id) {
+    return id == QxFn::If || id == QxFn::While || id == QxFn::ElsIf;
+}
+
+}  // namespace
+
+// What one field's records say, gathered while reading them.
+struct TQxRTF::TQxCheckState {
+    TQxTemplateCheck result;
+    std::map<int, TQxCheckBlock> blocks;
+    // Variables the template declares itself (VAR, the accumulator of an
+    // aggregate), upper case.
+    std::set<std::string> declared;
+    struct Use {
+        TQxErrorPos pos;
+        std::string name;
+        bool exempt = false;  // the NORESET keyword of an aggregate
+    };
+    std::vector<Use> uses;
+    // The operands of the calls being read: the index of a variable's use,
+    // or -1 for anything else.
+    std::vector<int> operands;
+};
+
+TQxTemplateCheck TQxRTF::CheckTemplate(const arrdataset& ds) {
+    TQxCheckState state;
+    CompileOnly(ds, [&] {
+        CheckBlocksClosed();
+        for (const TQxFieldSpan& span : FCmFieldSpans) CheckFieldSpan(span, state);
+    });
+    for (auto& [number, block] : state.blocks) state.result.blocks.push_back(block);
+    for (const TQxCheckState::Use& use : state.uses) {
+        if (use.exempt || state.declared.count(UpperCase(use.name)) != 0 ||
+            GetVarNumber(use.name) != 0)
+            continue;
+        state.result.warnings.push_back({use.pos, "variable " + use.name + " is not defined"});
+    }
+    return state.result;
+}
+
+void TQxRTF::CheckFieldSpan(const TQxFieldSpan& span, TQxCheckState& state) {
+    const TQxErrorPos pos = FieldErrorPos(span.kwdPnt, span.text);
+    bool command = false, expression = false;
+    std::string simpleKind;
+    state.operands.clear();
+    FCmStream->SetPosition(span.cmBegin);
+    while (FCmStream->Position() < span.cmEnd) {
+        CmReadItemInfo();
+        const std::int32_t kind = FCmLastId;
+        if (IsFieldKind(kind)) {
+            CheckFieldRecord(kind, pos, state);
+            if (simpleKind.empty()) simpleKind = SimpleFieldKind(kind);
+        } else if (kind == CmKind::ExprBegin) {
+            bool output = false, manage = false;
+            std::uint16_t block = 0;
+            TQxRowContent rc;
+            CmReadExprBeginItem(rc, output, manage, block);
+            expression = expression || output;
+            state.operands.clear();
+        } else if (kind == CmKind::ExecuteUDF) {
+            CheckCallRecord(pos, state);
+        } else if (IsBlockItemKind(kind) || kind == CmKind::ScanSkip) {
+            command = true;
+            CheckBlockRecord(kind, pos, state);
+        } else {
+            CmSkipItem();
+        }
+    }
+    std::string what = command ? "command" : expression ? "expression" : simpleKind;
+    if (what.empty()) {
+        // No record of its own: not a report field, or a call of a function
+        // that does not exist, which the run leaves as typed.
+        std::string text = span.text;
+        TQxFieldFormat fmt;
+        const std::int32_t code = ClassifyField(text, fmt);
+        if (code != FieldCode::Call && code != FieldCode::Expression) return;
+        state.result.warnings.push_back(
+            {pos, "no function of this name exists; the field is left as typed"});
+        what = "expression";
+    }
+    state.result.fields.push_back({pos, what});
+}
+
+void TQxRTF::CheckFieldRecord(std::int32_t kind, const TQxErrorPos& pos, TQxCheckState& state) {
+    TQxRowContent rc;
+    CmReadField(rc);
+    int use = -1;
+    if (kind == FieldCode::Variable) {
+        use = static_cast<int>(state.uses.size());
+        state.uses.push_back({pos, rc.Field});
+    } else if (kind == FieldCode::DotField || kind == FieldCode::ColonField) {
+        if (DataSetOfAlias(rc.Dalias) == nullptr) {
+            state.result.warnings.push_back({pos, "no dataset is named " + rc.Dalias});
+        } else {
+            DefineFieldNumber(rc);
+            if (rc.DefinedType != rcdata)
+                state.result.warnings.push_back(
+                    {pos, "dataset " + rc.Dalias + " has no field " + rc.Field});
+        }
+    }
+    state.operands.push_back(use);
+}
+
+void TQxRTF::CheckCallRecord(const TQxErrorPos& pos, TQxCheckState& state) {
+    std::int32_t id = 0, argCount = 0, iif = 0, argPos = 0, parent = 0;
+    CmReadExecuteUDFItem(id, argCount, iif, argPos, parent);
+    // A branch marker of IIF passes its argument on.
+    if (IsIifCompanion(id)) return;
+    const std::size_t n = std::min(state.operands.size(), static_cast<std::size_t>(argCount));
+    const std::vector<int> args(state.operands.end() - static_cast<std::ptrdiff_t>(n),
+                                state.operands.end());
+    state.operands.resize(state.operands.size() - n);
+    const auto declare = [&](int use) {
+        if (use >= 0) state.declared.insert(UpperCase(state.uses[use].name));
+    };
+    if (id == QxFn::Var) {
+        for (int use : args) declare(use);
+    } else if (id == QxFn::Sum || id == QxFn::Ctn || id == QxFn::Cts) {
+        if (args.size() > 1) declare(args[1]);
+        if (args.size() > 2 && args[2] >= 0) state.uses[args[2]].exempt = true;
+    }
+    state.operands.push_back(-1);
+    const std::string name = FunctionName(id);
+    // Operators compile to calls of their own; the list shows what was typed.
+    if (name.rfind("SYS_", 0) != 0 && !IsConditionWrapper(id))
+        state.result.functions.push_back({pos, name});
+}
+
+void TQxRTF::CheckBlockRecord(std::int32_t kind, const TQxErrorPos& pos, TQxCheckState& state) {
+    std::uint16_t number = 0;
+    if (kind == CmKind::ScanSkip) {
+        CmReadScanSkipItem(number);
+        return;
+    }
+    number = ReadBlockItem().block;
+    TQxCheckBlock& block = state.blocks[number];
+    if (kind == CmKind::EndScan || kind == CmKind::EndIf) {
+        block.close = pos;
+        return;
+    }
+    if (block.number != 0) return;  // already opened
+    block.number = number;
+    block.open = pos;
+    const TQxScanInfo* info = FScs->ScanInfo(number);
+    if (info == nullptr) return;
+    switch (info->QxLngId()) {
+        case 0:
+            block.kind = info->IsWhile() ? "while scan" : "scan";
+            block.detail = info->DataSet() != nullptr ? info->DataSet()->Name() : std::string();
+            if (info->IsWhile())
+                block.detail += (block.detail.empty() ? "" : " ") + info->WhileString();
+            break;
+        case 4:
+            block.kind = "if";
+            block.detail = info->WhileString();
+            break;
+        case 7:
+            block.kind = "elsif";
+            block.detail = info->WhileString();
+            break;
+        default:
+            block.kind = "else";
+            break;
+    }
+}
+
+}  // namespace qx

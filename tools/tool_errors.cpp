@@ -1,0 +1,19 @@
+#include "tool_errors.h"
+
+namespace tool {
+
+std::string PositionPrefix(const std::string& templateFile, const qx::TQxErrorPos& pos) {
+    return templateFile + ":" + std::to_string(pos.line) + ":" + std::to_string(pos.column) + ": ";
+}
+
+void PrintError(std::ostream& os, const std::string& message,
+                const std::optional<qx::TQxErrorPos>& pos, const std::string& templateFile) {
+    if (!pos) {
+        os << "qxrtf: " << message << '\n';
+        return;
+    }
+    os << PositionPrefix(templateFile, *pos) << message << '\n';
+    os << "    \\" << pos->fieldText << "\\\n";
+}
+
+}  // namespace tool

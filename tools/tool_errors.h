@@ -1,0 +1,53 @@
+// How the qxrtf tool ends: its exit codes and the way it reports an error.
+#pragma once
+
+#include <exception>
+#include <iostream>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "platform/exceptions.h"
+
+namespace tool {
+
+// 0 success, 1 the report (template, data, output) failed, 2 the command
+// line is wrong.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitReportError = 1;
+inline constexpr int kExitUsageError = 2;
+
+// A mistake in the command line itself (an option value that cannot be
+// read), as opposed to a failure of the report it asks for.
+class UsageError : public qx::Exception {
+  public:
+    using qx::Exception::Exception;
+};
+
+// "TEMPLATE:LINE:COL: " for a position in `templateFile`.
+std::string PositionPrefix(const std::string& templateFile, const qx::TQxErrorPos& pos);
+
+// Writes `message` as the tool reports it: "TEMPLATE:LINE:COL: message"
+// and the field as typed on the next line when the position is known,
+// "qxrtf: message" otherwise.
+void PrintError(std::ostream& os, const std::string& message,
+                const std::optional<qx::TQxErrorPos>& pos, const std::string& templateFile);
+
+// Runs `body` and turns what it raises into the tool's report and exit code.
+template <class Body>
+int RunReporting(const std::string& templateFile, Body&& body) {
+    try {
+        return body();
+    } catch (const UsageError& e) {
+        PrintError(std::cerr, e.what(), std::nullopt, templateFile);
+        return kExitUsageError;
+    } catch (const qx::Exception& e) {
+        PrintError(std::cerr, e.what(), e.Pos(), templateFile);
+        return kExitReportError;
+    } catch (const std::exception& e) {
+        PrintError(std::cerr, e.what(), std::nullopt, templateFile);
+        return kExitReportError;
+    }
+}
+
+}  // namespace tool
