@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test qxrtf
-# (LibreOffice Writer reads rendered reports back as text in one test).
+# (LibreOffice Writer reads rendered reports back in one test and, with
+# poppler-utils, shows them as pictures: scripts/look.sh; pandoc writes some
+# golden templates: scripts/golden-template.sh).
 # Only missing packages are fetched, so a second run costs nothing.
 set -euo pipefail
 packages=(
@@ -9,7 +11,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev
   libsqlite3-dev libpng-dev libjpeg-dev libgif-dev libcsv-dev
   locales
-  libreoffice-writer-nogui
+  libreoffice-writer-nogui poppler-utils pandoc
 )
 missing=()
 for p in "${packages[@]}"; do

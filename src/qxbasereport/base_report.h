@@ -197,6 +197,20 @@ class TQxBaseReport : public TComponent {
     void CmSaveEnd();
     std::int32_t CmStoreString(const std::string& s);
     std::string CmGetString(std::int32_t index) const;
+    // A move of records [from, to) to just before offset `dest` (outside the
+    // run); a Raw record of `added` bytes took their old place. Map gives
+    // where an offset of the old stream is now: a record start moves with
+    // its record, an anchor (a place between records) at `dest` stays
+    // before the moved records.
+    struct TCmMove {
+        std::int32_t from, to, dest, added;
+        std::int32_t Map(std::int32_t x, bool anchor) const;
+    };
+    // Moves the records, giving them the template position `templatePos`
+    // (so they copy no template bytes at their new place), and leaves a Raw
+    // record holding `placeholder` where they were.
+    TCmMove CmMoveRecords(std::int32_t from, std::int32_t to, std::int32_t dest,
+                          std::int32_t templatePos, const std::string& placeholder);
     // Advances the command stream past the payload of the header just read.
     void CmSkipItem();
 
