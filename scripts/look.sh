@@ -20,4 +20,4 @@ soffice -env:UserInstallation=file://"$profile" --headless --convert-to pdf \
 name=$(basename "${report%.*}")
 [ -f "$pdfdir/$name.pdf" ] || { echo "look.sh: LibreOffice could not convert $report" >&2; exit 1; }
 pdftoppm -png -r 80 "$pdfdir/$name.pdf" "$outdir/$name"
-ls "$outdir/$name"*.png
+ls "$outdir/$name"-*.png
