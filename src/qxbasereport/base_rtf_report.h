@@ -178,14 +178,16 @@ class TQxBaseRTFReport : public TQxBaseReport {
     // at its \row. Command-stream offsets here are those of the moment they
     // were taken (moves of records keep them up to date).
     struct TRowState {
-        bool open = false;          // a row has started and its \row not yet come
-        int count = 0;              // rows started so far: the current row's number
-        int cells = 0;              // cells ended in the current row
-        std::int32_t startCm = 0;   // offset of the record that starts the current row
-        std::int32_t startPnt = 0;  // its template position
-        int endedRow = 0;           // number of the last row that ended
-        std::int32_t endCm = -1;    // offset just after that row's TableEnd record
-        std::int32_t endPnt = -1;   // template position just after its \row
+        bool open = false;                  // a row has started and its \row not yet come
+        int count = 0;                      // rows started so far: the current row's number
+        int cells = 0;                      // cells ended in the current row
+        std::int32_t startCm = 0;           // offset of the record that starts the current row
+        std::int32_t startPnt = 0;          // its template position
+        int endedRow = 0;                   // number of the last row that ended
+        std::int32_t endCm = -1;            // offset just after that row's TableEnd record
+        std::int32_t endPnt = -1;           // template position just after its \row
+        int fieldsAfterEnd = 0;             // fields read since then
+        std::int32_t textAfterEndPnt = -1;  // where visible text after the row counts from
     };
     TRowState FRows;
     // Called after the TableEnd record of each \row.

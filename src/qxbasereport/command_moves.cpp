@@ -10,12 +10,6 @@ namespace qx {
 
 namespace {
 
-std::int32_t ReadLe32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
-}
-
 void WriteLe32(std::uint8_t* p, std::int32_t v) {
     const auto u = static_cast<std::uint32_t>(v);
     for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(u >> (8 * i));
@@ -24,27 +18,7 @@ void WriteLe32(std::uint8_t* p, std::int32_t v) {
 // Header: kind, template position, skip (payload + trailer).
 constexpr std::size_t kPosField = 4;
 constexpr std::size_t kSkipField = 8;
-constexpr std::size_t kHeader = 12;
-
-// Command items: their payload starts with the markup and the remainder.
-bool IsCommandItem(std::int32_t kind) {
-    switch (kind) {
-        case CmKind::Scan:
-        case CmKind::ScanWhile:
-        case CmKind::ScanEntry:
-        case CmKind::ScanFooter:
-        case CmKind::EndScan:
-        case CmKind::EndIf:
-        case CmKind::If:
-            return true;
-        default:
-            return false;
-    }
-}
-
-std::size_t RecordSize(const std::uint8_t* record) {
-    return kHeader + static_cast<std::size_t>(ReadLe32(record + kSkipField));
-}
+constexpr std::size_t kHeader = kCmHeaderSize;
 
 }  // namespace
 
@@ -73,8 +47,8 @@ TQxBaseReport::TCmMove TQxBaseReport::CmMoveRecords(std::int32_t from, std::int3
     // field stood for and consumes its template bytes, as the moved
     // records did there.
     std::int32_t lastPos = 0;
-    for (std::int32_t p = from; p < to; p += static_cast<std::int32_t>(RecordSize(at(p))))
-        lastPos = ReadLe32(at(p) + kPosField);
+    for (std::int32_t p = from; p < to; p += static_cast<std::int32_t>(CmRecordSize(at(p))))
+        lastPos = CmIntAt(at(p) + kPosField);
     std::vector<std::uint8_t> raw(kHeader + 8);
     WriteLe32(raw.data(), CmKind::Raw);
     WriteLe32(raw.data() + kPosField, lastPos);
@@ -85,10 +59,10 @@ TQxBaseReport::TCmMove TQxBaseReport::CmMoveRecords(std::int32_t from, std::int3
     // and remainder belong to the place of the field, in the placeholder.
     std::vector<std::uint8_t> moved(at(from), at(to));
     const std::int32_t empty = CmStoreString(std::string());
-    for (std::size_t p = 0; p < moved.size(); p += RecordSize(moved.data() + p)) {
+    for (std::size_t p = 0; p < moved.size(); p += CmRecordSize(moved.data() + p)) {
         std::uint8_t* record = moved.data() + p;
         WriteLe32(record + kPosField, templatePos);
-        if (!IsCommandItem(ReadLe32(record))) continue;
+        if (!IsBlockCommandKind(CmIntAt(record))) continue;
         WriteLe32(record + kHeader, empty);
         WriteLe32(record + kHeader + 4, empty);
     }
@@ -114,9 +88,9 @@ TQxBaseReport::TCmMove TQxBaseReport::CmMoveRecords(std::int32_t from, std::int3
     // Every record ends with its own offset; the last one's kind decides
     // whether following text may still merge into it.
     std::int32_t lastKind = FCmLastId;
-    for (std::size_t p = 0; p < out.size(); p += RecordSize(out.data() + p)) {
-        lastKind = ReadLe32(out.data() + p);
-        WriteLe32(out.data() + p + RecordSize(out.data() + p) - 4, static_cast<std::int32_t>(p));
+    for (std::size_t p = 0; p < out.size(); p += CmRecordSize(out.data() + p)) {
+        lastKind = CmIntAt(out.data() + p);
+        WriteLe32(out.data() + p + CmRecordSize(out.data() + p) - 4, static_cast<std::int32_t>(p));
     }
     FCmStream->SetPosition(0);
     FCmStream->WriteBuffer(out.data(), static_cast<std::int64_t>(out.size()));

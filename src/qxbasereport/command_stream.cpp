@@ -24,6 +24,21 @@ bool IsFieldKind(std::int32_t kind) {
     }
 }
 
+bool IsBlockCommandKind(std::int32_t kind) {
+    switch (kind) {
+        case CmKind::Scan:
+        case CmKind::ScanWhile:
+        case CmKind::ScanEntry:
+        case CmKind::ScanFooter:
+        case CmKind::EndScan:
+        case CmKind::EndIf:
+        case CmKind::If:
+            return true;
+        default:
+            return false;
+    }
+}
+
 const char* CmKindName(std::int32_t kind) {
     struct Entry {
         std::int32_t kind;

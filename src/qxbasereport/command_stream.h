@@ -77,6 +77,10 @@ inline constexpr std::int32_t ExecuteUDF = -15;
 
 // True for the kinds a Field record takes (the field's class).
 bool IsFieldKind(std::int32_t kind);
+// True for the items of block commands (Scan, ScanWhile, ScanEntry,
+// ScanFooter, EndScan, If, EndIf), whose payload starts with the markup and
+// the remainder.
+bool IsBlockCommandKind(std::int32_t kind);
 // "Bloc", "Scan", ... ; "Field" for field kinds; "?" for an unknown kind.
 const char* CmKindName(std::int32_t kind);
 
@@ -113,6 +117,17 @@ struct TQxRowContent {
     bool Defined = false;
     bool operator==(const TQxRowContent&) const = default;
 };
+
+// The 32-bit little-endian integer at `p`, as the records hold them.
+inline std::int32_t CmIntAt(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+}
+// The size of the record that starts at `p`: header, payload and trailer.
+inline std::size_t CmRecordSize(const std::uint8_t* p) {
+    return static_cast<std::size_t>(kCmHeaderSize) + static_cast<std::size_t>(CmIntAt(p + 8));
+}
 
 // Prints a compiled stream one record a line:
 //   offset kind-name @template-pos payload...

@@ -406,13 +406,17 @@ TQxBaseRTFReport::TScanStep TQxBaseRTFReport::ScanBackslash(std::int32_t at, std
             FLastBoundaryPnt = FRows.endPnt = Fpnt;
             FRows.open = false;
             FRows.endedRow = FRows.count;
+            FRows.fieldsAfterEnd = 0;
+            FRows.textAfterEndPnt = Fpnt;
             FRows.endCm = FCmPos;
             RowEnded();
         }
     } else if ((la.c[0] == '\\' && la.c[1] != '*') || la.StartsWith("'5C")) {
         FlushBloc(at);
         FKwdPnt = at;
-        return ReadField(field) ? TScanStep::Field : TScanStep::Abandoned;
+        if (!ReadField(field)) return TScanStep::Abandoned;
+        ++FRows.fieldsAfterEnd;
+        return TScanStep::Field;
     } else {
         for (const TKeyword& kw : kParagraphEnds) {
             if (!la.Is(kw)) continue;

@@ -57,21 +57,6 @@ bool IsScanOpen(std::int32_t kind) {
     return kind == CmKind::Scan || kind == CmKind::ScanWhile;
 }
 
-bool IsBlockItem(std::int32_t kind) {
-    switch (kind) {
-        case CmKind::If:
-        case CmKind::EndIf:
-        case CmKind::Scan:
-        case CmKind::ScanWhile:
-        case CmKind::ScanEntry:
-        case CmKind::ScanFooter:
-        case CmKind::EndScan:
-            return true;
-        default:
-            return false;
-    }
-}
-
 }  // namespace
 
 void TQxRTF::SkipToExprEnd() {
@@ -103,7 +88,7 @@ void TQxRTF::SkipBlock(bool scan) {
             }
             continue;
         }
-        if (!IsBlockItem(id)) {
+        if (!IsBlockCommandKind(id)) {
             CmSkipItem();
             continue;
         }
@@ -135,7 +120,7 @@ void TQxRTF::ReadItemTexts(std::string& markup, std::string& remainder, std::str
         TQxRowContent rc;
         CmReadField(rc);
         markup = std::move(rc.sout);
-    } else if (IsBlockItem(id)) {
+    } else if (IsBlockCommandKind(id)) {
         TQxBlockItem item = ReadBlockItem();
         markup = std::move(item.markup);
         remainder = std::move(item.remainder);

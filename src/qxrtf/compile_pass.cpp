@@ -110,6 +110,7 @@ void TQxRTF::CompileField(const std::string& raw) {
         CompileBlockCommand(code, typed, markup);
         command.cmLength = FCmPos - command.cmFrom;
         command.placeholder = markup + FKillParMarkup;
+        command.pntAfter = Fpnt;
         PlaceRowCommand(command, *role);
         return;
     }

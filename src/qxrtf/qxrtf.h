@@ -193,7 +193,8 @@ class TQxRTF : public TQxBaseRTFReport {
         TRowPlace place;
         std::int32_t cmFrom = 0;
         std::int32_t cmLength = 0;
-        std::string placeholder;  // the field's markup and paragraph remainder
+        std::string placeholder;    // the field's markup and paragraph remainder
+        std::int32_t pntAfter = 0;  // the template position after the command
         bool placed = false;
     };
     struct TRowBlock {
@@ -206,7 +207,6 @@ class TQxRTF : public TQxBaseRTFReport {
     };
     enum class TRowRole { Opens, Continues, Closes };
     TRowPlace CurrentRowPlace();
-    bool OnlyTextRecordsSince(std::int32_t from) const;
     void PlaceRowCommand(const TRowCommand& command, TRowRole role);
     // The role of a block command's code in its block; nullptr for others.
     static const TRowRole* BlockCommandRole(std::int32_t code);

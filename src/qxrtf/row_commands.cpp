@@ -7,38 +7,11 @@
 // definition), a later one to the start of its row when nothing visible
 // precedes it there, else to the end of its row (after \row), and one in
 // the paragraph after a table (nothing visible between) to that table's
-// last \row. The field keeps
-// its own markup at its place, so the cells stay as the author wrote them.
+// last \row. The field keeps its own markup at its place, so the cells stay
+// as the author wrote them.
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
-
-namespace {
-
-constexpr std::size_t kHeader = 12;
-
-std::int32_t ReadLe32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
-}
-
-bool IsTextRecord(std::int32_t kind) {
-    return kind == CmKind::Bloc || kind == CmKind::BalancedBloc || kind == CmKind::Raw;
-}
-
-}  // namespace
-
-// Whether the records from offset `from` to the end of the stream only
-// copy or write text (no field, no command).
-bool TQxRTF::OnlyTextRecordsSince(std::int32_t from) const {
-    const std::uint8_t* data = FCmStream->Memory();
-    for (std::int32_t p = from; p < FCmPos;) {
-        if (!IsTextRecord(ReadLe32(data + p))) return false;
-        p += static_cast<std::int32_t>(kHeader) + ReadLe32(data + p + 8);
-    }
-    return true;
-}
 
 TQxRTF::TRowPlace TQxRTF::CurrentRowPlace() {
     TRowPlace place;
@@ -49,8 +22,8 @@ TQxRTF::TRowPlace TQxRTF::CurrentRowPlace() {
         place.rowStartCm = FRows.startCm;
         place.rowStartPnt = FRows.startPnt;
         place.textBefore = HasVisibleText(FRows.startPnt, FKwdPnt);
-    } else if (FRows.endedRow > 0 && !HasVisibleText(FRows.endPnt, FKwdPnt) &&
-               OnlyTextRecordsSince(FRows.endCm)) {
+    } else if (FRows.endedRow > 0 && FRows.fieldsAfterEnd == 1 &&
+               !HasVisibleText(FRows.textAfterEndPnt, FKwdPnt)) {
         // Empty paragraphs between count as nothing: some writers put one
         // after every table.
         place.afterRow = FRows.endedRow;
@@ -100,6 +73,12 @@ void TQxRTF::AnchorRowCommand(std::size_t depth, std::size_t index) {
     } else if (place.afterRow > 0) {
         const TRowEnd end = FRowEnds[static_cast<std::size_t>(place.afterRow - 1)];
         MoveRowCommand(command, end.cm, end.pnt);
+        // Now part of the row's end: a closing command after it in the same
+        // paragraph still stands right after the table.
+        if (place.afterRow == FRows.endedRow) {
+            --FRows.fieldsAfterEnd;
+            FRows.textAfterEndPnt = command.pntAfter;
+        }
     }
 }
 

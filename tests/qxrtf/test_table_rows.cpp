@@ -42,6 +42,10 @@ TEST_F(TableRows, BlocksSpanningCellsRepeatOrDropWholeRows) {
         {"ENDSCAN in the paragraph after the table",
          Row({"\\\\SCAN(R)\\\\", "\\\\R.N\\\\"}) + "\\pard{\\\\ENDSCAN\\\\}\\par end",
          Row({"", "\\lang0 a"}) + Row({"", "\\lang0 b"}) + "\\pard{}end"},
+        {"two closing commands in the paragraph after the table",
+         Row({"\\\\SCAN(R)\\\\\\\\IF(1 = 1)\\\\", "\\\\R.N\\\\"}) +
+             "\\pard{\\\\ENDIF\\\\\\\\ENDSCAN\\\\}\\par end",
+         Row({"", "\\lang0 a"}) + Row({"", "\\lang0 b"}) + "\\pard{}end"},
         {"if around a row", Row({"\\\\IF(1 = 2)\\\\1", "2\\\\ENDIF\\\\"}) + "\\pard z", "\\pard z"},
         {"a scan inside one cell stays in the cell",
          Row({"\\\\SCAN(R)\\\\\\\\R.N\\\\\\\\ENDSCAN\\\\", "y"}), Row({"\\lang0 a\\lang0 b", "y"})},
