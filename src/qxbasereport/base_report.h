@@ -292,6 +292,9 @@ class TQxBaseReport : public TComponent {
     bool FTmLoaded = false;
     std::int32_t Fpnt = 0;
     std::int32_t Flent = -1;
+    // Where the text "before" a command starts: after the last paragraph
+    // mark, or after the last command that had nothing visible before it;
+    // -1 before the body is known.
     std::int32_t FLastBoundaryPnt = -1;
     std::int32_t FKwdPnt = -1;
     const std::int32_t FSzi = 4;
