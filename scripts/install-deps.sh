@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test qxrtf
-# (LibreOffice Writer reads rendered reports back as text and PDF in the
-# tests, and poppler's pdfimages measures the pictures in that PDF).
+# (LibreOffice Writer reads rendered reports back as text, HTML and PDF in
+# the tests, poppler's pdfimages measures the pictures in that PDF and
+# pdftoppm shows pages as pictures: scripts/look.sh; pandoc writes some
+# golden templates: scripts/golden-template.sh).
 # Only missing packages are fetched, so a second run costs nothing.
 set -euo pipefail
 packages=(
@@ -11,7 +13,7 @@ packages=(
   libsqlite3-dev libpng-dev libjpeg-dev libgif-dev libcsv-dev
   sqlite3 time
   locales
-  libreoffice-writer-nogui poppler-utils
+  libreoffice-writer-nogui poppler-utils pandoc
 )
 missing=()
 for p in "${packages[@]}"; do

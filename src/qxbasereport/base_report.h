@@ -212,6 +212,20 @@ class TQxBaseReport : public TComponent {
     // The position of the field whose records include stream offset
     // `offset`, or none.
     std::optional<TQxErrorPos> ErrorPosAtCm(std::int64_t offset) const;
+    // A move of records [from, to) to just before offset `dest` (outside the
+    // run); a Raw record of `added` bytes took their old place. Map gives
+    // where an offset of the old stream is now: a record start moves with
+    // its record, an anchor (a place between records) at `dest` stays
+    // before the moved records.
+    struct TCmMove {
+        std::int32_t from, to, dest, added;
+        std::int32_t Map(std::int32_t x, bool anchor) const;
+    };
+    // Moves the records, giving them the template position `templatePos`
+    // (so they copy no template bytes at their new place), and leaves a Raw
+    // record holding `placeholder` where they were.
+    TCmMove CmMoveRecords(std::int32_t from, std::int32_t to, std::int32_t dest,
+                          std::int32_t templatePos, const std::string& placeholder);
     // Advances the command stream past the payload of the header just read.
     void CmSkipItem();
 
@@ -293,6 +307,9 @@ class TQxBaseReport : public TComponent {
     bool FTmLoaded = false;
     std::int32_t Fpnt = 0;
     std::int32_t Flent = -1;
+    // Where the text "before" a command starts: after the last paragraph
+    // mark, or after the last command that had nothing visible before it;
+    // -1 before the body is known.
     std::int32_t FLastBoundaryPnt = -1;
     std::int32_t FKwdPnt = -1;
     const std::int32_t FSzi = 4;

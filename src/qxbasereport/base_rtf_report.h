@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "qxbasereport/base_report.h"
@@ -92,7 +93,13 @@ class TQxBaseRTFReport : public TQxBaseReport {
     explicit TQxBaseRTFReport(TComponent* owner = nullptr);
     ~TQxBaseRTFReport() override;
 
+    // Charset 1, the default character set, means the character set of the
+    // report's code page.
+    static constexpr std::uint8_t kDefaultCharset = 1;
     std::uint8_t Charset() const { return FCharset; }
+    // The character set written into every template font: Charset, or for
+    // the default the one that matches the code page.
+    int FontCharset() const;
     void SetCharset(std::uint8_t value) { FCharset = value; }
     std::uint16_t Lang() const { return FLang; }
     void SetLang(std::uint16_t value) { FLang = value; }
@@ -115,6 +122,8 @@ class TQxBaseRTFReport : public TQxBaseReport {
     // The RTF form of plain text: escapes, line structure, and characters
     // above U+00FF as \u with a fallback when UnicodeByDefault is set.
     std::string txt2rtf(const std::string& s);
+    // One character's bytes in the report's code page; empty when it has none.
+    std::string CodePageBytes(std::string_view utf8Char);
     // A fresh file name Directory + Prefix + time + chance + extension; the
     // file is neither made nor checked.
     virtual std::string CreateFileName(const std::string& directory, const std::string& prefix);
@@ -170,6 +179,27 @@ class TQxBaseRTFReport : public TQxBaseReport {
     bool FTableRowOpen = false;
     TQxOutTabArray FOutTab;
 
+    // ---- table rows, for the commands that act on whole rows -------------
+    // A row starts at its definition (\trowd) or, when the writer puts the
+    // definition at the row's end, at its first in-table paragraph; it ends
+    // at its \row. Command-stream offsets here are those of the moment they
+    // were taken (moves of records keep them up to date).
+    struct TRowState {
+        bool open = false;                  // a row has started and its \row not yet come
+        int count = 0;                      // rows started so far: the current row's number
+        int cells = 0;                      // cells ended in the current row
+        std::int32_t startCm = 0;           // offset of the record that starts the current row
+        std::int32_t startPnt = 0;          // its template position
+        int endedRow = 0;                   // number of the last row that ended
+        std::int32_t endCm = -1;            // offset just after that row's TableEnd record
+        std::int32_t endPnt = -1;           // template position just after its \row
+        int fieldsAfterEnd = 0;             // fields read since then
+        std::int32_t textAfterEndPnt = -1;  // where visible text after the row counts from
+    };
+    TRowState FRows;
+    // Called after the TableEnd record of each \row.
+    virtual void RowEnded() {}
+
     // ---- template scanner (scanner.cpp) -------------------------------------
     // Moves to the next report field, recording the template before it in
     // the command stream. True with the field's raw text when a field was
@@ -204,6 +234,12 @@ class TQxBaseRTFReport : public TQxBaseReport {
     // holds nothing but the command, answering the markup between them;
     // otherwise leaves everything as it was and answers "".
     void KillPar(std::string& rtf);
+    // What the last KillPar answered.
+    std::string FKillParMarkup;
+    // Whether template bytes [from, to) show any text (hidden header groups
+    // and markup do not).
+    bool HasVisibleText(std::int32_t from, std::int32_t to);
+    std::int32_t FindParagraphMark();
 
     // ---- reading the document tables (document_tables_read.cpp) -------------
     // Each is called with Fpnt on the table's opening brace, leaves Fpnt

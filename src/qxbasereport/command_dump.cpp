@@ -66,21 +66,16 @@ void DumpRowContent(RecordReader& r, const std::vector<std::string>& pool, std::
 
 void DumpPayload(std::int32_t kind, RecordReader& r, const std::vector<std::string>& pool,
                  std::ostream& os) {
+    if (IsBlockItemKind(kind)) {
+        os << " markup=" << Quoted(pool, r.Int());
+        os << " remainder=" << Quoted(pool, r.Int());
+        os << " block=" << r.Word();
+        if (kind == CmKind::If) os << " else=" << r.Int();
+        return;
+    }
     switch (kind) {
         case CmKind::Raw:
             os << ' ' << Quoted(pool, r.Int());
-            return;
-        case CmKind::Scan:
-        case CmKind::ScanWhile:
-        case CmKind::ScanEntry:
-        case CmKind::ScanFooter:
-        case CmKind::EndScan:
-        case CmKind::EndIf:
-        case CmKind::If:
-            os << " markup=" << Quoted(pool, r.Int());
-            os << " remainder=" << Quoted(pool, r.Int());
-            os << " block=" << r.Word();
-            if (kind == CmKind::If) os << " else=" << r.Int();
             return;
         case CmKind::ScanSkip:
         case CmKind::ScanFirst:

@@ -142,6 +142,17 @@ struct TQxFieldSpan {
 // `spans` is in stream order.
 const TQxFieldSpan* FindFieldSpan(const std::vector<TQxFieldSpan>& spans, std::int64_t offset);
 
+// The 32-bit little-endian integer at `p`, as the records hold them.
+inline std::int32_t CmIntAt(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+}
+// The size of the record that starts at `p`: header, payload and trailer.
+inline std::size_t CmRecordSize(const std::uint8_t* p) {
+    return static_cast<std::size_t>(kCmHeaderSize) + static_cast<std::size_t>(CmIntAt(p + 8));
+}
+
 // Prints a compiled stream one record a line:
 //   offset kind-name @template-pos payload...
 // with pooled strings shown quoted. Used by `qxrtf dump` and by tests that

@@ -22,6 +22,18 @@ constexpr int kColorTableWord = 9;   // \colortbl
 constexpr int kStyleSheetWord = 11;  // \stylesheet
 constexpr int kInfoWord = 5;         // \info
 
+// The font character set that matches each Windows code page: what the
+// default character set (Charset 1) stands for, since readers decode a
+// font's \'hh bytes through its character set and know no "default".
+struct TCodePageCharset {
+    int codePage;
+    int charset;
+};
+constexpr TCodePageCharset kCodePageCharsets[] = {
+    {1252, 0},   {1250, 238}, {1251, 204}, {1253, 161}, {1254, 162}, {1255, 177}, {1256, 178},
+    {1257, 186}, {1258, 163}, {874, 222},  {932, 128},  {936, 134},  {949, 129},  {950, 136},
+};
+
 // Replaces the number after every "fcharset" by `charset`.
 std::string ForceCharset(std::string entry, int charset) {
     const std::string value = std::to_string(charset);
@@ -101,10 +113,17 @@ bool TQxBaseRTFReport::ReadSubGroups(OnGroup onGroup, OnLoose onLoose) {
     return false;
 }
 
+int TQxBaseRTFReport::FontCharset() const {
+    if (FCharset != kDefaultCharset) return FCharset;
+    for (const TCodePageCharset& entry : kCodePageCharsets)
+        if (entry.codePage == CodePage()) return entry.charset;
+    return FCharset;
+}
+
 void TQxBaseRTFReport::ReadFontTable() {
     ReadFb();
     SkipChars(kFontTableWord);
-    const int charset = FCharset;
+    const int charset = FontCharset();
     const bool closed = ReadSubGroups(
         [&](std::int32_t from, std::int32_t to) {
             FRTFFont->Add(ForceCharset(TemplateText(from, to), charset));

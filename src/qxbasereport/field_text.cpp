@@ -303,49 +303,110 @@ void TQxBaseRTFReport::CutRtString(const std::string& s, std::string& text, std:
 
 // ---- paragraph clean-up ----------------------------------------------------------
 
-void TQxBaseRTFReport::KillPar(std::string& rtf) {
-    rtf.clear();
-    const std::int32_t start = Fpnt;
-    std::string text;
-    std::string markup;
-    bool emptyBefore = true;
-    if (FLastBoundaryPnt >= 0 && FLastBoundaryPnt < FKwdPnt) {
-        // The scanner has already accounted for this stretch's groups.
-        TUcStateGuard guard(FUnicodeSkipCount, FUcStack);
-        CutRtString(TemplateTextFb(FLastBoundaryPnt, FKwdPnt), text, markup);
-        emptyBefore = text.empty();
+namespace {
+
+// Groups that never show text in the body: ignorable destinations and the
+// header tables some writers put after the ones the report reads.
+constexpr std::string_view kHiddenGroups[] = {
+    "\\*",      "\\fonttbl",           "\\colortbl", "\\stylesheet", "\\info",     "\\listtable",
+    "\\revtbl", "\\listoverridetable", "\\rsidtbl",  "\\pgdsctbl",   "\\xmlnstbl", "\\generator",
+};
+
+bool StartsHiddenGroup(std::string_view rtf, std::size_t brace) {
+    const std::string_view after = rtf.substr(brace + 1);
+    for (std::string_view word : kHiddenGroups) {
+        if (after.substr(0, word.size()) != word) continue;
+        const std::size_t end = word.size();
+        if (word == "\\*" || end >= after.size() || !rtf::IsAsciiLetter(after[end])) return true;
     }
-    // Find the next \par (not \pard, \par1 ...); typed backslashes and
-    // braces are text on the way.
-    std::int32_t parAt = -1;
+    return false;
+}
+
+// The RTF without the groups that show no text, so that only what a reader
+// shows decides whether a paragraph is empty.
+std::string WithoutHiddenGroups(const std::string& rtf) {
+    std::string out;
+    for (std::size_t i = 0; i < rtf.size(); ++i) {
+        if (rtf[i] == '\\' && i + 1 < rtf.size()) {  // an escaped character stays whole
+            out += rtf[i];
+            out += rtf[++i];
+            continue;
+        }
+        if (rtf[i] == '{' && StartsHiddenGroup(rtf, i)) {
+            bool closed = false;
+            i = rtf::GroupEnd(rtf.data(), i + 1, rtf.size(), closed) - 1;  // on its last brace
+            continue;
+        }
+        out += rtf[i];
+    }
+    return out;
+}
+
+// Control words after a backslash that end the search for a command's
+// paragraph mark: the command's paragraph ends in a table cell or row, or
+// a new section starts, so there is no \par of its own to remove.
+constexpr std::string_view kOtherParagraphEnds[] = {"CELL", "ROW", "TROWD", "SECT", "NESTCELL"};
+
+bool WholeWordAt(const std::string& next, std::string_view word) {
+    if (UpperCase(next.substr(0, word.size())) != word) return false;
+    const auto after = static_cast<std::uint8_t>(next[word.size()]);
+    return !rtf::IsAsciiLetter(after) && !rtf::IsAsciiDigit(after);
+}
+
+}  // namespace
+
+bool TQxBaseRTFReport::HasVisibleText(std::int32_t from, std::int32_t to) {
+    // Only a look: the skip state stays as the scanner left it.
+    TUcStateGuard guard(FUnicodeSkipCount, FUcStack);
+    std::string text, markup;
+    CutRtString(WithoutHiddenGroups(TemplateTextFb(from, to)), text, markup);
+    return !text.empty();
+}
+
+// From the scan position: the position of the backslash of the next \par,
+// or -1 when the paragraph ends otherwise (cell, row, section) or the
+// template ends first. Typed backslashes and braces are text on the way.
+std::int32_t TQxBaseRTFReport::FindParagraphMark() {
     while (!FileEof()) {
         if (ReadFb() != '\\') continue;
         const std::int32_t at = Fpnt - 1;
-        const std::string next = getns(4);
+        const std::string next = getns(10);
         if (next[0] == '\\' || next[0] == '{' || next[0] == '}') {
             ReadFb();
             continue;
         }
-        const std::uint8_t after = static_cast<std::uint8_t>(next[3]);
-        if (UpperCase(next.substr(0, 3)) == "PAR" &&
-            (!rtf::IsAsciiLetter(after) && !rtf::IsAsciiDigit(after))) {
-            parAt = at;
-            break;
-        }
+        if (WholeWordAt(next, "PAR")) return at;
+        for (std::string_view word : kOtherParagraphEnds)
+            if (WholeWordAt(next, word)) return -1;
     }
-    if (parAt >= 0 && emptyBefore) {
-        TUcStateGuard guard(FUnicodeSkipCount, FUcStack);
-        CutRtString(TemplateTextFb(start, parAt), text, markup);
-        if (text.empty()) {
-            guard.Keep();  // the markup replaces these bytes; the scanner skips them
-            FLastBoundaryPnt = parAt;
-            SkipChars(3);
-            if (Fpnt <= Flent && PFileAt(Fpnt) == ' ') ++Fpnt;
-            rtf = markup;
-            return;
-        }
+    return -1;
+}
+
+// The text before the command counts from the last paragraph mark (or the
+// end of the command before it, when nothing visible preceded that one):
+// commands are not text, so several commands alone on a line leave no
+// empty paragraph either.
+void TQxBaseRTFReport::KillPar(std::string& rtf) {
+    rtf.clear();
+    FKillParMarkup.clear();
+    const std::int32_t start = Fpnt;
+    bool emptyBefore = true;
+    if (FLastBoundaryPnt >= 0 && FLastBoundaryPnt < FKwdPnt)
+        emptyBefore = !HasVisibleText(FLastBoundaryPnt, FKwdPnt);
+    const std::int32_t parAt = emptyBefore ? FindParagraphMark() : -1;
+    if (parAt >= 0 && !HasVisibleText(start, parAt)) {
+        // The markup replaces these bytes and the scanner skips them, so
+        // their groups and \uc words count now.
+        std::string text;
+        CutRtString(TemplateTextFb(start, parAt), text, rtf);
+        FKillParMarkup = rtf;
+        FLastBoundaryPnt = parAt;
+        SkipChars(3);
+        if (Fpnt <= Flent && PFileAt(Fpnt) == ' ') ++Fpnt;
+        return;
     }
     Fpnt = start;
+    if (emptyBefore) FLastBoundaryPnt = start;
 }
 
 }  // namespace qx

@@ -64,6 +64,10 @@ constexpr TKeyword kRowDefinition = {"TROWD", true};
 constexpr TKeyword kRowEnd = {"ROW", true};
 constexpr TKeyword kInTableParagraph = {"INTBL", false};
 constexpr TKeyword kParagraphReset = {"PARD", false};
+// Words that end a paragraph (besides \row): the text before a command
+// counts from the last of them.
+constexpr TKeyword kParagraphEnds[] = {{"PAR", true}, {"CELL", true}, {"SECT", true}};
+constexpr int kCellEnd = 1;
 
 // Quote marks inside a field. A mark is either one raw byte or a control
 // word or hex escape after a backslash (matched without regard to case).
@@ -239,6 +243,8 @@ void TQxBaseRTFReport::ResetScanner() {
     FQuoteSkip = 0;
     FQuoteStr.clear();
     FBlocPending = false;
+    FLastBoundaryPnt = -1;
+    FRows = TRowState{};
 }
 
 void TQxBaseRTFReport::UcPop() {
@@ -312,6 +318,7 @@ bool TQxBaseRTFReport::ScanBrace(std::int32_t at) {
         FlushBloc(at);
         Fpnt = at;
         (this->*rule.reader)();
+        FLastBoundaryPnt = Fpnt;  // the body starts after the header tables
         return true;
     }
     if (!IsPassThroughGroup(la)) return false;
@@ -332,6 +339,7 @@ TQxBaseRTFReport::TScanStep TQxBaseRTFReport::ScanBackslash(std::int32_t at, std
         // A backslash before a line break is a paragraph mark, never the
         // start of a field.
         FBlocPending = true;
+        FLastBoundaryPnt = at + 2;
         return TScanStep::Go;
     }
     if (next == '{' || next == '}') {  // an escaped brace is text
@@ -351,6 +359,10 @@ TQxBaseRTFReport::TScanStep TQxBaseRTFReport::ScanBackslash(std::int32_t at, std
         case 'I':
         case 'p':
         case 'P':
+        case 'c':
+        case 'C':
+        case 's':
+        case 'S':
         case '\\':
         case '\'':
             break;
@@ -370,6 +382,13 @@ TQxBaseRTFReport::TScanStep TQxBaseRTFReport::ScanBackslash(std::int32_t at, std
     if (la.Is(kRowDefinition) || la.Is(kInTableParagraph)) {
         FlushBloc(at);
         ReadBack();  // the table starts at the backslash
+        if (!FRows.open) {
+            FRows.open = true;
+            ++FRows.count;
+            FRows.cells = 0;
+            FRows.startCm = FCmPos;
+            FRows.startPnt = Fpnt;
+        }
         CmSaveTableBegin();
         FInTable = true;
         if (la.Is(kRowDefinition)) FTableRowOpen = true;
@@ -382,12 +401,28 @@ TQxBaseRTFReport::TScanStep TQxBaseRTFReport::ScanBackslash(std::int32_t at, std
         FlushBloc(Fpnt);
         CmSaveTableEnd();
         FInTable = false;
-        if (rowEnd) FTableRowOpen = false;
+        if (rowEnd) {
+            FTableRowOpen = false;
+            FLastBoundaryPnt = FRows.endPnt = Fpnt;
+            FRows.open = false;
+            FRows.endedRow = FRows.count;
+            FRows.fieldsAfterEnd = 0;
+            FRows.textAfterEndPnt = Fpnt;
+            FRows.endCm = FCmPos;
+            RowEnded();
+        }
     } else if ((la.c[0] == '\\' && la.c[1] != '*') || la.StartsWith("'5C")) {
         FlushBloc(at);
         FKwdPnt = at;
-        return ReadField(field) ? TScanStep::Field : TScanStep::Abandoned;
+        if (!ReadField(field)) return TScanStep::Abandoned;
+        ++FRows.fieldsAfterEnd;
+        return TScanStep::Field;
     } else {
+        for (const TKeyword& kw : kParagraphEnds) {
+            if (!la.Is(kw)) continue;
+            FLastBoundaryPnt = at + 1 + static_cast<std::int32_t>(kw.text.size());
+            if (&kw == &kParagraphEnds[kCellEnd]) ++FRows.cells;
+        }
         FBlocPending = true;
     }
     return TScanStep::Go;

@@ -19,65 +19,87 @@ void AppendHexEscape(std::string& out, unsigned byte) {
     out += buf;
 }
 
+// The control words that stand for ASCII characters of a value; the other
+// ASCII characters are written as they are.
+const char* AsciiEscape(char c) {
+    switch (c) {
+        case '\t':
+            return "\\tab ";
+        case '\v':
+            return "\\line ";
+        case '\f':
+            return "\\page ";
+        case '\\':
+            return "\\\\";
+        case '{':
+            return "\\{";
+        case '}':
+            return "\\}";
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace
 
+// The bytes of one character in the report's code page; empty when the
+// code page lacks it (or is UTF-8, whose bytes no RTF reader takes as
+// \'hh text).
+std::string TQxBaseRTFReport::CodePageBytes(std::string_view utf8Char) {
+    if (Codec().CodePage() == 65001) return {};
+    std::string bytes = Codec().Encode(utf8Char);
+    if (bytes == "?" && utf8Char != "?") return {};
+    return bytes;
+}
+
+// Unix (LF), Windows (CR LF) and old Mac (CR) line ends each give one line
+// break, so a value reads the same whichever system wrote it. A character
+// is written as its code-page byte when the code page has it, and as \u
+// with a '?' fallback when it does not, so none is lost or changed; with
+// UnicodeByDefault every character above U+00FF is written as \u with its
+// code-page byte (or '?') as the fallback.
 std::string TQxBaseRTFReport::txt2rtf(const std::string& s) {
     std::string out;
     out.reserve(s.size() + s.size() / 8);
     bool wroteUnicode = false;
+    // Characters beyond the 16-bit range go as their two UTF-16 halves.
+    const auto writeUnicode = [&](char32_t cp, const std::string& fallback) {
+        const auto writeUnit = [&](unsigned unit, unsigned char fb) {
+            out += "\\u" + std::to_string(unit) + " ";
+            AppendHexEscape(out, fb);
+        };
+        if (cp > 0xFFFF) {
+            const char32_t v = cp - 0x10000;
+            writeUnit(0xD800 + (v >> 10), '?');
+            writeUnit(0xDC00 + (v & 0x3FF), '?');
+        } else {
+            writeUnit(cp, fallback.size() == 1 ? static_cast<unsigned char>(fallback[0]) : '?');
+        }
+        wroteUnicode = true;
+    };
     for (std::size_t pos = 0; pos < s.size();) {
         const unsigned char b = static_cast<unsigned char>(s[pos]);
         if (b < 0x80) {  // 7-bit: the common case, no decoding needed
             ++pos;
-            switch (b) {
-                case '\t':
-                    out += "\\tab ";
-                    break;
-                case '\v':
-                    out += "\\line ";
-                    break;
-                case '\f':
-                    out += "\\page ";
-                    break;
-                case '\r':
-                    out += "\\par ";
-                    break;
-                case '\\':
-                    out += "\\\\";
-                    break;
-                case '{':
-                    out += "\\{";
-                    break;
-                case '}':
-                    out += "\\}";
-                    break;
-                default:
-                    out += static_cast<char>(b);
+            if (b == '\r' || b == '\n') {
+                if (b == '\r' && pos < s.size() && s[pos] == '\n') ++pos;
+                out += "\\line ";
+            } else if (const char* escape = AsciiEscape(static_cast<char>(b))) {
+                out += escape;
+            } else {
+                out += static_cast<char>(b);
             }
             continue;
         }
         const std::size_t start = pos;
         const char32_t cp = Utf8Next(s, pos);
-        if (cp <= 0xFF) {
-            AppendHexEscape(out, cp);
-        } else if (!FUnicodeByDefault) {
-            // The byte writer converts it to the code page ('?' if absent).
-            out.append(s, start, pos - start);
+        const std::string bytes = CodePageBytes(std::string_view(s).substr(start, pos - start));
+        if (FUnicodeByDefault && cp > 0xFF) {
+            writeUnicode(cp, bytes);
+        } else if (!bytes.empty()) {
+            for (char byte : bytes) AppendHexEscape(out, static_cast<unsigned char>(byte));
         } else {
-            const std::string fallback = Codec().Encode(s.substr(start, pos - start));
-            // Characters beyond the 16-bit range go as their two UTF-16 halves.
-            const auto writeUnit = [&](unsigned unit, unsigned char fb) {
-                out += "\\u" + std::to_string(unit) + " ";
-                AppendHexEscape(out, fb);
-            };
-            if (cp > 0xFFFF) {
-                const char32_t v = cp - 0x10000;
-                writeUnit(0xD800 + (v >> 10), '?');
-                writeUnit(0xDC00 + (v & 0x3FF), '?');
-            } else {
-                writeUnit(cp, fallback.empty() ? '?' : static_cast<unsigned char>(fallback[0]));
-            }
-            wroteUnicode = true;
+            writeUnicode(cp, std::string());
         }
     }
     return wroteUnicode ? "{\\uc1 " + out + "}" : out;

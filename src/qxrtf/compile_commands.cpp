@@ -31,10 +31,6 @@ std::uint16_t TQxRTF::NextBlock() const {
     return static_cast<std::uint16_t>(FScs->ScCount() + 1);
 }
 
-void TQxRTF::NoteBoundary() {
-    if (FLastBoundaryPnt == -1) FLastBoundaryPnt = FKwdPnt;
-}
-
 void TQxRTF::CompileWhileCondition(const std::string& whileText, std::uint16_t block) {
     std::vector<std::string> args;
     std::int32_t id = 0;
@@ -94,7 +90,6 @@ void TQxRTF::CompileScan(const std::string& fieldText, const std::string& markup
     else
         CmSaveScanWhileItem(markup, remainder, NextBlock());
     FScs->EnterScan(cmPos, Fpnt, ds, page, noEof, !whileText.empty(), whileText, 0);
-    NoteBoundary();
     FScs->SetScanCalls(FCmPos, static_cast<int>(calls.size()));
     CompileExtraCalls(calls, fieldText);
 }
@@ -237,7 +232,6 @@ void TQxRTF::CompileIf(const std::string& fieldText, const std::string& markup) 
     CmSaveIfItem(markup, remainder, NextBlock(), false);
     FScs->EnterScan(cmPos, Fpnt, nullptr, false, false, true, condition, 4);
     FElsIfChain.push_back(0);
-    NoteBoundary();
 }
 
 void TQxRTF::CompileCondition(const std::string& condition, std::uint16_t block) {
@@ -289,7 +283,6 @@ void TQxRTF::CompileElsIf(const std::string& fieldText, const std::string& marku
     FScs->EnterScan(cmPos, Fpnt, nullptr, false, false, true, condition, 7);
     if (!FElsIfChain.empty()) ++FElsIfChain.back();
     FScs->SetScElsIfCount(FElsIfChain.empty() ? 0 : FElsIfChain.back());
-    NoteBoundary();
 }
 
 void TQxRTF::CompileEndIf(const std::string& fieldText, const std::string& markup) {

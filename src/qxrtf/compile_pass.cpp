@@ -85,9 +85,11 @@ bool TQxRTF::IsSimpleCode(std::int32_t code) {
 
 void TQxRTF::CompilePass() {
     ResetScanner();
-    FLastBoundaryPnt = -1;
     // A run that failed inside an if chain leaves its levels behind.
     FElsIfChain.clear();
+    FRowBlocks.clear();
+    FRowEndCommands.clear();
+    FRowEnds.clear();
     std::string raw;
     while (!FileEof()) {
         if (!GetNextReportField(raw)) continue;
@@ -119,6 +121,17 @@ void TQxRTF::CompileField(const std::string& raw) {
         CmSaveField(code, SimpleFieldRow(code, text, stestf, markup, fmt));
         return;
     }
+    if (const TRowRole* role = BlockCommandRole(code)) {
+        TRowCommand command;
+        command.place = CurrentRowPlace();
+        command.cmFrom = FCmPos;
+        CompileBlockCommand(code, typed, markup);
+        command.cmLength = FCmPos - command.cmFrom;
+        command.placeholder = markup + FKillParMarkup;
+        command.pntAfter = Fpnt;
+        PlaceRowCommand(command, *role);
+        return;
+    }
     switch (code) {
         case FieldCode::Call:
             CompileExpression(text, text, fmt, markup);
@@ -129,34 +142,52 @@ void TQxRTF::CompileField(const std::string& raw) {
             CompileExpression(converted, text, fmt, markup);
             return;
         }
-        case FieldCode::Scan:
-            CompileScan(typed, markup);
-            return;
-        case FieldCode::ScanEntry:
-            CompileScanEntry(typed, markup);
-            return;
-        case FieldCode::ScanFooter:
-            CompileScanFooter(typed, markup);
-            return;
-        case FieldCode::EndScan:
-            CompileEndScan(typed, markup);
-            return;
-        case FieldCode::If:
-            CompileIf(typed, markup);
-            return;
-        case FieldCode::Else:
-            CompileElse(typed, markup);
-            return;
-        case FieldCode::ElsIf:
-            CompileElsIf(typed, markup);
-            return;
-        case FieldCode::EndIf:
-            CompileEndIf(typed, markup);
-            return;
         default:  // not a report field: it stays as typed
             CmSaveBlocItem();
             return;
     }
+}
+
+const TQxRTF::TRowRole* TQxRTF::BlockCommandRole(std::int32_t code) {
+    static constexpr TRowRole kOpens = TRowRole::Opens;
+    static constexpr TRowRole kContinues = TRowRole::Continues;
+    static constexpr TRowRole kCloses = TRowRole::Closes;
+    switch (code) {
+        case FieldCode::Scan:
+        case FieldCode::If:
+            return &kOpens;
+        case FieldCode::ScanEntry:
+        case FieldCode::ScanFooter:
+        case FieldCode::Else:
+        case FieldCode::ElsIf:
+            return &kContinues;
+        case FieldCode::EndScan:
+        case FieldCode::EndIf:
+            return &kCloses;
+        default:
+            return nullptr;
+    }
+}
+
+void TQxRTF::CompileBlockCommand(std::int32_t code, const std::string& typed,
+                                 const std::string& markup) {
+    using Compile = void (TQxRTF::*)(const std::string&, const std::string&);
+    struct Entry {
+        std::int32_t code;
+        Compile compile;
+    };
+    static constexpr Entry kCommands[] = {
+        {FieldCode::Scan, &TQxRTF::CompileScan},
+        {FieldCode::ScanEntry, &TQxRTF::CompileScanEntry},
+        {FieldCode::ScanFooter, &TQxRTF::CompileScanFooter},
+        {FieldCode::EndScan, &TQxRTF::CompileEndScan},
+        {FieldCode::If, &TQxRTF::CompileIf},
+        {FieldCode::Else, &TQxRTF::CompileElse},
+        {FieldCode::ElsIf, &TQxRTF::CompileElsIf},
+        {FieldCode::EndIf, &TQxRTF::CompileEndIf},
+    };
+    for (const Entry& e : kCommands)
+        if (e.code == code) (this->*e.compile)(typed, markup);
 }
 
 // ---- expressions -------------------------------------------------------------

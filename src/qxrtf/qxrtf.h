@@ -180,7 +180,6 @@ class TQxRTF : public TQxBaseRTFReport {
     bool CommandAllowed(int column) const;
     std::uint16_t CurrentBlock() const;
     std::uint16_t NextBlock() const;
-    void NoteBoundary();
     void CompileWhileCondition(const std::string& whileText, std::uint16_t block);
     void CompileCondition(const std::string& condition, std::uint16_t block);
     void CompileScan(const std::string& fieldText, const std::string& markup);
@@ -198,6 +197,48 @@ class TQxRTF : public TQxBaseRTFReport {
     void CompileEndIf(const std::string& fieldText, const std::string& markup);
     // Open ELSIF levels of each if chain being compiled, innermost last.
     std::vector<std::uint16_t> FElsIfChain;
+
+    // ---- commands on whole table rows (row_commands.cpp) --------------------
+    // Where a block command stands relative to the template's table rows.
+    struct TRowPlace {
+        int rowsBefore = 0;  // rows started before (or with) the command
+        int row = 0;         // the row it stands in, 0 outside rows
+        int cell = 0;        // cells of that row ended before it
+        std::int32_t rowStartCm = 0;
+        std::int32_t rowStartPnt = 0;
+        bool textBefore = false;  // visible text between the row's start and the command
+        int afterRow = 0;         // in the paragraph right after this row's table, nothing between
+    };
+    // A compiled block command: its records and what its field writes.
+    struct TRowCommand {
+        TRowPlace place;
+        std::int32_t cmFrom = 0;
+        std::int32_t cmLength = 0;
+        std::string placeholder;    // the field's markup and paragraph remainder
+        std::int32_t pntAfter = 0;  // the template position after the command
+        bool placed = false;
+    };
+    struct TRowBlock {
+        std::vector<TRowCommand> commands;
+        bool wholeRow = false;
+    };
+    struct TRowEnd {
+        std::int32_t cm;
+        std::int32_t pnt;
+    };
+    enum class TRowRole { Opens, Continues, Closes };
+    TRowPlace CurrentRowPlace();
+    void PlaceRowCommand(const TRowCommand& command, TRowRole role);
+    // The role of a block command's code in its block; nullptr for others.
+    static const TRowRole* BlockCommandRole(std::int32_t code);
+    void CompileBlockCommand(std::int32_t code, const std::string& typed,
+                             const std::string& markup);
+    void AnchorRowCommand(std::size_t depth, std::size_t index);
+    void MoveRowCommand(TRowCommand& command, std::int32_t dest, std::int32_t pnt);
+    void RowEnded() override;
+    std::vector<TRowBlock> FRowBlocks;         // the open blocks, innermost last
+    std::vector<TRowCommand> FRowEndCommands;  // waiting for the current row's end
+    std::vector<TRowEnd> FRowEnds;             // after each ended row, by row number - 1
 
     // ---- run pass: blocks (run_pass.cpp, block_skip.cpp) -------------------
     // The field item being written; reused so that its strings keep their

@@ -113,6 +113,22 @@ class TQxScans : public TObject {
     // Where the extra calls of the scan command start, and how many there are.
     void SetScanCalls(std::int32_t cmPos, int count);
     int CurrentScanNum() const;
+    // Command records [from, from + length) now begin at offset `map(from)`
+    // with template position `pnt`, and every other record at `map` of its
+    // old offset: the blocks follow them.
+    template <class Map>
+    void RecordsMoved(std::int32_t from, std::int32_t length, std::int32_t pnt, Map map) {
+        for (auto& info : FArrScanInfo) {
+            const auto follow = [&](std::int32_t& cm, std::int32_t& blockPnt) {
+                if (cm >= from && cm < from + length) blockPnt = pnt;
+                cm = map(cm);
+            };
+            follow(info->FCmPosition, info->FScanPnt);
+            follow(info->FEntryCmPosition, info->FScanEntryPnt);
+            follow(info->FFooterCmPosition, info->FScanFooterPnt);
+            info->FCallsCmPosition = map(info->FCallsCmPosition);
+        }
+    }
     // The innermost open block (compile pass); nullptr when none is open.
     TQxScanInfo* CurrentTopScanInfo() const;
 

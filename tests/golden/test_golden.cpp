@@ -6,7 +6,9 @@
 //
 // case.json: {"datasets": [{"name": ..., "rows": [...]}], "variables":
 // [{"name", "value", "type"}], "options": ["eoClearMissedFields"],
-// "unicode": bool, "codepage": n, "charset": n, "error": "message expected instead"}.
+// "unicode": bool, "codepage": n, "charset": n, "error": "message expected instead",
+// "tables": [[cells of each row] per table], "writer": "pandoc" when pandoc
+// wrote the template (scripts/golden-template.sh remakes it)}.
 // Set QXRTF_UPDATE_GOLDEN=1 to rewrite expected.rtf after a deliberate
 // change (and read the diff before committing it).
 #include <gtest/gtest.h>
@@ -104,47 +106,90 @@ INSTANTIATE_TEST_SUITE_P(Golden, GoldenTest, ::testing::ValuesIn(CaseNames()),
                          [](const auto& info) { return info.param; });
 
 // What a person sees: the office suite's text conversion of every expected
-// output holds the values of expected.txt (blank lines and surrounding
-// blanks ignored). Skipped where no office suite is installed.
+// output reads as expected.txt, line for line (blank lines included, so an
+// empty paragraph that the template did not have shows), and its HTML
+// conversion has the tables the case declares in "tables": one list per
+// table with the number of cells of each row. Skipped where no office
+// suite is installed.
 class OfficeCheck : public qxtest::TempDirTest {};
 
 namespace {
+
+// Lines without surrounding blanks, a byte-order mark or trailing empty lines.
 std::string NormalizedText(const std::string& text) {
-    std::string out, line;
+    std::vector<std::string> lines;
+    std::string line;
     std::istringstream in(text);
     while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
-        const auto b = line.find_first_not_of(" \t");
-        if (b == std::string::npos) continue;
-        const auto e = line.find_last_not_of(" \t");
-        out += line.substr(b, e - b + 1) + "\n";
+        const auto b = line.find_first_not_of(" \t\r");
+        const auto e = line.find_last_not_of(" \t\r");
+        lines.push_back(b == std::string::npos ? std::string() : line.substr(b, e - b + 1));
     }
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    std::string out;
+    for (const std::string& l : lines) out += l + "\n";
     return out;
 }
+
+// Tables of an HTML page as cells per row, in document order.
+std::vector<std::vector<int>> HtmlTables(std::string html) {
+    std::transform(html.begin(), html.end(), html.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::vector<std::vector<int>> tables;
+    const auto tagAt = [&](std::size_t pos, const char* tag) {
+        const std::size_t n = std::char_traits<char>::length(tag);
+        return html.compare(pos, n, tag) == 0 &&
+               (html[pos + n] == '>' || html[pos + n] == ' ' || html[pos + n] == '\n');
+    };
+    for (std::size_t pos = html.find('<'); pos != std::string::npos;
+         pos = html.find('<', pos + 1)) {
+        if (tagAt(pos, "<table")) {
+            tables.emplace_back();
+        } else if (tagAt(pos, "<tr") && !tables.empty()) {
+            tables.back().push_back(0);
+        } else if ((tagAt(pos, "<td") || tagAt(pos, "<th")) && !tables.empty() &&
+                   !tables.back().empty()) {
+            ++tables.back().back();
+        }
+    }
+    return tables;
+}
+
 }  // namespace
 
 TEST_F(OfficeCheck, EveryGoldenOutputReadsAsExpected) {
     if (std::system("command -v soffice >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "soffice is not installed";
-    std::string command = "soffice -env:UserInstallation=file://" + dir_ +
-                          "/profile --headless --convert-to txt:Text --outdir '" + dir_ + "/txt'";
     std::vector<std::string> names;
+    std::string files;
     for (const std::string& name : CaseNames()) {
         if (!fs::exists(kGoldenDir / name / "expected.txt")) continue;
         const std::string copy = dir_ + "/" + name + ".rtf";
         fs::copy_file(kGoldenDir / name / "expected.rtf", copy);
-        command += " '" + copy + "'";
+        files += " '" + copy + "'";
         names.push_back(name);
     }
     ASSERT_FALSE(names.empty());
-    ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
+    for (const char* format : {"txt:Text", "html"}) {
+        const std::string command = "soffice -env:UserInstallation=file://" + dir_ +
+                                    "/profile --headless --convert-to " + format + " --outdir '" +
+                                    dir_ + "/out'" + files + " >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        const std::string txt = dir_ + "/txt/" + name + ".txt";
+        const std::string txt = dir_ + "/out/" + name + ".txt";
+        const std::string html = dir_ + "/out/" + name + ".html";
         ASSERT_TRUE(fs::exists(txt));
+        ASSERT_TRUE(fs::exists(html));
         EXPECT_EQ(
             NormalizedText(qxtest::ReadFileBytes(txt)),
             NormalizedText(qxtest::ReadFileBytes((kGoldenDir / name / "expected.txt").string())));
+        const auto doc = nlohmann::json::parse(
+            qxtest::ReadFileBytes((kGoldenDir / name / "case.json").string()));
+        const auto declared =
+            doc.value("tables", nlohmann::json::array()).get<std::vector<std::vector<int>>>();
+        EXPECT_EQ(HtmlTables(qxtest::ReadFileBytes(html)), declared);
     }
 }

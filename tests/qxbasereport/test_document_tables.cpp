@@ -75,6 +75,27 @@ TEST(DocumentTables, FontTableEntriesGetTheReportCharset) {
               R"({\rtf1{\fonttbl{\f1\froman\fcharset0 Times;}}x})");
 }
 
+TEST(DocumentTables, DefaultCharsetIsTheCodePagesCharset) {
+    struct Case {
+        int charset;
+        int codePage;
+        std::string written;
+    };
+    const Case cases[] = {
+        {1, 1252, "0"},     {1, 1251, "204"}, {1, 1250, "238"}, {1, 1253, "161"},
+        {1, 874, "222"},    {1, 932, "128"},  {1, 950, "136"},  {0, 1251, "0"},
+        {204, 1252, "204"}, {1, 65001, "1"},  // no charset for UTF-8: as given
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.charset) + " " + std::to_string(c.codePage));
+        TableReport report;
+        report.SetCharset(static_cast<std::uint8_t>(c.charset));
+        report.SetCodePage(c.codePage);
+        EXPECT_EQ(Render(report, R"({\rtf1{\fonttbl{\f1\fcharset238 A;}}x})"),
+                  R"({\rtf1{\fonttbl{\f1\fcharset)" + c.written + R"( A;}}x})");
+    }
+}
+
 TEST(DocumentTables, ColorTableEntriesAndValues) {
     ScanProbe probe(R"({\rtf1{\colortbl;\red255\green0\blue0;\red0\green0\blue255;}x})");
     probe.AllFields();

@@ -141,6 +141,8 @@ TEST(KillPar, KeepsTheParagraphMarkWhenTheParagraphHasText) {
         {"no paragraph mark", R"({\rtf1 \\IF(x)\\\pard B})", ""},
         {"\\pard and \\par1 are no paragraph marks", R"({\rtf1 \\IF(x)\\\pard\par1 x})", ""},
         {"typed backslash before par", R"({\rtf1 \\IF(x)\\\\par.})", ""},
+        {"the paragraph ends in a cell", R"({\rtf1 \\IF(x)\\\cell\par B})", ""},
+        {"the paragraph ends in a row", R"({\rtf1 \\IF(x)\\\row\par B})", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -148,7 +150,9 @@ TEST(KillPar, KeepsTheParagraphMarkWhenTheParagraphHasText) {
         const KillParResult r = RunKillPar(c.rtf, boundary);
         EXPECT_EQ(r.markup, "");
         EXPECT_EQ(r.pnt, r.afterField);
-        EXPECT_EQ(r.boundary, boundary);
+        // A command with nothing visible before it is no text for the next
+        // command of its paragraph: the text before that one starts after it.
+        EXPECT_EQ(r.boundary, boundary == -1 ? r.afterField : boundary);
     }
 }
 

@@ -16,10 +16,16 @@ TEST(Txt2Rtf, EscapesAndLineStructure) {
     const Case cases[] = {
         {"a\\b{c}d", false, 1252, "a\\\\b\\{c\\}d"},
         {"x\ty\vz\fw", false, 1252, "x\\tab y\\line z\\page w"},
-        {"line1\r\nline2", false, 1252, "line1\\par \nline2"},
+        // LF, CR LF and CR each give one line break
+        {"a\nb\r\nc\rd\n\ne", false, 1252, "a\\line b\\line c\\line d\\line \\line e"},
         {"caf\xC3\xA9", false, 1252, "caf\\'E9"},
-        {"caf\xC3\xA9", true, 1252, "caf\\'E9"},  // never wrapped without \u
-        {"Жук", false, 1251, "Жук"},              // the byte writer converts it
+        {"caf\xC3\xA9", true, 1252, "caf\\'E9"},                // never wrapped without \u
+        {"Жук", false, 1251, "\\'C6\\'F3\\'EA"},                // through the code page
+        {"Zo\xC3\xAB", false, 1251, "{\\uc1 Zo\\u235 \\'3F}"},  // 1251 lacks it
+        {"Zo\xC3\xAB", true, 1251, "{\\uc1 Zo\\u235 \\'3F}"},
+        {"Ж", false, 1252, "{\\uc1 \\u1046 \\'3F}"},
+        {"\xC3\x9F\xC3\x98", false, 1251, "{\\uc1 \\u223 \\'3F\\u216 \\'3F}"},
+        {"a€b", false, 1252, "a\\'80b"},
         {"Ж", true, 1251, "{\\uc1 \\u1046 \\'C6}"},
         {"a€b", true, 1252, "{\\uc1 a\\u8364 \\'80b}"},
         {"日", true, 1252, "{\\uc1 \\u26085 \\'3F}"},  // 1252 lacks it: '?' fallback
