@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "batch_command.h"
 #include "data_options.h"
 #include "expr_command.h"
 #include "platform/exceptions.h"
@@ -90,6 +91,7 @@ int main(int argc, char** argv) {
     dumpSetup.AddTo(dumpCmd);
 
     AddExprCommand(app);
+    AddBatchCommand(app);
 
     CLI11_PARSE(app, argc, argv);
     try {
