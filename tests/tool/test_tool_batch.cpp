@@ -44,12 +44,15 @@ class ToolBatch : public qxtest::LoaderTest {
     std::string Batch(const std::string& dir, const std::string& options) {
         return "batch '" + Path("t.rtf") + "' --master C --out-dir '" + Path(dir) + "' " + options;
     }
-    static std::string Letter(int id) {
+    static std::string CustomerName(int id) {
         char name[32];
         std::snprintf(name, sizeof name, "Customer %04d", id);
+        return name;
+    }
+    static std::string Letter(int id) {
         const std::string n = std::to_string(id);
-        return std::string("{\\rtf1 Dear \\lang0 ") + name + ": \\lang0 pen-" + n +
-               " \\lang0 ink-" + n + ".}";
+        return "{\\rtf1 Dear \\lang0 " + CustomerName(id) + ": \\lang0 pen-" + n + " \\lang0 ink-" +
+               n + ".}";
     }
     // The documents of a directory: file name to contents.
     std::map<std::string, std::string> Documents(const std::string& dir) {
@@ -202,4 +205,96 @@ TEST_F(ToolBatch, UsageErrorsExitWithTwo) {
         EXPECT_NE(r.output.find("qxrtf batch: " + c.message + "\n"), std::string::npos) << r.output;
     }
     EXPECT_FALSE(fs::exists(Path("d")));
+}
+
+namespace {
+
+// The documents a manifest lists, as (record, file, status).
+std::set<std::tuple<int, std::string, std::string>> Listed(const nlohmann::json& manifest) {
+    std::set<std::tuple<int, std::string, std::string>> listed;
+    for (const auto& d : manifest["documents"])
+        listed.emplace(d["record"].get<int>(), d.value("file", ""), d["status"].get<std::string>());
+    return listed;
+}
+
+}  // namespace
+
+TEST_F(ToolBatch, FourShardProcessesWriteEveryDocumentOnce) {
+    MakeFile("t.rtf", kLetter);
+    const std::string data = Data(MakeShop(1000));
+    const ToolResult single = RunTool(Batch("one", "--name C.NAME " + data));
+    ASSERT_EQ(single.exitCode, 0) << single.output;
+
+    for (const std::string key : {"", "--shard-key C.NAME "}) {
+        SCOPED_TRACE(key);
+        const std::string dir = key.empty() ? "byrecord" : "byname";
+        // Four processes at once into one directory, as a scheduler runs them.
+        std::string command;
+        for (int i = 0; i < 4; ++i)
+            command +=
+                std::string(QXRTF_TOOL_PATH) + " " +
+                Batch(dir, "--name C.NAME --shard " + std::to_string(i) + "/4 " + key + data) +
+                " 2>/dev/null & ";
+        ASSERT_EQ(std::system((command + "wait").c_str()), 0);
+
+        EXPECT_EQ(Documents(dir), Documents("one"));
+        std::set<std::tuple<int, std::string, std::string>> all;
+        std::size_t listedTotal = 0;
+        for (int i = 0; i < 4; ++i) {
+            const nlohmann::json m =
+                Manifest(dir + "/manifest-" + std::to_string(i) + "-of-4.json");
+            EXPECT_EQ(m["failed"], 0);
+            EXPECT_GT(m["written"].get<int>(), 150);  // a fair share each
+            const auto listed = Listed(m);
+            listedTotal += listed.size();
+            all.insert(listed.begin(), listed.end());
+        }
+        EXPECT_EQ(listedTotal, 1000u);  // no document in two shards
+        EXPECT_EQ(all, Listed(Manifest("one/manifest.json")));
+        EXPECT_TRUE(HiddenFiles(dir).empty());
+    }
+    const auto docs = Documents("one");
+    ASSERT_EQ(docs.size(), 1000u);
+    for (int id : {1, 417, 1000}) EXPECT_EQ(docs.at(CustomerName(id) + ".rtf"), Letter(id));
+}
+
+TEST_F(ToolBatch, AKilledRunLeavesOnlyWholeDocumentsAndResumeFinishesIt) {
+    MakeFile("t.rtf", kLetter);
+    const int count = 1500;
+    const std::string args = Batch("out", "--name C.NAME " + Data(MakeShop(count)));
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c",
+              ("exec " + std::string(QXRTF_TOOL_PATH) + " " + args + " 2>/dev/null").c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Killed once it is well under way, without warning.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline &&
+           (!fs::exists(Path("out")) || Documents("out").size() < 100))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the batch ended before it was killed";
+
+    const auto present = Documents("out");
+    ASSERT_LT(present.size(), static_cast<std::size_t>(count));
+    for (const auto& [file, text] : present) {
+        const int id = std::stoi(file.substr(9, 4));
+        ASSERT_EQ(text, Letter(id)) << file;
+    }
+    EXPECT_FALSE(fs::exists(Path("out/manifest.json")));
+
+    const ToolResult resumed = RunTool(args + " --resume");
+    ASSERT_EQ(resumed.exitCode, 0) << resumed.output;
+    const auto all = Documents("out");
+    ASSERT_EQ(all.size(), static_cast<std::size_t>(count));
+    for (const auto& [file, text] : all) ASSERT_EQ(text, Letter(std::stoi(file.substr(9, 4))));
+    const nlohmann::json m = Manifest("out/manifest.json");
+    EXPECT_EQ(m["kept"].get<std::size_t>(), present.size());
+    EXPECT_EQ(m["written"].get<std::size_t>(), count - present.size());
+    EXPECT_TRUE(HiddenFiles("out").empty());
 }
