@@ -345,27 +345,43 @@ void AddBatchCommand(CLI::App& app) {
     // Usage errors are found by the command itself, so that they all exit
     // with 2: nothing here is required or typed for the parser.
     cmd->allow_extras();
-    cmd->add_option("template", o->templateFile, "RTF template file");
-    cmd->add_option("--master", o->master, "the dataset with one record per document");
-    cmd->add_option("--out-dir", o->outDir, "directory the documents are written to");
-    cmd->add_option("--name", o->nameExpr,
-                    "expression naming a record's document (DIR/<value>.rtf)");
-    cmd->add_option("--shard", o->shard,
-                    "I/N: render only the records of shard I of N (0 <= I < N)");
-    cmd->add_option("--shard-key", o->shardKey,
-                    "expression whose text assigns a record to its shard (default: the record "
-                    "number)");
-    cmd->add_option("--manifest", o->manifest,
-                    "JSON manifest to write (default DIR/manifest.json, or "
-                    "DIR/manifest-I-of-N.json for a shard)");
-    cmd->add_flag("--overwrite", o->overwrite, "replace documents that exist");
-    cmd->add_flag("--resume", o->resume, "keep documents that exist and write the others");
-    cmd->add_flag("--fail-fast", o->failFast, "stop at the first record that fails");
+    struct Text {
+        const char* name;
+        std::string BatchOptions::*value;
+        const char* help;
+    };
+    static const Text kTexts[] = {
+        {"template", &BatchOptions::templateFile, "RTF template file"},
+        {"--master", &BatchOptions::master, "the dataset with one record per document"},
+        {"--out-dir", &BatchOptions::outDir, "directory the documents are written to"},
+        {"--name", &BatchOptions::nameExpr,
+         "expression naming a record's document (DIR/<value>.rtf)"},
+        {"--shard", &BatchOptions::shard,
+         "I/N: render only the records of shard I of N (0 <= I < N)"},
+        {"--shard-key", &BatchOptions::shardKey,
+         "expression whose text assigns a record to its shard (default: the record number)"},
+        {"--manifest", &BatchOptions::manifest,
+         "JSON manifest to write (default DIR/manifest.json, or DIR/manifest-I-of-N.json for "
+         "a shard)"},
+    };
+    for (const Text& t : kTexts) cmd->add_option(t.name, (*o).*t.value, t.help);
+    struct Flag {
+        const char* name;
+        bool BatchOptions::*value;
+        const char* help;
+    };
+    static const Flag kFlags[] = {
+        {"--overwrite", &BatchOptions::overwrite, "replace documents that exist"},
+        {"--resume", &BatchOptions::resume, "keep documents that exist and write the others"},
+        {"--fail-fast", &BatchOptions::failFast, "stop at the first record that fails"},
+        {"--unicode", &BatchOptions::unicode,
+         "write characters above U+00FF as \\u with a fallback"},
+    };
+    for (const Flag& f : kFlags) cmd->add_flag(f.name, (*o).*f.value, f.help);
     cmd->add_option("--var", o->vars,
                     "variable NAME=VALUE[:number|boolean|date|string] (repeatable)");
     cmd->add_option("--option", o->options,
                     "RTF option by name, e.g. eoClearMissedFields (repeatable)");
-    cmd->add_flag("--unicode", o->unicode, "write characters above U+00FF as \\u with a fallback");
     o->data.AddTo(cmd);
     cmd->callback([o, cmd] {
         const int code = RunBatch(*o, cmd->remaining());
