@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "batch_command.h"
 #include "check_command.h"
 #include "data_options.h"
 #include "expr_command.h"
@@ -144,6 +145,7 @@ int main(int argc, char** argv) {
                           "functions, and warn of names the given data does not have");
 
     AddExprCommand(app);
+    AddBatchCommand(app);
 
     try {
         app.parse(argc, argv);

@@ -1,0 +1,300 @@
+// `qxrtf batch`: one document per master record, written whole or not at
+// all, split into shards that together write every document once.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <thread>
+
+#include "loaders/loader_fixture.h"
+#include "tool_runner.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A letter per customer that lists the customer's orders (a detail).
+const char* const kLetter =
+    "{\\rtf1 Dear \\\\C.NAME\\\\:\\\\SCAN(O)\\\\ \\\\O.ITEM\\\\\\\\ENDSCAN\\\\.}";
+
+class ToolBatch : public qxtest::LoaderTest {
+  protected:
+    // `count` customers "Customer 0001".. with two orders each.
+    std::string MakeShop(int count) {
+        return MakeDb("shop.db",
+                      "CREATE TABLE c (id INTEGER, name TEXT);"
+                      "CREATE TABLE o (cid INTEGER, item TEXT);"
+                      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                          std::to_string(count) +
+                          ") INSERT INTO c SELECT i, printf('Customer %04d', i) FROM n;"
+                          "INSERT INTO o SELECT id, 'pen-' || id FROM c;"
+                          "INSERT INTO o SELECT id, 'ink-' || id FROM c;");
+    }
+    std::string Data(const std::string& db) {
+        return "--db '" + db +
+               "' --dataset C=c --dataset O='SELECT item FROM o WHERE cid = :C_ID ORDER BY "
+               "item DESC' --detail O=C";
+    }
+    std::string Batch(const std::string& dir, const std::string& options) {
+        return "batch '" + Path("t.rtf") + "' --master C --out-dir '" + Path(dir) + "' " + options;
+    }
+    static std::string CustomerName(int id) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Customer %04d", id);
+        return name;
+    }
+    static std::string Letter(int id) {
+        const std::string n = std::to_string(id);
+        return "{\\rtf1 Dear \\lang0 " + CustomerName(id) + ": \\lang0 pen-" + n + " \\lang0 ink-" +
+               n + ".}";
+    }
+    // The documents of a directory: file name to contents.
+    std::map<std::string, std::string> Documents(const std::string& dir) {
+        std::map<std::string, std::string> docs;
+        for (const auto& e : fs::directory_iterator(Path(dir)))
+            if (e.path().extension() == ".rtf")
+                docs[e.path().filename().string()] = qxtest::ReadFileBytes(e.path().string());
+        return docs;
+    }
+    std::vector<std::string> HiddenFiles(const std::string& dir) {
+        std::vector<std::string> hidden;
+        for (const auto& e : fs::directory_iterator(Path(dir)))
+            if (e.path().filename().string()[0] == '.') hidden.push_back(e.path().string());
+        return hidden;
+    }
+    nlohmann::json Manifest(const std::string& file) {
+        return nlohmann::json::parse(qxtest::ReadFileBytes(Path(file)));
+    }
+};
+
+}  // namespace
+
+TEST_F(ToolBatch, OneDocumentPerRecordWithItsDetails) {
+    MakeFile("t.rtf", kLetter);
+    const ToolResult r = RunTool(Batch("out", "--name C.NAME " + Data(MakeShop(3))));
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("qxrtf batch: 3 documents written, 0 kept, 0 failures, "),
+              std::string::npos)
+        << r.output;
+    const auto docs = Documents("out");
+    ASSERT_EQ(docs.size(), 3u);
+    for (int id = 1; id <= 3; ++id) {
+        SCOPED_TRACE(id);
+        const std::string file = "Customer 000" + std::to_string(id) + ".rtf";
+        ASSERT_TRUE(docs.count(file));
+        EXPECT_EQ(docs.at(file), Letter(id));
+    }
+    EXPECT_TRUE(HiddenFiles("out").empty());
+    const nlohmann::json m = Manifest("out/manifest.json");
+    EXPECT_EQ(m["written"], 3);
+    EXPECT_EQ(m["failed"], 0);
+    ASSERT_EQ(m["documents"].size(), 3u);
+    EXPECT_EQ(m["documents"][1]["file"], "Customer 0002.rtf");
+    EXPECT_EQ(m["documents"][1]["record"], 2);
+    EXPECT_EQ(m["documents"][1]["status"], "written");
+}
+
+TEST_F(ToolBatch, AScanOfTheMasterSeesOnlyTheDocumentsRecord) {
+    MakeFile("t.rtf", "{\\rtf1 \\\\SCAN(C)\\\\[\\\\C.ID\\\\]\\\\ENDSCAN\\\\}");
+    const ToolResult r = RunTool(Batch("out", "--name C.ID " + Data(MakeShop(3))));
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const auto docs = Documents("out");
+    ASSERT_EQ(docs.size(), 3u);
+    EXPECT_EQ(docs.at("2.rtf"), "{\\rtf1 [\\lang0 2]}");
+}
+
+TEST_F(ToolBatch, NamesAreMadeSafeForFileSystems) {
+    const std::string db = MakeDb("n.db",
+                                  "CREATE TABLE c (id INTEGER, name TEXT);"
+                                  "INSERT INTO c VALUES (1, 'a/b\\c: \"x\"?'), (2, '  ..hidden. '),"
+                                  "(3, 'Zoë Ωmega 中'), (4, '../../escape'), (5, '...'),"
+                                  "(6, printf('%.300c', 'y'));");
+    MakeFile("t.rtf", "{\\rtf1 \\\\C.ID\\\\}");
+    const ToolResult r = RunTool(Batch("out", "--name C.NAME --db '" + db + "' --dataset C=c"));
+    EXPECT_EQ(r.exitCode, 1) << r.output;  // record 5 has no name left
+    EXPECT_NE(r.output.find("qxrtf batch: record 5: the name of the document is empty"),
+              std::string::npos)
+        << r.output;
+    const std::map<std::string, std::string> expected = {
+        {"a_b_c_ _x__.rtf", "1"},
+        {"hidden.rtf", "2"},
+        {"Zoë Ωmega 中.rtf", "3"},
+        {"_.._escape.rtf", "4"},
+        {std::string(251, 'y') + ".rtf", "6"},
+    };
+    const auto docs = Documents("out");
+    EXPECT_EQ(docs.size(), expected.size());
+    for (const auto& [file, id] : expected) {
+        SCOPED_TRACE(file);
+        ASSERT_TRUE(docs.count(file));
+        EXPECT_EQ(docs.at(file), "{\\rtf1 \\lang0 " + id + "}");
+    }
+    EXPECT_FALSE(fs::exists(Path("escape.rtf")));
+}
+
+TEST_F(ToolBatch, CollisionsFailUnlessOverwriteAndTheBatchGoesOn) {
+    const std::string db = MakeDb("d.db",
+                                  "CREATE TABLE c (id INTEGER, name TEXT);"
+                                  "INSERT INTO c VALUES (1, 'same'), (2, 'same'), (3, 'other');");
+    MakeFile("t.rtf", "{\\rtf1 \\\\C.ID\\\\}");
+    const std::string data = "--name C.NAME --db '" + db + "' --dataset C=c";
+
+    const ToolResult first = RunTool(Batch("out", data));
+    EXPECT_EQ(first.exitCode, 1);
+    EXPECT_NE(first.output.find("qxrtf batch: record 2: document same.rtf is also the document "
+                                "of an earlier record (give --overwrite to keep the last)"),
+              std::string::npos)
+        << first.output;
+    EXPECT_NE(first.output.find("1 failures"), std::string::npos);
+    EXPECT_EQ(Documents("out").size(), 2u);  // record 3 was still written
+    EXPECT_EQ(Manifest("out/manifest.json")["documents"][1]["status"], "failed");
+
+    const ToolResult failFast = RunTool(Batch("ff", data + " --fail-fast"));
+    EXPECT_EQ(failFast.exitCode, 1);
+    EXPECT_EQ(Documents("ff").size(), 1u);  // stopped before record 3
+    EXPECT_EQ(Manifest("ff/manifest.json")["documents"].size(), 2u);
+
+    const ToolResult again = RunTool(Batch("out", data + " --overwrite"));
+    EXPECT_EQ(again.exitCode, 0) << again.output;
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out/same.rtf")), "{\\rtf1 \\lang0 2}");
+
+    const ToolResult exists = RunTool(Batch("out", "--name C.ID --db '" + db + "' --dataset C=c"));
+    MakeFile("t.rtf", "{\\rtf1 changed}");
+    const ToolResult refused =
+        RunTool(Batch("out", "--name C.NAME --db '" + db + "' --dataset C=c"));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.output.find(
+                  "record 3: document other.rtf exists already (give --overwrite or --resume)"),
+              std::string::npos)
+        << refused.output;
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out/other.rtf")), "{\\rtf1 \\lang0 3}");
+    EXPECT_EQ(exists.exitCode, 0) << exists.output;
+}
+
+TEST_F(ToolBatch, UsageErrorsExitWithTwo) {
+    const std::string db = MakeShop(2);
+    MakeFile("t.rtf", kLetter);
+    const std::string data = Data(db);
+    struct Case {
+        std::string args, message;
+    };
+    const Case cases[] = {
+        {"batch '" + Path("t.rtf") + "' --out-dir d --name C.ID " + data, "--master is required"},
+        {Batch("d", data), "--name is required"},
+        {Batch("d", "--name C.ID --shard 4/4 " + data),
+         "--shard must be I/N with 0 <= I < N, not '4/4'"},
+        {Batch("d", "--name C.ID --shard x " + data),
+         "--shard must be I/N with 0 <= I < N, not 'x'"},
+        {Batch("d", "--name C.ID --bogus " + data), "Unknown argument --bogus"},
+        {Batch("d", "--name C.ID --resume --overwrite " + data),
+         "--resume and --overwrite exclude each other"},
+        {Batch("d", "--name C.ID --option eoNoSuch " + data), "Unknown RTF option 'eoNoSuch'"},
+        {"batch '" + Path("t.rtf") + "' --master X --out-dir d --name C.ID " + data,
+         "--master X: no such dataset (give it with --dataset, --csv or --json)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const ToolResult r = RunTool(c.args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_NE(r.output.find("qxrtf batch: " + c.message + "\n"), std::string::npos) << r.output;
+    }
+    EXPECT_FALSE(fs::exists(Path("d")));
+}
+
+namespace {
+
+// The documents a manifest lists, as (record, file, status).
+std::set<std::tuple<int, std::string, std::string>> Listed(const nlohmann::json& manifest) {
+    std::set<std::tuple<int, std::string, std::string>> listed;
+    for (const auto& d : manifest["documents"])
+        listed.emplace(d["record"].get<int>(), d.value("file", ""), d["status"].get<std::string>());
+    return listed;
+}
+
+}  // namespace
+
+TEST_F(ToolBatch, FourShardProcessesWriteEveryDocumentOnce) {
+    MakeFile("t.rtf", kLetter);
+    const std::string data = Data(MakeShop(1000));
+    const ToolResult single = RunTool(Batch("one", "--name C.NAME " + data));
+    ASSERT_EQ(single.exitCode, 0) << single.output;
+
+    for (const std::string key : {"", "--shard-key C.NAME "}) {
+        SCOPED_TRACE(key);
+        const std::string dir = key.empty() ? "byrecord" : "byname";
+        // Four processes at once into one directory, as a scheduler runs them.
+        std::string command;
+        for (int i = 0; i < 4; ++i)
+            command +=
+                std::string(QXRTF_TOOL_PATH) + " " +
+                Batch(dir, "--name C.NAME --shard " + std::to_string(i) + "/4 " + key + data) +
+                " 2>/dev/null & ";
+        ASSERT_EQ(std::system((command + "wait").c_str()), 0);
+
+        EXPECT_EQ(Documents(dir), Documents("one"));
+        std::set<std::tuple<int, std::string, std::string>> all;
+        std::size_t listedTotal = 0;
+        for (int i = 0; i < 4; ++i) {
+            const nlohmann::json m =
+                Manifest(dir + "/manifest-" + std::to_string(i) + "-of-4.json");
+            EXPECT_EQ(m["failed"], 0);
+            EXPECT_GT(m["written"].get<int>(), 150);  // a fair share each
+            const auto listed = Listed(m);
+            listedTotal += listed.size();
+            all.insert(listed.begin(), listed.end());
+        }
+        EXPECT_EQ(listedTotal, 1000u);  // no document in two shards
+        EXPECT_EQ(all, Listed(Manifest("one/manifest.json")));
+        EXPECT_TRUE(HiddenFiles(dir).empty());
+    }
+    const auto docs = Documents("one");
+    ASSERT_EQ(docs.size(), 1000u);
+    for (int id : {1, 417, 1000}) EXPECT_EQ(docs.at(CustomerName(id) + ".rtf"), Letter(id));
+}
+
+TEST_F(ToolBatch, AKilledRunLeavesOnlyWholeDocumentsAndResumeFinishesIt) {
+    MakeFile("t.rtf", kLetter);
+    const int count = 1500;
+    const std::string args = Batch("out", "--name C.NAME " + Data(MakeShop(count)));
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c",
+              ("exec " + std::string(QXRTF_TOOL_PATH) + " " + args + " 2>/dev/null").c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Killed once it is well under way, without warning.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline &&
+           (!fs::exists(Path("out")) || Documents("out").size() < 100))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the batch ended before it was killed";
+
+    const auto present = Documents("out");
+    ASSERT_LT(present.size(), static_cast<std::size_t>(count));
+    for (const auto& [file, text] : present) {
+        const int id = std::stoi(file.substr(9, 4));
+        ASSERT_EQ(text, Letter(id)) << file;
+    }
+    EXPECT_FALSE(fs::exists(Path("out/manifest.json")));
+
+    const ToolResult resumed = RunTool(args + " --resume");
+    ASSERT_EQ(resumed.exitCode, 0) << resumed.output;
+    const auto all = Documents("out");
+    ASSERT_EQ(all.size(), static_cast<std::size_t>(count));
+    for (const auto& [file, text] : all) ASSERT_EQ(text, Letter(std::stoi(file.substr(9, 4))));
+    const nlohmann::json m = Manifest("out/manifest.json");
+    EXPECT_EQ(m["kept"].get<std::size_t>(), present.size());
+    EXPECT_EQ(m["written"].get<std::size_t>(), count - present.size());
+    EXPECT_TRUE(HiddenFiles("out").empty());
+}
