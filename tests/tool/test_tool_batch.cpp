@@ -13,7 +13,10 @@
 #include <thread>
 
 #include "loaders/loader_fixture.h"
-#include "tool_runner.h"
+#include "tool/tool_runner.h"
+
+using qxtest::RunTool;
+using qxtest::ToolResult;
 
 namespace fs = std::filesystem;
 
