@@ -72,3 +72,70 @@ TEST_F(ToolTest, InvoiceExampleNamesOnlyWhatItsQueriesGive) {
     EXPECT_NE(r.output.find("3 blocks, 1 function call, 0 warnings"), std::string::npos)
         << r.output;
 }
+
+TEST_F(ToolTest, InvoiceExampleShowsEachOrderWithItsOwnLines) {
+    if (!HaveCommand("sqlite3")) GTEST_SKIP() << "sqlite3 is not installed";
+    const std::string db = Path("invoice.db");
+    ToolResult r = RunCommand("sqlite3 '" + db + "' < '" + Example("invoice.sql") + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    // README's main job: the orders with their customers, each order's lines
+    // as a detail bound to the order's ID.
+    r = RunTool("render '" + Example("invoice.rtf") + "' -o '" + Path("invoice.rtf") + "' --db '" +
+                db +
+                "' --dataset ORDERS=\"SELECT o.ID, o.NUMBER, o.ORDER_DATE, o.DUE_DATE, "
+                "o.DISCOUNT_PCT, c.NAME AS CUSTOMER, c.STREET, c.CITY FROM ORDERS o JOIN "
+                "CUSTOMERS c ON c.ID = o.CUSTOMER_ID ORDER BY o.NUMBER\" --dataset "
+                "LINES=\"SELECT PRODUCT, QTY, PRICE, AMOUNT FROM ORDER_LINES WHERE ORDER_ID = "
+                ":ORDERS_ID ORDER BY ID\" --detail LINES=ORDERS");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    if (!HaveCommand("soffice")) GTEST_SKIP() << "LibreOffice is not installed";
+    const ToolResult txt = RunCommand(
+        "cd '" + Path("") + "' && soffice --headless -env:UserInstallation=file://" + Path("lo") +
+        " --convert-to txt:Text invoice.rtf >/dev/null 2>&1 && soffice --headless "
+        "-env:UserInstallation=file://" +
+        Path("lo") + " --convert-to html invoice.rtf >/dev/null 2>&1 && cat invoice.txt");
+    ASSERT_EQ(txt.exitCode, 0) << txt.output;
+    const std::string& text = txt.output;
+
+    // Each invoice, in order, with its own lines and totals only.
+    struct Invoice {
+        const char* number;
+        std::vector<std::string> shown;
+    };
+    const Invoice invoices[] = {
+        {"INV-2024-0101", {"Desk lamp", "Notebooks (pack of 10)", "Total due: $142.30"}},
+        {"INV-2024-0102",
+         {"Whiteboard markers", "Office chair", "Filing cabinet", "Discount of 10 %: $104.10",
+          "Total due: $936.90"}},
+        {"INV-2024-0103", {"Subtotal: $14.95", "Total due: $14.95"}},
+        {"INV-2024-0104", {"Discount of 5 %: $12.00", "Total due: $228.00"}},
+        {"INV-2024-0105", {"Subtotal: $0.00", "Total due: $0.00"}},
+    };
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < std::size(invoices); ++i) {
+        SCOPED_TRACE(invoices[i].number);
+        const std::size_t start = text.find(std::string("Invoice ") + invoices[i].number, from);
+        ASSERT_NE(start, std::string::npos) << text;
+        const std::size_t end = i + 1 < std::size(invoices)
+                                    ? text.find("Invoice " + std::string(invoices[i + 1].number))
+                                    : text.size();
+        const std::string part = text.substr(start, end - start);
+        for (const std::string& s : invoices[i].shown)
+            EXPECT_NE(part.find(s), std::string::npos) << part;
+        from = start + 1;
+    }
+    EXPECT_EQ(Count(text, "Desk lamp"), 1u);
+    EXPECT_EQ(Count(text, "Office chair"), 1u);
+
+    // One table per invoice: the header row and a row per line (none for
+    // the order without lines).
+    const std::string html = ReadFileBytes(Path("invoice.html"));
+    std::vector<std::size_t> rows;
+    for (std::size_t at = html.find("<table"); at != std::string::npos;
+         at = html.find("<table", at + 1)) {
+        const std::size_t close = html.find("</table>", at);
+        ASSERT_NE(close, std::string::npos);
+        rows.push_back(Count(html.substr(at, close - at), "<tr"));
+    }
+    EXPECT_EQ(rows, (std::vector<std::size_t>{3, 4, 2, 2, 1}));
+}
