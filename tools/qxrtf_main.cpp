@@ -27,6 +27,9 @@ struct RunSetup {
     std::string settings;
     bool unicode = false;
     int codePage = 1252;
+    // A template whose scan never ends fails instead of filling the disk.
+    std::int64_t maxRepetitions = 10'000'000;
+    std::int64_t maxOutput = std::int64_t{2} << 30;
     std::vector<std::pair<std::string, std::string>> order;  // (kind, NAME=FILE) as given
 
     void AddTo(CLI::App* cmd) {
@@ -46,6 +49,14 @@ struct RunSetup {
                         "JSON settings document of the report (its published properties)");
         cmd->add_flag("--unicode", unicode, "write characters above U+00FF as \\u with a fallback");
         cmd->add_option("--codepage", codePage, "code page of the output text (default 1252)");
+        cmd->add_option("--max-repetitions", maxRepetitions,
+                        "most passes one scan may make each time it runs (0: no limit)")
+            ->capture_default_str()
+            ->check(CLI::NonNegativeNumber);
+        cmd->add_option("--max-output", maxOutput,
+                        "most bytes a report may have (0: no limit)")
+            ->capture_default_str()
+            ->check(CLI::NonNegativeNumber);
     }
     void Keep(const char* kind, const std::vector<std::string>& items) {
         for (const std::string& s : items) order.emplace_back(kind, s);
@@ -55,6 +66,8 @@ struct RunSetup {
     // addresses the first.
     qx::arrdataset Apply(qx::TQxRTF& report,
                          std::vector<std::unique_ptr<qx::TMemDataSet>>& owned) const {
+        report.SetMaxScanRepetitions(maxRepetitions);
+        report.SetMaxOutputSize(maxOutput);
         if (!settings.empty()) {
             std::ifstream in(settings, std::ios::binary);
             if (!in) throw qx::Exception("Cannot read settings file " + settings);

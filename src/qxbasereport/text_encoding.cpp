@@ -52,7 +52,14 @@ std::string TQxBaseRTFReport::txt2rtf(const std::string& s) {
                     out += "\\}";
                     break;
                 default:
-                    out += static_cast<char>(b);
+                    // Other control bytes (NUL, escape...) would be lost or
+                    // cut the document short in a reader: written as the
+                    // characters they are. A line feed stays: readers skip
+                    // it, as they skip the one after a carriage return.
+                    if (b < 0x20 && b != '\n')
+                        AppendHexEscape(out, b);
+                    else
+                        out += static_cast<char>(b);
             }
             continue;
         }

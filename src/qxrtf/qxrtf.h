@@ -91,6 +91,11 @@ class TQxRTF : public TQxBaseRTFReport {
     bool ExecuteSuccessful() const { return FExecuteSuccessful; }
     const std::string& LastErrMsg() const { return FLastErrMsg; }
 
+    // The most times one scan may repeat each time it runs, so that a
+    // condition that never turns false ends in an error; 0: no limit.
+    std::int64_t MaxScanRepetitions() const { return FMaxScanRepetitions; }
+    void SetMaxScanRepetitions(std::int64_t value) { FMaxScanRepetitions = value < 0 ? 0 : value; }
+
     bool DisableControls() const { return FDisableControls; }
     void SetDisableControls(bool value) {
         if (value != FDisableControls) FDisableControls = value;
@@ -289,6 +294,9 @@ class TQxRTF : public TQxBaseRTFReport {
     void ReleaseRun();
     // The datasets whose controls this run disabled (restored exactly once).
     bool FControlsDisabledByRun = false;
+    std::int64_t FMaxScanRepetitions = 0;
+    [[noreturn]] void ScanRepetitionsExceeded(const TQxScanInfo& info) const;
+    [[noreturn]] void OutputLimitExceeded() override;
 };
 
 // Registers TQxRTF and TQxUDFList on the palette page "Data Access".

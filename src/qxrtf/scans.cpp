@@ -137,4 +137,14 @@ bool TQxScans::NotEof() const {
     return NotDataSetEof() && (!info->FIsWhile || LastManageResult());
 }
 
+const TQxScanInfo* TQxScans::RunningScan() const {
+    const TQxScanInfo* running = nullptr;
+    for (const auto& info : FArrScanInfo) {
+        const bool isScan = info->FqxlngId >= 0 && info->FqxlngId <= 2;
+        if (isScan && !info->FIsCompleted && (running == nullptr || info->FLevel > running->FLevel))
+            running = info.get();
+    }
+    return running;
+}
+
 }  // namespace qx
