@@ -295,6 +295,7 @@ class TQxRTF : public TQxBaseRTFReport {
     // The datasets whose controls this run disabled (restored exactly once).
     bool FControlsDisabledByRun = false;
     std::int64_t FMaxScanRepetitions = 0;
+    int FCallDepth = 0;  // calls being compiled inside one another
     [[noreturn]] void ScanRepetitionsExceeded(const TQxScanInfo& info) const;
     [[noreturn]] void OutputLimitExceeded() override;
 };
