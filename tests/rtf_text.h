@@ -89,8 +89,8 @@ inline std::u32string RtfText(const std::string& rtf) {
         const long param = hasParam ? std::strtol(rtf.substr(j, k - j).c_str(), nullptr, 10) : 0;
         if (k < rtf.size() && rtf[k] == ' ') ++k;
         i = k;
-        if (atStart && (word == "fonttbl" || word == "colortbl" || word == "stylesheet" ||
-                        word == "info"))
+        if (atStart &&
+            (word == "fonttbl" || word == "colortbl" || word == "stylesheet" || word == "info"))
             groups.back().skip = true;
         else if (word == "par")
             emit('\r');

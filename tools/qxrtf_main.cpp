@@ -53,8 +53,7 @@ struct RunSetup {
                         "most passes one scan may make each time it runs (0: no limit)")
             ->capture_default_str()
             ->check(CLI::NonNegativeNumber);
-        cmd->add_option("--max-output", maxOutput,
-                        "most bytes a report may have (0: no limit)")
+        cmd->add_option("--max-output", maxOutput, "most bytes a report may have (0: no limit)")
             ->capture_default_str()
             ->check(CLI::NonNegativeNumber);
     }

@@ -200,8 +200,8 @@ void TQxRTF::CompileCall(std::int32_t id, const std::vector<std::string>& args, 
     // able to exhaust the stack.
     static constexpr int kMaxCallDepth = 1000;
     if (FCallDepth >= kMaxCallDepth)
-        throw EIllegalFunctionUse("Expression nested deeper than " +
-                                  std::to_string(kMaxCallDepth) + " calls: " + FunctionName(id));
+        throw EIllegalFunctionUse("Expression nested deeper than " + std::to_string(kMaxCallDepth) +
+                                  " calls: " + FunctionName(id));
     ++FCallDepth;
     struct DepthGuard {
         int& depth;

@@ -17,7 +17,10 @@ TEST(Txt2Rtf, EscapesAndLineStructure) {
         {"a\\b{c}d", false, 1252, "a\\\\b\\{c\\}d"},
         {"x\ty\vz\fw", false, 1252, "x\\tab y\\line z\\page w"},
         {"line1\r\nline2", false, 1252, "line1\\par \nline2"},
-        {std::string("a\0b\x1B" "c\x7F", 6), false, 1252, "a\\'00b\\'1Bc\x7F"},
+        {std::string("a\0b\x1B"
+                     "c\x7F",
+                     6),
+         false, 1252, "a\\'00b\\'1Bc\x7F"},
         {"caf\xC3\xA9", false, 1252, "caf\\'E9"},
         {"caf\xC3\xA9", true, 1252, "caf\\'E9"},  // never wrapped without \u
         {"Жук", false, 1251, "Жук"},              // the byte writer converts it

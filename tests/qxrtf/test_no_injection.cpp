@@ -34,11 +34,39 @@ std::u32string ShownText(const std::string& value, bool unicode) {
 // Pieces that RTF gives a meaning to, control bytes, characters of every
 // UTF-8 length and broken UTF-8.
 std::string RandomValue(std::mt19937& rng) {
-    static const std::string kPieces[] = {
-        "{", "}", "\\", "\\par ", "\\'41", "\\u65 ", "{\\*\\x}", "\\\\", "}}}", "a", "Z", " ",
-        ";", "\t", "\r", "\n", "\f", "\v", std::string(1, '\0'), "\x01", "\x1B", "\x1F",
-        "\x7F", "\xC3\xA9", "\xE2\x82\xAC", "\xE6\x97\xA5", "\xF0\x9F\x98\x80", "\xFF", "\xC3",
-        "\x80", "\xE2\x82", "\xED\xA0\x80", "\xC0\xAF"};
+    static const std::string kPieces[] = {"{",
+                                          "}",
+                                          "\\",
+                                          "\\par ",
+                                          "\\'41",
+                                          "\\u65 ",
+                                          "{\\*\\x}",
+                                          "\\\\",
+                                          "}}}",
+                                          "a",
+                                          "Z",
+                                          " ",
+                                          ";",
+                                          "\t",
+                                          "\r",
+                                          "\n",
+                                          "\f",
+                                          "\v",
+                                          std::string(1, '\0'),
+                                          "\x01",
+                                          "\x1B",
+                                          "\x1F",
+                                          "\x7F",
+                                          "\xC3\xA9",
+                                          "\xE2\x82\xAC",
+                                          "\xE6\x97\xA5",
+                                          "\xF0\x9F\x98\x80",
+                                          "\xFF",
+                                          "\xC3",
+                                          "\x80",
+                                          "\xE2\x82",
+                                          "\xED\xA0\x80",
+                                          "\xC0\xAF"};
     std::uniform_int_distribution<int> length(0, 24);
     std::uniform_int_distribution<std::size_t> pick(0, std::size(kPieces) - 1);
     std::string value;

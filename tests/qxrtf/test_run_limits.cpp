@@ -52,7 +52,9 @@ TEST_F(RunLimits, RepetitionsEndTheRunWithTheScanNamed) {
         // The count is per run of a scan: an inner scan starts again at
         // every outer record, the outer one is named when it runs away.
         {3, "\\\\SCAN(A)\\\\\\\\SCAN(A),NOEOF\\\\\\\\ENDSCAN\\\\\\\\ENDSCAN\\\\", ""},
-        {5, "\\\\SCAN(), WHILE(I < 100), VAR(I, I+1)\\\\{\\\\SCAN(A)\\\\\\\\ENDSCAN\\\\}\\\\ENDSCAN\\\\",
+        {5,
+         "\\\\SCAN(), WHILE(I < 100), VAR(I, "
+         "I+1)\\\\{\\\\SCAN(A)\\\\\\\\ENDSCAN\\\\}\\\\ENDSCAN\\\\",
          "Scan SCAN(), WHILE(I < 100), VAR(I, I+1) repeated more than 5 times"},
         // Inside an if block, the scan is still the one named.
         {10, "\\\\SCAN(),WHILE(1=1)\\\\\\\\IF(1=1)\\\\y\\\\ENDIF\\\\\\\\ENDSCAN\\\\",

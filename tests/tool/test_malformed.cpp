@@ -51,8 +51,8 @@ TEST_P(Malformed, GivesItsExpectedResultInTime) {
     const nlohmann::json expected =
         nlohmann::json::parse(qxtest::ReadFileBytes(dir + "/case.json"));
     const int seconds = expected.at("seconds").get<int>();
-    const Outcome r = RunWithKillTimer(
-        "render '" + dir + "/template.rtf' -o '" + Path("out.rtf") + "'", seconds);
+    const Outcome r =
+        RunWithKillTimer("render '" + dir + "/template.rtf' -o '" + Path("out.rtf") + "'", seconds);
     ASSERT_TRUE(WIFEXITED(r.status)) << "crashed: " << r.output;
     // 137: the timer killed it; 124 never happens with KILL.
     ASSERT_NE(WEXITSTATUS(r.status), 137) << "no result within " << seconds << " s";
