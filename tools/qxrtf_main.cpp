@@ -30,6 +30,9 @@ struct RunSetup {
     std::string settings;
     bool unicode = false;
     int codePage = 1252;
+    // A template whose scan never ends fails instead of filling the disk.
+    std::int64_t maxRepetitions = 10'000'000;
+    std::int64_t maxOutput = std::int64_t{2} << 30;
 
     void AddTo(CLI::App* cmd) {
         data.AddTo(cmd);
@@ -41,10 +44,19 @@ struct RunSetup {
                         "JSON settings document of the report (its published properties)");
         cmd->add_flag("--unicode", unicode, "write characters above U+00FF as \\u with a fallback");
         cmd->add_option("--codepage", codePage, "code page of the output text (default 1252)");
+        cmd->add_option("--max-repetitions", maxRepetitions,
+                        "most passes one scan may make each time it runs (0: no limit)")
+            ->capture_default_str()
+            ->check(CLI::NonNegativeNumber);
+        cmd->add_option("--max-output", maxOutput, "most bytes a report may have (0: no limit)")
+            ->capture_default_str()
+            ->check(CLI::NonNegativeNumber);
     }
     // Datasets keep the order they were given in: a one-letter alias A
     // addresses the first.
     qx::arrdataset Apply(qx::TQxRTF& report, DataOptions::Opened& opened) const {
+        report.SetMaxScanRepetitions(maxRepetitions);
+        report.SetMaxOutputSize(maxOutput);
         if (!settings.empty()) {
             std::ifstream in(settings, std::ios::binary);
             if (!in) throw qx::Exception("Cannot read settings file " + settings);

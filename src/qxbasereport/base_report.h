@@ -58,6 +58,10 @@ class TQxBaseReport : public TComponent {
     // The code page of output text and of template bytes 0x80-0xFF.
     int CodePage() const { return FCodePage; }
     void SetCodePage(int value);
+    // The most bytes one run may write before it fails, so that a template
+    // that never stops cannot fill the disk; 0: no limit.
+    std::int64_t MaxOutputSize() const { return FMaxOutputSize; }
+    void SetMaxOutputSize(std::int64_t value) { FMaxOutputSize = value < 0 ? 0 : value; }
 
     // ---- template input ---------------------------------------------------
     // Takes `size` bytes of `buffer` as the template, kept across runs until
@@ -185,6 +189,13 @@ class TQxBaseReport : public TComponent {
     virtual std::string CreateTmpFileName(const std::string& prefix);
     void wr(const std::string& s);
     void wrBlock(const std::uint8_t* data, std::int32_t start, std::int32_t count);
+    // Counts `count` bytes about to be written against MaxOutputSize.
+    void CountOutput(std::int64_t count) {
+        FBytesWritten += count;
+        if (FMaxOutputSize != 0 && FBytesWritten > FMaxOutputSize) OutputLimitExceeded();
+    }
+    // Throws the error of a run that wrote more than MaxOutputSize.
+    [[noreturn]] virtual void OutputLimitExceeded();
     virtual std::uintptr_t ShellOpenFile(const std::string& fileName, std::int32_t showCmd);
     // The per-run code-page codec (created on first use).
     const TCodePageCodec& Codec();
@@ -336,6 +347,8 @@ class TQxBaseReport : public TComponent {
 
     bool FUnicodeByDefault = false;
     int FCodePage = 1252;
+    std::int64_t FMaxOutputSize = 0;
+    std::int64_t FBytesWritten = 0;
     std::unique_ptr<TCodePageCodec> FCodec;
 
     // ---- report variables ---------------------------------------------------

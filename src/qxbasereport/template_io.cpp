@@ -154,6 +154,7 @@ void TQxBaseReport::FreeOutf() {
 }
 
 void TQxBaseReport::CreateTmpStream() {
+    FBytesWritten = 0;
     FTmpStream.reset();
     FTmpFileName.clear();
     if (FUseStream && dynamic_cast<TMemoryStream*>(FOutStream) != nullptr) {
@@ -184,18 +185,25 @@ void TQxBaseReport::wr(const std::string& s) {
     bool ascii = true;
     for (const char c : s) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     if (ascii && Codec().SingleByte()) {
+        CountOutput(static_cast<std::int64_t>(s.size()));
         FOutf->WriteBuffer(s.data(), static_cast<std::int64_t>(s.size()));
         return;
     }
     // The whole encoded text is written, so that a multi-byte code page
     // never loses the tail of a text.
     const std::string bytes = Codec().Encode(s);
+    CountOutput(static_cast<std::int64_t>(bytes.size()));
     FOutf->WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
 }
 
 void TQxBaseReport::wrBlock(const std::uint8_t* data, std::int32_t start, std::int32_t count) {
     if (count <= 0) return;
+    CountOutput(count);
     FOutf->WriteBuffer(data + start, count);
+}
+
+void TQxBaseReport::OutputLimitExceeded() {
+    throw EIOError("Report output larger than " + std::to_string(FMaxOutputSize) + " bytes");
 }
 
 std::uintptr_t TQxBaseReport::ShellOpenFile(const std::string& fileName, std::int32_t showCmd) {

@@ -86,6 +86,11 @@ std::string TQxBaseRTFReport::txt2rtf(const std::string& s) {
                 out += "\\line ";
             } else if (const char* escape = AsciiEscape(static_cast<char>(b))) {
                 out += escape;
+            } else if (b < 0x20) {
+                // Other control bytes (NUL, escape...) would be lost or cut
+                // the document short in a reader: written as the characters
+                // they are.
+                AppendHexEscape(out, b);
             } else {
                 out += static_cast<char>(b);
             }

@@ -90,6 +90,7 @@ void TQxRTF::CompileScan(const std::string& fieldText, const std::string& markup
     else
         CmSaveScanWhileItem(markup, remainder, NextBlock());
     FScs->EnterScan(cmPos, Fpnt, ds, page, noEof, !whileText.empty(), whileText, 0);
+    FScs->CurrentTopScanInfo()->SetCommandText(Trim(fieldText));
     FScs->SetScanCalls(FCmPos, static_cast<int>(calls.size()));
     CompileExtraCalls(calls, fieldText);
 }

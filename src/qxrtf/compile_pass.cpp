@@ -237,6 +237,17 @@ void TQxRTF::CompileBlockExpression(const std::string& callText, std::int32_t id
 
 void TQxRTF::CompileCall(std::int32_t id, const std::vector<std::string>& args, std::int32_t parent,
                          std::int32_t position, std::int32_t iifNumber) {
+    // Each nested call is one more frame: a hostile template must not be
+    // able to exhaust the stack.
+    static constexpr int kMaxCallDepth = 1000;
+    if (FCallDepth >= kMaxCallDepth)
+        throw EIllegalFunctionUse("Expression nested deeper than " + std::to_string(kMaxCallDepth) +
+                                  " calls: " + FunctionName(id));
+    ++FCallDepth;
+    struct DepthGuard {
+        int& depth;
+        ~DepthGuard() { --depth; }
+    } guard{FCallDepth};
     const std::int32_t argIif = id == QxFn::Iif ? GetNextIifNumber() : 0;
     static constexpr std::int32_t kIifCompanions[] = {QxFn::SysIifTest, QxFn::SysIifTrue,
                                                       QxFn::SysIifFalse};

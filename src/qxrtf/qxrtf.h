@@ -96,6 +96,11 @@ class TQxRTF : public TQxBaseRTFReport {
     // (a template that is not RTF, an output that cannot be written).
     const std::optional<TQxErrorPos>& LastErrPos() const { return FLastErrPos; }
 
+    // The most times one scan may repeat each time it runs, so that a
+    // condition that never turns false ends in an error; 0: no limit.
+    std::int64_t MaxScanRepetitions() const { return FMaxScanRepetitions; }
+    void SetMaxScanRepetitions(std::int64_t value) { FMaxScanRepetitions = value < 0 ? 0 : value; }
+
     bool DisableControls() const { return FDisableControls; }
     void SetDisableControls(bool value) {
         if (value != FDisableControls) FDisableControls = value;
@@ -359,6 +364,10 @@ class TQxRTF : public TQxBaseRTFReport {
     void CheckBlockRecord(std::int32_t kind, const TQxErrorPos& pos, TQxCheckState& state);
     // The datasets whose controls this run disabled (restored exactly once).
     bool FControlsDisabledByRun = false;
+    std::int64_t FMaxScanRepetitions = 0;
+    int FCallDepth = 0;  // calls being compiled inside one another
+    [[noreturn]] void ScanRepetitionsExceeded(const TQxScanInfo& info) const;
+    [[noreturn]] void OutputLimitExceeded() override;
 };
 
 // Registers TQxRTF and TQxUDFList on the palette page "Data Access".

@@ -131,6 +131,7 @@ void TQxRTF::RunScanStart() {
     FScs->SetCurrentScan(item.block);
     TQxScanInfo& info = *FScs->CurrentScanInfo();
     info.SetFirstPass(true);
+    info.ResetRepetitions();
     if (!info.Balance()) {
         ComputeScanBalances(info, item.remainder);
         info.SetBalance(true);
@@ -142,6 +143,7 @@ void TQxRTF::RunScanStart() {
     if (!skip) {
         wr(item.remainder);
         FScs->GoFirst();
+        info.AddRepetition();
         info.SetIsCompleted(false);
         if (FOnScanRecord) FOnScanRecord(info);
     } else {
@@ -186,6 +188,8 @@ void TQxRTF::RunRecordEnd() {
     }
     // Another record: rebalance the groups one repetition leaves open or
     // closed, and go back to where a repetition starts.
+    if (info.AddRepetition() > FMaxScanRepetitions && FMaxScanRepetitions != 0)
+        ScanRepetitionsExceeded(info);
     const int balance = info.FullBalance();
     if (balance < 0) wr(std::string(static_cast<std::size_t>(-balance), '{'));
     if (balance > 0) wr(std::string(static_cast<std::size_t>(balance), '}'));
@@ -242,6 +246,19 @@ void TQxRTF::RunEndIf() {
     info.SetIsCompleted(true);
     // An else part sees its own if's condition, whatever ran inside.
     FManageResult = info.ScanManageResult();
+}
+
+void TQxRTF::ScanRepetitionsExceeded(const TQxScanInfo& info) const {
+    throw EIllegalScanUse("Scan " + info.CommandText() + " repeated more than " +
+                          std::to_string(FMaxScanRepetitions) + " times");
+}
+
+void TQxRTF::OutputLimitExceeded() {
+    const std::string limit = std::to_string(FMaxOutputSize);
+    const TQxScanInfo* scan = FScs != nullptr ? FScs->RunningScan() : nullptr;
+    if (scan == nullptr) TQxBaseRTFReport::OutputLimitExceeded();
+    throw EIllegalScanUse("Scan " + scan->CommandText() + " wrote more than the " + limit +
+                          " bytes a report may have");
 }
 
 }  // namespace qx

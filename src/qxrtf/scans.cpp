@@ -1,5 +1,6 @@
 #include "qxrtf/scans.h"
 
+#include "conscom/exceptions.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -28,6 +29,22 @@ void TQxScanInfo::SetSelectedRows(TBookmarkList* list) {
 
 void TQxScans::EnterScan(std::int32_t cmPos, std::int32_t pnt, TDataSet* ds, bool page, bool noEof,
                          bool isWhile, const std::string& whileString, int qxlngId) {
+    // Block numbers and levels are 16-bit, and the run pass's work grows
+    // with the nesting depth: a template past these limits is refused.
+    static constexpr int kMaxLevel = 1000;
+    static constexpr int kMaxCount = 65535;
+    const bool isScan = qxlngId >= 0 && qxlngId <= 2;
+    if (FScLevel >= kMaxLevel) {
+        const std::string text =
+            "Blocks nested deeper than " + std::to_string(kMaxLevel) + " levels";
+        if (isScan) throw EIllegalScanUse(text);
+        throw EIllegalIFUse(text);
+    }
+    if (FScCount >= kMaxCount) {
+        const std::string text = "More than " + std::to_string(kMaxCount) + " blocks in template";
+        if (isScan) throw EIllegalScanUse(text);
+        throw EIllegalIFUse(text);
+    }
     ++FScLevel;
     if (FScLevel > FScLevelMax) FScLevelMax = FScLevel;
     ++FScCount;
@@ -135,6 +152,16 @@ bool TQxScans::NotEof() const {
     const TQxScanInfo* info = CurrentScanInfo();
     if (info == nullptr) return false;
     return NotDataSetEof() && (!info->FIsWhile || LastManageResult());
+}
+
+const TQxScanInfo* TQxScans::RunningScan() const {
+    const TQxScanInfo* running = nullptr;
+    for (const auto& info : FArrScanInfo) {
+        const bool isScan = info->FqxlngId >= 0 && info->FqxlngId <= 2;
+        if (isScan && !info->FIsCompleted && (running == nullptr || info->FLevel > running->FLevel))
+            running = info.get();
+    }
+    return running;
 }
 
 }  // namespace qx

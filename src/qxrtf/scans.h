@@ -60,6 +60,15 @@ class TQxScanInfo : public TObject {
     TBookmarkList* SelectedRows() const { return FBookMarkList; }
     void SetSelectedRows(TBookmarkList* list);
     int BookMarkPos() const { return FBookMarkPos; }
+    // The scan command as the template wrote it (SCAN(A),WHILE(...)), for
+    // messages about the scan.
+    const std::string& CommandText() const { return FCommandText; }
+    void SetCommandText(const std::string& v) { FCommandText = v; }
+    // Passes through the scan's body since it started (the first one
+    // included); counted by the run pass.
+    std::int64_t Repetitions() const { return FRepetitions; }
+    void ResetRepetitions() { FRepetitions = 0; }
+    std::int64_t AddRepetition() { return ++FRepetitions; }
 
   private:
     friend class TQxScans;
@@ -91,6 +100,8 @@ class TQxScanInfo : public TObject {
     int FFullBalance = 0;
     std::string FEmptyBalanceS;
     int FqxlngId;
+    std::string FCommandText;
+    std::int64_t FRepetitions = 0;
 };
 
 class TQxScans : public TObject {
@@ -143,6 +154,8 @@ class TQxScans : public TObject {
     bool NotDataSetEof() const;
     bool LastManageResult() const;
     bool NotEof() const;
+    // The innermost scan (not an if block) that is running, or nullptr.
+    const TQxScanInfo* RunningScan() const;
 
   private:
     TQxRTF* FOwnerReport;

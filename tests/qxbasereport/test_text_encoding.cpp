@@ -18,6 +18,10 @@ TEST(Txt2Rtf, EscapesAndLineStructure) {
         {"x\ty\vz\fw", false, 1252, "x\\tab y\\line z\\page w"},
         // LF, CR LF and CR each give one line break
         {"a\nb\r\nc\rd\n\ne", false, 1252, "a\\line b\\line c\\line d\\line \\line e"},
+        {std::string("a\0b\x1B"
+                     "c\x7F",
+                     6),
+         false, 1252, "a\\'00b\\'1Bc\x7F"},
         {"caf\xC3\xA9", false, 1252, "caf\\'E9"},
         {"caf\xC3\xA9", true, 1252, "caf\\'E9"},                // never wrapped without \u
         {"Жук", false, 1251, "\\'C6\\'F3\\'EA"},                // through the code page
