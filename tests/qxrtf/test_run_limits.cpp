@@ -51,11 +51,11 @@ TEST_F(RunLimits, RepetitionsEndTheRunWithTheScanNamed) {
         {2, "\\\\SCAN(A)\\\\\\\\A.X\\\\\\\\ENDSCAN\\\\", "Scan SCAN(A) repeated more than 2 times"},
         // The count is per run of a scan: an inner scan starts again at
         // every outer record, the outer one is named when it runs away.
-        {3, "\\\\SCAN(A)\\\\\\\\SCAN(A),NOEOF\\\\\\\\ENDSCAN\\\\\\\\ENDSCAN\\\\", ""},
+        {3, "\\\\SCAN(A)\\\\\\\\SCAN(A),NOEOF\\\\\\\\ENDSCAN\\\\\\\\ENDSCAN\\\\x", ""},
         {5,
          "\\\\SCAN(), WHILE(I < 100), SET(I, "
          "I+1)\\\\{\\\\SCAN(A)\\\\\\\\ENDSCAN\\\\}\\\\ENDSCAN\\\\",
-         "Scan SCAN(), WHILE(I < 100), SET(I, I+1) repeated more than 5 times"},
+         "Scan SCAN(),WHILE(I<100),SET(I,I+1) repeated more than 5 times"},
         // Inside an if block, the scan is still the one named.
         {10, "\\\\SCAN(),WHILE(1=1)\\\\\\\\IF(1=1)\\\\y\\\\ENDIF\\\\\\\\ENDSCAN\\\\",
          "Scan SCAN(),WHILE(1=1) repeated more than 10 times"},

@@ -32,8 +32,9 @@ struct Outcome {
 };
 
 Outcome RunWithKillTimer(const std::string& args, int seconds) {
-    const std::string command = "timeout -s KILL " + std::to_string(seconds) + " " +
-                                std::string(QXRTF_TOOL_PATH) + " " + args + " 2>&1";
+    const std::string command = "cd '" + kCorpus + "' && timeout -s KILL " +
+                                std::to_string(seconds) + " " + std::string(QXRTF_TOOL_PATH) + " " +
+                                args + " 2>&1";
     Outcome outcome;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return outcome;
@@ -52,7 +53,10 @@ TEST_P(Malformed, GivesItsExpectedResultInTime) {
         nlohmann::json::parse(qxtest::ReadFileBytes(dir + "/case.json"));
     const int seconds = expected.at("seconds").get<int>();
     const Outcome r =
-        RunWithKillTimer("render '" + dir + "/template.rtf' -o '" + Path("out.rtf") + "'", seconds);
+        // Named from the corpus folder, so that messages quote the template
+        // as CASE/template.rtf wherever the tests run.
+        RunWithKillTimer("render '" + GetParam() + "/template.rtf' -o '" + Path("out.rtf") + "'",
+                         seconds);
     ASSERT_TRUE(WIFEXITED(r.status)) << "crashed: " << r.output;
     // 137: the timer killed it; 124 never happens with KILL.
     ASSERT_NE(WEXITSTATUS(r.status), 137) << "no result within " << seconds << " s";
