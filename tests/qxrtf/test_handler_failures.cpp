@@ -100,6 +100,22 @@ TEST_F(HandlerFailures, AnyExceptionIsRecordedAndCleanedUp) {
     EXPECT_NE(out.find("second"), std::string::npos) << out;
 }
 
+TEST_F(HandlerFailures, ThrowingImageFormatHandlerEndsTheRunCleanly) {
+    report.CreateVar("PIC", qxtest::DataPath("pictures/quarters.png"));
+    qxtest::WriteFileBytes(Path("pic.rtf"),
+                           "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard "
+                           "\\\\SCAN(ORDERS)\\\\\\\\FIMG(PIC)\\\\\\par \\\\ENDSCAN\\\\}");
+    report.SetInFile(Path("pic.rtf"));
+    report.SetOnImageFormat(
+        [](int, TQxImageFormat&) { throw std::invalid_argument("no pictures today"); });
+    EXPECT_THROW(report.Execute({&orders}), std::invalid_argument);
+    EXPECT_FALSE(report.ExecuteSuccessful());
+    EXPECT_EQ(report.LastErrMsg(), "no pictures today");
+    EXPECT_FALSE(orders.ControlsDisabled());
+    EXPECT_FALSE(std::filesystem::exists(Path("out.rtf")));
+    EXPECT_TRUE(TempFiles().empty());
+}
+
 TEST_F(HandlerFailures, StreamRunFailureIsRecorded) {
     report.SetOnScanRecord([](TQxScanInfo&) { throw std::runtime_error("stop"); });
     TMemoryStream out;
