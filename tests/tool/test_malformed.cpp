@@ -5,14 +5,12 @@
 // of the suite.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "test_support.h"
+#include "tool/tool_runner.h"
 
 namespace {
 
@@ -26,23 +24,11 @@ std::vector<std::string> CaseNames() {
     return names;
 }
 
-struct Outcome {
-    int status = -1;
-    std::string output;  // stdout and stderr together
-};
-
-Outcome RunWithKillTimer(const std::string& args, int seconds) {
-    const std::string command = "cd '" + kCorpus + "' && timeout -s KILL " +
-                                std::to_string(seconds) + " " + std::string(QXRTF_TOOL_PATH) + " " +
-                                args + " 2>&1";
-    Outcome outcome;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return outcome;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) outcome.output.append(buf, n);
-    outcome.status = pclose(pipe);
-    return outcome;
+// The tool under a kill timer, run from the corpus folder; stdout and
+// stderr together.
+qxtest::ToolResult RunWithKillTimer(const std::string& args, int seconds) {
+    return qxtest::RunCommand("cd '" + kCorpus + "' && timeout -s KILL " + std::to_string(seconds) +
+                              " " + std::string(QXRTF_TOOL_PATH) + " " + args);
 }
 
 class Malformed : public qxtest::TempDirTest, public ::testing::WithParamInterface<std::string> {};
@@ -52,15 +38,15 @@ TEST_P(Malformed, GivesItsExpectedResultInTime) {
     const nlohmann::json expected =
         nlohmann::json::parse(qxtest::ReadFileBytes(dir + "/case.json"));
     const int seconds = expected.at("seconds").get<int>();
-    const Outcome r =
+    const qxtest::ToolResult r =
         // Named from the corpus folder, so that messages quote the template
         // as CASE/template.rtf wherever the tests run.
         RunWithKillTimer("render '" + GetParam() + "/template.rtf' -o '" + Path("out.rtf") + "'",
                          seconds);
-    ASSERT_TRUE(WIFEXITED(r.status)) << "crashed: " << r.output;
+    ASSERT_NE(r.exitCode, -1) << "crashed: " << r.output;
     // 137: the timer killed it; 124 never happens with KILL.
-    ASSERT_NE(WEXITSTATUS(r.status), 137) << "no result within " << seconds << " s";
-    EXPECT_EQ(WEXITSTATUS(r.status), expected.at("exit").get<int>()) << r.output;
+    ASSERT_NE(r.exitCode, 137) << "no result within " << seconds << " s";
+    EXPECT_EQ(r.exitCode, expected.at("exit").get<int>()) << r.output;
     EXPECT_EQ(r.output, expected.at("stderr").get<std::string>());
     // A failed render leaves no report behind.
     if (expected.at("exit").get<int>() != 0) {
