@@ -2,10 +2,10 @@
 
 #include <map>
 
+#include "platform/internal/unicode.h"
 #include "platform/loaders/csv_dataset.h"
 #include "platform/loaders/json_dataset.h"
 #include "platform/loaders/sqlite_dataset.h"
-#include "platform/unicode.h"
 
 namespace {
 

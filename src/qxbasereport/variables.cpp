@@ -5,9 +5,9 @@
 #include <cstdio>
 
 #include "conscom/exceptions.h"
-#include "platform/unicode.h"
+#include "platform/internal/unicode.h"
 #include "qxbasereport/base_report.h"
-#include "qxbasereport/lang_text.h"
+#include "qxbasereport/internal/lang_text.h"
 
 namespace qx {
 

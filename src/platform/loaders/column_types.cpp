@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cstdint>
 
+#include "platform/internal/unicode.h"
 #include "platform/sysutils.h"
-#include "platform/unicode.h"
 
 namespace qx {
 

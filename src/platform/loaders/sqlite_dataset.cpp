@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "platform/internal/unicode.h"
 #include "platform/sysutils.h"
-#include "platform/unicode.h"
 
 namespace qx {
 

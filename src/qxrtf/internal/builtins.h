@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "conscom/internal/tables.h"
 #include "qxbasereport/variables.h"
 #include "qxfunc/udf_list.h"
 
