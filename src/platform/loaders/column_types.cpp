@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 
 #include "platform/sysutils.h"
 #include "platform/unicode.h"
@@ -204,6 +205,24 @@ TFieldType TTextTypeGuess::Type() const {
     if (FBoolean) return ftBoolean;
     if (FDate) return FWithTime ? ftDateTime : ftDate;
     return ftString;
+}
+
+std::string IsoText(TFieldType type, TDateTime value, bool milliseconds) {
+    int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;
+    DecodeDate(value, y, m, d);
+    DecodeTime(value, h, n, s, ms);
+    char date[16], time[24];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", y, m, d);
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", h, n, s);
+    std::string timeText = time;
+    if (milliseconds && ms != 0) {
+        char fraction[8];
+        std::snprintf(fraction, sizeof fraction, ".%03d", ms);
+        timeText += fraction;
+    }
+    if (type == ftDate) return date;
+    if (type == ftTime) return timeText;
+    return std::string(date) + " " + timeText;
 }
 
 bool ValueFromText(std::string_view text, TFieldType type, TFieldValue& out) {

@@ -41,6 +41,11 @@ struct TIsoValue {
 };
 bool ParseIso(std::string_view text, TIsoValue& out, bool timeOnly = false);
 
+// A date, time or date-time as ISO text for a database ("yyyy-mm-dd",
+// "hh:mm:ss", "yyyy-mm-dd hh:mm:ss"), by the type of its field; with
+// `milliseconds`, ".fff" follows the seconds when they have a fraction.
+std::string IsoText(TFieldType type, TDateTime value, bool milliseconds = false);
+
 // Decides a column's type from the text of its non-empty values: integer
 // (within 64 bits, no leading zero), float, boolean (true/false), date,
 // date-time, else string.

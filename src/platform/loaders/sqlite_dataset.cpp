@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <cstdio>
 #include <fstream>
 
 #include "platform/sysutils.h"
@@ -43,24 +42,6 @@ std::string QuoteIdentifier(const std::string& name) {
 
 bool IsIntegerType(TFieldType t) {
     return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc || t == ftLargeint;
-}
-
-std::string Two(int n) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d", n);
-    return buf;
-}
-
-// Dates go to SQLite as ISO text, the form SQLite's date functions use.
-std::string IsoText(TFieldType type, TDateTime value) {
-    int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;
-    DecodeDate(value, y, m, d);
-    DecodeTime(value, h, n, s, ms);
-    const std::string date = std::to_string(y) + "-" + Two(m) + "-" + Two(d);
-    const std::string time = Two(h) + ":" + Two(n) + ":" + Two(s);
-    if (type == ftDate) return date;
-    if (type == ftTime) return time;
-    return date + " " + time;
 }
 
 void BindField(sqlite3_stmt* st, int index, const TField& field) {
