@@ -50,6 +50,16 @@ TEST(PgParameters, EveryByteKnowsWhereItCameFrom) {
     EXPECT_EQ(q.origin[q.sql.find("$1")], sql.find(":LONG"));
     EXPECT_EQ(q.origin[q.sql.find("x")], sql.find("x"));
     EXPECT_EQ(q.origin.back(), sql.size() - 1);
+
+    // The server counts characters of what it was sent; the message counts
+    // characters of what was written.
+    const std::string written = "SELECT 'ü', :M_LONG_NAME, nme";
+    const TPgQuery sent = TranslatePgParameters(written);
+    ASSERT_EQ(sent.sql, "SELECT 'ü', $1, nme");
+    EXPECT_EQ(sent.OriginalCharacter(written, 17), 27u);  // nme
+    EXPECT_EQ(sent.OriginalCharacter(written, 13), 13u);  // the parameter
+    EXPECT_EQ(sent.OriginalCharacter(written, 0), 0u);
+    EXPECT_EQ(sent.OriginalCharacter(written, 99), 0u);
 }
 
 TEST(PgParameters, TableNames) {

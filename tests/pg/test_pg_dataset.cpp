@@ -268,3 +268,20 @@ TEST_F(PgDataSet, RowsArriveBeforeTheServerReachesAFailingOne) {
     failing->First();
     EXPECT_EQ(failing->FieldByName("N")->AsLargeInt(), 1);
 }
+
+TEST_F(PgDataSet, ParametersOfEveryTypeFindTheirRow) {
+    auto typed = Open("T", "SELECT * FROM typed ORDER BY k");
+    // Each value goes back to the server as what it was read as: a row
+    // matches itself only if every one of them comes back the same.
+    const char* const columns[] = {"c_int2",   "c_int4", "c_int8",      "c_numeric",     "c_float4",
+                                   "c_float8", "c_text", "c_varchar",   "c_bpchar",      "c_name",
+                                   "c_bool",   "c_date", "c_timestamp", "c_timestamptz", "c_bytea"};
+    std::string where;
+    for (const char* column : columns)
+        where += std::string(where.empty() ? "" : " AND ") + column + " = :T_" + column;
+    auto same = Open("S", "SELECT k FROM typed WHERE " + where);
+    same->SetMaster(typed.get());
+    EXPECT_EQ(Column(*same, "K"), (std::vector<std::string>{"1"}));
+    typed->Next();  // NULLs: equal to nothing
+    EXPECT_TRUE(same->Eof() && same->Bof());
+}

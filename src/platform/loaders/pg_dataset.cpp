@@ -14,8 +14,12 @@ namespace qx {
 
 namespace {
 
-// Rows fetched from a cursor at once: few round trips, little memory.
+// Rows fetched from a cursor at once: a few first (a detail's rows mostly
+// come in one go), then as many as fit in about kFetchBytes, so rows of
+// large pictures are fetched a few at a time, at most kFetchRows.
+constexpr int kFirstFetchRows = 16;
 constexpr int kFetchRows = 1000;
+constexpr std::size_t kFetchBytes = 4 << 20;
 // Decimal digits a double gives back as they were written.
 constexpr int kExactDoubleDigits = 15;
 
@@ -107,6 +111,17 @@ std::string ParamText(const TField& field) {
     return field.AsBytes();
 }
 
+// The server's message for the query as written, with the character of it
+// the message points at (0: none; the server's own position counts in the
+// text it was sent, which is not always the query as written).
+[[noreturn]] void FailQuery(const std::string& dataSetName, const TPgConnection& connection,
+                            const TPgError& error, const std::string& sql,
+                            std::size_t character = 0) {
+    std::string why = connection.Label() + ": " + error.message;
+    if (character > 0) why += " at character " + std::to_string(character);
+    FailDataSet(dataSetName, why + " in the query: " + sql);
+}
+
 }  // namespace
 
 TFieldType PgFieldType(unsigned int typeOid) {
@@ -172,7 +187,7 @@ class TPgCursorReader : public TRecordReader {
 
   private:
     [[noreturn]] void Fail(const TPgError& error) const {
-        FailDataSet(FName, FConnection->Label() + ": " + error.message + " in the query: " + FSql);
+        FailQuery(FName, *FConnection, error, FSql);
     }
     void Run(const std::string& command, TPgResult& result) {
         TPgError error;
@@ -203,13 +218,21 @@ class TPgCursorReader : public TRecordReader {
         FChunk.reset();
         FRow = FRows = 0;
         FLastChunk = false;
+        FFetchRows = kFirstFetchRows;
         if (FRead > 0) Run("MOVE FORWARD " + std::to_string(FRead) + " IN " + FCursor, result);
     }
     void Fetch() {
-        Run("FETCH FORWARD " + std::to_string(kFetchRows) + " FROM " + FCursor, FChunk);
+        Run("FETCH FORWARD " + std::to_string(FFetchRows) + " FROM " + FCursor, FChunk);
         FRow = 0;
         FRows = PQntuples(FChunk.get());
-        FLastChunk = FRows < kFetchRows;
+        FLastChunk = FRows < FFetchRows;
+        std::size_t bytes = 0;
+        for (int r = 0; r < FRows; ++r)
+            for (int c = 0; c < PQnfields(FChunk.get()); ++c)
+                bytes += static_cast<std::size_t>(PQgetlength(FChunk.get(), r, c));
+        const std::size_t perRow = FRows > 0 ? bytes / static_cast<std::size_t>(FRows) + 1 : 1;
+        FFetchRows = static_cast<int>(
+            std::clamp<std::size_t>(kFetchBytes / perRow, 1, static_cast<std::size_t>(kFetchRows)));
     }
     TFieldValue Value(int row, std::size_t c) const {
         const int column = static_cast<int>(c);
@@ -250,6 +273,7 @@ class TPgCursorReader : public TRecordReader {
     std::vector<Column> FColumns;
     TPgResult FChunk;
     int FRow = 0, FRows = 0;
+    int FFetchRows = kFirstFetchRows;  // in the next FETCH
     bool FLastChunk = false;
     bool FOpen = false;
     std::uint64_t FGeneration = 0;
@@ -290,26 +314,15 @@ std::string TPgDataSet::Prepare(const std::string& sql) {
     TPgResult result(
         PQprepare(FConnection->Handle(), statement.c_str(), query.sql.c_str(), 0, nullptr));
     TPgError error;
-    if (!FConnection->Check(result, error)) {
-        std::string why = FConnection->Label() + ": " + error.message;
-        // The server counts characters of the query it was sent.
-        const std::size_t byte =
-            Utf32ToUtf8(Utf8ToUtf32(query.sql).substr(
-                            0, static_cast<std::size_t>(std::max(error.position - 1, 0))))
-                .size();
-        if (error.position > 0 && byte < query.origin.size())
-            why += " at character " +
-                   std::to_string(Utf8ToUtf32(sql.substr(0, query.origin[byte])).size() + 1);
-        FailDataSet(Name(), why + " in the query: " + sql);
-    }
+    if (!FConnection->Check(result, error))
+        FailQuery(Name(), *FConnection, error, sql, query.OriginalCharacter(sql, error.position));
     return statement;
 }
 
 void TPgDataSet::DefineFields(const std::string& statement, const TColumnTypes& types) {
     TPgResult described(PQdescribePrepared(FConnection->Handle(), statement.c_str()));
     TPgError error;
-    if (!FConnection->Check(described, error))
-        FailDataSet(Name(), FConnection->Label() + ": " + error.message + " in the query: " + FSql);
+    if (!FConnection->Check(described, error)) FailQuery(Name(), *FConnection, error, FSql);
     std::vector<TPgCursorReader::Column> columns;
     for (int c = 0; c < PQnfields(described.get()); ++c) {
         const std::string fieldName = PQfname(described.get(), c);
@@ -326,8 +339,7 @@ void TPgDataSet::DefineFields(const std::string& statement, const TColumnTypes& 
     const std::string declareSql = "DECLARE " + cursor + " NO SCROLL CURSOR FOR " + FServerSql;
     TPgResult prepared(
         PQprepare(FConnection->Handle(), declare.c_str(), declareSql.c_str(), 0, nullptr));
-    if (!FConnection->Check(prepared, error))
-        FailDataSet(Name(), FConnection->Label() + ": " + error.message + " in the query: " + FSql);
+    if (!FConnection->Check(prepared, error)) FailQuery(Name(), *FConnection, error, FSql);
     SetReader(std::make_unique<TPgCursorReader>(FConnection, Name(), FSql, declare, cursor, FParams,
                                                 std::move(columns)));
 }

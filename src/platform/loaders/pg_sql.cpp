@@ -123,6 +123,16 @@ class TTranslation {
 
 }  // namespace
 
+std::size_t TPgQuery::OriginalCharacter(const std::string& written, int position) const {
+    if (position <= 0) return 0;
+    // The server counts characters, the origins are bytes.
+    const std::u32string chars = Utf8ToUtf32(sql);
+    if (static_cast<std::size_t>(position) > chars.size()) return 0;
+    const std::size_t byte =
+        Utf32ToUtf8(chars.substr(0, static_cast<std::size_t>(position - 1))).size();
+    return Utf8ToUtf32(written.substr(0, origin[byte])).size() + 1;
+}
+
 TPgQuery TranslatePgParameters(const std::string& sql) {
     return TTranslation(sql).Run();
 }

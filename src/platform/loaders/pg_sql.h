@@ -15,6 +15,10 @@ struct TPgQuery {
     // For each byte of `sql`, the byte of the query as written that it
     // comes from, so the server's error positions point into the latter.
     std::vector<std::size_t> origin;
+
+    // The 1-based character of the query as written that the server's
+    // 1-based character `position` of `sql` comes from; 0 for none.
+    std::size_t OriginalCharacter(const std::string& written, int position) const;
 };
 
 // Finds the :NAME parameters of `sql` outside string literals, quoted
