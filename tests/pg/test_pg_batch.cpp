@@ -1,6 +1,5 @@
 // `qxrtf batch` reading its letters from PostgreSQL, split into four shard
 // processes as a scheduler runs them.
-#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -8,8 +7,6 @@
 #include "pg/pg_fixture.h"
 #include "platform/sysutils.h"
 #include "tool/tool_runner.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -36,11 +33,7 @@ class PgBatch : public qxtest::PgTest {
                Amount(id, 2) + ".}";
     }
     std::map<std::string, std::string> Documents(const std::string& dir) {
-        std::map<std::string, std::string> docs;
-        for (const auto& e : fs::directory_iterator(Path(dir)))
-            if (e.path().extension() == ".rtf")
-                docs[e.path().filename().string()] = qxtest::ReadFileBytes(e.path().string());
-        return docs;
+        return qxtest::RtfFilesIn(Path(dir));
     }
     // The documents a manifest lists, as (record, file, status).
     std::set<std::tuple<int, std::string, std::string>> Listed(const std::string& manifest) {

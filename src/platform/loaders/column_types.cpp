@@ -116,6 +116,18 @@ void FailDataSet(const std::string& dataSetName, const std::string& why) {
     throw EDatabaseError("Dataset " + dataSetName + ": " + why);
 }
 
+TField* MasterFieldOfParameter(const std::string& dataSetName, TDataSet& master,
+                               const std::string& param) {
+    const std::string prefix = master.Name() + "_";
+    TField* field = nullptr;
+    if (param.size() > prefix.size() + 1 && SameText(param.substr(1, prefix.size()), prefix))
+        field = master.FindField(param.substr(prefix.size() + 1));
+    if (field == nullptr)
+        FailDataSet(dataSetName, "parameter " + param + " names no field of master dataset " +
+                                     master.Name() + " (write :" + prefix + "FIELD)");
+    return field;
+}
+
 TFieldType GivenType(const TColumnTypes& types, const std::string& fieldName) {
     for (const auto& [name, type] : types)
         if (SameText(name, fieldName)) return type;

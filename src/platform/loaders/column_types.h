@@ -16,6 +16,12 @@ namespace qx {
 // file and the place in it.
 [[noreturn]] void FailDataSet(const std::string& dataSetName, const std::string& why);
 
+// The field of `master` that a detail query's parameter ":MASTER_FIELD"
+// names; raises EDatabaseError naming the detail `dataSetName` when it
+// names none.
+TField* MasterFieldOfParameter(const std::string& dataSetName, TDataSet& master,
+                               const std::string& param);
+
 // Field types given by the user, by field name (case-insensitive).
 using TColumnTypes = std::vector<std::pair<std::string, TFieldType>>;
 // The type given for `fieldName`, or ftUnknown.

@@ -57,21 +57,21 @@ bool IsDecimalType(TFieldType t) {
 // zeros of its fraction. -1 when `text` is no plain decimal number.
 int SignificantDigits(std::string_view text) {
     std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
-    std::string digits;
-    bool point = false;
-    std::size_t fractionEnd = 0;
+    int counted = 0;  // digits from the first that is not 0
+    int kept = 0;     // up to the last that is not a trailing 0 of the fraction
+    bool point = false, anyDigit = false;
     for (; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '.' && !point) {
             point = true;
-        } else if (c >= '0' && c <= '9') {
-            if (!digits.empty() || c != '0') digits += c;
-            if (!point || c != '0') fractionEnd = digits.size();
-        } else {
-            return -1;
+            continue;
         }
+        if (c < '0' || c > '9') return -1;
+        anyDigit = true;
+        if (counted > 0 || c != '0') ++counted;
+        if (!point || c != '0') kept = counted;
     }
-    return static_cast<int>(fractionEnd);
+    return anyDigit ? kept : -1;
 }
 
 // A value of a field of `type` from the text the server gives; false when
@@ -346,17 +346,8 @@ void TPgDataSet::DefineFields(const std::string& statement, const TColumnTypes& 
 
 void TPgDataSet::SetMaster(TDataSet* master) {
     std::vector<TField*> fields;
-    for (std::size_t i = 0; master != nullptr && i < FParamNames.size(); ++i) {
-        const std::string& param = FParamNames[i];
-        const std::string prefix = master->Name() + "_";
-        TField* field = nullptr;
-        if (param.size() > prefix.size() + 1 && SameText(param.substr(1, prefix.size()), prefix))
-            field = master->FindField(param.substr(prefix.size() + 1));
-        if (field == nullptr)
-            FailDataSet(Name(), "parameter " + param + " names no field of master dataset " +
-                                    master->Name() + " (write :" + prefix + "FIELD)");
-        fields.push_back(field);
-    }
+    for (std::size_t i = 0; master != nullptr && i < FParamNames.size(); ++i)
+        fields.push_back(MasterFieldOfParameter(Name(), *master, FParamNames[i]));
     TDataSet::SetMaster(master);
     FParamFields = std::move(fields);
     if (master != nullptr) First();

@@ -311,15 +311,7 @@ void TSqliteDataSet::SetMaster(TDataSet* master) {
     sqlite3_stmt* st = FStatement->Handle();
     for (int i = 1; master != nullptr && i <= sqlite3_bind_parameter_count(st); ++i) {
         const char* raw = sqlite3_bind_parameter_name(st, i);
-        const std::string param = raw == nullptr ? "?" : raw;
-        const std::string prefix = master->Name() + "_";
-        TField* field = nullptr;
-        if (param.size() > prefix.size() + 1 && SameText(param.substr(1, prefix.size()), prefix))
-            field = master->FindField(param.substr(prefix.size() + 1));
-        if (field == nullptr)
-            FailDataSet(Name(), "parameter " + param + " names no field of master dataset " +
-                                    master->Name() + " (write :" + prefix + "FIELD)");
-        fields.push_back(field);
+        fields.push_back(MasterFieldOfParameter(Name(), *master, raw == nullptr ? "?" : raw));
     }
     TDataSet::SetMaster(master);
     FParamFields = std::move(fields);
