@@ -88,7 +88,7 @@ max_connections = 40
 timezone = 'UTC'
 EOF
     started=""
-    for attempt in 1 2 3 4 5; do
+    for _ in 1 2 3 4 5; do
       port=$(free_port)
       if as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -o "-p $port" -w -t 60 \
         start >/dev/null; then
