@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <regex>
 
 #include "platform/loaders/column_types.h"
 #include "platform/unicode.h"
@@ -41,10 +40,13 @@ void ReplaceAll(std::string& text, const std::string& what, const std::string& w
         text.replace(at, what.size(), with);
 }
 
+// A "password" key, or a URI's "user:password@".
 bool MayHoldPassword(const std::string& conninfo) {
-    static const std::regex kUserInfo("://[^@/]*:[^@/]*@");
-    return UpperCase(conninfo).find("PASSWORD") != std::string::npos ||
-           std::regex_search(conninfo, kUserInfo);
+    if (UpperCase(conninfo).find("PASSWORD") != std::string::npos) return true;
+    const std::size_t scheme = conninfo.find("://");
+    if (scheme == std::string::npos) return false;
+    const std::size_t at = conninfo.find('@', scheme + 3);
+    return at != std::string::npos && conninfo.find(':', scheme + 3) < at;
 }
 
 // The password given in the connection string, if any.
