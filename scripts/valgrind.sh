@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs the test suite under valgrind's memcheck, the qxrtf tool the tests
+# start included: scripts/valgrind.sh [BUILD_DIR] [GTEST_FILTER]
+# Each process writes its own log under BUILD_DIR/valgrind/; the script fails
+# when a test fails or any log shows a memory error or a leak. LibreOffice
+# and the other programs the tests call are not traced.
+set -euo pipefail
+dir=$(realpath "${1:-build}")
+filter=${2:-*}
+logs="$dir/valgrind"
+rm -rf "$logs"
+mkdir -p "$logs"
+supp="$(dirname "$(realpath "$0")")/valgrind.supp"
+
+start=$(date +%s)
+status=0
+valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite,indirect,possible \
+  --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=99 \
+  --suppressions="$supp" --trace-children=yes \
+  --trace-children-skip='*soffice*,*oosplash*,*pdftoppm*,*pdftotext*,*pdfinfo*,*xdg-open*' \
+  --log-file="$logs/%p.log" \
+  "$dir/tests/qxrtf_tests" --gtest_filter="$filter" --gtest_brief=1 || status=$?
+
+# A process that valgrind traced but that was a shell or a helper logs too;
+# only errors and leaks matter.
+bad=$(grep -L 'ERROR SUMMARY: 0 errors' "$logs"/*.log || true)
+echo "valgrind: $(ls "$logs" | wc -l) processes traced in $(( $(date +%s) - start )) s"
+if [[ -n "$bad" ]]; then
+  echo "valgrind found errors or leaks in:"
+  for f in $bad; do echo "== $f"; sed -n '1,200p' "$f"; done
+  exit 1
+fi
+exit "$status"
