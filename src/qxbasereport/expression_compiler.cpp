@@ -5,6 +5,8 @@
 // for the compile pass.
 #include <array>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "conscom/exceptions.h"
 #include "platform/unicode.h"
@@ -414,24 +416,56 @@ std::string ToCallText(const TQxExpression& postfix, const std::string& expr) {
     if (last.IsOperand)
         throw EIllegalFunctionUse("Operation or function name missed in expression: " + expr +
                                   ", operand: " + last.Text);
-    std::vector<std::string> texts;
+    // The calls form a tree that is written out once at the end: building
+    // each call's text from its arguments' texts would copy a long chain of
+    // operators over and over.
+    struct Node {
+        std::string text;  // an operand, or the function's name
+        bool call = false;
+        std::vector<std::size_t> args;  // argument nodes, in the call's order
+    };
+    std::vector<Node> nodes;
+    std::vector<std::size_t> pending;  // nodes not yet an argument
     for (std::int32_t i = 0; i < postfix.Count(); ++i) {
         const TQxOperand t = postfix.GetOperand(i);
         if (t.IsOperand) {
-            texts.push_back(t.Text);
+            nodes.push_back({t.Text, false, {}});
+            pending.push_back(nodes.size() - 1);
             continue;
         }
-        if (texts.size() < static_cast<std::size_t>(t.ArgsNeed))
+        if (pending.size() < static_cast<std::size_t>(t.ArgsNeed))
             throw Exception("Operator " + t.Text + " is missing an operand in " + expr);
-        std::string call = std::string(OperatorFunctionName(t.Text)) + "(";
+        Node call{std::string(OperatorFunctionName(t.Text)), true, {}};
         for (std::int32_t k = 0; k < t.ArgsNeed; ++k) {
-            if (k > 0) call += ",";
-            call += texts.back();
-            texts.pop_back();
+            call.args.push_back(pending.back());
+            pending.pop_back();
         }
-        texts.push_back(call + ")");
+        nodes.push_back(std::move(call));
+        pending.push_back(nodes.size() - 1);
     }
-    return texts.back();
+    // Depth first without recursion: a chain of 100,000 operators nests
+    // 100,000 calls.
+    std::string out;
+    std::vector<std::pair<std::size_t, std::size_t>> open;  // calls and arguments written
+    const auto enter = [&](std::size_t id) {
+        out += nodes[id].text;
+        if (!nodes[id].call) return;
+        out += '(';
+        open.emplace_back(id, 0);
+    };
+    enter(pending.back());
+    while (!open.empty()) {
+        const std::size_t id = open.back().first;
+        const std::size_t next = open.back().second++;
+        if (next == nodes[id].args.size()) {
+            out += ')';
+            open.pop_back();
+            continue;
+        }
+        if (next > 0) out += ',';
+        enter(nodes[id].args[next]);
+    }
+    return out;
 }
 
 }  // namespace

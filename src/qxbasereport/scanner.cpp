@@ -10,6 +10,7 @@
 
 #include "platform/unicode.h"
 #include "qxbasereport/base_rtf_report.h"
+#include "qxbasereport/paragraph_search.h"
 #include "qxbasereport/rtf_syntax.h"
 
 namespace qx {
@@ -245,6 +246,7 @@ void TQxBaseRTFReport::ResetScanner() {
     FBlocPending = false;
     FLastBoundaryPnt = -1;
     FRows = TRowState{};
+    LastParagraphSearch() = TParagraphSearch{};
 }
 
 void TQxBaseRTFReport::UcPop() {
