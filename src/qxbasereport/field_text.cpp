@@ -383,10 +383,6 @@ std::int32_t TQxBaseRTFReport::FindParagraphMark() {
     return -1;
 }
 
-// The text before the command counts from the last paragraph mark (or the
-// end of the command before it, when nothing visible preceded that one):
-// commands are not text, so several commands alone on a line leave no
-// empty paragraph either.
 TParagraphSearch& LastParagraphSearch() {
     thread_local TParagraphSearch search;
     return search;
@@ -405,6 +401,10 @@ bool AtTokenStart(const std::uint8_t* data, std::int32_t from, std::int32_t pos)
 
 }  // namespace
 
+// The text before the command counts from the last paragraph mark (or the
+// end of the command before it, when nothing visible preceded that one):
+// commands are not text, so several commands alone on a line leave no
+// empty paragraph either.
 void TQxBaseRTFReport::KillPar(std::string& rtf) {
     rtf.clear();
     FKillParMarkup.clear();

@@ -102,7 +102,10 @@ std::optional<std::int64_t> TQxBaseReport::LimitSetting(const nlohmann::json& do
                                                         const char* key) {
     if (!doc.contains(key)) return std::nullopt;
     const nlohmann::json& v = doc.at(key);
-    if (!v.is_number_unsigned() || v.get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX))
+    const bool fits = v.is_number_unsigned()
+                          ? v.get<std::uint64_t>() <= static_cast<std::uint64_t>(INT64_MAX)
+                          : v.is_number_integer() && v.get<std::int64_t>() >= 0;
+    if (!fits)
         throw Exception(std::string("Settings: ") + key + " must be a whole number of 0 or more");
     return static_cast<std::int64_t>(v.get<std::uint64_t>());
 }

@@ -93,7 +93,7 @@ TEST_F(RunLimits, MergedFragmentsCount) {
     // itself, past the writer that counts.
     report.CreateVar(
         "R", "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard " + std::string(5000, 'f') + "\\par}");
-    const std::string body = "\\FRTF(R)\\";
+    const std::string body = "\\\\FRTF(R)\\\\";
     const std::size_t size = Render(body).size();
     EXPECT_GT(size, 5000u);
     report.SetMaxOutputSize(4000);
@@ -103,7 +103,7 @@ TEST_F(RunLimits, MergedFragmentsCount) {
     } catch (const EIOError& e) {
         EXPECT_STREQ(e.what(), "Report output larger than 4000 bytes");
     }
-    EXPECT_EQ(ScanError("\\SCAN(A)\\" + body + "\\ENDSCAN\\"),
+    EXPECT_EQ(ScanError("\\\\SCAN(A)\\\\" + body + "\\\\ENDSCAN\\\\"),
               "Scan SCAN(A) wrote more than the 4000 bytes a report may have");
     // Room for the whole report: no error.
     report.SetMaxOutputSize(static_cast<std::int64_t>(size) + 100);
@@ -135,7 +135,7 @@ TEST_F(RunLimits, AFailedStreamRunLeavesTheCallersStreamAsItWas) {
     };
     // The body alone is 40 bytes; the document tables, written last, add
     // more: with a limit between the two the run fails while assembling.
-    const std::string body = "\\SCAN(A)\\<\\A.X\\>\\ENDSCAN\\";
+    const std::string body = "\\\\SCAN(A)\\\\<\\\\A.X\\\\>\\\\ENDSCAN\\\\";
     const Case cases[] = {
         {"a scan that runs away", 1 << 20, 0, 2, true},
         {"the output limit reached in the document tables", 1 << 20, 60, 0, true},
