@@ -409,19 +409,29 @@ void TQxBaseRTFReport::KillPar(std::string& rtf) {
     rtf.clear();
     FKillParMarkup.clear();
     const std::int32_t start = Fpnt;
-    bool emptyBefore = true;
-    if (FLastBoundaryPnt >= 0 && FLastBoundaryPnt < FKwdPnt)
-        emptyBefore = !HasVisibleText(FLastBoundaryPnt, FKwdPnt);
     TParagraphSearch& memo = LastParagraphSearch();
-    const bool known = memo.report == this && memo.from <= start && start < memo.stop &&
-                       AtTokenStart(PFileData(), memo.from, start);
+    if (memo.report != this) memo = TParagraphSearch{this};
+    bool emptyBefore = true;
+    if (FLastBoundaryPnt >= 0 && FLastBoundaryPnt < FKwdPnt) {
+        const bool seen = memo.visibleFrom == FLastBoundaryPnt && memo.visibleTo <= FKwdPnt;
+        emptyBefore = !seen && !HasVisibleText(FLastBoundaryPnt, FKwdPnt);
+        if (!emptyBefore && !seen) {
+            memo.visibleFrom = FLastBoundaryPnt;
+            memo.visibleTo = FKwdPnt;
+        }
+    }
+    const bool known =
+        memo.from <= start && start < memo.stop && AtTokenStart(PFileData(), memo.from, start);
     std::int32_t parAt = -1;
     if (emptyBefore && known) {
         parAt = memo.at;
         Fpnt = memo.stop;
     } else if (emptyBefore) {
         parAt = FindParagraphMark();
-        memo = TParagraphSearch{this, start, Fpnt, parAt, -1};
+        memo.from = start;
+        memo.stop = Fpnt;
+        memo.at = parAt;
+        memo.blankFrom = -1;
     }
     // Text close after the command is the common case: a first stretch,
     // cut where a token starts, is looked at before all the way to the mark.
