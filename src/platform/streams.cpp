@@ -162,9 +162,12 @@ std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
     if (origin == TSeekOrigin::soEnd) whence = SEEK_END;
     // Asking for the position must not flush or drop the stdio buffer.
     if (!(origin == TSeekOrigin::soCurrent && offset == 0)) {
-        // Seeking writes out what stdio holds, so a full disk may show here.
-        if (fseeko(FFile, static_cast<off_t>(offset), whence) != 0)
+        // Seeking writes out what stdio holds, so a full disk may show here:
+        // then it is the write that failed.
+        if (fseeko(FFile, static_cast<off_t>(offset), whence) != 0) {
+            if (std::ferror(FFile) != 0) throw EWriteError(WriteErrorText());
             throw EStreamError("Stream seek error: " + FFileName + ". " + std::strerror(errno));
+        }
     }
     return static_cast<std::int64_t>(ftello(FFile));
 }
