@@ -4,8 +4,11 @@
 // as \r, \v, \f and \t; destinations (tables, \* groups) are skipped.
 #pragma once
 
+#include <iconv.h>
+
 #include <cctype>
 #include <cstdlib>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,26 +16,42 @@
 namespace qxtest {
 
 // Code points of the document's text; throws std::runtime_error when the
-// groups do not balance.
-inline std::u32string RtfText(const std::string& rtf) {
+// groups do not balance. With `decodeBytes`, each run of \'hh bytes is
+// text in a code page and becomes what that function makes of it (a
+// double-byte character is two such bytes); without it each byte is the
+// code point of its value.
+inline std::u32string RtfText(
+    const std::string& rtf,
+    const std::function<std::u32string(const std::string&)>& decodeBytes = nullptr) {
     struct Group {
         bool skip = false;
         int uc = 1;
     };
     std::vector<Group> groups{{}};
     std::u32string text;
+    std::string bytes;     // \'hh bytes not yet decoded
     int fallbackLeft = 0;  // characters after \uN still to skip
+    const auto flush = [&] {
+        if (!bytes.empty()) text += decodeBytes(bytes);
+        bytes.clear();
+    };
     const auto emit = [&](char32_t c) {
         if (fallbackLeft > 0) {
             --fallbackLeft;
             return;
         }
+        flush();
         if (!groups.back().skip) text.push_back(c);
+    };
+    const auto emitByte = [&](unsigned byte) {
+        if (!decodeBytes || fallbackLeft > 0) return emit(byte);
+        if (!groups.back().skip) bytes.push_back(static_cast<char>(byte));
     };
     bool groupStart = false;
     for (std::size_t i = 0; i < rtf.size();) {
         const unsigned char c = static_cast<unsigned char>(rtf[i]);
         if (c == '{') {
+            flush();
             groups.push_back(groups.back());
             groupStart = true;
             fallbackLeft = 0;
@@ -40,6 +59,7 @@ inline std::u32string RtfText(const std::string& rtf) {
             continue;
         }
         if (c == '}') {
+            flush();
             if (groups.size() == 1) throw std::runtime_error("unbalanced '}'");
             groups.pop_back();
             fallbackLeft = 0;
@@ -66,7 +86,8 @@ inline std::u32string RtfText(const std::string& rtf) {
             continue;
         }
         if (n == '\'') {
-            emit(static_cast<char32_t>(std::strtoul(rtf.substr(i + 2, 2).c_str(), nullptr, 16)));
+            emitByte(
+                static_cast<unsigned>(std::strtoul(rtf.substr(i + 2, 2).c_str(), nullptr, 16)));
             i += 4;
             continue;
         }
@@ -107,8 +128,27 @@ inline std::u32string RtfText(const std::string& rtf) {
             fallbackLeft = groups.back().uc;
         }
     }
+    flush();
     if (groups.size() != 1) throw std::runtime_error("unclosed '{'");
     return text;
+}
+
+// Bytes of a code page as code points, through iconv rather than the engine:
+// a `decodeBytes` for RtfText.
+inline std::u32string IconvDecode(const char* charset, const std::string& bytes) {
+    iconv_t cd = iconv_open("UTF-32LE", charset);
+    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv lacks a charset");
+    std::string in = bytes;
+    std::u32string out(bytes.size() + 1, U'\0');
+    char* inPtr = in.data();
+    std::size_t inLeft = in.size();
+    char* outPtr = reinterpret_cast<char*>(out.data());
+    std::size_t outLeft = out.size() * sizeof(char32_t);
+    const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    if (rc == static_cast<std::size_t>(-1)) return U"<undecodable>";
+    out.resize(out.size() - outLeft / sizeof(char32_t));
+    return out;
 }
 
 }  // namespace qxtest

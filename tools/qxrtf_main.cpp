@@ -33,6 +33,7 @@ struct RunSetup {
     // A template whose scan never ends fails instead of filling the disk.
     std::int64_t maxRepetitions = 10'000'000;
     std::int64_t maxOutput = std::int64_t{2} << 30;
+    std::string imageRoot;
 
     void AddTo(CLI::App* cmd) {
         data.AddTo(cmd);
@@ -51,12 +52,16 @@ struct RunSetup {
         cmd->add_option("--max-output", maxOutput, "most bytes a report may have (0: no limit)")
             ->capture_default_str()
             ->check(CLI::NonNegativeNumber);
+        cmd->add_option("--image-root", imageRoot,
+                        "folder picture files named in the template or data must lie in")
+            ->check(CLI::ExistingDirectory);
     }
     // Datasets keep the order they were given in: a one-letter alias A
     // addresses the first.
     qx::arrdataset Apply(qx::TQxRTF& report, DataOptions::Opened& opened) const {
         report.SetMaxScanRepetitions(maxRepetitions);
         report.SetMaxOutputSize(maxOutput);
+        report.SetImageRoot(imageRoot);
         if (!settings.empty()) {
             std::ifstream in(settings, std::ios::binary);
             if (!in) throw qx::Exception("Cannot read settings file " + settings);

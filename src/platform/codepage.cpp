@@ -130,6 +130,31 @@ std::string TCodePageCodec::Encode(std::string_view utf8) const {
     });
 }
 
+std::string TCodePageCodec::EncodeRtf(std::string_view utf8) const {
+    // No byte of a non-ASCII character is ASCII in these.
+    if (FSingleByte || FCodePage == 65001) return Encode(utf8);
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(utf8.size() * 2);
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[pos]);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            ++pos;
+            continue;
+        }
+        const std::size_t start = pos;
+        Utf8Next(utf8, pos);
+        for (const char byte : Encode(utf8.substr(start, pos - start))) {
+            const auto b = static_cast<unsigned char>(byte);
+            out += "\\'";
+            out.push_back(kHex[b >> 4]);
+            out.push_back(kHex[b & 15]);
+        }
+    }
+    return out;
+}
+
 std::string TCodePageCodec::Decode(std::string_view bytes) const {
     if (FCodePage == 65001) return Utf32ToUtf8(Utf8ToUtf32(bytes));
     if (FSingleByte) {

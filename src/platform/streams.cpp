@@ -136,8 +136,24 @@ std::int64_t TFileStream::Read(void* buffer, std::int64_t count) {
 
 std::int64_t TFileStream::Write(const void* buffer, std::int64_t count) {
     if (count <= 0) return 0;
-    return static_cast<std::int64_t>(
-        std::fwrite(buffer, 1, static_cast<std::size_t>(count), FFile));
+    const std::size_t written = std::fwrite(buffer, 1, static_cast<std::size_t>(count), FFile);
+    // The system's reason (a full disk, a quota) says more than a short count.
+    if (written < static_cast<std::size_t>(count)) throw EWriteError(WriteErrorText());
+    return static_cast<std::int64_t>(written);
+}
+
+void TFileStream::Close() {
+    if (FFile == nullptr) return;
+    const bool flushed = std::fflush(FFile) == 0;
+    const std::string reason = flushed ? std::string() : WriteErrorText();
+    const bool closed = std::fclose(FFile) == 0;
+    FFile = nullptr;
+    if (!flushed) throw EWriteError(reason);
+    if (!closed) throw EWriteError(WriteErrorText());
+}
+
+std::string TFileStream::WriteErrorText() const {
+    return "Cannot write file \"" + FFileName + "\". " + std::strerror(errno);
 }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
@@ -146,8 +162,12 @@ std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
     if (origin == TSeekOrigin::soEnd) whence = SEEK_END;
     // Asking for the position must not flush or drop the stdio buffer.
     if (!(origin == TSeekOrigin::soCurrent && offset == 0)) {
-        if (fseeko(FFile, static_cast<off_t>(offset), whence) != 0)
-            throw EStreamError("Stream seek error: " + FFileName);
+        // Seeking writes out what stdio holds, so a full disk may show here:
+        // then it is the write that failed.
+        if (fseeko(FFile, static_cast<off_t>(offset), whence) != 0) {
+            if (std::ferror(FFile) != 0) throw EWriteError(WriteErrorText());
+            throw EStreamError("Stream seek error: " + FFileName + ". " + std::strerror(errno));
+        }
     }
     return static_cast<std::int64_t>(ftello(FFile));
 }

@@ -88,8 +88,14 @@ class TFileStream : public TStream {
     std::int64_t Size() override;
     void SetSize(std::int64_t newSize) override;
     const std::string& FileName() const { return FFileName; }
+    // Writes out what stdio still holds and closes the file, raising
+    // EWriteError when the system refused it (a full disk): closing in the
+    // destructor cannot report that. The stream is unusable afterwards.
+    void Close();
 
   private:
+    std::string WriteErrorText() const;
+
     std::string FFileName;
     std::FILE* FFile = nullptr;
 };

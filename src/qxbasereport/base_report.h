@@ -6,6 +6,7 @@
 // template_io.cpp, command_stream.cpp, and the language files.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -123,6 +124,16 @@ class TQxBaseReport : public TComponent {
     void WriteVarDataTypes(TStream& stream) const;
     void ReadVarDataTypes(TStream& stream);
     static void ReadVarDataTypes(TStream& stream, TQxVarList& list);
+    // The stricter of a limit the application set and one a settings
+    // document names (0: no limit): a document may tighten a limit, never
+    // lift it.
+    static std::int64_t StricterLimit(std::int64_t current, std::int64_t loaded) {
+        if (current == 0) return loaded;
+        return loaded == 0 ? current : std::min(current, loaded);
+    }
+    // The value of a limit in a settings document, checked before anything
+    // is applied; none when the document does not name it.
+    static std::optional<std::int64_t> LimitSetting(const nlohmann::json& doc, const char* key);
 
     // ---- expression compiler ----------------------------------------------
     // Rewrites an infix expression (trimmed in place) as nested calls of the
@@ -184,6 +195,12 @@ class TQxBaseReport : public TComponent {
     void SetOutfToNil() { FOutf = nullptr; }
     void SetOutfToTmp() { FOutf = FTmpStream.get(); }
     void FreeOutf();
+    // Closes the output file of a file run, so that a write the disk
+    // refused at the end fails the run instead of leaving a short report.
+    void CloseOutf();
+    // After a failed stream run: the caller's stream gets back the size and
+    // position it had, if the run had begun writing it.
+    void RestoreCallerStream();
     void CreateTmpStream();
     void FreeTmpStream();
     virtual std::string CreateTmpFileName(const std::string& prefix);
@@ -327,10 +344,12 @@ class TQxBaseReport : public TComponent {
 
     std::unique_ptr<TStream> FTmpStream;
     std::string FTmpFileName;
-    TStream* FOutStream = nullptr;  // the caller's, never owned
+    TStream* FOutStream = nullptr;        // the caller's, never owned
+    std::int64_t FOutStreamPosition = 0;  // as the caller left it
+    std::int64_t FOutStreamSize = 0;
     bool FUseStream = false;
     TStream* FOutf = nullptr;
-    std::unique_ptr<TStream> FOutfOwned;  // the output file SetOutf opened
+    std::unique_ptr<TFileStream> FOutfOwned;  // the output file SetOutf opened
     bool FOutfCreated = false;
     std::int32_t FiifNumber = 0;
 

@@ -155,6 +155,8 @@ class TQxBaseRTFReport : public TQxBaseReport {
     void OutColorTable();
     void OutStyle();
     void OutDocInfo();
+    // The document table a record of the output table names, if any.
+    void WriteDocumentTable(std::int32_t id);
     void OutRaw();
     // Writes the temporary stream to the real output with every document
     // table inserted at its place.

@@ -113,30 +113,54 @@ void TQxBaseRTFReport::OutRaw() {
     wr(s);
 }
 
+void TQxBaseRTFReport::WriteDocumentTable(std::int32_t id) {
+    switch (id) {
+        case CmKind::FontTable:
+            OutFontTable();
+            break;
+        case CmKind::ColorTable:
+            OutColorTable();
+            break;
+        case CmKind::StyleSheet:
+            OutStyle();
+            break;
+        case CmKind::DocInfo:
+            OutDocInfo();
+            break;
+        default:
+            break;
+    }
+}
+
 void TQxBaseRTFReport::AssembleOutput() {
+    // The tables are written aside first: whatever may fail in them (the
+    // output limit) fails before the first byte reaches the output, so a
+    // caller's stream is left as it was.
+    std::vector<std::string> tables;
+    tables.reserve(FOutTab.size());
+    {
+        TStream* const output = FOutf;
+        struct RestoreOutput {
+            TStream*& outf;
+            TStream* output;
+            ~RestoreOutput() { outf = output; }
+        } restore{FOutf, output};
+        for (const TQxOutTabRec& rec : FOutTab) {
+            TStringStream table;
+            FOutf = &table;
+            WriteDocumentTable(rec.id);
+            tables.push_back(table.DataString());
+        }
+    }
     FTmpStream->SetPosition(0);
     if (FOutTab.empty()) {
         FOutf->CopyFrom(*FTmpStream, FTmpStream->Size());
         return;
     }
-    for (const TQxOutTabRec& rec : FOutTab) {
+    for (std::size_t i = 0; i < FOutTab.size(); ++i) {
+        const TQxOutTabRec& rec = FOutTab[i];
         if (rec.n2 > rec.n1) FOutf->CopyFrom(*FTmpStream, rec.n2 - rec.n1);
-        switch (rec.id) {
-            case CmKind::FontTable:
-                OutFontTable();
-                break;
-            case CmKind::ColorTable:
-                OutColorTable();
-                break;
-            case CmKind::StyleSheet:
-                OutStyle();
-                break;
-            case CmKind::DocInfo:
-                OutDocInfo();
-                break;
-            default:
-                break;
-        }
+        FOutf->WriteBuffer(tables[i].data(), static_cast<std::int64_t>(tables[i].size()));
     }
 }
 

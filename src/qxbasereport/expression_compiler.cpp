@@ -5,12 +5,13 @@
 // for the compile pass.
 #include <array>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "conscom/exceptions.h"
 #include "conscom/internal/tables.h"
 #include "platform/internal/unicode.h"
 #include "qxbasereport/base_report.h"
-#include "qxbasereport/internal/codes.h"
 #include "qxbasereport/internal/expression.h"
 #include "qxbasereport/internal/lang_text.h"
 
@@ -19,6 +20,9 @@ namespace qx {
 namespace {
 
 using U32 = std::u32string;
+// The rest of an expression from some position on: read in place, so that
+// reading a long expression token by token copies nothing but the tokens.
+using U32View = std::u32string_view;
 
 bool IsNameChar(char32_t c) {
     return TQxBaseReport::Letter(c) || c >= 0xC0 || c == U'_';
@@ -32,7 +36,7 @@ bool IsExponentMark(char32_t c) {
 bool IsAnyOf(char32_t c, std::u32string_view set) {
     return set.find(c) != set.npos;
 }
-bool IsAsciiWordAt(const U32& u, std::string_view word) {
+bool IsAsciiWordAt(U32View u, std::string_view word) {
     if (u.size() < word.size()) return false;
     for (std::size_t i = 0; i < word.size(); ++i)
         if (u[i] > 0x7F || AsciiUpper(static_cast<char>(u[i])) != word[i]) return false;
@@ -41,7 +45,7 @@ bool IsAsciiWordAt(const U32& u, std::string_view word) {
 
 // Length of the number at the start of `u`, or 0 when it is no valid number
 // (a valid one ends in a digit: "1." and "1e" are not numbers).
-std::size_t ScanNumber(const U32& u) {
+std::size_t ScanNumber(U32View u) {
     using B = TQxBaseReport;
     bool point = false;
     bool exponent = false;
@@ -73,7 +77,7 @@ std::size_t ScanNumber(const U32& u) {
     return B::Digit(u[i - 1]) ? i : 0;
 }
 
-bool IsDateConstant(const U32& u) {
+bool IsDateConstant(U32View u) {
     if (u.size() < 12 || u[0] != U'{' || u[5] != U'-' || u[8] != U'-' || u[11] != U'}')
         return false;
     for (std::size_t i : {1, 2, 3, 4, 6, 7, 9, 10})
@@ -152,23 +156,134 @@ bool OperatorMayFollow(const std::string& prev, const std::string& cur) {
     return true;
 }
 
+// ---- operand reader ---------------------------------------------------------------
+
+struct Token {
+    std::int32_t code = CmKind::NotAField;
+    U32 text;
+    std::size_t length = 0;  // characters of the input the token used
+};
+
+// A name followed by "(" whose bracket balances (quotes skipped): the call.
+Token ReadCall(const TQxBaseReport& r, U32View u, std::size_t open) {
+    int depth = 0;
+    char32_t quote = 0;
+    for (std::size_t k = open; k < u.size(); ++k) {
+        const char32_t c = u[k];
+        if (quote != 0) {
+            if (r.RightQuote(quote, c)) quote = 0;
+        } else if (r.LeftQuote(c)) {
+            quote = c;
+        } else if (c == U'(') {
+            ++depth;
+        } else if (c == U')' && --depth == 0) {
+            return {CmKind::Call, U32(u.substr(0, k + 1)), k + 1};
+        }
+    }
+    return {};
+}
+
+// alias "." or ":" then a field name, a field index "(n)", or ":=" after a name.
+Token ReadQualified(U32View u, std::size_t sep, bool dotAsColon) {
+    const std::size_t n = u.size();
+    const bool dot = u[sep] == U'.';
+    std::size_t end = 0;
+    if (sep + 1 < n && IsNameOrDigit(u[sep + 1])) {
+        end = sep + 1;
+        while (end < n && (IsNameOrDigit(u[end]) || u[end] == U' ')) ++end;
+    } else if (sep + 2 < n && u[sep + 1] == U'=') {
+        return {CmKind::Variable, U32(u.substr(0, sep)), sep};
+    } else if (sep + 1 < n && u[sep + 1] == U'(') {
+        std::size_t k = sep + 2;
+        while (k < n && TQxBaseReport::Digit(u[k])) ++k;
+        if (k == sep + 2 || k >= n || u[k] != U')') return {};
+        end = k + 1;
+    } else {
+        return {};
+    }
+    Token t{dot ? CmKind::DotField : CmKind::ColonField, U32(u.substr(0, end)), end};
+    if (dot && dotAsColon) {
+        t.code = CmKind::ColonField;
+        t.text[sep] = U':';
+    }
+    return t;
+}
+
+Token ReadName(const TQxBaseReport& r, U32View u, bool dotAsColon) {
+    const std::size_t n = u.size();
+    std::size_t stop = 1;
+    while (stop < n && (IsNameOrDigit(u[stop]) || u[stop] == U' ')) ++stop;
+    if (stop == n) return {CmKind::Variable, U32(u), n};
+    const char32_t c = u[stop];
+    const char32_t before = u[stop - 1];
+    if (!IsAnyOf(c, U"(.:") && before != U' ')
+        return {CmKind::Variable, U32(u.substr(0, stop)), stop};
+    if (!IsNameOrDigit(before)) return {};
+    if (c == U'(') return stop + 1 < n ? ReadCall(r, u, stop) : Token{};
+    return ReadQualified(u, stop, dotAsColon);
+}
+
+Token ReadOperandToken(const TQxBaseReport& r, U32View u, bool dotAsColon) {
+    if (u.empty() || IsAnyOf(u[0], U"):<>=*/%")) return {};
+    if (IsDateConstant(u)) return {CmKind::Date, U32(u.substr(0, 12)), 12};
+    if (IsAsciiWordAt(u, "TRUE")) return {CmKind::Boolean, U"TRUE", 4};
+    if (IsAsciiWordAt(u, "FALSE")) return {CmKind::Boolean, U"FALSE", 5};
+    if (TQxBaseReport::Digit(u[0]) || IsAnyOf(u[0], U"+-.")) {
+        if (const std::size_t len = ScanNumber(u); len > 0)
+            return {CmKind::Number, U32(u.substr(0, len)), len};
+    }
+    if (u.size() >= 2 && r.LeftQuote(u[0])) {
+        for (std::size_t k = 1; k < u.size(); ++k)
+            if (r.RightQuote(u[0], u[k])) return {CmKind::String, U32(u.substr(0, k + 1)), k + 1};
+    }
+    if (IsNameChar(u[0])) {
+        Token t = ReadName(r, u, dotAsColon);
+        if (t.code != CmKind::NotAField) return t;
+    }
+    if (IsAnyOf(u[0], U"(-+!")) return {CmKind::Expression, {}, 0};
+    return {};
+}
+
+// ---- operator reader --------------------------------------------------------------
+
+// The operator at the start of `s` (blanks skipped before), "" when there is
+// none; a sign read with `unary` becomes "u+" or "u-".
+std::string OperatorAt(std::string_view s, bool unary) {
+    if (s.size() >= 2 &&
+        OneOf(std::string(s.substr(0, 2)), {":=", "&&", "||", "<=", ">=", "<>", "!="}))
+        return std::string(s.substr(0, 2));
+    if (s.empty() || std::string_view("!%()*+-/<=>").find(s[0]) == std::string_view::npos)
+        return {};
+    if (unary && (s[0] == '+' || s[0] == '-')) return std::string("u") + s[0];
+    return std::string(1, s[0]);
+}
+
+// Characters of the expression an operator took ("u-" took one).
+std::size_t OperatorLength(const std::string& op) {
+    return op[0] == 'u' ? 1 : op.size();
+}
+
 // ---- phase 1 ------------------------------------------------------------------
 
 // Reads an infix expression into a checked token list.
 class InfixReader {
   public:
+    // The expression is decoded once and read by position: copying the rest
+    // at every token would make a long expression quadratic.
     InfixReader(TQxBaseReport& report, const std::string& expr, bool dotAsColon)
-        : report_(report), expr_(expr), dotAsColon_(dotAsColon) {}
+        : report_(report), expr_(expr), u_(Utf8ToUtf32(expr)), dotAsColon_(dotAsColon) {
+        while (!u_.empty() && u_.back() <= U' ') u_.pop_back();
+    }
 
     TQxExpression Read() {
-        std::string rest = expr_;
-        ReadFirst(rest);
-        while (!Trim(rest).empty()) {
-            const char c = Trim(rest)[0];
-            if (std::string_view("!%&()*+-/:<=>|").find(c) != std::string_view::npos)
-                ReadOperator(rest);
+        ReadFirst();
+        while (SkipBlanks()) {
+            const char32_t c = u_[pos_];
+            if (c < 0x80 && std::string_view("!%&()*+-/:<=>|").find(static_cast<char>(c)) !=
+                                std::string_view::npos)
+                ReadOperator();
             else
-                ReadOperand(rest);
+                ReadOperand();
         }
         if (brackets_ > 0) Fail(" \")\" expected");
         if (!last_.IsOperand && last_.Text != ")")
@@ -181,35 +296,50 @@ class InfixReader {
         throw EIllegalFunctionUse("Cannot process an expression: " + expr_ + tail);
     }
 
-    void ReadFirst(std::string& rest) {
-        std::string s = rest, token, after;
-        const std::int32_t code = report_.GetNextExprField(s, token, after, dotAsColon_);
-        if (code == CmKind::NotAField) Fail("");
-        if (code != CmKind::Expression) {
-            AddOperand(token, code);
-        } else {
-            if (!TQxBaseReport::GetNextExprOperation(s, token, after, true) ||
-                !OneOf(token, {"u+", "u-", "!", "("}))
-                Fail("");
-            AddOperator(token);
+    // Skips blanks and control characters; false at the end.
+    bool SkipBlanks() {
+        while (pos_ < u_.size() && u_[pos_] <= U' ') ++pos_;
+        return pos_ < u_.size();
+    }
+
+    Token OperandHere() const {
+        return ReadOperandToken(report_, U32View(u_).substr(pos_), dotAsColon_);
+    }
+
+    std::string OperatorHere(bool unary) const {
+        std::string head;  // operators are ASCII and at most two characters
+        for (std::size_t i = pos_; i < u_.size() && i < pos_ + 2 && u_[i] < 0x80; ++i)
+            head += static_cast<char>(u_[i]);
+        return OperatorAt(head, unary);
+    }
+
+    void ReadFirst() {
+        SkipBlanks();
+        const Token t = OperandHere();
+        if (t.code == CmKind::NotAField) Fail("");
+        if (t.code != CmKind::Expression) {
+            AddOperand(Utf32ToUtf8(t.text), t.code);
+            pos_ += t.length;
+            return;
         }
-        rest = after;
-    }
-
-    void ReadOperator(std::string& rest) {
-        std::string op, after;
-        if (!TQxBaseReport::GetNextExprOperation(rest, op, after, unary_))
-            Fail(" error after " + consumed_);
+        const std::string op = OperatorHere(true);
+        if (!OneOf(op, {"u+", "u-", "!", "("})) Fail("");
         AddOperator(op);
-        rest = after;
+        pos_ += OperatorLength(op);
     }
 
-    void ReadOperand(std::string& rest) {
-        std::string token, after;
-        const std::int32_t code = report_.GetNextExprField(rest, token, after, dotAsColon_);
-        if (code == CmKind::NotAField) Fail(" error after " + consumed_);
-        AddOperand(token, code);
-        rest = after;
+    void ReadOperator() {
+        const std::string op = OperatorHere(unary_);
+        if (op.empty()) Fail(" error after " + consumed_);
+        AddOperator(op);
+        pos_ += OperatorLength(op);
+    }
+
+    void ReadOperand() {
+        const Token t = OperandHere();
+        if (t.code == CmKind::NotAField) Fail(" error after " + consumed_);
+        AddOperand(Utf32ToUtf8(t.text), t.code);
+        pos_ += t.length;
     }
 
     void AddOperand(const std::string& token, std::int32_t code) {
@@ -240,6 +370,8 @@ class InfixReader {
 
     TQxBaseReport& report_;
     const std::string& expr_;
+    U32 u_;
+    std::size_t pos_ = 0;
     bool dotAsColon_;
     TQxExpression infix_;
     TQxOperand last_;
@@ -286,137 +418,71 @@ std::string ToCallText(const TQxExpression& postfix, const std::string& expr) {
     if (last.IsOperand)
         throw EIllegalFunctionUse("Operation or function name missed in expression: " + expr +
                                   ", operand: " + last.Text);
-    std::vector<std::string> texts;
+    // The calls form a tree that is written out once at the end: building
+    // each call's text from its arguments' texts would copy a long chain of
+    // operators over and over.
+    struct Node {
+        std::string text;  // an operand, or the function's name
+        bool call = false;
+        std::vector<std::size_t> args;  // argument nodes, in the call's order
+    };
+    std::vector<Node> nodes;
+    std::vector<std::size_t> pending;  // nodes not yet an argument
     for (std::int32_t i = 0; i < postfix.Count(); ++i) {
         const TQxOperand t = postfix.GetOperand(i);
         if (t.IsOperand) {
-            texts.push_back(t.Text);
+            nodes.push_back({t.Text, false, {}});
+            pending.push_back(nodes.size() - 1);
             continue;
         }
-        if (texts.size() < static_cast<std::size_t>(t.ArgsNeed))
+        if (pending.size() < static_cast<std::size_t>(t.ArgsNeed))
             throw Exception("Operator " + t.Text + " is missing an operand in " + expr);
-        std::string call = std::string(OperatorFunctionName(t.Text)) + "(";
+        Node call{std::string(OperatorFunctionName(t.Text)), true, {}};
         for (std::int32_t k = 0; k < t.ArgsNeed; ++k) {
-            if (k > 0) call += ",";
-            call += texts.back();
-            texts.pop_back();
+            call.args.push_back(pending.back());
+            pending.pop_back();
         }
-        texts.push_back(call + ")");
+        nodes.push_back(std::move(call));
+        pending.push_back(nodes.size() - 1);
     }
-    return texts.back();
+    // Depth first without recursion: a chain of 100,000 operators nests
+    // 100,000 calls.
+    std::string out;
+    std::vector<std::pair<std::size_t, std::size_t>> open;  // calls and arguments written
+    const auto enter = [&](std::size_t id) {
+        out += nodes[id].text;
+        if (!nodes[id].call) return;
+        out += '(';
+        open.emplace_back(id, 0);
+    };
+    enter(pending.back());
+    while (!open.empty()) {
+        const std::size_t id = open.back().first;
+        const std::size_t next = open.back().second++;
+        if (next == nodes[id].args.size()) {
+            out += ')';
+            open.pop_back();
+            continue;
+        }
+        if (next > 0) out += ',';
+        enter(nodes[id].args[next]);
+    }
+    return out;
 }
 
 }  // namespace
 
-// ---- operator reader --------------------------------------------------------------
+// ---- one token at a time, for the compile pass and tools -------------------------
 
 bool TQxBaseReport::GetNextExprOperation(std::string& s, std::string& operation, std::string& rest,
                                          bool unary) {
     s = Trim(s);
-    operation.clear();
+    operation = OperatorAt(s, unary);
     rest = s;
-    if (s.size() >= 2 && OneOf(s.substr(0, 2), {":=", "&&", "||", "<=", ">=", "<>", "!="})) {
-        operation = s.substr(0, 2);
-    } else if (!s.empty() && std::string_view("!%()*+-/<=>").find(s[0]) != std::string_view::npos) {
-        operation = s.substr(0, 1);
-        if (unary && (s[0] == '+' || s[0] == '-')) operation = std::string("u") + s[0];
-    } else {
-        return false;
-    }
-    rest = s.substr(operation[0] == 'u' ? 1 : operation.size());
+    if (operation.empty()) return false;
+    rest = s.substr(OperatorLength(operation));
     return true;
 }
-
-// ---- operand reader ---------------------------------------------------------------
-
-namespace {
-
-struct Token {
-    std::int32_t code = CmKind::NotAField;
-    U32 text;
-    std::size_t length = 0;  // characters of the input the token used
-};
-
-// A name followed by "(" whose bracket balances (quotes skipped): the call.
-Token ReadCall(const TQxBaseReport& r, const U32& u, std::size_t open) {
-    int depth = 0;
-    char32_t quote = 0;
-    for (std::size_t k = open; k < u.size(); ++k) {
-        const char32_t c = u[k];
-        if (quote != 0) {
-            if (r.RightQuote(quote, c)) quote = 0;
-        } else if (r.LeftQuote(c)) {
-            quote = c;
-        } else if (c == U'(') {
-            ++depth;
-        } else if (c == U')' && --depth == 0) {
-            return {CmKind::Call, u.substr(0, k + 1), k + 1};
-        }
-    }
-    return {};
-}
-
-// alias "." or ":" then a field name, a field index "(n)", or ":=" after a name.
-Token ReadQualified(const U32& u, std::size_t sep, bool dotAsColon) {
-    const std::size_t n = u.size();
-    const bool dot = u[sep] == U'.';
-    std::size_t end = 0;
-    if (sep + 1 < n && IsNameOrDigit(u[sep + 1])) {
-        end = sep + 1;
-        while (end < n && (IsNameOrDigit(u[end]) || u[end] == U' ')) ++end;
-    } else if (sep + 2 < n && u[sep + 1] == U'=') {
-        return {CmKind::Variable, u.substr(0, sep), sep};
-    } else if (sep + 1 < n && u[sep + 1] == U'(') {
-        std::size_t k = sep + 2;
-        while (k < n && TQxBaseReport::Digit(u[k])) ++k;
-        if (k == sep + 2 || k >= n || u[k] != U')') return {};
-        end = k + 1;
-    } else {
-        return {};
-    }
-    Token t{dot ? CmKind::DotField : CmKind::ColonField, u.substr(0, end), end};
-    if (dot && dotAsColon) {
-        t.code = CmKind::ColonField;
-        t.text[sep] = U':';
-    }
-    return t;
-}
-
-Token ReadName(const TQxBaseReport& r, const U32& u, bool dotAsColon) {
-    const std::size_t n = u.size();
-    std::size_t stop = 1;
-    while (stop < n && (IsNameOrDigit(u[stop]) || u[stop] == U' ')) ++stop;
-    if (stop == n) return {CmKind::Variable, u, n};
-    const char32_t c = u[stop];
-    const char32_t before = u[stop - 1];
-    if (!IsAnyOf(c, U"(.:") && before != U' ') return {CmKind::Variable, u.substr(0, stop), stop};
-    if (!IsNameOrDigit(before)) return {};
-    if (c == U'(') return stop + 1 < n ? ReadCall(r, u, stop) : Token{};
-    return ReadQualified(u, stop, dotAsColon);
-}
-
-Token ReadOperandToken(const TQxBaseReport& r, const U32& u, bool dotAsColon) {
-    if (u.empty() || IsAnyOf(u[0], U"):<>=*/%")) return {};
-    if (IsDateConstant(u)) return {CmKind::Date, u.substr(0, 12), 12};
-    if (IsAsciiWordAt(u, "TRUE")) return {CmKind::Boolean, U"TRUE", 4};
-    if (IsAsciiWordAt(u, "FALSE")) return {CmKind::Boolean, U"FALSE", 5};
-    if (TQxBaseReport::Digit(u[0]) || IsAnyOf(u[0], U"+-.")) {
-        if (const std::size_t len = ScanNumber(u); len > 0)
-            return {CmKind::Number, u.substr(0, len), len};
-    }
-    if (u.size() >= 2 && r.LeftQuote(u[0])) {
-        for (std::size_t k = 1; k < u.size(); ++k)
-            if (r.RightQuote(u[0], u[k])) return {CmKind::String, u.substr(0, k + 1), k + 1};
-    }
-    if (IsNameChar(u[0])) {
-        Token t = ReadName(r, u, dotAsColon);
-        if (t.code != CmKind::NotAField) return t;
-    }
-    if (IsAnyOf(u[0], U"(-+!")) return {CmKind::Expression, {}, 0};
-    return {};
-}
-
-}  // namespace
 
 std::int32_t TQxBaseReport::GetNextExprField(std::string& s, std::string& token, std::string& rest,
                                              bool dotAsColon) {

@@ -8,6 +8,7 @@
 
 #include "platform/internal/unicode.h"
 #include "qxbasereport/base_rtf_report.h"
+#include "qxbasereport/internal/paragraph_search.h"
 #include "qxbasereport/internal/rtf_syntax.h"
 
 namespace qx {
@@ -382,6 +383,24 @@ std::int32_t TQxBaseRTFReport::FindParagraphMark() {
     return -1;
 }
 
+TParagraphSearch& LastParagraphSearch() {
+    thread_local TParagraphSearch search;
+    return search;
+}
+
+namespace {
+
+// Whether a scan that began at `from` passes position `pos` between two
+// tokens: after an odd run of backslashes, `pos` is the second half of an
+// escape.
+bool AtTokenStart(const std::uint8_t* data, std::int32_t from, std::int32_t pos) {
+    std::int32_t backslashes = 0;
+    for (std::int32_t p = pos - 1; p >= from && data[p - 1] == '\\'; --p) ++backslashes;
+    return backslashes % 2 == 0;
+}
+
+}  // namespace
+
 // The text before the command counts from the last paragraph mark (or the
 // end of the command before it, when nothing visible preceded that one):
 // commands are not text, so several commands alone on a line leave no
@@ -390,11 +409,42 @@ void TQxBaseRTFReport::KillPar(std::string& rtf) {
     rtf.clear();
     FKillParMarkup.clear();
     const std::int32_t start = Fpnt;
+    TParagraphSearch& memo = LastParagraphSearch();
+    if (memo.report != this) memo = TParagraphSearch{this};
     bool emptyBefore = true;
-    if (FLastBoundaryPnt >= 0 && FLastBoundaryPnt < FKwdPnt)
-        emptyBefore = !HasVisibleText(FLastBoundaryPnt, FKwdPnt);
-    const std::int32_t parAt = emptyBefore ? FindParagraphMark() : -1;
-    if (parAt >= 0 && !HasVisibleText(start, parAt)) {
+    if (FLastBoundaryPnt >= 0 && FLastBoundaryPnt < FKwdPnt) {
+        const bool seen = memo.visibleFrom == FLastBoundaryPnt && memo.visibleTo <= FKwdPnt;
+        emptyBefore = !seen && !HasVisibleText(FLastBoundaryPnt, FKwdPnt);
+        if (!emptyBefore && !seen) {
+            memo.visibleFrom = FLastBoundaryPnt;
+            memo.visibleTo = FKwdPnt;
+        }
+    }
+    const bool known =
+        memo.from <= start && start < memo.stop && AtTokenStart(PFileData(), memo.from, start);
+    std::int32_t parAt = -1;
+    if (emptyBefore && known) {
+        parAt = memo.at;
+        Fpnt = memo.stop;
+    } else if (emptyBefore) {
+        parAt = FindParagraphMark();
+        memo.from = start;
+        memo.stop = Fpnt;
+        memo.at = parAt;
+        memo.blankFrom = -1;
+    }
+    // Text close after the command is the common case: a first stretch,
+    // cut where a token starts, is looked at before all the way to the mark.
+    const auto visible = [&](std::int32_t from, std::int32_t to) {
+        constexpr std::int32_t kFirstStretch = 256;
+        std::int32_t cut = from + kFirstStretch;
+        while (cut < to && !(PFileAt(cut) == '\\' && AtTokenStart(PFileData(), from, cut))) ++cut;
+        return (cut < to && HasVisibleText(from, cut)) || HasVisibleText(from, to);
+    };
+    const bool blank = parAt >= 0 && ((known && memo.blankFrom >= 0 && memo.blankFrom <= start) ||
+                                      !visible(start, parAt));
+    if (blank) {
+        if (memo.blankFrom < 0 || memo.blankFrom > start) memo.blankFrom = start;
         // The markup replaces these bytes and the scanner skips them, so
         // their groups and \uc words count now.
         std::string text;

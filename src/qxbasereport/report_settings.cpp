@@ -92,12 +92,26 @@ void TQxBaseReport::SaveSettings(nlohmann::json& doc) const {
     doc["UDFList"] = FUDFList != nullptr ? nlohmann::json(FUDFList->Name()) : nlohmann::json();
     doc["UnicodeByDefault"] = FUnicodeByDefault;
     doc["CodePage"] = FCodePage;
+    doc["MaxOutputSize"] = FMaxOutputSize;
     TMemoryStream types;
     WriteVarDataTypes(types);
     doc["VarDataTypes"] = ToHex(types, types.Size());
 }
 
+std::optional<std::int64_t> TQxBaseReport::LimitSetting(const nlohmann::json& doc,
+                                                        const char* key) {
+    if (!doc.contains(key)) return std::nullopt;
+    const nlohmann::json& v = doc.at(key);
+    const bool fits = v.is_number_unsigned()
+                          ? v.get<std::uint64_t>() <= static_cast<std::uint64_t>(INT64_MAX)
+                          : v.is_number_integer() && v.get<std::int64_t>() >= 0;
+    if (!fits)
+        throw Exception(std::string("Settings: ") + key + " must be a whole number of 0 or more");
+    return static_cast<std::int64_t>(v.get<std::uint64_t>());
+}
+
 void TQxBaseReport::LoadSettings(const nlohmann::json& doc) {
+    const std::optional<std::int64_t> maxOutput = LimitSetting(doc, "MaxOutputSize");
     // The variables are built aside, so that a bad document leaves them as
     // they were.
     const bool hasVars = doc.contains("VarList");
@@ -120,6 +134,7 @@ void TQxBaseReport::LoadSettings(const nlohmann::json& doc) {
                               [this](const std::string& v) { SetFalseValue(v); });
     LoadProperty<bool>(doc, "UnicodeByDefault", [this](bool v) { SetUnicodeByDefault(v); });
     LoadProperty<int>(doc, "CodePage", [this](int v) { SetCodePage(v); });
+    if (maxOutput) SetMaxOutputSize(StricterLimit(FMaxOutputSize, *maxOutput));
     // The UDFList link names another component; the application links it.
     SetVarList(vars);
 }

@@ -11,6 +11,7 @@
 #include "platform/internal/codepage.h"
 #include "platform/internal/unicode.h"
 #include "qxbasereport/base_rtf_report.h"
+#include "qxbasereport/internal/paragraph_search.h"
 #include "qxbasereport/internal/rtf_syntax.h"
 
 namespace qx {
@@ -246,6 +247,7 @@ void TQxBaseRTFReport::ResetScanner() {
     FBlocPending = false;
     FLastBoundaryPnt = -1;
     FRows = TRowState{};
+    LastParagraphSearch() = TParagraphSearch{};
 }
 
 void TQxBaseRTFReport::UcPop() {

@@ -134,6 +134,8 @@ void TQxBaseReport::FreeTemplate() {
 
 void TQxBaseReport::SetOutf() {
     if (FUseStream) {
+        FOutStreamPosition = FOutStream->Position();
+        FOutStreamSize = FOutStream->Size();
         FOutStream->Seek(0, TSeekOrigin::soBeginning);
         FOutf = FOutStream;
         return;
@@ -153,6 +155,23 @@ void TQxBaseReport::FreeOutf() {
         FOutfOwned.reset();
         FOutfCreated = false;
     }
+}
+
+void TQxBaseReport::RestoreCallerStream() {
+    if (!FUseStream || FOutf != FOutStream || FOutStream == nullptr) return;
+    FOutf = nullptr;
+    // Bytes written over the old content cannot come back; what grew is cut.
+    try {
+        if (FOutStream->Size() > FOutStreamSize) FOutStream->SetSize(FOutStreamSize);
+        FOutStream->SetPosition(FOutStreamPosition);
+    } catch (const Exception&) {
+        // The run's own error is the one the caller hears about.
+    }
+}
+
+void TQxBaseReport::CloseOutf() {
+    if (FUseStream || !FOutfCreated || !FOutfOwned) return;
+    FOutfOwned->Close();
 }
 
 void TQxBaseReport::CreateTmpStream() {
@@ -193,7 +212,7 @@ void TQxBaseReport::wr(const std::string& s) {
     }
     // The whole encoded text is written, so that a multi-byte code page
     // never loses the tail of a text.
-    const std::string bytes = Codec().Encode(s);
+    const std::string bytes = Codec().EncodeRtf(s);
     CountOutput(static_cast<std::int64_t>(bytes.size()));
     FOutf->WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
 }

@@ -218,6 +218,7 @@ void TQxRTF::WriteExprResult(const TQxRowContent& row, TQxUDFResultType kind, TO
             }
             if (stream->Size() != 0) {
                 stream->SetPosition(0);
+                CountOutput(stream->Size());
                 FOutf->CopyFrom(*stream, stream->Size());
             }
             wr(row.sout);

@@ -8,19 +8,26 @@
 
 namespace qx {
 
+// The merger writes into the output itself; what it wrote counts against
+// MaxOutputSize like everything else. It is counted once the fragment is in:
+// a fragment is already held in memory, so one cannot fill the disk.
 void TQxRTF::WriteRtfFragment(const std::string& rtf, const std::string& markup) {
+    const std::int64_t start = FOutf->Position();
     if (FOptions.Contains(eoKeepFrtfPar))
         InsertRtfMemo(*this, *FOutf, rtf);
     else
         InsertRtfMemoPar(*this, *FOutf, rtf);
+    CountOutput(FOutf->Position() - start);
     wr(markup);
 }
 
 void TQxRTF::WriteRtfFragmentStream(TStream& rtf, const std::string& markup) {
+    const std::int64_t start = FOutf->Position();
     if (FOptions.Contains(eoKeepFrtfPar))
         InsertRtfMemoStream(*this, *FOutf, rtf);
     else
         InsertRtfMemoStreamPar(*this, *FOutf, rtf);
+    CountOutput(FOutf->Position() - start);
     wr(markup);
 }
 
@@ -28,7 +35,7 @@ void TQxRTF::WriteRtfFragmentField(const TField& field, const std::string& marku
     // A blob holds the document's bytes; a memo holds text, which goes out
     // through the report's code page like all text.
     TStringStream bytes(field.DataType() == ftBlob ? field.AsBytes()
-                                                   : Codec().Encode(field.AsString()));
+                                                   : Codec().EncodeRtf(field.AsString()));
     WriteRtfFragmentStream(bytes, markup);
 }
 

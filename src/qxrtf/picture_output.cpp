@@ -10,6 +10,7 @@
 #include "conscom/internal/tables.h"
 #include "platform/picture.h"
 #include "qxbasereport/image_format.h"
+#include "qxrtf/internal/image_root.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -55,9 +56,14 @@ std::string HexText(std::string_view bytes) {
 
 void TQxRTF::WritePictureFile(const std::string& fileName, const TQxFieldFormat& fmt,
                               const std::string& markup) {
+    // A name outside the image root ends the run: the application confined
+    // pictures to a folder, and a template or data reaching out of it is an
+    // error to hear about, not a missing picture.
+    const std::string file =
+        FImageRoot.empty() ? fileName : ConfinedPictureFile(FImageRoot, fileName);
     TPicture picture;
     try {
-        picture.LoadFromFile(fileName);
+        picture.LoadFromFile(file);
     } catch (const Exception&) {
         // Reported in the document, where the reader sees which file is missing.
         wr(txt2rtf("#Can't load file " + fileName));
@@ -157,6 +163,7 @@ void TQxRTF::WritePicture(TPicture& picture, const TQxFieldFormat& fmt) {
     wr(PictureHeader(format, windowsMetafile));
     if (FOptions.Contains(eoGraphicsBinary)) {
         wr("\\bin" + std::to_string(data.size()) + " ");
+        CountOutput(static_cast<std::int64_t>(data.size()));
         FOutf->WriteBuffer(data.data(), static_cast<std::int64_t>(data.size()));
     } else {
         wr(" ");

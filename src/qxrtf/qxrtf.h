@@ -78,6 +78,10 @@ class TQxRTF : public TQxBaseRTFReport {
     // condition that never turns false ends in an error; 0: no limit.
     std::int64_t MaxScanRepetitions() const { return FMaxScanRepetitions; }
     void SetMaxScanRepetitions(std::int64_t value) { FMaxScanRepetitions = value < 0 ? 0 : value; }
+    // The folder picture files named in the template or its data must lie
+    // in (a relative name is taken inside it); empty: anywhere.
+    const std::string& ImageRoot() const { return FImageRoot; }
+    void SetImageRoot(const std::string& value) { FImageRoot = value; }
 
     bool DisableControls() const { return FDisableControls; }
     void SetDisableControls(bool value) {
@@ -341,6 +345,8 @@ class TQxRTF : public TQxBaseRTFReport {
     // The datasets whose controls this run disabled (restored exactly once).
     bool FControlsDisabledByRun = false;
     std::int64_t FMaxScanRepetitions = 0;
+    std::string FImageRoot;
+    void LoadImageRoot(const std::string& root);
     int FCallDepth = 0;  // calls being compiled inside one another
     [[noreturn]] void ScanRepetitionsExceeded(const TQxScanInfo& info) const;
     [[noreturn]] void OutputLimitExceeded() override;

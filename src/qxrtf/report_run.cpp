@@ -171,10 +171,12 @@ void TQxRTF::PutField() {
         SetOutf();
         FTmpStream->SetPosition(0);
         AssembleOutput();
+        CloseOutf();
     } catch (...) {
         // A file run that failed after opening its output leaves no
         // half-written report behind.
         const bool removeOutput = !FUseStream && FOutfCreated;
+        RestoreCallerStream();
         ReleaseRun();
         if (removeOutput && IsRegularFile(FOutFile)) DeleteFile(FOutFile);
         throw;

@@ -4,6 +4,7 @@
 
 #include "conscom/internal/tables.h"
 #include "platform/exceptions.h"
+#include "qxrtf/internal/image_root.h"
 #include "qxrtf/internal/report_setup.h"
 #include "qxrtf/qxrtf.h"
 
@@ -20,6 +21,8 @@ void TQxRTF::SaveSettings(nlohmann::json& doc) const {
             options.push_back(kQxRTFOptionNames[i]);
     doc["Options"] = std::move(options);
     doc["DisableControls"] = FDisableControls;
+    doc["MaxScanRepetitions"] = FMaxScanRepetitions;
+    doc["ImageRoot"] = FImageRoot;
 }
 
 void TQxRTF::LoadSettings(const nlohmann::json& doc) {
@@ -49,6 +52,9 @@ void TQxRTF::LoadSettings(const nlohmann::json& doc) {
     if (doc.contains("DisableControls") && !doc.at("DisableControls").is_boolean())
         fail("DisableControls must be true or false");
     if (doc.contains("Name") && !doc.at("Name").is_string()) fail("Name must be a text");
+    const std::optional<std::int64_t> maxRepetitions = LimitSetting(doc, "MaxScanRepetitions");
+    if (doc.contains("ImageRoot") && !doc.at("ImageRoot").is_string())
+        fail("ImageRoot must be a text");
 
     TQxBaseReport::LoadSettings(doc);
     if (doc.contains("Name")) SetName(doc.at("Name").get<std::string>());
@@ -56,6 +62,14 @@ void TQxRTF::LoadSettings(const nlohmann::json& doc) {
     if (lang) SetLang(static_cast<std::uint16_t>(*lang));
     if (options) SetOptions(*options);
     if (doc.contains("DisableControls")) SetDisableControls(doc.at("DisableControls").get<bool>());
+    if (maxRepetitions) SetMaxScanRepetitions(StricterLimit(FMaxScanRepetitions, *maxRepetitions));
+    if (doc.contains("ImageRoot")) LoadImageRoot(doc.at("ImageRoot").get<std::string>());
+}
+
+void TQxRTF::LoadImageRoot(const std::string& root) {
+    // Like the limits: a document may confine pictures to a folder inside
+    // the application's image root, never widen or drop it.
+    if (FImageRoot.empty() || (!root.empty() && FolderWithin(FImageRoot, root))) SetImageRoot(root);
 }
 
 }  // namespace qx

@@ -56,6 +56,22 @@ TEST(ConvertExpression, RewritesOperatorsAsCalls) {
     }
 }
 
+TEST(ConvertExpression, LongChainsAndDeepBracketsConvertWhole) {
+    // 100,000 operators nest 100,000 calls: read and written without
+    // recursion, every operand in its place.
+    constexpr int kOperators = 100000;
+    std::string chain = "a0";
+    std::string expected;
+    for (int i = 1; i <= kOperators; ++i) chain += "+a" + std::to_string(i);
+    for (int i = kOperators; i >= 1; --i) expected += "SYS_ADD(a" + std::to_string(i) + ",";
+    expected += "a0" + std::string(kOperators, ')');
+    TQxBaseRTFReport r;
+    EXPECT_EQ(Convert(r, chain), expected);
+    const std::string brackets = std::string(50000, '(') + "x" + std::string(50000, ')');
+    EXPECT_EQ(Convert(r, brackets + "-y"), "SYS_SUB(y,x)");
+    EXPECT_EQ(Convert(r, "-" + brackets), "SYS_UMINUS(x)");
+}
+
 TEST(ConvertExpression, TrimsTheExpressionInPlace) {
     TQxBaseRTFReport r;
     std::string expr = "  a+b ";

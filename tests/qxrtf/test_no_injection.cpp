@@ -2,6 +2,7 @@
 // written without FRTF, reads back from the document as exactly that text.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "platform/internal/unicode.h"
@@ -44,39 +45,13 @@ std::string TrimmedRight(std::string value) {
 // Pieces that RTF gives a meaning to, control bytes, characters of every
 // UTF-8 length and broken UTF-8.
 std::string RandomValue(std::mt19937& rng) {
-    static const std::string kPieces[] = {"{",
-                                          "}",
-                                          "\\",
-                                          "\\par ",
-                                          "\\'41",
-                                          "\\u65 ",
-                                          "{\\*\\x}",
-                                          "\\\\",
-                                          "}}}",
-                                          "a",
-                                          "Z",
-                                          " ",
-                                          ";",
-                                          "\t",
-                                          "\r",
-                                          "\n",
-                                          "\f",
-                                          "\v",
-                                          std::string(1, '\0'),
-                                          "\x01",
-                                          "\x1B",
-                                          "\x1F",
-                                          "\x7F",
-                                          "\xC3\xA9",
-                                          "\xE2\x82\xAC",
-                                          "\xE6\x97\xA5",
-                                          "\xF0\x9F\x98\x80",
-                                          "\xFF",
-                                          "\xC3",
-                                          "\x80",
-                                          "\xE2\x82",
-                                          "\xED\xA0\x80",
-                                          "\xC0\xAF"};
+    static const std::string kPieces[] = {
+        "{", "}", "\\", "\\par ", "\\'41", "\\u65 ", "{\\*\\x}", "\\\\", "}}}", "a", "Z", " ", ";",
+        "\t", "\r", "\n", "\f", "\v", std::string(1, '\0'), "\x01", "\x1B", "\x1F", "\x7F",
+        "\xC3\xA9", "\xE2\x82\xAC", "\xE6\x97\xA5", "\xF0\x9F\x98\x80",
+        // Second bytes 0x5C, 0x7B, 0x7D in code page 932.
+        "\xE3\x82\xBD", "\xE3\x83\x9C", "\xE3\x83\x9E", "\xFF", "\xC3", "\x80", "\xE2\x82",
+        "\xED\xA0\x80", "\xC0\xAF"};
     std::uniform_int_distribution<int> length(0, 24);
     std::uniform_int_distribution<std::size_t> pick(0, std::size(kPieces) - 1);
     std::string value;
@@ -89,30 +64,39 @@ class NoInjection : public qxtest::EngineTest {};
 TEST_F(NoInjection, RandomValuesReadBackAsTheirText) {
     std::mt19937 rng(20240917);
     report.CreateVar("T", std::string());
-    for (const bool unicode : {true, false}) {
-        report.SetUnicodeByDefault(unicode);
-        for (int round = 0; round < 300; ++round) {
-            const std::string value = RandomValue(rng);
-            SCOPED_TRACE(::testing::PrintToString(value) + (unicode ? " unicode" : ""));
-            datasets.clear();
-            AddDataSet("A", {{"S", ftString}}, {{value}});
-            report.VarByName("T").SetAsString(value);
-            const std::string doc = qxtest::Doc("[\\\\A.S\\\\|\\\\T\\\\]");
-            report.SetTemplateBuffer(std::vector<std::uint8_t>(doc.begin(), doc.end()));
-            TMemoryStream out;
-            report.ExecuteStream(DataSets(), &out);
-            const std::string rtf(reinterpret_cast<const char*>(out.Memory()),
-                                  static_cast<std::size_t>(out.Size()));
-            const std::u32string expected =
-                U"[" + ShownText(TrimmedRight(value)) + U"|" + ShownText(value) + U"]\r";
-            std::u32string shown;
-            ASSERT_NO_THROW(shown = qxtest::RtfText(rtf)) << rtf;
-            if (!unicode) {
-                // The code page writes the euro sign as byte 0x80.
-                for (char32_t& c : shown)
-                    if (c == 0x80) c = 0x20AC;
+    // A double-byte code page too: there the second byte of a character may
+    // be a backslash or a brace.
+    for (const int codePage : {1252, 932}) {
+        report.SetCodePage(codePage);
+        std::function<std::u32string(const std::string&)> decode;
+        if (codePage == 932)
+            decode = [](const std::string& bytes) { return qxtest::IconvDecode("CP932", bytes); };
+        for (const bool unicode : {true, false}) {
+            report.SetUnicodeByDefault(unicode);
+            for (int round = 0; round < 300; ++round) {
+                const std::string value = RandomValue(rng);
+                SCOPED_TRACE(::testing::PrintToString(value) + (unicode ? " unicode" : "") +
+                             " code page " + std::to_string(codePage));
+                datasets.clear();
+                AddDataSet("A", {{"S", ftString}}, {{value}});
+                report.VarByName("T").SetAsString(value);
+                const std::string doc = qxtest::Doc("[\\\\A.S\\\\|\\\\T\\\\]");
+                report.SetTemplateBuffer(std::vector<std::uint8_t>(doc.begin(), doc.end()));
+                TMemoryStream out;
+                report.ExecuteStream(DataSets(), &out);
+                const std::string rtf(reinterpret_cast<const char*>(out.Memory()),
+                                      static_cast<std::size_t>(out.Size()));
+                const std::u32string expected =
+                    U"[" + ShownText(TrimmedRight(value)) + U"|" + ShownText(value) + U"]\r";
+                std::u32string shown;
+                ASSERT_NO_THROW(shown = qxtest::RtfText(rtf, decode)) << rtf;
+                if (!unicode && codePage == 1252) {
+                    // The code page writes the euro sign as byte 0x80.
+                    for (char32_t& c : shown)
+                        if (c == 0x80) c = 0x20AC;
+                }
+                EXPECT_EQ(Utf32ToUtf8(shown), Utf32ToUtf8(expected)) << rtf;
             }
-            EXPECT_EQ(Utf32ToUtf8(shown), Utf32ToUtf8(expected)) << rtf;
         }
     }
 }

@@ -1,6 +1,7 @@
 // The limits that stop a runaway template: scan repetitions and output size.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "conscom/exceptions.h"
@@ -85,6 +86,87 @@ TEST_F(RunLimits, OutputSizeEndsTheRun) {
     const std::string unlimited = Render("\\\\SCAN(A)\\\\\\\\A.X\\\\\\\\ENDSCAN\\\\");
     report.SetMaxOutputSize(1000);
     EXPECT_EQ(Render("\\\\SCAN(A)\\\\\\\\A.X\\\\\\\\ENDSCAN\\\\"), unlimited);
+}
+
+TEST_F(RunLimits, MergedFragmentsCount) {
+    // A fragment of about 5,000 bytes: the merger writes it into the output
+    // itself, past the writer that counts.
+    report.CreateVar(
+        "R", "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard " + std::string(5000, 'f') + "\\par}");
+    const std::string body = "\\\\FRTF(R)\\\\";
+    const std::size_t size = Render(body).size();
+    EXPECT_GT(size, 5000u);
+    report.SetMaxOutputSize(4000);
+    try {
+        Render(body);
+        ADD_FAILURE() << "no error";
+    } catch (const EIOError& e) {
+        EXPECT_STREQ(e.what(), "Report output larger than 4000 bytes");
+    }
+    EXPECT_EQ(ScanError("\\\\SCAN(A)\\\\" + body + "\\\\ENDSCAN\\\\"),
+              "Scan SCAN(A) wrote more than the 4000 bytes a report may have");
+    // Room for the whole report: no error.
+    report.SetMaxOutputSize(static_cast<std::int64_t>(size) + 100);
+    EXPECT_EQ(Render(body).size(), size);
+}
+
+// A memory stream that takes at most `capacity` bytes, like a device that
+// fills up.
+class CappedStream : public TMemoryStream {
+  public:
+    explicit CappedStream(std::int64_t capacity) : capacity_(capacity) {}
+    std::int64_t Write(const void* buffer, std::int64_t count) override {
+        return TMemoryStream::Write(
+            buffer, std::min(count, std::max<std::int64_t>(capacity_ - FPosition, 0)));
+    }
+
+  private:
+    std::int64_t capacity_;
+};
+
+TEST_F(RunLimits, AFailedStreamRunLeavesTheCallersStreamAsItWas) {
+    const std::string before = "the caller's own bytes";
+    struct Case {
+        const char* what;
+        std::int64_t capacity;     // of the caller's stream
+        std::int64_t maxOutput;    // of the report
+        std::int64_t repetitions;  // most passes of a scan
+        bool contentKept;          // the run failed before writing the stream
+    };
+    // The body alone is 40 bytes; the document tables, written last, add
+    // more: with a limit between the two the run fails while assembling.
+    const std::string body = "\\\\SCAN(A)\\\\<\\\\A.X\\\\>\\\\ENDSCAN\\\\";
+    const Case cases[] = {
+        {"a scan that runs away", 1 << 20, 0, 2, true},
+        {"the output limit reached in the document tables", 1 << 20, 60, 0, true},
+        {"a stream that fills up", 50, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CappedStream out(c.capacity);
+        out.WriteBuffer(before.data(), static_cast<std::int64_t>(before.size()));
+        out.SetPosition(9);
+        report.SetMaxOutputSize(c.maxOutput);
+        report.SetMaxScanRepetitions(c.repetitions);
+        const std::string doc = qxtest::Doc(body);
+        report.SetTemplateBuffer(std::vector<std::uint8_t>(doc.begin(), doc.end()));
+        EXPECT_ANY_THROW(report.ExecuteStream(DataSets(), &out));
+        EXPECT_FALSE(report.ExecuteSuccessful());
+        EXPECT_EQ(out.Position(), 9);
+        EXPECT_EQ(out.Size(), static_cast<std::int64_t>(before.size()));
+        if (c.contentKept) {
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.Memory()), before.size()),
+                      before);
+        }
+    }
+    // A run that succeeds writes from the start and leaves the stream there.
+    report.SetMaxOutputSize(0);
+    report.SetMaxScanRepetitions(0);
+    TMemoryStream out;
+    out.WriteBuffer(before.data(), static_cast<std::int64_t>(before.size()));
+    report.ExecuteStream(DataSets(), &out);
+    EXPECT_EQ(out.Position(), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.Memory()), 6), "{\\rtf1");
 }
 
 class RunLimitsFile : public qxtest::TempDirTest {};

@@ -1,6 +1,7 @@
 // The report as a settings document, and the component palette.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "platform/internal/registry.h"
@@ -40,6 +41,10 @@ TEST(ReportSettings, BadDocumentsChangeNothing) {
         R"({"Options": ["eoNoSuch"]})",
         R"({"Options": "eoDotAsColon"})",
         R"({"DisableControls": "no", "Charset": 0})",
+        R"({"MaxOutputSize": -5, "Charset": 0})",
+        R"({"MaxScanRepetitions": "many", "Charset": 0})",
+        R"({"MaxScanRepetitions": 1.5, "Charset": 0})",
+        R"({"ImageRoot": 7, "Charset": 0})",
     };
     for (const char* text : bad) {
         SCOPED_TRACE(text);
@@ -49,6 +54,65 @@ TEST(ReportSettings, BadDocumentsChangeNothing) {
         EXPECT_EQ(report.Options(), (TQxRTFOptions{eoGraphicsBinary, eoDotAsColon}));
         EXPECT_TRUE(report.DisableControls());
     }
+}
+
+TEST(ReportSettings, LimitsRoundTripButADocumentCannotLiftThem) {
+    TQxRTF source;
+    source.SetMaxOutputSize(5000);
+    source.SetMaxScanRepetitions(100);
+    source.SetImageRoot("/srv/pictures");
+    nlohmann::json doc;
+    source.SaveSettings(doc);
+    TQxRTF copy;
+    copy.LoadSettings(doc);
+    EXPECT_EQ(copy.MaxOutputSize(), 5000);
+    EXPECT_EQ(copy.MaxScanRepetitions(), 100);
+    EXPECT_EQ(copy.ImageRoot(), "/srv/pictures");
+
+    struct Case {
+        std::int64_t application, document, result;  // 0: no limit
+    };
+    const Case cases[] = {{0, 500, 500}, {1000, 500, 500}, {1000, 5000, 1000}, {1000, 0, 1000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.application) + " " + std::to_string(c.document));
+        TQxRTF report;
+        report.SetMaxOutputSize(c.application);
+        report.SetMaxScanRepetitions(c.application);
+        report.LoadSettings({{"MaxOutputSize", c.document}, {"MaxScanRepetitions", c.document}});
+        EXPECT_EQ(report.MaxOutputSize(), c.result);
+        EXPECT_EQ(report.MaxScanRepetitions(), c.result);
+    }
+}
+
+TEST(ReportSettings, ADocumentMayOnlyNarrowTheImageRoot) {
+    namespace fs = std::filesystem;
+    std::string base = (fs::temp_directory_path() / "qxsetrootXXXXXX").string();
+    ASSERT_NE(mkdtemp(base.data()), nullptr);
+    fs::create_directories(base + "/root/sub");
+    fs::create_directories(base + "/other");
+    fs::create_directory_symlink("../other", base + "/root/out");
+    struct Case {
+        std::string application, document, result;
+    };
+    const std::string root = base + "/root";
+    const Case cases[] = {
+        {"", base + "/other", base + "/other"},  // no root yet: the document's
+        {root, root + "/sub", root + "/sub"},
+        {root, root, root},
+        {root, base + "/other", root},
+        {root, root + "/sub/../../other", root},
+        {root, root + "/out", root},  // a link inside the root that leads out
+        {root, "", root},
+        {root, root + "/none", root},  // a folder that is not there
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.application + " <- " + c.document);
+        TQxRTF report;
+        report.SetImageRoot(c.application);
+        report.LoadSettings({{"ImageRoot", c.document}});
+        EXPECT_EQ(report.ImageRoot(), c.result);
+    }
+    fs::remove_all(base);
 }
 
 TEST(ComponentPalette, BothComponentsOnDataAccess) {

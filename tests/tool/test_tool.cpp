@@ -1,6 +1,8 @@
 // The command-line tool as a user runs it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "qxrtf/qxrtf.h"
 #include "test_support.h"
 #include "tool/tool_runner.h"
@@ -127,6 +129,38 @@ TEST_F(ToolTest, SettingsFileSetsTheReportUp) {
                                    "' --settings '" + Path("bad.json") + "'");
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_EQ(bad.output, "qxrtf: Settings: unknown RTF option \"eoWrong\"\n");
+}
+
+TEST_F(ToolTest, ImageRootConfinesPictures) {
+    std::filesystem::create_directory(Path("pics"));
+    qxtest::WriteFileBytes(Path("pics/p.png"),
+                           qxtest::ReadFileBytes(qxtest::DataPath("pictures/quarters.png")));
+    qxtest::WriteFileBytes(Path("t.rtf"), "{\\rtf1 \\\\FIMG(F)\\\\}");
+    const std::string render = "render '" + Path("t.rtf") + "' -o '" + Path("out.rtf") +
+                               "' --image-root '" + Path("pics") + "' --var F=";
+    const ToolResult inside = RunTool(render + "p.png");
+    ASSERT_EQ(inside.exitCode, 0) << inside.output;
+    EXPECT_NE(qxtest::ReadFileBytes(Path("out.rtf")).find("{\\pict"), std::string::npos);
+    const ToolResult outside = RunTool(render + "../t.rtf");
+    EXPECT_EQ(outside.exitCode, 1);
+    EXPECT_EQ(outside.output, Path("t.rtf") +
+                                  ":1:8: Picture file ../t.rtf is outside the image root " +
+                                  Path("pics") + "\n    \\FIMG(F)\\\n");
+    EXPECT_FALSE(std::filesystem::exists(Path("out.rtf")));
+    const ToolResult missing = RunTool("render '" + Path("t.rtf") + "' -o '" + Path("out.rtf") +
+                                       "' --image-root '" + Path("none") + "' --var F=p.png");
+    EXPECT_EQ(missing.exitCode, 2) << missing.output;
+}
+
+TEST_F(ToolTest, ASettingsFileCannotLiftTheLimits) {
+    qxtest::WriteFileBytes(Path("t.rtf"), "{\\rtf1 \\\\SCAN(),WHILE(1=1)\\\\x\\\\ENDSCAN\\\\}");
+    qxtest::WriteFileBytes(Path("s.json"), R"({"MaxScanRepetitions": 0, "MaxOutputSize": 0})");
+    const ToolResult r = RunTool("render '" + Path("t.rtf") + "' -o '" + Path("out.rtf") +
+                                 "' --max-repetitions 50 --settings '" + Path("s.json") + "'");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output, Path("t.rtf") +
+                            ":1:30: Scan SCAN(),WHILE(1=1) repeated more than 50 times\n"
+                            "    \\ENDSCAN\\\n");
 }
 
 TEST_F(ToolTest, ExitCodesSayWhoseFaultItIs) {

@@ -24,6 +24,11 @@ class TCodePageCodec {
     bool SingleByte() const { return FSingleByte; }
     // UTF-8 to code page; a character the code page lacks becomes '?'.
     std::string Encode(std::string_view utf8) const;
+    // UTF-8 to code page for RTF text: in a double-byte code page (932,
+    // 936, 949, 950) the second byte of a character may be '\\', '{' or '}',
+    // which a reader would take as markup, so every byte of a non-ASCII
+    // character is written as \'hh there; other code pages as Encode.
+    std::string EncodeRtf(std::string_view utf8) const;
     // Code page to UTF-8; a byte sequence with no character becomes U+FFFD.
     std::string Decode(std::string_view bytes) const;
     // One byte of a single-byte code page (the code point it stands for).
