@@ -4,6 +4,7 @@
 #include "conscom/shell_messages.h"
 #include "platform/registry.h"
 #include "platform/unicode.h"
+#include "qxrtf/compiled_template.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -154,13 +155,21 @@ void TQxRTF::CompileTemplate() {
 
 void TQxRTF::PutField() {
     PrepareRun();
+    const std::shared_ptr<const TQxCompiledTemplate> compiled = CompiledTemplate();
     try {
-        LoadTemplate();
+        if (compiled)
+            CheckCompiledFits(*compiled);
+        else
+            LoadTemplate();
         // Before compiling: whatever fails from here on, no report of an
         // earlier run is left behind under the output name.
         if (IsRegularFile(FOutFile)) DeleteFile(FOutFile);
-        CompileTemplate();
-        CheckBlocksClosed();
+        if (compiled) {
+            StartFromCompiled(*compiled);
+        } else {
+            CompileTemplate();
+            CheckBlocksClosed();
+        }
         FInTable = false;
         CreateTmpStream();
         SetOutfToTmp();

@@ -20,6 +20,7 @@
 #include <sstream>
 
 #include "platform/loaders/json_dataset.h"
+#include "qxrtf/compiled_template.h"
 #include "qxrtf/qxrtf.h"
 #include "qxrtf/report_setup.h"
 #include "test_support.h"
@@ -100,6 +101,37 @@ TEST_P(GoldenTest, RendersTheExpectedBytes) {
         qxtest::WriteFileBytes(expected.string(), got);
     ASSERT_TRUE(fs::exists(expected)) << "no expected.rtf; render it with QXRTF_UPDATE_GOLDEN=1";
     EXPECT_EQ(got, qxtest::ReadFileBytes(expected.string()));
+}
+
+// The same case compiled once by one report and run by two others, each
+// with datasets of its own: a compiled template holds everything a run
+// needs from the compile, and a run changes nothing in it.
+TEST_P(GoldenTest, ACompiledTemplateRendersTheSameInOtherReports) {
+    const fs::path dir = kGoldenDir / GetParam();
+    CaseRun compiler(dir);
+    std::shared_ptr<const TQxCompiledTemplate> compiled;
+    try {
+        compiled = compiler.report.Compile(compiler.datasets);
+    } catch (const Exception& e) {
+        ASSERT_TRUE(compiler.doc.contains("error")) << e.what();
+        EXPECT_EQ(e.what(), compiler.doc["error"].get<std::string>());
+        return;
+    }
+    for (int reportNumber = 1; reportNumber <= 2; ++reportNumber) {
+        SCOPED_TRACE(reportNumber);
+        CaseRun run(dir);
+        run.report.SetCompiledTemplate(compiled);
+        if (run.doc.contains("error")) {
+            try {
+                run.Render();
+                ADD_FAILURE() << "no error";
+            } catch (const Exception& e) {
+                EXPECT_EQ(e.what(), run.doc["error"].get<std::string>());
+            }
+            continue;
+        }
+        EXPECT_EQ(run.Render(), qxtest::ReadFileBytes((dir / "expected.rtf").string()));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Golden, GoldenTest, ::testing::ValuesIn(CaseNames()),

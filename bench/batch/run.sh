@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Batch throughput: one-page letters from SQLite, one document per customer,
+# in documents per second for `--jobs 1`, `--jobs 2` and four `--shard i/4`
+# processes run at the same time. Every run is checked: all documents there,
+# each with its own customer.
+#   bench/batch/run.sh [--count 10000] [--runs 3] [--qxrtf PATH]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+qxrtf="$here/../../build/qxrtf"
+count=10000
+runs=3
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --count) count=$2; shift 2 ;;
+        --runs) runs=$2; shift 2 ;;
+        --qxrtf) qxrtf=$2; shift 2 ;;
+        *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
+    esac
+done
+[ -x "$qxrtf" ] || { echo "run.sh: no tool at $qxrtf (build it, or give --qxrtf)" >&2; exit 2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qxrtf-batch-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+python3 "$here/gen_data.py" "$count" "$work/letters.db"
+data=(--db "$work/letters.db" --dataset C=customers
+      --dataset O='SELECT item, qty, price, qty * price AS amount FROM lines
+                   WHERE customer_id = :C_ID ORDER BY line'
+      --detail O=C)
+batch=("$qxrtf" batch "$here/letter.rtf" --master C --name C.NUMBER "${data[@]}")
+
+# Every document there and complete, a few with their own customer number.
+check() {
+    local dir=$1 n id number
+    n=$(find "$dir" -name '*.rtf' | wc -l)
+    [ "$n" -eq "$count" ] || { echo "run.sh: $dir has $n documents, not $count" >&2; exit 1; }
+    for id in 1 $((count / 2)) "$count"; do
+        number=$(printf 'C%06d' "$id")
+        grep -q "Customer number .*$number" "$dir/$number.rtf" && [ "$(tail -c 1 "$dir/$number.rtf")" = "}" ] ||
+            { echo "run.sh: $dir/$number.rtf is not its customer's letter" >&2; exit 1; }
+    done
+}
+
+now() { date +%s.%N; }
+
+# Seconds of one way of running the batch into a fresh directory.
+time_jobs() {
+    local jobs=$1 dir="$work/out-jobs$1" start end
+    rm -rf "$dir"
+    start=$(now)
+    "${batch[@]}" --out-dir "$dir" --jobs "$jobs" 2>/dev/null
+    end=$(now)
+    check "$dir"
+    echo "$end - $start" | bc -l
+}
+time_shards() {
+    local dir="$work/out-shards" start end i
+    rm -rf "$dir"
+    start=$(now)
+    for i in 0 1 2 3; do "${batch[@]}" --out-dir "$dir" --shard "$i/4" 2>/dev/null & done
+    wait
+    end=$(now)
+    check "$dir"
+    echo "$end - $start" | bc -l
+}
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+declare -A times
+for ((r = 1; r <= runs; ++r)); do
+    times[jobs1]+="$(time_jobs 1) "
+    times[jobs2]+="$(time_jobs 2) "
+    times[shards4]+="$(time_shards) "
+done
+
+echo "letters: $count, runs: $runs, cores: $(nproc), load average before/after: $load_before / $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '| %-24s | %10s | %10s | %12s |\n' "how" "median s" "runs s" "documents/s"
+printf '|%s|%s|%s|%s|\n' "--------------------------" "-----------:" "-----------:" "-------------:"
+for key in jobs1 jobs2 shards4; do
+    case $key in
+        jobs1) label="--jobs 1" ;;
+        jobs2) label="--jobs 2" ;;
+        shards4) label="4 x --shard i/4 at once" ;;
+    esac
+    m=$(tr ' ' '\n' <<<"${times[$key]}" | grep . | median)
+    all=$(tr ' ' '\n' <<<"${times[$key]}" | grep . | xargs printf '%.2f ' )
+    printf '| %-24s | %10.2f | %10s | %12.0f |\n' "$label" "$m" "${all% }" "$(echo "$count / $m" | bc -l)"
+done
