@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,7 +19,6 @@
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -243,7 +244,8 @@ struct BatchRun {
           dir(o.outDir),
           document(o, false),
           name("--name", o.nameExpr, o),
-          key("--shard-key", o.shardKey, o) {}
+          key("--shard-key", o.shardKey, o),
+          namedBelow(static_cast<std::size_t>(jobs), 0) {}
 
     // The temporary files of this shard start so: each shard is run by one
     // process at a time, so they are its own, and what a killed run left is
@@ -261,6 +263,14 @@ struct BatchRun {
 
     std::atomic<bool> stop{false};  // --fail-fast: a record failed
     std::mutex reportLock;          // one line of stderr at a time
+
+    // The names of the documents, claimed in record order across the
+    // workers: each name's first record, and for each worker the record
+    // number below which it has named all its records.
+    std::mutex nameLock;
+    std::condition_variable named;
+    std::map<std::string, std::int64_t> firstRecordOfName;
+    std::vector<std::int64_t> namedBelow;
     std::mutex placeLock;
     // With --overwrite: the latest record whose document has taken each
     // name, so that the last record's document stays, as in a run that
@@ -270,7 +280,10 @@ struct BatchRun {
 
 // One worker of a batch, with datasets, reports and a temporary file of its
 // own. It walks the whole master and renders the records of the shard that
-// are dealt to it: record k of the shard goes to worker k % J.
+// are dealt to it: record k of the shard goes to worker k % J. Workers name
+// their records in turn, so that a name two records share is the later
+// one's failure, as in a run with one worker; a worker waits only for the
+// name of an earlier record, never for a document.
 class Worker {
   public:
     // Opens the datasets (a connection, a file reader of its own).
@@ -294,9 +307,14 @@ class Worker {
         std::string file;
     };
     void Walk();
-    // The file name of the master's current record; raises when it has none
-    // or an earlier record has it already.
+    // The file name of the master's current record; raises when it has none.
     std::string FileName();
+    // Every record of this worker below `record` is named.
+    void NamedBelow(std::int64_t record);
+    // Claims `file` (empty: the record has none) for `record` and waits
+    // until every earlier record of the shard is named, by whichever
+    // worker; true when one of them has the same name.
+    bool ClaimName(std::int64_t record, const std::string& file);
     // Renders the document of the master's current record.
     Outcome Document(std::int64_t record, const std::string& file);
     // Names the written temporary file `file`; false when it exists already.
@@ -311,7 +329,6 @@ class Worker {
     qx::TDataSet* FMaster = nullptr;
     std::unique_ptr<TRecordView> FView;
     qx::arrdataset FDatasets;  // the worker's, the master replaced by its one-record view
-    std::set<std::string> FNamesUsed;
 };
 
 Worker::Worker(BatchRun& run, int index)
@@ -335,12 +352,28 @@ fs::path Worker::TempPath() const {
 std::string Worker::FileName() {
     const std::string name = batch::SafeFileName(FRun.name.Of(FDatasets), ".rtf");
     if (name.empty()) throw qx::Exception("the name of the document is empty");
-    const std::string file = name + ".rtf";
-    if (!FNamesUsed.insert(file).second && !FO.overwrite)
-        throw qx::Exception("document " + file +
-                            " is also the document of an earlier record (give --overwrite "
-                            "to keep the last)");
-    return file;
+    return name + ".rtf";
+}
+
+void Worker::NamedBelow(std::int64_t record) {
+    const std::lock_guard<std::mutex> lock(FRun.nameLock);
+    FRun.namedBelow[static_cast<std::size_t>(FIndex)] = record;
+    FRun.named.notify_all();
+}
+
+bool Worker::ClaimName(std::int64_t record, const std::string& file) {
+    std::unique_lock<std::mutex> lock(FRun.nameLock);
+    if (!file.empty()) {
+        const auto [it, fresh] = FRun.firstRecordOfName.emplace(file, record);
+        if (!fresh && record < it->second) it->second = record;
+    }
+    FRun.namedBelow[static_cast<std::size_t>(FIndex)] = record + 1;
+    FRun.named.notify_all();
+    FRun.named.wait(lock, [&] {
+        return FRun.stop || std::all_of(FRun.namedBelow.begin(), FRun.namedBelow.end(),
+                                        [&](std::int64_t below) { return below >= record; });
+    });
+    return !file.empty() && FRun.firstRecordOfName[file] < record;
 }
 
 Worker::Outcome Worker::Document(std::int64_t record, const std::string& file) {
@@ -372,7 +405,10 @@ void Worker::Failed(std::int64_t record, const std::string& error, nlohmann::jso
     entry["status"] = "failed";
     entry["error"] = error;
     ++failed;
-    if (FO.failFast) FRun.stop = true;
+    if (FO.failFast) {
+        FRun.stop = true;
+        NamedBelow(record + 1);  // wakes the workers waiting for names
+    }
     const std::lock_guard<std::mutex> lock(FRun.reportLock);
     std::cerr << "qxrtf batch: record " << record << ": " << error << '\n';
 }
@@ -386,6 +422,8 @@ void Worker::Run() {
     } catch (...) {
         stopped = "Unknown exception raised while reading the master dataset.";
     }
+    // No more names from this worker: none of the others waits for it.
+    NamedBelow(INT64_MAX);
 }
 
 void Worker::Walk() {
@@ -402,19 +440,23 @@ void Worker::Walk() {
             // the record number falls in.
         }
         if (batch::ShardOfKey(key, FRun.shard.count) != FRun.shard.index) continue;
-        const bool mine = ofShard++ % FRun.jobs == FIndex;
-        // Every worker names every record of the shard, so a name taken by
-        // an earlier record is found whichever worker wrote that one.
+        if (ofShard++ % FRun.jobs != FIndex) continue;
+        NamedBelow(record);
         std::string file, nameError;
         try {
             file = FileName();
         } catch (const std::exception& e) {
             nameError = e.what();
         }
-        if (!mine) continue;
+        const bool taken = ClaimName(record, file);
+        if (FRun.stop) break;
         nlohmann::json entry = {{"record", record}, {"key", key}};
         try {
             if (!nameError.empty()) throw qx::Exception(nameError);
+            if (taken && !FO.overwrite)
+                throw qx::Exception("document " + file +
+                                    " is also the document of an earlier record (give "
+                                    "--overwrite to keep the last)");
             const Outcome outcome = Document(record, file);
             entry["file"] = outcome.file;
             entry["status"] = outcome.status;

@@ -3,23 +3,29 @@
 # in documents per second for `--jobs 1`, `--jobs 2` and four `--shard i/4`
 # processes run at the same time. Every run is checked: all documents there,
 # each with its own customer.
-#   bench/batch/run.sh [--count 10000] [--runs 3] [--qxrtf PATH]
+#   bench/batch/run.sh [--count 10000] [--runs 3] [--qxrtf PATH] [--work DIR]
+# --work: where the database and the documents go (default $TMPDIR or /tmp).
+# Every document is flushed to the disk before it is named, so on a disk
+# the figures are mostly the file system's; on a tmpfs (/dev/shm) they are
+# the renderer's.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 qxrtf="$here/../../build/qxrtf"
 count=10000
 runs=3
+workroot=${TMPDIR:-/tmp}
 while [ $# -gt 0 ]; do
     case "$1" in
         --count) count=$2; shift 2 ;;
         --runs) runs=$2; shift 2 ;;
         --qxrtf) qxrtf=$2; shift 2 ;;
+        --work) workroot=$2; shift 2 ;;
         *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
 [ -x "$qxrtf" ] || { echo "run.sh: no tool at $qxrtf (build it, or give --qxrtf)" >&2; exit 2; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/qxrtf-batch-bench.XXXXXX")
+work=$(mktemp -d "$workroot/qxrtf-batch-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 python3 "$here/gen_data.py" "$count" "$work/letters.db"
@@ -73,7 +79,7 @@ for ((r = 1; r <= runs; ++r)); do
     times[shards4]+="$(time_shards) "
 done
 
-echo "letters: $count, runs: $runs, cores: $(nproc), load average before/after: $load_before / $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "letters: $count, runs: $runs, in: $(df --output=fstype "$work" | tail -1), cores: $(nproc), load average before/after: $load_before / $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '| %-24s | %10s | %10s | %12s |\n' "how" "median s" "runs s" "documents/s"
 printf '|%s|%s|%s|%s|\n' "--------------------------" "-----------:" "-----------:" "-------------:"
 for key in jobs1 jobs2 shards4; do
