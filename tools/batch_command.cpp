@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -280,10 +281,10 @@ struct BatchRun {
 
 // One worker of a batch, with datasets, reports and a temporary file of its
 // own. It walks the whole master and renders the records of the shard that
-// are dealt to it: record k of the shard goes to worker k % J. Workers name
-// their records in turn, so that a name two records share is the later
-// one's failure, as in a run with one worker; a worker waits only for the
-// name of an earlier record, never for a document.
+// are dealt to it: record k of the shard goes to worker k % J. A worker
+// names a record before rendering it and waits, before placing the
+// document, until every earlier record is named, so that a name two records
+// share is the later one's failure, as in a run with one worker.
 class Worker {
   public:
     // Opens the datasets (a connection, a file reader of its own).
@@ -311,10 +312,11 @@ class Worker {
     std::string FileName();
     // Every record of this worker below `record` is named.
     void NamedBelow(std::int64_t record);
-    // Claims `file` (empty: the record has none) for `record` and waits
-    // until every earlier record of the shard is named, by whichever
-    // worker; true when one of them has the same name.
-    bool ClaimName(std::int64_t record, const std::string& file);
+    // Claims `file` (empty: the record has none) for `record`.
+    void ClaimName(std::int64_t record, const std::string& file);
+    // Waits until every earlier record of the shard is named, by whichever
+    // worker; true when one of them has the name `file`.
+    bool EarlierRecordHas(std::int64_t record, const std::string& file);
     // Renders the document of the master's current record.
     Outcome Document(std::int64_t record, const std::string& file);
     // Names the written temporary file `file`; false when it exists already.
@@ -361,28 +363,49 @@ void Worker::NamedBelow(std::int64_t record) {
     FRun.named.notify_all();
 }
 
-bool Worker::ClaimName(std::int64_t record, const std::string& file) {
-    std::unique_lock<std::mutex> lock(FRun.nameLock);
+void Worker::ClaimName(std::int64_t record, const std::string& file) {
+    const std::lock_guard<std::mutex> lock(FRun.nameLock);
     if (!file.empty()) {
         const auto [it, fresh] = FRun.firstRecordOfName.emplace(file, record);
         if (!fresh && record < it->second) it->second = record;
     }
     FRun.namedBelow[static_cast<std::size_t>(FIndex)] = record + 1;
     FRun.named.notify_all();
+}
+
+bool Worker::EarlierRecordHas(std::int64_t record, const std::string& file) {
+    std::unique_lock<std::mutex> lock(FRun.nameLock);
     FRun.named.wait(lock, [&] {
         return FRun.stop || std::all_of(FRun.namedBelow.begin(), FRun.namedBelow.end(),
                                         [&](std::int64_t below) { return below >= record; });
     });
-    return !file.empty() && FRun.firstRecordOfName[file] < record;
+    return FRun.firstRecordOfName[file] < record;
 }
 
 Worker::Outcome Worker::Document(std::int64_t record, const std::string& file) {
     Outcome outcome{"written", file};
-    if (FO.resume && fs::exists(FRun.dir / file)) {
+    const bool keep = FO.resume && fs::exists(FRun.dir / file);
+    // Rendered while the workers of earlier records may still be naming
+    // them: a worker waits for their names only before placing its document.
+    std::string bytes;
+    std::exception_ptr renderError;
+    if (!keep) {
+        try {
+            bytes = FRun.document.Render(FDatasets);
+        } catch (...) {
+            renderError = std::current_exception();
+        }
+    }
+    if (!FO.overwrite && EarlierRecordHas(record, file))
+        throw qx::Exception("document " + file +
+                            " is also the document of an earlier record (give --overwrite to "
+                            "keep the last)");
+    if (renderError) std::rethrow_exception(renderError);
+    if (keep) {
         outcome.status = "kept";
         return outcome;
     }
-    WriteTempFile(TempPath(), FRun.document.Render(FDatasets));
+    WriteTempFile(TempPath(), bytes);
     if (!Place(record, file))
         throw qx::Exception("document " + file + " exists already (give --overwrite or --resume)");
     return outcome;
@@ -448,15 +471,10 @@ void Worker::Walk() {
         } catch (const std::exception& e) {
             nameError = e.what();
         }
-        const bool taken = ClaimName(record, file);
-        if (FRun.stop) break;
+        ClaimName(record, file);
         nlohmann::json entry = {{"record", record}, {"key", key}};
         try {
             if (!nameError.empty()) throw qx::Exception(nameError);
-            if (taken && !FO.overwrite)
-                throw qx::Exception("document " + file +
-                                    " is also the document of an earlier record (give "
-                                    "--overwrite to keep the last)");
             const Outcome outcome = Document(record, file);
             entry["file"] = outcome.file;
             entry["status"] = outcome.status;
