@@ -38,7 +38,7 @@ struct LetterData {
     qx::arrdataset DataSets() { return {&customer, &lines}; }
 };
 
-void Check(benchmark::State& state, const qx::TMemoryStream& out) {
+void Check(benchmark::State& state, qx::TMemoryStream& out) {
     if (out.Size() < 1000) state.SkipWithError("the letter did not render");
 }
 

@@ -49,25 +49,29 @@ check() {
 
 now() { date +%s.%N; }
 
+# CPU seconds (user + system) the processes timed into $work/cpu took.
+cpu_total() { awk '{ t += $1 + $2 } END { printf "%.2f", t }' "$work/cpu"; rm -f "$work/cpu"; }
+timed() { /usr/bin/time -a -o "$work/cpu" -f "%U %S" "$@"; }
+
 # Seconds of one way of running the batch into a fresh directory.
 time_jobs() {
     local jobs=$1 dir="$work/out-jobs$1" start end
     rm -rf "$dir"
     start=$(now)
-    "${batch[@]}" --out-dir "$dir" --jobs "$jobs" 2>/dev/null
+    timed "${batch[@]}" --out-dir "$dir" --jobs "$jobs" 2>/dev/null
     end=$(now)
     check "$dir"
-    echo "$end - $start" | bc -l
+    echo "$(echo "$end - $start" | bc -l):$(cpu_total)"
 }
 time_shards() {
     local dir="$work/out-shards" start end i
     rm -rf "$dir"
     start=$(now)
-    for i in 0 1 2 3; do "${batch[@]}" --out-dir "$dir" --shard "$i/4" 2>/dev/null & done
+    for i in 0 1 2 3; do timed "${batch[@]}" --out-dir "$dir" --shard "$i/4" 2>/dev/null & done
     wait
     end=$(now)
     check "$dir"
-    echo "$end - $start" | bc -l
+    echo "$(echo "$end - $start" | bc -l):$(cpu_total)"
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
@@ -80,15 +84,18 @@ for ((r = 1; r <= runs; ++r)); do
 done
 
 echo "letters: $count, runs: $runs, in: $(df --output=fstype "$work" | tail -1), cores: $(nproc), load average before/after: $load_before / $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '| %-24s | %10s | %10s | %12s |\n' "how" "median s" "runs s" "documents/s"
-printf '|%s|%s|%s|%s|\n' "--------------------------" "-----------:" "-----------:" "-------------:"
+printf '| %-24s | %10s | %18s | %12s | %14s |\n' "how" "median s" "runs s" "documents/s" "CPU s (median)"
+printf '|%s|%s|%s|%s|%s|\n' "--------------------------" "-----------:" "-------------------:" "-------------:" "---------------:"
 for key in jobs1 jobs2 shards4; do
     case $key in
         jobs1) label="--jobs 1" ;;
         jobs2) label="--jobs 2" ;;
         shards4) label="4 x --shard i/4 at once" ;;
     esac
-    m=$(tr ' ' '\n' <<<"${times[$key]}" | grep . | median)
-    all=$(tr ' ' '\n' <<<"${times[$key]}" | grep . | xargs printf '%.2f ' )
-    printf '| %-24s | %10.2f | %10s | %12.0f |\n' "$label" "$m" "${all% }" "$(echo "$count / $m" | bc -l)"
+    walls=$(tr ' ' '\n' <<<"${times[$key]}" | grep . | cut -d: -f1)
+    m=$(median <<<"$walls")
+    c=$(tr ' ' '\n' <<<"${times[$key]}" | grep . | cut -d: -f2 | median)
+    all=$(xargs printf '%.2f ' <<<"$walls")
+    printf '| %-24s | %10.2f | %18s | %12.0f | %14s |\n' "$label" "$m" "${all% }" \
+        "$(echo "$count / $m" | bc -l)" "$c"
 done
