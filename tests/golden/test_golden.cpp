@@ -71,6 +71,16 @@ struct CaseRun {
         report.SetInFile((dir / "template.rtf").string());
     }
 
+    // For a case that expects an error: the run raises it.
+    void ExpectError() {
+        try {
+            Render();
+            ADD_FAILURE() << "no error";
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.what(), doc["error"].get<std::string>());
+        }
+    }
+
     std::string Render() {
         TMemoryStream out;
         report.ExecuteStream(datasets, &out);
@@ -87,12 +97,7 @@ TEST_P(GoldenTest, RendersTheExpectedBytes) {
     const fs::path dir = kGoldenDir / GetParam();
     CaseRun run(dir);
     if (run.doc.contains("error")) {
-        try {
-            run.Render();
-            ADD_FAILURE() << "no error";
-        } catch (const Exception& e) {
-            EXPECT_EQ(e.what(), run.doc["error"].get<std::string>());
-        }
+        run.ExpectError();
         return;
     }
     const std::string got = run.Render();
@@ -122,12 +127,7 @@ TEST_P(GoldenTest, ACompiledTemplateRendersTheSameInOtherReports) {
         CaseRun run(dir);
         run.report.SetCompiledTemplate(compiled);
         if (run.doc.contains("error")) {
-            try {
-                run.Render();
-                ADD_FAILURE() << "no error";
-            } catch (const Exception& e) {
-                EXPECT_EQ(e.what(), run.doc["error"].get<std::string>());
-            }
+            run.ExpectError();
             continue;
         }
         EXPECT_EQ(run.Render(), qxtest::ReadFileBytes((dir / "expected.rtf").string()));
