@@ -238,7 +238,7 @@ bool PlaceFile(const fs::path& temp, const fs::path& target, const std::string& 
 // What the workers of a run share. The options and templates are only
 // read while they run; the rest is behind its lock.
 struct BatchRun {
-    BatchRun(const BatchOptions& o)
+    explicit BatchRun(const BatchOptions& o)
         : options(o),
           shard(ParseShard(o.shard)),
           jobs(ParseJobs(o.jobs)),
@@ -250,7 +250,7 @@ struct BatchRun {
 
     // The temporary files of this shard start so: each shard is run by one
     // process at a time, so they are its own, and what a killed run left is
-    // reused or removed.
+    // removed when the shard runs again.
     std::string TempPrefix() const {
         return ".qxrtf-batch-" + std::to_string(shard.index) + "-of-" + std::to_string(shard.count);
     }
