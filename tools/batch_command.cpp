@@ -3,18 +3,25 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <nlohmann/json.hpp>
-#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "batch_naming.h"
@@ -26,6 +33,7 @@
 #include "qxrtf/internal/report_setup.h"
 #include "qxrtf/qxrtf.h"
 #include "record_view.h"
+#include "tool_errors.h"
 
 namespace fs = std::filesystem;
 
@@ -40,7 +48,7 @@ class UsageError : public qx::Exception {
 };
 
 struct BatchOptions {
-    std::string templateFile, master, outDir, nameExpr, shard, shardKey, manifest;
+    std::string templateFile, master, outDir, nameExpr, shard, shardKey, manifest, jobs;
     bool overwrite = false, resume = false, failFast = false, unicode = false;
     std::vector<std::string> vars, options;
     DataOptions data;
@@ -69,11 +77,26 @@ Shard ParseShard(const std::string& text) {
     return shard;
 }
 
-std::shared_ptr<const std::vector<std::uint8_t>> ReadTemplate(const std::string& file) {
+// How many worker threads: --jobs J, 1 when not given.
+int ParseJobs(const std::string& text) {
+    constexpr int kMaxJobs = 256;
+    if (text.empty()) return 1;
+    if (text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoi(text) < 1 || std::stoi(text) > kMaxJobs)
+        throw UsageError("--jobs must be a number from 1 to " + std::to_string(kMaxJobs) +
+                         ", not '" + text + "'");
+    return std::stoi(text);
+}
+
+qx::TQxTemplateBuffer ReadTemplate(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) throw qx::Exception("Cannot read template file " + file);
     return std::make_shared<const std::vector<std::uint8_t>>(std::istreambuf_iterator<char>(in),
                                                              std::istreambuf_iterator<char>());
+}
+
+qx::TQxTemplateBuffer BufferOf(const std::string& text) {
+    return std::make_shared<const std::vector<std::uint8_t>>(text.begin(), text.end());
 }
 
 // The variables and options every report of the batch is given.
@@ -95,30 +118,69 @@ std::string StreamText(qx::TMemoryStream& out) {
                        static_cast<std::size_t>(out.Size()));
 }
 
+// A template of the batch, compiled once for the whole run and rendered by
+// a fresh report for each record, so that what one document's run changes
+// (its variables) never reaches the next. Workers render it at the same
+// time: the compiled template is only read.
+class BatchTemplate {
+  public:
+    // `unicode`: every character above U+00FF as \uN, whatever --unicode says.
+    BatchTemplate(const BatchOptions& o, bool unicode) : FOptions(o), FUnicode(unicode) {}
+
+    // Compiles `bytes` for datasets named as `ds`; raises the engine's
+    // error, with its position, when the template does not compile.
+    void Compile(qx::TQxTemplateBuffer bytes, const qx::arrdataset& ds) {
+        qx::TQxRTF report;
+        Setup(report);
+        report.SetTemplateBuffer(bytes, static_cast<std::int32_t>(bytes->size()));
+        FCompiled = report.Compile(ds);
+    }
+    std::string Render(const qx::arrdataset& ds, int* codePage = nullptr) const {
+        qx::TQxRTF report;
+        Setup(report);
+        report.SetCompiledTemplate(FCompiled);
+        qx::TMemoryStream out;
+        report.ExecuteStream(ds, &out);
+        if (codePage != nullptr) *codePage = report.CodePage();
+        return StreamText(out);
+    }
+
+  private:
+    void Setup(qx::TQxRTF& report) const {
+        Prepare(report, FOptions);
+        if (FUnicode) report.SetUnicodeByDefault(true);
+    }
+
+    const BatchOptions& FOptions;
+    bool FUnicode;
+    std::shared_ptr<const qx::TQxCompiledTemplate> FCompiled;
+};
+
 // The text of an expression for the current record, found as the report
 // itself finds it: a one-field template rendered and read back as text, so
 // names and keys follow the same rules (formats, functions, variables) as
 // the documents.
 class RecordText {
   public:
-    RecordText(const std::string& expression, const BatchOptions& o) : FOptions(o) {
-        const std::string doc = "{\\rtf1 \\\\" + expression + "\\\\}";
-        FTemplate = std::make_shared<const std::vector<std::uint8_t>>(doc.begin(), doc.end());
+    RecordText(const std::string& option, const std::string& expression, const BatchOptions& o)
+        : FOption(option), FExpression(expression), FTemplate(o, true) {}
+    // An expression that does not compile is a mistake of the command line.
+    void Compile(const qx::arrdataset& ds) {
+        try {
+            FTemplate.Compile(BufferOf("{\\rtf1 \\\\" + FExpression + "\\\\}"), ds);
+        } catch (const qx::Exception& e) {
+            throw UsageError(FOption + " " + FExpression + ": " + e.what());
+        }
     }
-    std::string Of(const qx::arrdataset& datasets) const {
-        qx::TQxRTF report;
-        Prepare(report, FOptions);
-        // Every character of the value as \uN, none lost to a code page.
-        report.SetUnicodeByDefault(true);
-        report.SetTemplateBuffer(FTemplate, static_cast<std::int32_t>(FTemplate->size()));
-        qx::TMemoryStream out;
-        report.ExecuteStream(datasets, &out);
-        return batch::PlainTextOfRtf(StreamText(out), report.CodePage());
+    std::string Of(const qx::arrdataset& ds) const {
+        int codePage = 0;
+        const std::string rtf = FTemplate.Render(ds, &codePage);
+        return batch::PlainTextOfRtf(rtf, codePage);
     }
 
   private:
-    const BatchOptions& FOptions;
-    std::shared_ptr<const std::vector<std::uint8_t>> FTemplate;
+    std::string FOption, FExpression;
+    BatchTemplate FTemplate;
 };
 
 void WriteAll(int fd, const std::string& bytes, const fs::path& path) {
@@ -131,12 +193,8 @@ void WriteAll(int fd, const std::string& bytes, const fs::path& path) {
     }
 }
 
-// Writes `bytes` to `temp`, flushed to the disk, then gives it the name
-// `target`: a document is either there whole or not there at all. Without
-// `replace` the name is taken only if free (atomically, so two processes
-// naming the same document cannot both succeed); false when it was not.
-bool PlaceFile(const fs::path& temp, const fs::path& target, const std::string& bytes,
-               bool replace) {
+// Writes `bytes` to `temp`, flushed to the disk.
+void WriteTempFile(const fs::path& temp, const std::string& bytes) {
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) throw qx::Exception("Cannot create " + temp.string() + ": " + std::strerror(errno));
     try {
@@ -149,6 +207,13 @@ bool PlaceFile(const fs::path& temp, const fs::path& target, const std::string& 
         throw;
     }
     ::close(fd);
+}
+
+// Gives the complete file `temp` the name `target`: a document is either
+// there whole or not there at all. Without `replace` the name is taken
+// only if free (atomically, so two processes naming the same document
+// cannot both succeed); false when it was not.
+bool NameFile(const fs::path& temp, const fs::path& target, bool replace) {
     if (replace) {
         if (::rename(temp.c_str(), target.c_str()) != 0) {
             const int error = errno;
@@ -165,82 +230,320 @@ bool PlaceFile(const fs::path& temp, const fs::path& target, const std::string& 
     throw qx::Exception("Cannot write " + target.string() + ": " + std::strerror(error));
 }
 
-class Batch {
-  public:
-    explicit Batch(const BatchOptions& o)
-        : FO(o),
-          FShard(ParseShard(o.shard)),
-          FName(o.nameExpr, o),
-          FKey(o.shardKey.empty() ? std::string("0") : o.shardKey, o) {}
+bool PlaceFile(const fs::path& temp, const fs::path& target, const std::string& bytes,
+               bool replace) {
+    WriteTempFile(temp, bytes);
+    return NameFile(temp, target, replace);
+}
 
-    int Run();
+// What the workers of a run share. The options and templates are only
+// read while they run; the rest is behind its lock.
+struct BatchRun {
+    explicit BatchRun(const BatchOptions& o)
+        : options(o),
+          shard(ParseShard(o.shard)),
+          jobs(ParseJobs(o.jobs)),
+          dir(o.outDir),
+          document(o, false),
+          name("--name", o.nameExpr, o),
+          key("--shard-key", o.shardKey, o),
+          namedBelow(static_cast<std::size_t>(jobs), 0) {}
+
+    // The temporary files of this shard start so: each shard is run by one
+    // process at a time, so they are its own, and what a killed run left is
+    // removed when the shard runs again.
+    std::string TempPrefix() const {
+        return ".qxrtf-batch-" + std::to_string(shard.index) + "-of-" + std::to_string(shard.count);
+    }
+
+    const BatchOptions& options;
+    const Shard shard;
+    const int jobs;
+    const fs::path dir;
+    BatchTemplate document;
+    RecordText name, key;
+
+    std::atomic<bool> stop{false};  // --fail-fast: a record failed
+    std::mutex reportLock;          // one line of stderr at a time
+
+    // The names of the documents, claimed in record order across the
+    // workers: each name's first record, and for each worker the record
+    // number below which it has named all its records.
+    std::mutex nameLock;
+    std::condition_variable named;
+    std::map<std::string, std::int64_t> firstRecordOfName;
+    std::vector<std::int64_t> namedBelow;
+    std::mutex placeLock;
+    // With --overwrite: the latest record whose document has taken each
+    // name, so that the last record's document stays, as in a run that
+    // writes them one after the other.
+    std::map<std::string, std::int64_t> lastPlaced;
+};
+
+// One worker of a batch, with datasets, reports and a temporary file of its
+// own. It walks the whole master and renders the records of the shard that
+// are dealt to it: record k of the shard goes to worker k % J. A worker
+// names a record before rendering it and waits, before placing the
+// document, until every earlier record is named, so that a name two records
+// share is the later one's failure, as in a run with one worker.
+class Worker {
+  public:
+    // Opens the datasets (a connection, a file reader of its own).
+    Worker(BatchRun& run, int index);
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    const qx::arrdataset& DataSets() const { return FDatasets; }
+    // Renders the worker's records; never raises: a failure of the master
+    // itself ends the walk and is kept in `stopped`.
+    void Run();
+
+    std::vector<nlohmann::json> documents;  // in record order
+    int written = 0, kept = 0, failed = 0;
+    std::string stopped;
+    std::int64_t stoppedAt = 0;  // the record the master failed on
 
   private:
     struct Outcome {
-        std::string status;  // written, kept or failed
-        std::string file, error;
+        std::string status;  // written or kept
+        std::string file;
     };
+    void Walk();
+    // The file name of the master's current record; raises when it has none.
+    std::string FileName();
+    // Every record of this worker below `record` is named.
+    void NamedBelow(std::int64_t record);
+    // Claims `file` (empty: the record has none) for `record`.
+    void ClaimName(std::int64_t record, const std::string& file);
+    // Waits until every earlier record of the shard is named, by whichever
+    // worker; true when one of them has the name `file`.
+    bool EarlierRecordHas(std::int64_t record, const std::string& file);
     // Renders the document of the master's current record.
-    Outcome Document();
-    nlohmann::json Manifest(double seconds) const;
-    fs::path ManifestPath() const;
+    Outcome Document(std::int64_t record, const std::string& file);
+    // Names the written temporary file `file`; false when it exists already.
+    bool Place(std::int64_t record, const std::string& file);
+    void Failed(std::int64_t record, const std::string& error, nlohmann::json& entry);
     fs::path TempPath() const;
 
+    BatchRun& FRun;
     const BatchOptions& FO;
-    Shard FShard;
-    RecordText FName, FKey;
-    fs::path FDir;
-    std::shared_ptr<const std::vector<std::uint8_t>> FTemplate;
-    qx::arrdataset FDatasets;  // the run's, the master replaced by its one-record view
-    std::set<std::string> FNamesUsed;
-    nlohmann::json FDocuments = nlohmann::json::array();
+    const int FIndex;
+    DataOptions::Opened FOpened;
+    qx::TDataSet* FMaster = nullptr;
+    std::unique_ptr<TRecordView> FView;
+    qx::arrdataset FDatasets;  // the worker's, the master replaced by its one-record view
+};
+
+Worker::Worker(BatchRun& run, int index)
+    : FRun(run), FO(run.options), FIndex(index), FOpened(run.options.data.Open()) {
+    for (qx::TDataSet* ds : FOpened.datasets)
+        if (qx::SameText(ds->Name(), FO.master)) FMaster = ds;
+    if (FMaster == nullptr)
+        throw UsageError("--master " + FO.master +
+                         ": no such dataset (give it with --dataset, --csv or --json)");
+    FView = std::make_unique<TRecordView>(*FMaster);
+    FDatasets = FOpened.datasets;
+    for (qx::TDataSet*& ds : FDatasets)
+        if (ds == FMaster) ds = FView.get();
+}
+
+fs::path Worker::TempPath() const {
+    const std::string suffix = FRun.jobs > 1 ? "." + std::to_string(FIndex) : std::string();
+    return FRun.dir / (FRun.TempPrefix() + suffix + ".tmp");
+}
+
+std::string Worker::FileName() {
+    const std::string name = batch::SafeFileName(FRun.name.Of(FDatasets), ".rtf");
+    if (name.empty()) throw qx::Exception("the name of the document is empty");
+    return name + ".rtf";
+}
+
+void Worker::NamedBelow(std::int64_t record) {
+    const std::lock_guard<std::mutex> lock(FRun.nameLock);
+    FRun.namedBelow[static_cast<std::size_t>(FIndex)] = record;
+    FRun.named.notify_all();
+}
+
+void Worker::ClaimName(std::int64_t record, const std::string& file) {
+    const std::lock_guard<std::mutex> lock(FRun.nameLock);
+    if (!file.empty()) {
+        const auto [it, fresh] = FRun.firstRecordOfName.emplace(file, record);
+        if (!fresh && record < it->second) it->second = record;
+    }
+    FRun.namedBelow[static_cast<std::size_t>(FIndex)] = record + 1;
+    FRun.named.notify_all();
+}
+
+bool Worker::EarlierRecordHas(std::int64_t record, const std::string& file) {
+    std::unique_lock<std::mutex> lock(FRun.nameLock);
+    FRun.named.wait(lock, [&] {
+        return FRun.stop || std::all_of(FRun.namedBelow.begin(), FRun.namedBelow.end(),
+                                        [&](std::int64_t below) { return below >= record; });
+    });
+    return FRun.firstRecordOfName[file] < record;
+}
+
+Worker::Outcome Worker::Document(std::int64_t record, const std::string& file) {
+    Outcome outcome{"written", file};
+    const bool keep = FO.resume && fs::exists(FRun.dir / file);
+    // Rendered while the workers of earlier records may still be naming
+    // them: a worker waits for their names only before placing its document.
+    std::string bytes;
+    std::exception_ptr renderError;
+    if (!keep) {
+        try {
+            bytes = FRun.document.Render(FDatasets);
+        } catch (...) {
+            renderError = std::current_exception();
+        }
+    }
+    if (!FO.overwrite && EarlierRecordHas(record, file))
+        throw qx::Exception("document " + file +
+                            " is also the document of an earlier record (give --overwrite to "
+                            "keep the last)");
+    if (renderError) std::rethrow_exception(renderError);
+    if (keep) {
+        outcome.status = "kept";
+        return outcome;
+    }
+    WriteTempFile(TempPath(), bytes);
+    if (!Place(record, file))
+        throw qx::Exception("document " + file + " exists already (give --overwrite or --resume)");
+    return outcome;
+}
+
+bool Worker::Place(std::int64_t record, const std::string& file) {
+    if (!FO.overwrite) return NameFile(TempPath(), FRun.dir / file, false);
+    const std::lock_guard<std::mutex> lock(FRun.placeLock);
+    std::int64_t& last = FRun.lastPlaced[file];
+    if (last > record) {
+        // A later record's document has the name: it is the one to keep.
+        ::unlink(TempPath().c_str());
+        return true;
+    }
+    last = record;
+    return NameFile(TempPath(), FRun.dir / file, true);
+}
+
+void Worker::Failed(std::int64_t record, const std::string& error, nlohmann::json& entry) {
+    entry["status"] = "failed";
+    entry["error"] = error;
+    ++failed;
+    if (FO.failFast) {
+        FRun.stop = true;
+        NamedBelow(record + 1);  // wakes the workers waiting for names
+    }
+    const std::lock_guard<std::mutex> lock(FRun.reportLock);
+    std::cerr << "qxrtf batch: record " << record << ": " << error << '\n';
+}
+
+void Worker::Run() {
+    try {
+        Walk();
+    } catch (const std::exception& e) {
+        // The master itself failed: what was written stays, and is listed.
+        stopped = e.what();
+    } catch (...) {
+        stopped = "Unknown exception raised while reading the master dataset.";
+    }
+    // No more names from this worker: none of the others waits for it.
+    NamedBelow(INT64_MAX);
+}
+
+void Worker::Walk() {
+    std::int64_t record = 0, ofShard = 0;
+    for (FMaster->First(); !FMaster->Eof(); FMaster->Next()) {
+        if (FRun.stop) break;
+        stoppedAt = ++record;
+        FView->First();
+        std::string key = std::to_string(record);
+        try {
+            if (!FO.shardKey.empty()) key = FRun.key.Of(FDatasets);
+        } catch (const std::exception&) {
+            // A key that cannot be found is reported once, by the shard
+            // the record number falls in.
+        }
+        if (batch::ShardOfKey(key, FRun.shard.count) != FRun.shard.index) continue;
+        if (ofShard++ % FRun.jobs != FIndex) continue;
+        NamedBelow(record);
+        std::string file, nameError;
+        try {
+            file = FileName();
+        } catch (const std::exception& e) {
+            nameError = e.what();
+        }
+        ClaimName(record, file);
+        nlohmann::json entry = {{"record", record}, {"key", key}};
+        try {
+            if (!nameError.empty()) throw qx::Exception(nameError);
+            const Outcome outcome = Document(record, file);
+            entry["file"] = outcome.file;
+            entry["status"] = outcome.status;
+            ++(outcome.status == "kept" ? kept : written);
+        } catch (const std::exception& e) {
+            Failed(record, e.what(), entry);
+        }
+        documents.push_back(std::move(entry));
+    }
+    stoppedAt = 0;
+}
+
+class Batch {
+  public:
+    explicit Batch(const BatchOptions& o) : FRun(o) {}
+    int Run();
+
+  private:
+    // Compiles the document's template and the name and key expressions,
+    // once for the whole run.
+    void Compile();
+    // Temporary files of this shard that a killed run with more workers left.
+    void RemoveLeftTempFiles() const;
+    nlohmann::json Manifest(double seconds) const;
+    fs::path ManifestPath() const;
+
+    BatchRun FRun;
+    std::vector<std::unique_ptr<Worker>> FWorkers;
+    std::vector<nlohmann::json> FDocuments;
     int FWritten = 0, FKept = 0, FFailed = 0;
 };
 
 fs::path Batch::ManifestPath() const {
-    if (!FO.manifest.empty()) return FO.manifest;
-    if (FShard.count == 1) return FDir / "manifest.json";
-    return FDir / ("manifest-" + std::to_string(FShard.index) + "-of-" +
-                   std::to_string(FShard.count) + ".json");
+    const BatchOptions& o = FRun.options;
+    if (!o.manifest.empty()) return o.manifest;
+    if (FRun.shard.count == 1) return FRun.dir / "manifest.json";
+    return FRun.dir / ("manifest-" + std::to_string(FRun.shard.index) + "-of-" +
+                       std::to_string(FRun.shard.count) + ".json");
 }
 
-// One per shard: each shard is run by one process at a time, so its
-// temporary file is its own, and one left by a killed run is reused.
-fs::path Batch::TempPath() const {
-    return FDir / (".qxrtf-batch-" + std::to_string(FShard.index) + "-of-" +
-                   std::to_string(FShard.count) + ".tmp");
-}
-
-Batch::Outcome Batch::Document() {
-    Outcome outcome;
-    const std::string name = batch::SafeFileName(FName.Of(FDatasets), ".rtf");
-    if (name.empty()) throw qx::Exception("the name of the document is empty");
-    outcome.file = name + ".rtf";
-    if (!FNamesUsed.insert(outcome.file).second && !FO.overwrite)
-        throw qx::Exception("document " + outcome.file +
-                            " is also the document of an earlier record (give --overwrite "
-                            "to keep the last)");
-    const fs::path target = FDir / outcome.file;
-    if (FO.resume && fs::exists(target)) {
-        outcome.status = "kept";
-        return outcome;
+void Batch::Compile() {
+    const BatchOptions& o = FRun.options;
+    const qx::arrdataset& ds = FWorkers.front()->DataSets();
+    try {
+        FRun.document.Compile(ReadTemplate(o.templateFile), ds);
+    } catch (const qx::Exception& e) {
+        const std::string where = e.Pos() ? tool::PositionPrefix(o.templateFile, *e.Pos()) : "";
+        throw qx::Exception(where + e.what());
     }
-    qx::TQxRTF report;
-    Prepare(report, FO);
-    report.SetTemplateBuffer(FTemplate, static_cast<std::int32_t>(FTemplate->size()));
-    qx::TMemoryStream out;
-    report.ExecuteStream(FDatasets, &out);
-    if (!PlaceFile(TempPath(), target, StreamText(out), FO.overwrite))
-        throw qx::Exception("document " + outcome.file +
-                            " exists already (give --overwrite or --resume)");
-    outcome.status = "written";
-    return outcome;
+    FRun.name.Compile(ds);
+    if (!o.shardKey.empty()) FRun.key.Compile(ds);
+}
+
+void Batch::RemoveLeftTempFiles() const {
+    const std::string prefix = FRun.TempPrefix();
+    for (const auto& e : fs::directory_iterator(FRun.dir)) {
+        const std::string f = e.path().filename().string();
+        const bool ours = f == prefix + ".tmp" || (f.rfind(prefix + ".", 0) == 0 && f.size() > 4 &&
+                                                   f.compare(f.size() - 4, 4, ".tmp") == 0);
+        if (ours) ::unlink(e.path().c_str());
+    }
 }
 
 nlohmann::json Batch::Manifest(double seconds) const {
-    return {{"template", FO.templateFile},
-            {"master", FO.master},
-            {"shard", {{"index", FShard.index}, {"count", FShard.count}}},
+    const BatchOptions& o = FRun.options;
+    return {{"template", o.templateFile},
+            {"master", o.master},
+            {"shard", {{"index", FRun.shard.index}, {"count", FRun.shard.count}}},
             {"written", FWritten},
             {"kept", FKept},
             {"failed", FFailed},
@@ -252,57 +555,37 @@ int Batch::Run() {
     const auto start = std::chrono::steady_clock::now();
     {
         qx::TQxRTF probe;  // a wrong option or variable is found before any record
-        Prepare(probe, FO);
+        Prepare(probe, FRun.options);
     }
-    FTemplate = ReadTemplate(FO.templateFile);
-    DataOptions::Opened opened = FO.data.Open();
-    qx::TDataSet* master = nullptr;
-    for (qx::TDataSet* ds : opened.datasets)
-        if (qx::SameText(ds->Name(), FO.master)) master = ds;
-    if (master == nullptr)
-        throw UsageError("--master " + FO.master +
-                         ": no such dataset (give it with --dataset, --csv or --json)");
-    TRecordView view(*master);
-    FDatasets = opened.datasets;
-    for (qx::TDataSet*& ds : FDatasets)
-        if (ds == master) ds = &view;
-    FDir = FO.outDir;
-    fs::create_directories(FDir);
+    // Each worker opens the data for itself: nothing of one is touched by another.
+    for (int k = 0; k < FRun.jobs; ++k) FWorkers.push_back(std::make_unique<Worker>(FRun, k));
+    Compile();
+    fs::create_directories(FRun.dir);
+    RemoveLeftTempFiles();
 
-    std::int64_t record = 0;
-    std::string stopped;
-    try {
-        for (master->First(); !master->Eof(); master->Next()) {
-            ++record;
-            view.First();
-            nlohmann::json entry = {{"record", record}};
-            std::string key = std::to_string(record);
-            try {
-                if (!FO.shardKey.empty()) key = FKey.Of(FDatasets);
-            } catch (const std::exception&) {
-                // A key that cannot be found is reported once, by the shard
-                // the record number falls in.
-            }
-            if (batch::ShardOfKey(key, FShard.count) != FShard.index) continue;
-            entry["key"] = key;
-            try {
-                const Outcome outcome = Document();
-                entry["file"] = outcome.file;
-                entry["status"] = outcome.status;
-                ++(outcome.status == "kept" ? FKept : FWritten);
-            } catch (const std::exception& e) {
-                entry["status"] = "failed";
-                entry["error"] = e.what();
-                ++FFailed;
-                std::cerr << "qxrtf batch: record " << record << ": " << e.what() << '\n';
-            }
-            FDocuments.push_back(std::move(entry));
-            if (FFailed > 0 && FO.failFast) break;
-        }
-    } catch (const std::exception& e) {
-        // The master itself failed: what was written stays, and is listed.
-        stopped = e.what();
+    if (FRun.jobs == 1) {
+        FWorkers.front()->Run();
+    } else {
+        std::vector<std::thread> threads;
+        for (auto& w : FWorkers) threads.emplace_back([&w] { w->Run(); });
+        for (std::thread& t : threads) t.join();
     }
+
+    // The master is read alike by every worker: its failure is reported
+    // once, at the first record it happened on.
+    std::string stopped;
+    std::int64_t stoppedAt = 0;
+    for (const auto& w : FWorkers) {
+        FWritten += w->written;
+        FKept += w->kept;
+        FFailed += w->failed;
+        for (nlohmann::json& d : w->documents) FDocuments.push_back(std::move(d));
+        if (!w->stopped.empty() && (stopped.empty() || w->stoppedAt < stoppedAt))
+            stopped = w->stopped, stoppedAt = w->stoppedAt;
+    }
+    std::stable_sort(FDocuments.begin(), FDocuments.end(), [](const auto& a, const auto& b) {
+        return a["record"].template get<std::int64_t>() < b["record"].template get<std::int64_t>();
+    });
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     nlohmann::json manifest = Manifest(seconds);
@@ -361,6 +644,8 @@ void AddBatchCommand(CLI::App& app) {
          "I/N: render only the records of shard I of N (0 <= I < N)"},
         {"--shard-key", &BatchOptions::shardKey,
          "expression whose text assigns a record to its shard (default: the record number)"},
+        {"--jobs", &BatchOptions::jobs,
+         "J: render with J worker threads, each with its own datasets (default 1)"},
         {"--manifest", &BatchOptions::manifest,
          "JSON manifest to write (default DIR/manifest.json, or DIR/manifest-I-of-N.json for "
          "a shard)"},

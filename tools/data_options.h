@@ -16,8 +16,10 @@ class DataOptions {
   public:
     void AddTo(CLI::App* cmd);
 
-    // The datasets, opened; raises qx::Exception (or EDatabaseError) with a
-    // message for the user.
+    // The datasets, opened afresh on every call: each set has connections,
+    // file readers and cursors of its own and shares nothing with another,
+    // so each worker thread of a batch opens one for itself. Raises
+    // qx::Exception (or EDatabaseError) with a message for the user.
     struct Opened {
         std::vector<std::unique_ptr<qx::TDataSet>> owned;
         qx::arrdataset datasets;  // in the order given

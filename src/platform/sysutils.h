@@ -58,6 +58,8 @@ struct TFormatSettings {
     // "C.<codeset>" give the defaults above; "" reads the environment's
     // locale. Raises qx::Exception when the locale is not installed.
     static TFormatSettings FromLocale(const std::string& name);
+
+    bool operator==(const TFormatSettings&) const = default;
 };
 
 // The process-wide settings, initialised to the defaults above (never from

@@ -3,7 +3,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <random>
+#include <thread>
 
 #include "conscom/exceptions.h"
 #include "platform/internal/codepage.h"
@@ -133,8 +135,11 @@ std::string TQxBaseRTFReport::CreateFileName(const std::string& directory,
         static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                        std::chrono::steady_clock::now().time_since_epoch())
                                        .count());
-    static std::mt19937 random(static_cast<std::mt19937::result_type>(
-        std::chrono::system_clock::now().time_since_epoch().count()));
+    // One generator per thread: reports run in threads of their own share
+    // nothing, and two threads never draw the same sequence.
+    thread_local std::mt19937 random(static_cast<std::mt19937::result_type>(
+        std::chrono::system_clock::now().time_since_epoch().count() ^
+        static_cast<long long>(std::hash<std::thread::id>()(std::this_thread::get_id()))));
     const unsigned chance = std::uniform_int_distribution<unsigned>(0, 65534)(random);
     char buf[24];
     std::snprintf(buf, sizeof buf, "%X%04X", ticks, chance);

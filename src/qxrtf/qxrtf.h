@@ -31,6 +31,7 @@
 namespace qx {
 
 struct TQxExprState;
+class TQxCompiledTemplate;
 
 using TQxOnScanBefore = std::function<void(TQxScanInfo& scanInfo)>;
 using TQxOnScanRecord = std::function<void(TQxScanInfo& scanInfo)>;
@@ -128,6 +129,22 @@ class TQxRTF : public TQxBaseRTFReport {
     // every name the datasets `ds` and the variables do not have. A
     // compile error is raised as a run would raise it.
     TQxTemplateCheck CheckTemplate(const arrdataset& ds = {});
+
+    // ---- compiling once (compiled_template.cpp) ------------------------------
+    // Compiles the template (InFile or buffer) for datasets named and
+    // ordered as `ds`, without running it. A compile error is raised as a
+    // run would raise it.
+    std::shared_ptr<const TQxCompiledTemplate> Compile(const arrdataset& ds);
+    // Makes `compiled` this report's template: its runs replay it instead of
+    // compiling. Any number of reports may share one, also in threads that
+    // run at the same time. The report must have the settings the template
+    // was compiled with (options, code page, charset, format settings, user
+    // function list) and be run with datasets of the same names in the same
+    // order; a run that differs fails. A new InFile or template buffer
+    // replaces it.
+    void SetCompiledTemplate(std::shared_ptr<const TQxCompiledTemplate> compiled);
+    // The compiled template runs replay, or nullptr when they compile.
+    std::shared_ptr<const TQxCompiledTemplate> CompiledTemplate() const;
 
   protected:
     // ---- evaluator (evaluator.cpp) ------------------------------------------
@@ -342,6 +359,13 @@ class TQxRTF : public TQxBaseRTFReport {
     void CheckFieldRecord(std::int32_t kind, const TQxErrorPos& pos, TQxCheckState& state);
     void CheckCallRecord(const TQxErrorPos& pos, TQxCheckState& state);
     void CheckBlockRecord(std::int32_t kind, const TQxErrorPos& pos, TQxCheckState& state);
+    // Set by SetCompiledTemplate; in force while the template is its buffer.
+    std::shared_ptr<const TQxCompiledTemplate> FCompiled;
+    // Raises the error of a run whose datasets or settings differ from
+    // those `compiled` was compiled with.
+    void CheckCompiledFits(const TQxCompiledTemplate& compiled) const;
+    // The state a compile leaves, copied from `compiled` for this run.
+    void StartFromCompiled(const TQxCompiledTemplate& compiled);
     // The datasets whose controls this run disabled (restored exactly once).
     bool FControlsDisabledByRun = false;
     std::int64_t FMaxScanRepetitions = 0;

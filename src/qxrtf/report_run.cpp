@@ -5,6 +5,7 @@
 #include "platform/internal/registry.h"
 #include "platform/internal/unicode.h"
 #include "qxbasereport/internal/command_stream.h"
+#include "qxrtf/internal/compiled_template.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -147,13 +148,21 @@ void TQxRTF::CompileTemplate() {
 
 void TQxRTF::PutField() {
     PrepareRun();
+    const std::shared_ptr<const TQxCompiledTemplate> compiled = CompiledTemplate();
     try {
-        LoadTemplate();
+        if (compiled)
+            CheckCompiledFits(*compiled);
+        else
+            LoadTemplate();
         // Before compiling: whatever fails from here on, no report of an
         // earlier run is left behind under the output name.
         if (IsRegularFile(FOutFile)) DeleteFile(FOutFile);
-        CompileTemplate();
-        CheckBlocksClosed();
+        if (compiled) {
+            StartFromCompiled(*compiled);
+        } else {
+            CompileTemplate();
+            CheckBlocksClosed();
+        }
         FInTable = false;
         CreateTmpStream();
         SetOutfToTmp();

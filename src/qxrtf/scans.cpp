@@ -32,6 +32,23 @@ void TQxScanInfo::SetSelectedRows(TBookmarkList* list) {
     if (list == nullptr) FUseBookMarkList = false;
 }
 
+std::unique_ptr<TQxScans> TQxScans::CopyFor(TQxRTF* ownerReport,
+                                            const std::function<TDataSet*(int)>& datasetOf) const {
+    auto copy = std::make_unique<TQxScans>(ownerReport);
+    copy->FScCount = FScCount;
+    copy->FScLevel = FScLevel;
+    copy->FNum = FNum;
+    copy->FScLevelMax = FScLevelMax;
+    copy->FScanNum = FScanNum;
+    for (const auto& info : FArrScanInfo) {
+        auto block = std::make_unique<TQxScanInfo>(*info);
+        block->FOwnerReport = ownerReport;
+        block->FDataSet = datasetOf(info->FNumber);
+        copy->FArrScanInfo.push_back(std::move(block));
+    }
+    return copy;
+}
+
 void TQxScans::EnterScan(std::int32_t cmPos, std::int32_t pnt, const TQxBlockOpening& opening) {
     // Block numbers and levels are 16-bit, and the run pass's work grows
     // with the nesting depth: a template past these limits is refused.

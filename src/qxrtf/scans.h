@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -121,6 +122,12 @@ class TQxScanInfo : public TObject {
 class TQxScans : public TObject {
   public:
     explicit TQxScans(TQxRTF* ownerReport) : FOwnerReport(ownerReport) {}
+
+    // The blocks as compiled, for a run of `ownerReport`: each block's
+    // dataset is `datasetOf(block number)`. The copy shares nothing with
+    // this registry, so one compiled registry serves any number of runs.
+    std::unique_ptr<TQxScans> CopyFor(TQxRTF* ownerReport,
+                                      const std::function<TDataSet*(int)>& datasetOf) const;
 
     TQxRTF* OwnerReport() const { return FOwnerReport; }
     std::uint16_t ScLevel() const { return FScLevel; }

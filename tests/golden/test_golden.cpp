@@ -20,6 +20,7 @@
 #include <sstream>
 
 #include "platform/loaders/json_dataset.h"
+#include "qxrtf/internal/compiled_template.h"
 #include "qxrtf/internal/report_setup.h"
 #include "qxrtf/qxrtf.h"
 #include "test_support.h"
@@ -70,6 +71,16 @@ struct CaseRun {
         report.SetInFile((dir / "template.rtf").string());
     }
 
+    // For a case that expects an error: the run raises it.
+    void ExpectError() {
+        try {
+            Render();
+            ADD_FAILURE() << "no error";
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.what(), doc["error"].get<std::string>());
+        }
+    }
+
     std::string Render() {
         TMemoryStream out;
         report.ExecuteStream(datasets, &out);
@@ -86,12 +97,7 @@ TEST_P(GoldenTest, RendersTheExpectedBytes) {
     const fs::path dir = kGoldenDir / GetParam();
     CaseRun run(dir);
     if (run.doc.contains("error")) {
-        try {
-            run.Render();
-            ADD_FAILURE() << "no error";
-        } catch (const Exception& e) {
-            EXPECT_EQ(e.what(), run.doc["error"].get<std::string>());
-        }
+        run.ExpectError();
         return;
     }
     const std::string got = run.Render();
@@ -100,6 +106,32 @@ TEST_P(GoldenTest, RendersTheExpectedBytes) {
         qxtest::WriteFileBytes(expected.string(), got);
     ASSERT_TRUE(fs::exists(expected)) << "no expected.rtf; render it with QXRTF_UPDATE_GOLDEN=1";
     EXPECT_EQ(got, qxtest::ReadFileBytes(expected.string()));
+}
+
+// The same case compiled once by one report and run by two others, each
+// with datasets of its own: a compiled template holds everything a run
+// needs from the compile, and a run changes nothing in it.
+TEST_P(GoldenTest, ACompiledTemplateRendersTheSameInOtherReports) {
+    const fs::path dir = kGoldenDir / GetParam();
+    CaseRun compiler(dir);
+    std::shared_ptr<const TQxCompiledTemplate> compiled;
+    try {
+        compiled = compiler.report.Compile(compiler.datasets);
+    } catch (const Exception& e) {
+        ASSERT_TRUE(compiler.doc.contains("error")) << e.what();
+        EXPECT_EQ(e.what(), compiler.doc["error"].get<std::string>());
+        return;
+    }
+    for (int reportNumber = 1; reportNumber <= 2; ++reportNumber) {
+        SCOPED_TRACE(reportNumber);
+        CaseRun run(dir);
+        run.report.SetCompiledTemplate(compiled);
+        if (run.doc.contains("error")) {
+            run.ExpectError();
+            continue;
+        }
+        EXPECT_EQ(run.Render(), qxtest::ReadFileBytes((dir / "expected.rtf").string()));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Golden, GoldenTest, ::testing::ValuesIn(CaseNames()),

@@ -196,6 +196,14 @@ TEST_F(ToolBatch, UsageErrorsExitWithTwo) {
         {Batch("d", "--name C.ID --option eoNoSuch " + data), "Unknown RTF option 'eoNoSuch'"},
         {"batch '" + Path("t.rtf") + "' --master X --out-dir d --name C.ID " + data,
          "--master X: no such dataset (give it with --dataset, --csv or --json)"},
+        {Batch("d", "--name C.ID --jobs 0 " + data),
+         "--jobs must be a number from 1 to 256, not '0'"},
+        {Batch("d", "--name C.ID --jobs two " + data),
+         "--jobs must be a number from 1 to 256, not 'two'"},
+        {Batch("d", "--name C.ID --jobs 257 " + data),
+         "--jobs must be a number from 1 to 256, not '257'"},
+        {Batch("d", "--name 'SCAN(C)' " + data),
+         "--name SCAN(C): Nesting error - endscan expected, but end of document found"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -255,6 +263,24 @@ TEST_F(ToolBatch, FourShardProcessesWriteEveryDocumentOnce) {
     const auto docs = Documents("one");
     ASSERT_EQ(docs.size(), 1000u);
     for (int id : {1, 417, 1000}) EXPECT_EQ(docs.at(CustomerName(id) + ".rtf"), Letter(id));
+
+    // As a reader sees them: each its own customer and orders.
+    if (!qxtest::HaveCommand("soffice")) GTEST_SKIP() << "LibreOffice is not installed";
+    const int ids[] = {1, 2, 417, 999, 1000};
+    std::string files;
+    for (int id : ids) files += " '" + Path("byname/" + CustomerName(id) + ".rtf") + "'";
+    const ToolResult txt = qxtest::RunCommand("soffice --headless -env:UserInstallation=file://" +
+                                              Path("lo") + " --convert-to txt:Text --outdir '" +
+                                              Path("txt") + "'" + files + " >/dev/null 2>&1");
+    ASSERT_EQ(txt.exitCode, 0) << txt.output;
+    for (int id : ids) {
+        SCOPED_TRACE(id);
+        const std::string text = qxtest::ReadFileBytes(Path("txt/" + CustomerName(id) + ".txt"));
+        const std::string n = std::to_string(id);
+        EXPECT_NE(text.find("Dear " + CustomerName(id) + ": pen-" + n + " ink-" + n + "."),
+                  std::string::npos)
+            << text;
+    }
 }
 
 TEST_F(ToolBatch, AKilledRunLeavesOnlyWholeDocumentsAndResumeFinishesIt) {
@@ -296,4 +322,110 @@ TEST_F(ToolBatch, AKilledRunLeavesOnlyWholeDocumentsAndResumeFinishesIt) {
     EXPECT_EQ(m["kept"].get<std::size_t>(), present.size());
     EXPECT_EQ(m["written"].get<std::size_t>(), count - present.size());
     EXPECT_TRUE(HiddenFiles("out").empty());
+}
+
+TEST_F(ToolBatch, ATemplateThatDoesNotCompileStopsTheBatchBeforeAnyRecord) {
+    MakeFile("t.rtf", "{\\rtf1 \\\\SCAN(X)\\\\ \\\\ENDSCAN\\\\}");
+    const ToolResult r = RunTool(Batch("out", "--name C.NAME " + Data(MakeShop(3))));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("qxrtf batch: " + Path("t.rtf") + ":1:8: Scan Alias not found: X\n"),
+              std::string::npos)
+        << r.output;
+    EXPECT_EQ(r.output.find("record 1"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(Path("out")));
+}
+
+namespace {
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST_F(ToolBatch, JobsWriteWhatOneWorkerWrites) {
+    MakeFile("t.rtf", kLetter);
+    const std::string db = MakeShop(300);
+    // Two records take an earlier record's name, and one has none.
+    MakeDb("shop.db",
+           "UPDATE c SET name = 'Customer 0007' WHERE id IN (40, 41);"
+           "UPDATE c SET name = '' WHERE id = 90;");
+    for (const std::string mode : {"", "--overwrite "}) {
+        SCOPED_TRACE(mode);
+        const std::string one = mode.empty() ? "one" : "one-overwrite";
+        const std::string three = mode.empty() ? "three" : "three-overwrite";
+        const ToolResult single = RunTool(Batch(one, "--name C.NAME " + mode + Data(db)));
+        // What a killed run with more workers left goes.
+        fs::create_directories(Path(three));
+        MakeFile(three + "/.qxrtf-batch-0-of-1.4.tmp", "half a document");
+        const ToolResult jobs = RunTool(Batch(three, "--jobs 3 --name C.NAME " + mode + Data(db)));
+        EXPECT_EQ(single.exitCode, 1) << single.output;
+        EXPECT_EQ(jobs.exitCode, 1) << jobs.output;
+
+        const auto docs = Documents(three);
+        EXPECT_EQ(docs, Documents(one));
+        EXPECT_EQ(docs.size(), 297u);
+        EXPECT_EQ(docs.at("Customer 0300.rtf"), Letter(300));
+        // The later record's document stays, whichever worker wrote it.
+        ASSERT_TRUE(docs.count("Customer 0007.rtf"));
+        EXPECT_NE(docs.at("Customer 0007.rtf").find(mode.empty() ? "pen-7 " : "pen-41 "),
+                  std::string::npos);
+        EXPECT_TRUE(HiddenFiles(three).empty());
+
+        nlohmann::json fromOne = Manifest(one + "/manifest.json");
+        nlohmann::json fromThree = Manifest(three + "/manifest.json");
+        EXPECT_EQ(fromThree["documents"], fromOne["documents"]);
+        for (const char* count : {"written", "kept", "failed"})
+            EXPECT_EQ(fromThree[count], fromOne[count]) << count;
+
+        // Each failure reported once, and one summary line.
+        const std::vector<int> failing =
+            mode.empty() ? std::vector<int>{40, 41, 90} : std::vector<int>{90};
+        EXPECT_EQ(fromThree["failed"], failing.size());
+        for (int record : failing)
+            EXPECT_EQ(Count(jobs.output, "qxrtf batch: record " + std::to_string(record) + ": "),
+                      1u)
+                << jobs.output;
+        EXPECT_EQ(Count(jobs.output, "qxrtf batch: record "), failing.size()) << jobs.output;
+        EXPECT_EQ(Count(jobs.output, " documents written, "), 1u) << jobs.output;
+    }
+}
+
+TEST_F(ToolBatch, JobsWithinAShardWriteThatShardsDocuments) {
+    MakeFile("t.rtf", kLetter);
+    const std::string data = Data(MakeShop(200));
+    ASSERT_EQ(RunTool(Batch("one", "--name C.NAME " + data)).exitCode, 0);
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const std::string shard = "--shard " + std::to_string(i) + "/2 --shard-key C.NAME ";
+        const std::string manifest = "/manifest-" + std::to_string(i) + "-of-2.json";
+        const ToolResult ref = RunTool(Batch("ref", "--name C.NAME " + shard + data));
+        const ToolResult jobs = RunTool(Batch("jobs", "--jobs 2 --name C.NAME " + shard + data));
+        ASSERT_EQ(ref.exitCode, 0) << ref.output;
+        ASSERT_EQ(jobs.exitCode, 0) << jobs.output;
+        EXPECT_EQ(Manifest("jobs" + manifest)["documents"],
+                  Manifest("ref" + manifest)["documents"]);
+    }
+    EXPECT_EQ(Documents("jobs"), Documents("one"));
+    EXPECT_TRUE(HiddenFiles("jobs").empty());
+}
+
+TEST_F(ToolBatch, FailFastStopsEveryWorker) {
+    MakeFile("t.rtf", kLetter);
+    const std::string db = MakeShop(300);
+    MakeDb("shop.db", "UPDATE c SET name = '' WHERE id >= 5;");
+    const ToolResult r = RunTool(Batch("out", "--jobs 3 --fail-fast --name C.NAME " + Data(db)));
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    const nlohmann::json m = Manifest("out/manifest.json");
+    // Each of the three workers meets a failing record among 5..7 at the
+    // latest, and none goes past it.
+    EXPECT_GE(m["failed"].get<int>(), 1);
+    EXPECT_LE(m["failed"].get<int>(), 3);
+    EXPECT_LE(m["written"].get<int>(), 4);
+    for (const auto& d : m["documents"]) EXPECT_LE(d["record"].get<int>(), 7) << d;
+    EXPECT_EQ(Documents("out").size(), m["written"].get<std::size_t>());
+    EXPECT_EQ(m["documents"].size(),
+              m["written"].get<std::size_t>() + m["failed"].get<std::size_t>());
 }
