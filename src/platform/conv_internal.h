@@ -81,6 +81,18 @@ struct Decimal {
     bool IsZero() const { return count == 0; }
 };
 
+// Whether v is the double nearest to a decimal of at most 15 significant
+// digits, m x 10^-scale with m < 10^15 (the values reports are full of:
+// amounts, quantities, their products). Such a value's 15-digit form is that
+// decimal, and it reads back as v. False means "not known to be": the caller
+// takes the general path.
+bool FindShortDecimal(double v, unsigned long long& m, int& scale);
+inline bool HasShortDecimal(double v) {
+    unsigned long long m = 0;
+    int scale = 0;
+    return FindShortDecimal(v, m, scale);
+}
+
 // |v| to 15 significant digits, half away from zero. v must be finite.
 Decimal ToDecimal(double v);
 // The same from the exact digits of |v| alone: the way every value was

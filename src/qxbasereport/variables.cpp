@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "conscom/exceptions.h"
+#include "platform/conv_internal.h"
 #include "platform/unicode.h"
 #include "qxbasereport/base_report.h"
 #include "qxbasereport/lang_text.h"
@@ -159,6 +160,7 @@ TQxReportVariable::TQxReportVariable(TQxBaseReport* VarOwner)
       FFmtSett(VarOwner != nullptr ? &VarOwner->FmtSettings() : &FormatSettings()) {}
 
 void TQxReportVariable::SetFmtSett(const TFormatSettings& fs) {
+    ReadText();  // a pending number text takes the settings it was set with
     FOwnFmtSett = std::make_shared<const TFormatSettings>(fs);
     FFmtSett = FOwnFmtSett.get();
 }
@@ -168,6 +170,19 @@ void TQxReportVariable::SetLocal(bool value) {
     FLocal = value;
     FLocalValue.clear();
     FLocalType = qxdtUnknown;
+    DropLocalNumber();
+}
+
+bool TQxReportVariable::KeepLocalNumber(double value, bool integral) {
+    // The text of a number uses the decimal separator of the settings and
+    // is read back with them; one character keeps that exact.
+    if (!FLocal || FFmtSett->DecimalSeparator.size() != 1) return false;
+    FLocalNumber = value;
+    FLocalNumberIntegral = integral;
+    FHasLocalNumber = true;
+    FLocalTextPending = true;
+    FLocalType = qxdtNumber;
+    return true;
 }
 
 std::int32_t TQxReportVariable::FindVar(const char* label) const {
@@ -179,12 +194,21 @@ std::int32_t TQxReportVariable::FindVar(const char* label) const {
 }
 
 std::string TQxReportVariable::ReadText() const {
-    if (FLocal) return FLocalValue;
+    if (FLocal) {
+        if (FLocalTextPending) {
+            FLocalValue = FLocalNumberIntegral
+                              ? std::to_string(static_cast<std::int64_t>(FLocalNumber))
+                              : FloatToVarStr(FLocalNumber, *FFmtSett);
+            FLocalTextPending = false;
+        }
+        return FLocalValue;
+    }
     return FOwnerBaseReport->GetVarByNumber(FindVar("Get variable"));
 }
 
 void TQxReportVariable::WriteText(const std::string& text, TQxDataType type) {
     if (FLocal) {
+        DropLocalNumber();
         FLocalValue = text;
         FLocalType = type;
         return;
@@ -239,12 +263,14 @@ void TQxReportVariable::SetAsString(const std::string& value) {
 }
 
 double TQxReportVariable::AsFloat() const {
+    if (FLocal && FHasLocalNumber) return FLocalNumber;
     std::string text = ReadText();
     if (IsBlank(text)) text = "0";
     return StrToFloat(ReplaceFirst(text, ".", FFmtSett->DecimalSeparator), *FFmtSett);
 }
 
 void TQxReportVariable::SetAsFloat(double value) {
+    if (conv::HasShortDecimal(value) && KeepLocalNumber(value, false)) return;
     WriteText(FloatToVarStr(value, *FFmtSett), qxdtNumber);
 }
 
@@ -254,6 +280,11 @@ std::int64_t TQxReportVariable::AsInteger() const {
 }
 
 void TQxReportVariable::SetAsInteger(std::int64_t value) {
+    // Up to 2^53 the integer converts to a double and back unchanged.
+    constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
+    if (value >= -kExactLimit && value <= kExactLimit &&
+        KeepLocalNumber(static_cast<double>(value), true))
+        return;
     WriteText(std::to_string(value), qxdtNumber);
 }
 

@@ -200,7 +200,10 @@ void TQxRTF::WriteExprResult(const TQxRowContent& row, TQxUDFResultType kind, TO
     switch (kind) {
         case udfrTQxReportVariable: {
             const auto* var = dynamic_cast<const TQxReportVariable*>(holder);
-            WriteTextValue(var != nullptr ? var->AsString() : std::string(), row.fmt, row.sout);
+            if (var != nullptr)
+                WriteVariableValue(*var, row.fmt, row.sout);
+            else
+                WriteTextValue(std::string(), row.fmt, row.sout);
             return;
         }
         case udfrTPicture:
