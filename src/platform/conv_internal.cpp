@@ -87,13 +87,13 @@ double UnscaleByPow10(double m, int scale) {
 
 }  // namespace
 
-bool FindShortDecimal(double v, unsigned long long& m, int& scale) {
+bool FindDecimal15(double v, unsigned long long& m, int& scale) {
     const double a = std::fabs(v);
     if (!std::isnormal(a)) return false;
     int binaryExponent = 0;
     std::frexp(a, &binaryExponent);
-    // floor(log10(a)) is this estimate or one more; a scale that puts the
-    // value at 15 integer digits either way, corrected below if it overshoots.
+    // floor(log10(a)) is this estimate or one more; the scale puts the value
+    // at 15 integer digits, corrected below when the estimate fell short.
     const int decimalExponent =
         static_cast<int>(std::floor((binaryExponent - 1) * 0.30102999566398120));
     int s = 14 - decimalExponent;
@@ -103,23 +103,34 @@ bool FindShortDecimal(double v, unsigned long long& m, int& scale) {
         if (--s < -kMaxExactPow10) return false;
         scaled = ScaleByPow10(a, s);
     }
+    // One rounding by an exact power of ten: below 2^50 the scaled value is
+    // off the exact product by at most 1/16, so away from a tie its nearest
+    // integer is the exact product's, the 15 digits the exact path rounds to.
     const double whole = std::nearbyint(scaled);
-    // The candidate decimal whole x 10^-s proves itself by reading back as a.
-    if (whole > 1e15 || UnscaleByPow10(whole, s) != a) return false;
+    if (std::fabs(std::fabs(scaled - whole) - 0.5) < 0.125) return false;
     m = static_cast<unsigned long long>(whole);
     scale = s;
     return true;
 }
 
+bool RoundTo15Digits(double v, double& rounded) {
+    unsigned long long m = 0;
+    int scale = 0;
+    if (!FindDecimal15(v, m, scale)) return false;
+    // One correctly rounded operation on two exact operands: the double
+    // nearest to the decimal, as reading its text gives.
+    const double a = UnscaleByPow10(static_cast<double>(m), scale);
+    rounded = std::signbit(v) ? -a : a;
+    return true;
+}
+
 namespace {
 
-// Prices, quantities and their products mostly have a shortest round-trip
-// form of at most 15 digits. For a normal double that form is also what
-// rounding the exact digits to 15 gives: the value lies within half a binary
-// unit of it, and a binary unit is less than a quarter of a step at the 15th
-// decimal digit, so at most one 15-digit decimal reads back as the value.
-// FindShortDecimal finds it with a few multiplications; the standard
-// library's shortest form covers the values outside its exact powers of ten.
+// A value whose shortest round-trip form has at most 15 digits: for a normal
+// double that form is also what rounding the exact digits to 15 gives (the
+// value lies within half a binary unit of it, and a binary unit is less than
+// a quarter of a step at the 15th decimal digit). For the values
+// FindDecimal15 leaves undecided; longer forms take the exact digits.
 Decimal ShortestDecimal(double v) {
     char buf[32];
     const auto res =
@@ -144,7 +155,7 @@ Decimal ToDecimal(double v) {
     if (!std::isnormal(v)) return ToDecimalFromExactDigits(v);
     unsigned long long m = 0;
     int scale = 0;
-    if (!FindShortDecimal(v, m, scale)) return ShortestDecimal(v);
+    if (!FindDecimal15(v, m, scale)) return ShortestDecimal(v);
     char buf[24];
     const auto res = std::to_chars(buf, buf + sizeof buf, m);
     const int n = static_cast<int>(res.ptr - buf);  // at most 16: 10^15 itself

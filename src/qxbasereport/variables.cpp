@@ -270,7 +270,9 @@ double TQxReportVariable::AsFloat() const {
 }
 
 void TQxReportVariable::SetAsFloat(double value) {
-    if (conv::HasShortDecimal(value) && KeepLocalNumber(value, false)) return;
+    // Kept as what its text reads back as: the value rounded to 15 digits.
+    double rounded = 0;
+    if (conv::RoundTo15Digits(value, rounded) && KeepLocalNumber(rounded, false)) return;
     WriteText(FloatToVarStr(value, *FFmtSett), qxdtNumber);
 }
 

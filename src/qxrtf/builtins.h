@@ -5,7 +5,9 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <typeinfo>
 
+#include "platform/value_field.h"
 #include "qxbasereport/variables.h"
 #include "qxfunc/udf_list.h"
 
@@ -49,6 +51,26 @@ void RegisterDateBuiltins(TQxBuiltinTable& table);
 const TQxBuiltinTable& BuiltinTable();
 
 // ---- operands shared by the families ----------------------------------------
+
+// What an argument is, asked several times per value: the exact types the
+// engine itself makes are told apart without a walk of the class hierarchy.
+inline const TQxReportVariable* ArgVariable(const TObject* arg) {
+    if (arg == nullptr) return nullptr;
+    const std::type_info& type = typeid(*arg);
+    if (type == typeid(TQxReportVariable)) return static_cast<const TQxReportVariable*>(arg);
+    if (type == typeid(TValueField)) return nullptr;
+    return dynamic_cast<const TQxReportVariable*>(arg);
+}
+inline TQxReportVariable* ArgVariable(TObject* arg) {
+    return const_cast<TQxReportVariable*>(ArgVariable(static_cast<const TObject*>(arg)));
+}
+inline const TField* ArgField(const TObject* arg) {
+    if (arg == nullptr) return nullptr;
+    const std::type_info& type = typeid(*arg);
+    if (type == typeid(TValueField)) return static_cast<const TValueField*>(arg);
+    if (type == typeid(TQxReportVariable)) return nullptr;
+    return dynamic_cast<const TField*>(arg);
+}
 
 // A dataset field or a report variable: something with a value.
 bool IsOperand(const TObject* arg);

@@ -11,6 +11,7 @@
 #include "platform/sysutils.h"
 #include "platform/unicode.h"
 #include "qxbasereport/lang_text.h"
+#include "qxrtf/builtins.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -86,7 +87,7 @@ void TQxRTF::PushConstant(TQxExprState& state, std::int32_t kind, const std::str
 // SUM, CTN and CTS take the keyword NORESET as a Boolean false in its place.
 void TQxRTF::ReplaceNoReset(TQxExprState& state, std::int32_t id, TQxUDFArgs& args) {
     if (!IsAggregate(id) || args.size() != 3) return;
-    const auto* third = dynamic_cast<const TQxReportVariable*>(args[2]);
+    const auto* third = ArgVariable(args[2]);
     if (third == nullptr || UpperCase(Trim(third->Name())) != "NORESET") return;
     // The holder keeps the keyword as its name, so the reset rule still
     // sees NORESET after the replacement.
@@ -176,7 +177,7 @@ void TQxRTF::EvaluateExprBlock() {
                 state.stack.push_back(holder);
             }
             if (id == QxFn::SysIifTest) {
-                const auto* test = dynamic_cast<const TQxReportVariable*>(holder);
+                const auto* test = ArgVariable(holder);
                 if (test != nullptr && test->AsBoolean())
                     state.taken.insert(iif);
                 else
@@ -190,7 +191,7 @@ void TQxRTF::EvaluateExprBlock() {
     }
     if (output) WriteExprResult(row, GetUDFResultType(lastId), lastHolder);
     if (manage) {
-        const auto* result = dynamic_cast<const TQxReportVariable*>(lastHolder);
+        const auto* result = ArgVariable(lastHolder);
         if (result == nullptr) throw EInvalidCast("Invalid class typecast");
         FManageResult = result->AsBoolean();
     }
@@ -199,7 +200,7 @@ void TQxRTF::EvaluateExprBlock() {
 void TQxRTF::WriteExprResult(const TQxRowContent& row, TQxUDFResultType kind, TObject* holder) {
     switch (kind) {
         case udfrTQxReportVariable: {
-            const auto* var = dynamic_cast<const TQxReportVariable*>(holder);
+            const auto* var = ArgVariable(holder);
             if (var != nullptr)
                 WriteVariableValue(*var, row.fmt, row.sout);
             else

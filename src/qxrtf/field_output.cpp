@@ -150,9 +150,9 @@ static void FormatNumericText(std::string& t, const TQxFieldFormat& fmt,
 }
 
 // The number a float field's text would read back as, without the text:
-// a stored double's text is the default settings' general form ("." before
-// the decimals), which reads back as the double itself when it has at most
-// 15 significant digits. False when the text has to be made and read.
+// a stored double's text is its 15-digit general form in the default
+// settings ("." before the decimals). False when the text has to be made
+// and read.
 static bool FieldNumber(const TField& field, const TFormatSettings& fs, double& value) {
     switch (field.DataType()) {
         case ftFloat:
@@ -166,9 +166,7 @@ static bool FieldNumber(const TField& field, const TFormatSettings& fs, double& 
     const auto* valueField = dynamic_cast<const TValueField*>(&field);
     const double* stored =
         valueField != nullptr ? std::get_if<double>(&valueField->Value()) : nullptr;
-    if (stored == nullptr || !conv::HasShortDecimal(*stored)) return false;
-    value = *stored;
-    return true;
+    return stored != nullptr && conv::RoundTo15Digits(*stored, value);
 }
 
 std::string TQxRTF::DateFormatText(const TQxFieldFormat& fmt) {

@@ -165,5 +165,4 @@ void TQxRTF::WritePicture(TPicture& picture, const TQxFieldFormat& fmt) {
     wr("\r}");
 }
 
-
 }  // namespace qx
