@@ -3,6 +3,7 @@
 #include "qxbasereport/variables.h"
 
 #include <cstdio>
+#include <typeinfo>
 
 #include "conscom/exceptions.h"
 #include "platform/conv_internal.h"
@@ -68,13 +69,26 @@ void TQxVarList::Assign(const TQxVarList& source) {
         AddObject(source.Strings(i), new TQxVarListObject(source.DataTypes(i)));
 }
 
+namespace {
+
+// The entry's type object; the list makes them all, so the exact type is
+// checked first.
+TQxVarListObject* TypeObject(const TQxVarList& list, int index) {
+    TObject* object = list.Objects(index);
+    if (object != nullptr && typeid(*object) == typeid(TQxVarListObject))
+        return static_cast<TQxVarListObject*>(object);
+    return dynamic_cast<TQxVarListObject*>(object);
+}
+
+}  // namespace
+
 TQxDataType TQxVarList::DataTypes(int index) const {
-    const auto* object = dynamic_cast<const TQxVarListObject*>(Objects(index));
+    const TQxVarListObject* object = TypeObject(*this, index);
     return object != nullptr ? object->FDataType : qxdtUnknown;
 }
 
 void TQxVarList::SetDataTypes(int index, TQxDataType t) {
-    if (auto* object = dynamic_cast<TQxVarListObject*>(Objects(index)))
+    if (TQxVarListObject* object = TypeObject(*this, index))
         object->FDataType = t;
     else
         SetObjects(index, new TQxVarListObject(t));
@@ -262,18 +276,47 @@ void TQxReportVariable::SetAsString(const std::string& value) {
     WriteText(value, qxdtString);
 }
 
+TQxVarListObject* TQxReportVariable::EntryObject(std::int32_t n) const {
+    // The text form is read the same way whatever the separator, as long as
+    // it is one character.
+    if (FFmtSett->DecimalSeparator.size() != 1) return nullptr;
+    return TypeObject(*FOwnerBaseReport->VarList(), n - 1);
+}
+
 double TQxReportVariable::AsFloat() const {
-    if (FLocal && FHasLocalNumber) return FLocalNumber;
-    std::string text = ReadText();
+    if (FLocal) {
+        if (FHasLocalNumber) return FLocalNumber;
+        std::string text = ReadText();
+        if (IsBlank(text)) text = "0";
+        return StrToFloat(ReplaceFirst(text, ".", FFmtSett->DecimalSeparator), *FFmtSett);
+    }
+    const std::int32_t n = FindVar("Get variable");
+    const std::string& entry = FOwnerBaseReport->VarList()->Strings(n - 1);
+    TQxVarListObject* cache = EntryObject(n);
+    if (cache != nullptr && !cache->FNumberEntry.empty() && cache->FNumberEntry == entry)
+        return cache->FNumber;
+    std::string text = FOwnerBaseReport->GetVarByNumber(n);
     if (IsBlank(text)) text = "0";
-    return StrToFloat(ReplaceFirst(text, ".", FFmtSett->DecimalSeparator), *FFmtSett);
+    const double value = StrToFloat(ReplaceFirst(text, ".", FFmtSett->DecimalSeparator), *FFmtSett);
+    if (cache != nullptr) {
+        cache->FNumberEntry = entry;
+        cache->FNumber = value;
+    }
+    return value;
 }
 
 void TQxReportVariable::SetAsFloat(double value) {
     // Kept as what its text reads back as: the value rounded to 15 digits.
     double rounded = 0;
-    if (conv::RoundTo15Digits(value, rounded) && KeepLocalNumber(rounded, false)) return;
+    const bool decided = conv::RoundTo15Digits(value, rounded);
+    if (decided && KeepLocalNumber(rounded, false)) return;
     WriteText(FloatToVarStr(value, *FFmtSett), qxdtNumber);
+    if (FLocal || !decided) return;
+    const std::int32_t n = FindVar("Set variable");
+    if (TQxVarListObject* cache = EntryObject(n)) {
+        cache->FNumberEntry = FOwnerBaseReport->VarList()->Strings(n - 1);
+        cache->FNumber = rounded;
+    }
 }
 
 std::int64_t TQxReportVariable::AsInteger() const {

@@ -41,6 +41,11 @@ class TQxVarListObject : public TObject {
   public:
     explicit TQxVarListObject(TQxDataType t = qxdtUnknown) : FDataType(t) {}
     TQxDataType FDataType;
+    // The entry ("name=text") whose number was last read or written, and
+    // that number: an accumulator read once per record is not parsed again.
+    // Tied to the entry's text, so any change of the entry invalidates it.
+    std::string FNumberEntry;
+    double FNumber = 0;
 };
 
 // One "name=value" entry per variable, in creation order, each owning its
@@ -114,6 +119,8 @@ class TQxReportVariable : public TObject {
     void SetFmtSett(const TFormatSettings& fs);
 
   private:
+    // The list entry's type object, where the number cache lives.
+    TQxVarListObject* EntryObject(std::int32_t n) const;
     // The entry number of a report variable; EIOError "<label>: report
     // variable not found: <name>" when there is none.
     std::int32_t FindVar(const char* label) const;

@@ -141,6 +141,7 @@ void TQxRTF::EvaluateExprBlock() {
     state.expr = row.Field;
     std::int32_t lastId = 0;
     TObject* lastHolder = nullptr;
+    TQxRowContent rc;  // one for the block's items: their texts reuse its storage
     for (;;) {
         CmReadItemInfo();
         const std::int32_t kind = FCmLastId;
@@ -149,14 +150,12 @@ void TQxRTF::EvaluateExprBlock() {
             break;
         }
         if (kind == 0 || (kind >= 2 && kind <= 5)) {
-            TQxRowContent rc;
             CmReadField(rc);
             if (kind == 0)
                 PushVariable(state, rc.Field);
             else
                 PushConstant(state, kind, rc.Field, true);
         } else if (kind == -1 || kind == -2) {
-            TQxRowContent rc;
             CmReadField(rc);
             TField* field = ResolveDataSetField(rc);
             if (field == nullptr)
