@@ -184,12 +184,16 @@ std::string TQxRTF::BoolText(const std::string& value) const {
 }
 
 void TQxRTF::WriteValue(const std::string& value, const std::string& markup) {
-    // Piece by piece: no text is built only to be written.
-    wr("\\lang");
-    wr(FLangText);
-    wr(" ");
-    wr(txt2rtf(value));
-    wr(markup);
+    // One write per value, the pieces joined in a buffer that keeps its
+    // storage from value to value: each write costs a scan and a call down
+    // to the file.
+    thread_local std::string joined;
+    joined.assign("\\lang");
+    joined += FLangText;
+    joined += ' ';
+    joined += txt2rtf(value);
+    joined += markup;
+    wr(joined);
 }
 
 void TQxRTF::WriteVariableValue(const TQxReportVariable& var, const TQxFieldFormat& fmt,
