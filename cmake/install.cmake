@@ -14,10 +14,13 @@ if(QXRTF_BUILD_TOOL)
   install(TARGETS qxrtf_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
-# Headers keep their folders below include/qxrtf; applications include
-# <qxrtf/qxrtf.h> (see docs/embedding.md for what they may rely on).
+# The public headers keep their folders below include/qxrtf; applications
+# include <qxrtf/qxrtf.h> (see docs/embedding.md for what they may rely on).
+# Headers under an internal/ folder are the engine's own and are not
+# installed, so a public header that reached one would break every
+# consumer build (scripts/check-consumers.sh).
 install(DIRECTORY src/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qxrtf
-  FILES_MATCHING PATTERN "*.h")
+  FILES_MATCHING PATTERN "*.h" PATTERN "internal" EXCLUDE)
 
 install(EXPORT qxrtfTargets NAMESPACE qxrtf:: DESTINATION ${QXRTF_CMAKE_DIR})
 configure_package_config_file(cmake/qxrtfConfig.cmake.in

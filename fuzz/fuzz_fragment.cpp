@@ -5,7 +5,7 @@
 
 #include "platform/exceptions.h"
 #include "qxrtf/qxrtf.h"
-#include "qxrtfstream/qxrtfstream.h"
+#include "qxrtfstream/internal/qxrtfstream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static qx::TQxRTF report;

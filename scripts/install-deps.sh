@@ -3,15 +3,16 @@
 # (LibreOffice Writer reads rendered reports back as text, HTML and PDF in
 # the tests, poppler's pdfimages measures the pictures in that PDF and
 # pdftoppm shows pages as pictures: scripts/look.sh; pandoc writes some
-# golden templates: scripts/golden-template.sh).
+# golden templates: scripts/golden-template.sh; the PostgreSQL tests start a
+# server of their own: scripts/pg-test-cluster.sh).
 # Only missing packages are fetched, so a second run costs nothing.
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
-  libsqlite3-dev libpng-dev libjpeg-dev libgif-dev libcsv-dev
-  sqlite3 time
+  libsqlite3-dev libpq-dev libpng-dev libjpeg-dev libgif-dev libcsv-dev
+  sqlite3 postgresql time
   locales
   libreoffice-writer-nogui poppler-utils pandoc
 )

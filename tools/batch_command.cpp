@@ -20,10 +20,11 @@
 #include "batch_naming.h"
 #include "data_options.h"
 #include "platform/exceptions.h"
+#include "platform/internal/codepage.h"
+#include "platform/internal/unicode.h"
 #include "platform/streams.h"
-#include "platform/unicode.h"
+#include "qxrtf/internal/report_setup.h"
 #include "qxrtf/qxrtf.h"
-#include "qxrtf/report_setup.h"
 #include "record_view.h"
 
 namespace fs = std::filesystem;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/codepage.h"
-#include "platform/unicode.h"
+#include "platform/internal/codepage.h"
+#include "platform/internal/unicode.h"
 
 namespace batch {
 

@@ -1,11 +1,13 @@
 #include "data_options.h"
 
+#include <algorithm>
 #include <map>
 
+#include "platform/internal/unicode.h"
 #include "platform/loaders/csv_dataset.h"
 #include "platform/loaders/json_dataset.h"
+#include "platform/loaders/pg_dataset.h"
 #include "platform/loaders/sqlite_dataset.h"
-#include "platform/unicode.h"
 
 namespace {
 
@@ -55,15 +57,26 @@ void DataOptions::AddTo(CLI::App* cmd) {
     add("--json", Kind::Json,
         "dataset NAME=FILE[#/pointer] from a JSON array of objects (repeatable)");
     add("--csv", Kind::Csv, "dataset NAME=FILE from a CSV file with a header row (repeatable)");
-    cmd->add_option_function<std::string>(
-           "--db", [this](const std::string& v) { FDatabases.push_back(v); },
-           "SQLite database FILE that the --dataset options after it read")
-        ->trigger_on_parse()
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    const auto source = [&](const char* name, bool postgres, const char* help) {
+        cmd->add_option_function<std::string>(
+               name,
+               [this, postgres](const std::string& v) {
+                   FSources.push_back({postgres, v});
+               },
+               help)
+            ->trigger_on_parse()
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    };
+    source("--db", false, "SQLite database FILE that the --dataset options after it read");
+    source("--pg", true,
+           "PostgreSQL server that the --dataset options after it read: a libpq connection "
+           "string (\"host=... dbname=...\" or postgresql://...); \"\" takes all from the PG* "
+           "environment variables");
     add("--dataset", Kind::Sql,
-        "dataset NAME=QUERY or NAME=TABLE from the --db database (repeatable)");
+        "dataset NAME=QUERY or NAME=TABLE from the --db database or --pg server (repeatable)");
     add("--detail", Kind::Detail,
-        "make NAME a detail of MASTER: NAME=MASTER links an SQLite dataset whose query names "
+        "make NAME a detail of MASTER: NAME=MASTER links an SQLite or PostgreSQL dataset whose "
+        "query names "
         ":MASTER_FIELD parameters; for a JSON master, NAME=MASTER[.KEY] is the array KEY "
         "(default NAME) of the master's current record (repeatable)");
     cmd->add_option("--delimiter", FDelimiter,
@@ -75,9 +88,9 @@ void DataOptions::AddTo(CLI::App* cmd) {
 }
 
 void DataOptions::Keep(Kind kind, const std::string& text) {
-    // A --dataset reads the --db given last before it, or the first one
-    // given at all (Open checks there is one).
-    FItems.push_back({kind, text, FDatabases.empty() ? std::string() : FDatabases.back()});
+    // A --dataset reads the --db or --pg given last before it, or the
+    // first one given at all (Open checks there is one).
+    FItems.push_back({kind, text, static_cast<int>(FSources.size()) - 1});
 }
 
 DataOptions::Opened DataOptions::Open() const {
@@ -94,6 +107,7 @@ DataOptions::Opened DataOptions::Open() const {
         return nullptr;
     };
     std::map<std::string, std::shared_ptr<qx::TSqliteDatabase>> databases;
+    qx::TPgConnections connections;
     for (const Item& item : FItems) {
         const char* form = item.kind == Kind::Sql      ? "NAME=QUERY or NAME=TABLE"
                            : item.kind == Kind::Detail ? "NAME=MASTER"
@@ -128,15 +142,19 @@ DataOptions::Opened DataOptions::Open() const {
                 opened.owned.push_back(std::make_unique<qx::TCsvDataSet>(
                     name, value, qx::TCsvOptions{delimiter, typesOf(name)}));
             } else {
-                const std::string file = !item.database.empty() ? item.database
-                                         : !FDatabases.empty()  ? FDatabases.front()
-                                                                : std::string();
-                if (file.empty())
-                    throw qx::Exception("Dataset " + name + ": no --db database to read from");
-                auto& db = databases[file];
-                if (!db) db = std::make_shared<qx::TSqliteDatabase>(file, name);
-                opened.owned.push_back(
-                    std::make_unique<qx::TSqliteDataSet>(name, db, value, typesOf(name)));
+                if (FSources.empty())
+                    throw qx::Exception("Dataset " + name +
+                                        ": no --db database or --pg server to read from");
+                const Source& from = FSources[static_cast<std::size_t>(std::max(item.source, 0))];
+                if (from.postgres) {
+                    opened.owned.push_back(
+                        qx::OpenPgDataSet(name, from.text, value, typesOf(name), connections));
+                } else {
+                    auto& db = databases[from.text];
+                    if (!db) db = std::make_shared<qx::TSqliteDatabase>(from.text, name);
+                    opened.owned.push_back(
+                        std::make_unique<qx::TSqliteDataSet>(name, db, value, typesOf(name)));
+                }
             }
         }
         opened.datasets.push_back(opened.owned.back().get());

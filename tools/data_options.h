@@ -1,5 +1,5 @@
-// The data options of the tool's commands: datasets from JSON and CSV files
-// and SQLite databases, in the order given on the command line (so that a
+// The data options of the tool's commands: datasets from JSON and CSV files,
+// SQLite databases and PostgreSQL servers, in the order given on the command line (so that a
 // one-letter alias A means the first), and master-detail links.
 #pragma once
 
@@ -26,15 +26,21 @@ class DataOptions {
 
   private:
     enum class Kind { Json, Csv, Sql, Detail };
+    // What a --dataset reads: an SQLite file (--db) or a PostgreSQL
+    // connection string (--pg).
+    struct Source {
+        bool postgres = false;
+        std::string text;
+    };
     struct Item {
         Kind kind;
-        std::string text;      // NAME=...
-        std::string database;  // --dataset: the --db given before it
+        std::string text;  // NAME=...
+        int source;        // --dataset: the --db or --pg given before it, or -1
     };
     void Keep(Kind kind, const std::string& text);
 
     std::vector<Item> FItems;
-    std::vector<std::string> FDatabases;
+    std::vector<Source> FSources;
     std::string FDelimiter = ",";
     std::vector<std::string> FTypes;
 };

@@ -8,30 +8,18 @@
 #include "qxbasereport/base_rtf_report.h"
 #include "tool_errors.h"
 
-namespace {
-
-struct ExprOptions {
-    std::string expression;
-    bool keepDots = false;
-};
-
-void RunExpr(const ExprOptions& opts) {
+int ExprCommand::Run() const {
     qx::TQxBaseRTFReport report;
     // Follow the report's own default, in which alias.field reads as alias:field.
-    const bool dotAsColon = report.Options().Contains(qx::eoDotAsColon) && !opts.keepDots;
-    std::string expr = opts.expression;
-    try {
-        std::cout << report.ConvertExpression(expr, dotAsColon) << '\n';
-    } catch (const qx::Exception& e) {
-        std::cerr << "qxrtf: " << e.what() << '\n';
-        throw CLI::RuntimeError(tool::kExitReportError);
-    }
+    const bool dotAsColon = report.Options().Contains(qx::eoDotAsColon) && !opts->keepDots;
+    std::string expr = opts->expression;
+    std::cout << report.ConvertExpression(expr, dotAsColon) << '\n';
+    return tool::kExitOk;
 }
 
-}  // namespace
-
-void AddExprCommand(CLI::App& app) {
-    auto opts = std::make_shared<ExprOptions>();
+ExprCommand AddExprCommand(CLI::App& app) {
+    ExprCommand command;
+    const auto opts = command.opts;
     CLI::App* cmd = app.add_subcommand(
         "expr", "Rewrite an infix EXPRESSION as the nested function calls the report evaluates");
     CLI::Option* expression =
@@ -52,6 +40,7 @@ void AddExprCommand(CLI::App& app) {
             throw CLI::RequiredError(expression->get_name());
         }
         if (!extras.empty()) throw CLI::ExtrasError(cmd->get_name(), extras);
-        RunExpr(*opts);
     });
+    command.cmd = cmd;
+    return command;
 }

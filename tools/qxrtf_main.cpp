@@ -15,8 +15,8 @@
 #include "data_options.h"
 #include "expr_command.h"
 #include "platform/exceptions.h"
+#include "qxrtf/internal/report_setup.h"
 #include "qxrtf/qxrtf.h"
-#include "qxrtf/report_setup.h"
 #include "render_extras.h"
 #include "tool_errors.h"
 
@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
                           "Compile TEMPLATE without running it: list its fields, blocks and "
                           "functions, and warn of names the given data does not have");
 
-    AddExprCommand(app);
+    const ExprCommand expr = AddExprCommand(app);
     AddBatchCommand(app);
 
     try {
@@ -170,6 +170,7 @@ int main(int argc, char** argv) {
     for (const TemplateCommand* c : {&render, &dump, &check})
         if (*c->cmd) templateFile = c->templateFile;
     return tool::RunReporting(templateFile, [&] {
+        if (*expr.cmd) return expr.Run();
         DataOptions::Opened owned;
         qx::TQxRTF report;
         if (*render.cmd) {

@@ -1,4 +1,4 @@
-#include "conscom/shell_messages.h"
+#include "conscom/internal/shell_messages.h"
 
 namespace qx {
 

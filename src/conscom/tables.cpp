@@ -1,5 +1,5 @@
 // The language's constant tables, one row a line.
-#include "conscom/tables.h"
+#include "conscom/internal/tables.h"
 
 #include <algorithm>
 

@@ -3,8 +3,8 @@
 // read; run-length and embedded JPEG/PNG bitmaps are refused.
 #include <bit>
 
+#include "platform/internal/picture_bytes.h"
 #include "platform/picture.h"
-#include "platform/picture_bytes.h"
 
 namespace qx {
 

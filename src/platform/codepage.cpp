@@ -1,4 +1,4 @@
-#include "platform/codepage.h"
+#include "platform/internal/codepage.h"
 
 #include <iconv.h>
 
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/exceptions.h"
-#include "platform/unicode.h"
+#include "platform/internal/unicode.h"
 
 namespace qx {
 

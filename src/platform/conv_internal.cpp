@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "platform/conv_internal.h"
+#include "platform/internal/conv.h"
 
 namespace qx::conv {
 namespace {

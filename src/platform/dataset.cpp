@@ -1,6 +1,6 @@
 #include "platform/dataset.h"
 
-#include "platform/unicode.h"
+#include "platform/internal/unicode.h"
 
 namespace qx {
 

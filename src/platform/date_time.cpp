@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/date_time_internal.h"
 #include "platform/exceptions.h"
+#include "platform/internal/date_time.h"
 #include "platform/sysutils.h"
 
 namespace qx {

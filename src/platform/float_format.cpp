@@ -2,7 +2,7 @@
 // precision (significant digits) and digits (decimals, or exponent digits).
 #include <algorithm>
 
-#include "platform/conv_internal.h"
+#include "platform/internal/conv.h"
 #include "platform/sysutils.h"
 
 namespace qx {

@@ -2,8 +2,8 @@
 // TimeToStr, DateTimeToStr).
 #include <string_view>
 
-#include "platform/conv_internal.h"
-#include "platform/date_time_internal.h"
+#include "platform/internal/conv.h"
+#include "platform/internal/date_time.h"
 #include "platform/sysutils.h"
 
 namespace qx {

@@ -5,7 +5,7 @@
 #include <climits>
 #include <string_view>
 
-#include "platform/conv_internal.h"
+#include "platform/internal/conv.h"
 #include "platform/sysutils.h"
 
 namespace qx {

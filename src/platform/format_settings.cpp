@@ -7,8 +7,8 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/conv_internal.h"
 #include "platform/exceptions.h"
+#include "platform/internal/conv.h"
 #include "platform/sysutils.h"
 
 namespace qx {

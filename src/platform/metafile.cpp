@@ -4,8 +4,8 @@
 // All numbers in both formats are little-endian.
 #include <cmath>
 
+#include "platform/internal/picture_bytes.h"
 #include "platform/picture.h"
-#include "platform/picture_bytes.h"
 
 namespace qx {
 

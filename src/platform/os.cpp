@@ -1,4 +1,4 @@
-#include "platform/os.h"
+#include "platform/internal/os.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

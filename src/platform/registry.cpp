@@ -1,4 +1,4 @@
-#include "platform/registry.h"
+#include "platform/internal/registry.h"
 
 #include <algorithm>
 

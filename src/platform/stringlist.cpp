@@ -1,7 +1,7 @@
 #include "platform/stringlist.h"
 
 #include "platform/exceptions.h"
-#include "platform/unicode.h"
+#include "platform/internal/unicode.h"
 
 namespace qx {
 

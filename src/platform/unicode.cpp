@@ -1,4 +1,4 @@
-#include "platform/unicode.h"
+#include "platform/internal/unicode.h"
 
 #include <locale.h>
 #include <cwctype>

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "platform/internal/unicode.h"
 #include "platform/sysutils.h"
-#include "platform/unicode.h"
 
 namespace qx {
 

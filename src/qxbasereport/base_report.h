@@ -15,18 +15,18 @@
 
 #include <nlohmann/json_fwd.hpp>
 
-#include "conscom/tables.h"
-#include "platform/codepage.h"
 #include "platform/component.h"
 #include "platform/exceptions.h"
 #include "platform/streams.h"
 #include "platform/stringlist.h"
-#include "qxbasereport/command_stream.h"
+#include "qxbasereport/field_format.h"
 #include "qxbasereport/variables.h"
+#include "qxfunc/result_types.h"
 
 namespace qx {
 
 class TQxUDFList;
+class TCodePageCodec;
 
 using TNotifyEvent = std::function<void(TComponent* sender)>;
 // Template bytes as held in memory; shared so that a buffer handed over by
@@ -129,8 +129,8 @@ class TQxBaseReport : public TComponent {
     // operator functions: a+b*2 gives SYS_ADD(SYS_MULT(2,b),a).
     std::string ConvertExpression(std::string& expr, bool dotAsColon);
     // Reads the operand at the start of `s` (trimmed in place) and answers its
-    // token code (TQxTokenCode); for -5 and -13 the token is empty and the
-    // rest is `s`.
+    // code (a CmKind field class); for NotAField and Expression the token
+    // is empty and the rest is `s`.
     std::int32_t GetNextExprField(std::string& s, std::string& token, std::string& rest,
                                   bool dotAsColon);
     // Reads the operator at the start of `s` (trimmed in place); a sign read
@@ -159,14 +159,14 @@ class TQxBaseReport : public TComponent {
     bool ProcessUDFName(const std::string& text, std::vector<std::string>& args,
                         std::int32_t& id) const;
 
-    // ---- command stream (read-only views for tools and tests) ------------
+  protected:
+    void Notification(TComponent* component, TOperation operation) override;
+
+    // ---- command stream (read-only views for the passes and the template check) ------------
     const TMemoryStream* CmStream() const { return FCmStream.get(); }
     const std::vector<std::string>& CmStrings() const { return FCmStrings; }
     // The fields of the compiled template and the records each became.
     const std::vector<TQxFieldSpan>& CmFieldSpans() const { return FCmFieldSpans; }
-
-  protected:
-    void Notification(TComponent* component, TOperation operation) override;
 
     // ---- template plumbing ------------------------------------------------
     void ReadFileBody();
@@ -335,7 +335,7 @@ class TQxBaseReport : public TComponent {
     std::int32_t FiifNumber = 0;
 
     std::int32_t FCmPos = 0;
-    std::int32_t FCmLastId = CmKind::Begin;
+    std::int32_t FCmLastId = 0;  // the kind of the last record written
     std::int32_t FCmLastFpnt = 0;
     std::int32_t FCmSkip = 0;
     std::unique_ptr<TMemoryStream> FCmStream;

@@ -146,10 +146,10 @@ class TQxBaseRTFReport : public TQxBaseReport {
     // ---- document tables --------------------------------------------------
     void CreateDocumentLists();
     void FreeDocumentLists();
-    void CmSaveFontTable() { CmSaveEmptyItem(CmKind::FontTable); }
-    void CmSaveColorTable() { CmSaveEmptyItem(CmKind::ColorTable); }
-    void CmSaveStyleSheet() { CmSaveEmptyItem(CmKind::StyleSheet); }
-    void CmSaveDocInfo() { CmSaveEmptyItem(CmKind::DocInfo); }
+    void CmSaveFontTable();
+    void CmSaveColorTable();
+    void CmSaveStyleSheet();
+    void CmSaveDocInfo();
     void SaveToOutTable(std::int32_t id);
     void OutFontTable();
     void OutColorTable();

@@ -1,7 +1,7 @@
 // A readable listing of a compiled command stream, one record a line.
 #include <sstream>
 
-#include "qxbasereport/command_stream.h"
+#include "qxbasereport/internal/command_stream.h"
 
 namespace qx {
 

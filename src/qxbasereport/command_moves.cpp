@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "qxbasereport/base_report.h"
+#include "qxbasereport/internal/command_stream.h"
 
 namespace qx {
 

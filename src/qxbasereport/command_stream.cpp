@@ -1,6 +1,6 @@
 // Writers and readers of the command stream records; the format is
-// documented once, in command_stream.h.
-#include "qxbasereport/command_stream.h"
+// documented once, in internal/command_stream.h.
+#include "qxbasereport/internal/command_stream.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,13 +12,13 @@ namespace qx {
 
 bool IsFieldKind(std::int32_t kind) {
     switch (kind) {
-        case 0:
-        case 2:
-        case 3:
-        case 4:
-        case 5:
-        case -1:
-        case -2:
+        case CmKind::Variable:
+        case CmKind::Number:
+        case CmKind::String:
+        case CmKind::Boolean:
+        case CmKind::Date:
+        case CmKind::DotField:
+        case CmKind::ColonField:
             return true;
         default:
             return false;

@@ -2,8 +2,22 @@
 // output last, each where the template had it, so that fonts and colours
 // added while writing pictures and fragments are included.
 #include "qxbasereport/base_rtf_report.h"
+#include "qxbasereport/internal/codes.h"
 
 namespace qx {
+
+void TQxBaseRTFReport::CmSaveFontTable() {
+    CmSaveEmptyItem(CmKind::FontTable);
+}
+void TQxBaseRTFReport::CmSaveColorTable() {
+    CmSaveEmptyItem(CmKind::ColorTable);
+}
+void TQxBaseRTFReport::CmSaveStyleSheet() {
+    CmSaveEmptyItem(CmKind::StyleSheet);
+}
+void TQxBaseRTFReport::CmSaveDocInfo() {
+    CmSaveEmptyItem(CmKind::DocInfo);
+}
 
 namespace {
 // The fixed 16-colour palette that picture borders refer to.

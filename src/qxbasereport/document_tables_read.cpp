@@ -6,8 +6,9 @@
 #include <algorithm>
 
 #include "conscom/exceptions.h"
+#include "platform/internal/codepage.h"
 #include "qxbasereport/base_rtf_report.h"
-#include "qxbasereport/rtf_syntax.h"
+#include "qxbasereport/internal/rtf_syntax.h"
 
 namespace qx {
 

@@ -1,4 +1,4 @@
-#include "qxbasereport/expression.h"
+#include "qxbasereport/internal/expression.h"
 
 #include "platform/exceptions.h"
 

@@ -7,10 +7,12 @@
 #include <string_view>
 
 #include "conscom/exceptions.h"
-#include "platform/unicode.h"
+#include "conscom/internal/tables.h"
+#include "platform/internal/unicode.h"
 #include "qxbasereport/base_report.h"
-#include "qxbasereport/expression.h"
-#include "qxbasereport/lang_text.h"
+#include "qxbasereport/internal/codes.h"
+#include "qxbasereport/internal/expression.h"
+#include "qxbasereport/internal/lang_text.h"
 
 namespace qx {
 
@@ -182,8 +184,8 @@ class InfixReader {
     void ReadFirst(std::string& rest) {
         std::string s = rest, token, after;
         const std::int32_t code = report_.GetNextExprField(s, token, after, dotAsColon_);
-        if (code == QxTok::None) Fail("");
-        if (code != QxTok::Expression) {
+        if (code == CmKind::NotAField) Fail("");
+        if (code != CmKind::Expression) {
             AddOperand(token, code);
         } else {
             if (!TQxBaseReport::GetNextExprOperation(s, token, after, true) ||
@@ -205,7 +207,7 @@ class InfixReader {
     void ReadOperand(std::string& rest) {
         std::string token, after;
         const std::int32_t code = report_.GetNextExprField(rest, token, after, dotAsColon_);
-        if (code == QxTok::None) Fail(" error after " + consumed_);
+        if (code == CmKind::NotAField) Fail(" error after " + consumed_);
         AddOperand(token, code);
         rest = after;
     }
@@ -330,7 +332,7 @@ bool TQxBaseReport::GetNextExprOperation(std::string& s, std::string& operation,
 namespace {
 
 struct Token {
-    std::int32_t code = QxTok::None;
+    std::int32_t code = CmKind::NotAField;
     U32 text;
     std::size_t length = 0;  // characters of the input the token used
 };
@@ -348,7 +350,7 @@ Token ReadCall(const TQxBaseReport& r, const U32& u, std::size_t open) {
         } else if (c == U'(') {
             ++depth;
         } else if (c == U')' && --depth == 0) {
-            return {QxTok::Call, u.substr(0, k + 1), k + 1};
+            return {CmKind::Call, u.substr(0, k + 1), k + 1};
         }
     }
     return {};
@@ -363,7 +365,7 @@ Token ReadQualified(const U32& u, std::size_t sep, bool dotAsColon) {
         end = sep + 1;
         while (end < n && (IsNameOrDigit(u[end]) || u[end] == U' ')) ++end;
     } else if (sep + 2 < n && u[sep + 1] == U'=') {
-        return {QxTok::Name, u.substr(0, sep), sep};
+        return {CmKind::Variable, u.substr(0, sep), sep};
     } else if (sep + 1 < n && u[sep + 1] == U'(') {
         std::size_t k = sep + 2;
         while (k < n && TQxBaseReport::Digit(u[k])) ++k;
@@ -372,9 +374,9 @@ Token ReadQualified(const U32& u, std::size_t sep, bool dotAsColon) {
     } else {
         return {};
     }
-    Token t{dot ? QxTok::DotField : QxTok::ColonField, u.substr(0, end), end};
+    Token t{dot ? CmKind::DotField : CmKind::ColonField, u.substr(0, end), end};
     if (dot && dotAsColon) {
-        t.code = QxTok::ColonField;
+        t.code = CmKind::ColonField;
         t.text[sep] = U':';
     }
     return t;
@@ -384,10 +386,10 @@ Token ReadName(const TQxBaseReport& r, const U32& u, bool dotAsColon) {
     const std::size_t n = u.size();
     std::size_t stop = 1;
     while (stop < n && (IsNameOrDigit(u[stop]) || u[stop] == U' ')) ++stop;
-    if (stop == n) return {QxTok::Name, u, n};
+    if (stop == n) return {CmKind::Variable, u, n};
     const char32_t c = u[stop];
     const char32_t before = u[stop - 1];
-    if (!IsAnyOf(c, U"(.:") && before != U' ') return {QxTok::Name, u.substr(0, stop), stop};
+    if (!IsAnyOf(c, U"(.:") && before != U' ') return {CmKind::Variable, u.substr(0, stop), stop};
     if (!IsNameOrDigit(before)) return {};
     if (c == U'(') return stop + 1 < n ? ReadCall(r, u, stop) : Token{};
     return ReadQualified(u, stop, dotAsColon);
@@ -395,22 +397,22 @@ Token ReadName(const TQxBaseReport& r, const U32& u, bool dotAsColon) {
 
 Token ReadOperandToken(const TQxBaseReport& r, const U32& u, bool dotAsColon) {
     if (u.empty() || IsAnyOf(u[0], U"):<>=*/%")) return {};
-    if (IsDateConstant(u)) return {QxTok::Date, u.substr(0, 12), 12};
-    if (IsAsciiWordAt(u, "TRUE")) return {QxTok::Boolean, U"TRUE", 4};
-    if (IsAsciiWordAt(u, "FALSE")) return {QxTok::Boolean, U"FALSE", 5};
+    if (IsDateConstant(u)) return {CmKind::Date, u.substr(0, 12), 12};
+    if (IsAsciiWordAt(u, "TRUE")) return {CmKind::Boolean, U"TRUE", 4};
+    if (IsAsciiWordAt(u, "FALSE")) return {CmKind::Boolean, U"FALSE", 5};
     if (TQxBaseReport::Digit(u[0]) || IsAnyOf(u[0], U"+-.")) {
         if (const std::size_t len = ScanNumber(u); len > 0)
-            return {QxTok::Number, u.substr(0, len), len};
+            return {CmKind::Number, u.substr(0, len), len};
     }
     if (u.size() >= 2 && r.LeftQuote(u[0])) {
         for (std::size_t k = 1; k < u.size(); ++k)
-            if (r.RightQuote(u[0], u[k])) return {QxTok::String, u.substr(0, k + 1), k + 1};
+            if (r.RightQuote(u[0], u[k])) return {CmKind::String, u.substr(0, k + 1), k + 1};
     }
     if (IsNameChar(u[0])) {
         Token t = ReadName(r, u, dotAsColon);
-        if (t.code != QxTok::None) return t;
+        if (t.code != CmKind::NotAField) return t;
     }
-    if (IsAnyOf(u[0], U"(-+!")) return {QxTok::Expression, {}, 0};
+    if (IsAnyOf(u[0], U"(-+!")) return {CmKind::Expression, {}, 0};
     return {};
 }
 

@@ -1,6 +1,6 @@
 // Quote marks of field text: straight quotes close themselves, the
 // typographic pairs close with their closing form.
-#include "platform/unicode.h"
+#include "platform/internal/unicode.h"
 #include "qxbasereport/base_rtf_report.h"
 
 namespace qx {

@@ -6,9 +6,9 @@
 #include <functional>
 #include <string_view>
 
-#include "platform/unicode.h"
+#include "platform/internal/unicode.h"
 #include "qxbasereport/base_rtf_report.h"
-#include "qxbasereport/rtf_syntax.h"
+#include "qxbasereport/internal/rtf_syntax.h"
 
 namespace qx {
 

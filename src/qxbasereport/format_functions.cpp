@@ -1,7 +1,8 @@
 // Format-function wrappers of field texts (FNUM(x,10:2), FDTM(d,"dd.mm")...)
 // and the text of date constants.
 #include "conscom/exceptions.h"
-#include "platform/unicode.h"
+#include "conscom/internal/tables.h"
+#include "platform/internal/unicode.h"
 #include "qxbasereport/base_report.h"
 
 namespace qx {

@@ -2,9 +2,10 @@
 // name among the user-defined ones and the built-ins, argument limits and
 // result kinds by id, and whether a format function fits a call's result.
 #include "conscom/exceptions.h"
-#include "platform/unicode.h"
+#include "conscom/internal/tables.h"
+#include "platform/internal/unicode.h"
 #include "qxbasereport/base_report.h"
-#include "qxbasereport/lang_text.h"
+#include "qxbasereport/internal/lang_text.h"
 #include "qxfunc/udf_list.h"
 
 namespace qx {

@@ -8,9 +8,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/unicode.h"
+#include "platform/internal/codepage.h"
+#include "platform/internal/unicode.h"
 #include "qxbasereport/base_rtf_report.h"
-#include "qxbasereport/rtf_syntax.h"
+#include "qxbasereport/internal/rtf_syntax.h"
 
 namespace qx {
 

@@ -5,13 +5,15 @@
 #include <climits>
 
 #include "conscom/exceptions.h"
-#include "platform/os.h"
+#include "platform/internal/codepage.h"
+#include "platform/internal/os.h"
 #include "qxbasereport/base_report.h"
+#include "qxbasereport/internal/command_stream.h"
 #include "qxfunc/udf_list.h"
 
 namespace qx {
 
-TQxBaseReport::TQxBaseReport(TComponent* owner) : TComponent(owner) {}
+TQxBaseReport::TQxBaseReport(TComponent* owner) : TComponent(owner), FCmLastId(CmKind::Begin) {}
 
 TQxBaseReport::~TQxBaseReport() {
     FreeTmpStream();

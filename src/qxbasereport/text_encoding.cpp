@@ -6,7 +6,8 @@
 #include <random>
 
 #include "conscom/exceptions.h"
-#include "platform/unicode.h"
+#include "platform/internal/codepage.h"
+#include "platform/internal/unicode.h"
 #include "qxbasereport/base_rtf_report.h"
 
 namespace qx {

@@ -1,9 +1,9 @@
 // The report's variable list: defining, deleting and finding variables,
 // the shared accessor, and dataset aliases.
 #include "conscom/exceptions.h"
-#include "platform/unicode.h"
+#include "platform/internal/unicode.h"
 #include "qxbasereport/base_report.h"
-#include "qxbasereport/lang_text.h"
+#include "qxbasereport/internal/lang_text.h"
 
 namespace qx {
 

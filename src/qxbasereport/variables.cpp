@@ -6,10 +6,10 @@
 #include <typeinfo>
 
 #include "conscom/exceptions.h"
-#include "platform/conv_internal.h"
-#include "platform/unicode.h"
+#include "platform/internal/conv.h"
+#include "platform/internal/unicode.h"
 #include "qxbasereport/base_report.h"
-#include "qxbasereport/lang_text.h"
+#include "qxbasereport/internal/lang_text.h"
 
 namespace qx {
 

@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "conscom/exceptions.h"
-#include "platform/unicode.h"
-#include "qxbasereport/lang_text.h"
+#include "platform/internal/unicode.h"
+#include "qxbasereport/internal/lang_text.h"
 
 namespace qx {
 

@@ -12,8 +12,8 @@
 
 #include <nlohmann/json_fwd.hpp>
 
-#include "conscom/tables.h"
 #include "platform/component.h"
+#include "qxfunc/result_types.h"
 
 namespace qx {
 

@@ -2,6 +2,7 @@
 // well-formed RTF when a block is skipped or repeated.
 #include <string_view>
 
+#include "qxbasereport/internal/command_stream.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {

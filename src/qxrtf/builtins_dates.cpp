@@ -7,9 +7,9 @@
 #include <ctime>
 
 #include "conscom/exceptions.h"
+#include "platform/internal/unicode.h"
 #include "platform/sysutils.h"
-#include "platform/unicode.h"
-#include "qxrtf/builtins.h"
+#include "qxrtf/internal/builtins.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {

@@ -8,8 +8,8 @@
 
 #include "conscom/exceptions.h"
 #include "platform/sysutils.h"
-#include "qxbasereport/lang_text.h"
-#include "qxrtf/builtins.h"
+#include "qxbasereport/internal/lang_text.h"
+#include "qxrtf/internal/builtins.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "conscom/exceptions.h"
-#include "conscom/tables.h"
-#include "qxrtf/builtins.h"
+#include "conscom/internal/tables.h"
+#include "qxrtf/internal/builtins.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -20,14 +20,22 @@ struct OperatorRow {
 };
 
 constexpr OperatorRow kOperators[] = {
-    {-5, "\"&&\"", OpKind::Logic},          {-6, "\"||\"", OpKind::Logic},
-    {-7, "\"<=\"", OpKind::Compare},        {-8, "\">=\"", OpKind::Compare},
-    {-9, "\"not equal\"", OpKind::Compare}, {-10, "unary \"-\"", OpKind::Unary},
-    {-11, "unary \"+\"", OpKind::Unary},    {-12, "not \"!\"", OpKind::Unary},
-    {-13, "\"*\"", OpKind::Arith},          {-14, "\"/\"", OpKind::Arith},
-    {-15, "\"%\"", OpKind::Arith},          {-16, "\"+\"", OpKind::Arith},
-    {-17, "\"-\"", OpKind::Arith},          {-18, "\">\"", OpKind::Compare},
-    {-19, "\"<\"", OpKind::Compare},        {-23, "\"=\"", OpKind::Compare},
+    {QxFn::SysAnd, "\"&&\"", OpKind::Logic},
+    {QxFn::SysOr, "\"||\"", OpKind::Logic},
+    {QxFn::SysLtEq, "\"<=\"", OpKind::Compare},
+    {QxFn::SysGtEq, "\">=\"", OpKind::Compare},
+    {QxFn::SysNotEq, "\"not equal\"", OpKind::Compare},
+    {QxFn::SysUMinus, "unary \"-\"", OpKind::Unary},
+    {QxFn::SysUPlus, "unary \"+\"", OpKind::Unary},
+    {QxFn::SysNot, "not \"!\"", OpKind::Unary},
+    {QxFn::SysMult, "\"*\"", OpKind::Arith},
+    {QxFn::SysDiv, "\"/\"", OpKind::Arith},
+    {QxFn::SysPercent, "\"%\"", OpKind::Arith},
+    {QxFn::SysAdd, "\"+\"", OpKind::Arith},
+    {QxFn::SysSub, "\"-\"", OpKind::Arith},
+    {QxFn::SysGt, "\">\"", OpKind::Compare},
+    {QxFn::SysLt, "\"<\"", OpKind::Compare},
+    {QxFn::SysEq, "\"=\"", OpKind::Compare},
 };
 
 const OperatorRow& RowOf(std::int32_t id) {
@@ -53,13 +61,13 @@ bool IsDateOrNumber(TQxDataType t) {
 // Whether the arithmetic or logic operator accepts (left, right).
 bool Allowed(std::int32_t id, TQxDataType l, TQxDataType r) {
     switch (id) {
-        case -5:
-        case -6:
+        case QxFn::SysAnd:
+        case QxFn::SysOr:
             return l == qxdtBoolean && r == qxdtBoolean;
-        case -16:
+        case QxFn::SysAdd:
             if (l == qxdtString && r == qxdtString) return true;
             [[fallthrough]];
-        case -17:
+        case QxFn::SysSub:
             return (l == qxdtNumber && r == qxdtNumber) ||
                    (IsDateOrNumber(l) && IsDateOrNumber(r) &&
                     (l == qxdtDateTime || r == qxdtDateTime));
@@ -104,7 +112,7 @@ void BinaryOperator(TQxBuiltinCall& call, std::int32_t id) {
     TQxDataType l = qxdtUnknown, r = qxdtUnknown;
     CheckBinary(call, row, l, r);
     const TQxReportVariable right = CopyOperand(call.report, call.Arg(0), r);
-    if ((id == -14 || id == -15) && right.AsFloat() == 0)
+    if ((id == QxFn::SysDiv || id == QxFn::SysPercent) && right.AsFloat() == 0)
         throw Exception(std::string("Division by zero. Operation ") + row.operation +
                         ", expression " + call.expr);
     const TQxReportVariable left = CopyOperand(call.report, call.Arg(1), l);
@@ -114,42 +122,42 @@ void BinaryOperator(TQxBuiltinCall& call, std::int32_t id) {
         const int c = Compare(left, right, l);
         bool value = false;
         switch (id) {
-            case -23:
+            case QxFn::SysEq:
                 value = c == 0;
                 break;
-            case -9:
+            case QxFn::SysNotEq:
                 value = c != 0;
                 break;
-            case -19:
+            case QxFn::SysLt:
                 value = c < 0;
                 break;
-            case -18:
+            case QxFn::SysGt:
                 value = c > 0;
                 break;
-            case -7:
+            case QxFn::SysLtEq:
                 value = c <= 0;
                 break;
             default:
                 value = c >= 0;
-                break;  // -8
+                break;  // SysGtEq
         }
         result->SetAsBoolean(value);
         return;
     }
     switch (id) {
-        case -5:
+        case QxFn::SysAnd:
             result->SetAsBoolean(left.AsBoolean() && right.AsBoolean());
             return;
-        case -6:
+        case QxFn::SysOr:
             result->SetAsBoolean(left.AsBoolean() || right.AsBoolean());
             return;
-        case -13:
+        case QxFn::SysMult:
             result->SetAsFloat(left.AsFloat() * right.AsFloat());
             return;
-        case -14:
+        case QxFn::SysDiv:
             result->SetAsFloat(left.AsFloat() / right.AsFloat());
             return;
-        case -15:
+        case QxFn::SysPercent:
             result->SetAsFloat(std::fmod(left.AsFloat(), right.AsFloat()));
             return;
         default:
@@ -162,7 +170,7 @@ void BinaryOperator(TQxBuiltinCall& call, std::int32_t id) {
     }
     const double a = l == qxdtDateTime ? left.AsDateTime() : left.AsFloat();
     const double b = r == qxdtDateTime ? right.AsDateTime() : right.AsFloat();
-    const double value = id == -16 ? a + b : a - b;
+    const double value = id == QxFn::SysAdd ? a + b : a - b;
     if (l == qxdtDateTime || r == qxdtDateTime)
         result->SetAsDateTime(value);
     else
@@ -180,15 +188,15 @@ void Unary(TQxBuiltinCall& call) {
     if (!IsOperand(call.Arg(0))) TypeUnknown(row, call.expr);
     const TQxDataType t = OperandType(call.Arg(0));
     if (t == qxdtUnknown) TypeUnknown(row, call.expr);
-    const TQxDataType wanted = Id == -12 ? qxdtBoolean : qxdtNumber;
+    const TQxDataType wanted = Id == QxFn::SysNot ? qxdtBoolean : qxdtNumber;
     if (t != wanted) Mismatch(row, call.expr);
     const TQxReportVariable v = CopyOperand(call.report, call.Arg(0), t);
     TQxReportVariable* result = call.Result();
     if (result == nullptr) return;
-    if (Id == -12)
+    if (Id == QxFn::SysNot)
         result->SetAsBoolean(!v.AsBoolean());
     else
-        result->SetAsFloat(Id == -10 ? -v.AsFloat() : v.AsFloat());
+        result->SetAsFloat(Id == QxFn::SysUMinus ? -v.AsFloat() : v.AsFloat());
 }
 
 // x := value: element 1 is the target, element 0 the value.
@@ -231,22 +239,22 @@ void TQxRTF::AssignTyped(TQxReportVariable& target, const TQxReportVariable& val
 }
 
 void RegisterOperatorBuiltins(TQxBuiltinTable& table) {
-    SetBuiltin(table, -5, Binary<-5>);
-    SetBuiltin(table, -6, Binary<-6>);
-    SetBuiltin(table, -7, Binary<-7>);
-    SetBuiltin(table, -8, Binary<-8>);
-    SetBuiltin(table, -9, Binary<-9>);
-    SetBuiltin(table, -10, Unary<-10>);
-    SetBuiltin(table, -11, Unary<-11>);
-    SetBuiltin(table, -12, Unary<-12>);
-    SetBuiltin(table, -13, Binary<-13>);
-    SetBuiltin(table, -14, Binary<-14>);
-    SetBuiltin(table, -15, Binary<-15>);
-    SetBuiltin(table, -16, Binary<-16>);
-    SetBuiltin(table, -17, Binary<-17>);
-    SetBuiltin(table, -18, Binary<-18>);
-    SetBuiltin(table, -19, Binary<-19>);
-    SetBuiltin(table, -23, Binary<-23>);
+    SetBuiltin(table, QxFn::SysAnd, Binary<QxFn::SysAnd>);
+    SetBuiltin(table, QxFn::SysOr, Binary<QxFn::SysOr>);
+    SetBuiltin(table, QxFn::SysLtEq, Binary<QxFn::SysLtEq>);
+    SetBuiltin(table, QxFn::SysGtEq, Binary<QxFn::SysGtEq>);
+    SetBuiltin(table, QxFn::SysNotEq, Binary<QxFn::SysNotEq>);
+    SetBuiltin(table, QxFn::SysUMinus, Unary<QxFn::SysUMinus>);
+    SetBuiltin(table, QxFn::SysUPlus, Unary<QxFn::SysUPlus>);
+    SetBuiltin(table, QxFn::SysNot, Unary<QxFn::SysNot>);
+    SetBuiltin(table, QxFn::SysMult, Binary<QxFn::SysMult>);
+    SetBuiltin(table, QxFn::SysDiv, Binary<QxFn::SysDiv>);
+    SetBuiltin(table, QxFn::SysPercent, Binary<QxFn::SysPercent>);
+    SetBuiltin(table, QxFn::SysAdd, Binary<QxFn::SysAdd>);
+    SetBuiltin(table, QxFn::SysSub, Binary<QxFn::SysSub>);
+    SetBuiltin(table, QxFn::SysGt, Binary<QxFn::SysGt>);
+    SetBuiltin(table, QxFn::SysLt, Binary<QxFn::SysLt>);
+    SetBuiltin(table, QxFn::SysEq, Binary<QxFn::SysEq>);
     SetBuiltin(table, QxFn::SysLet, Let);
 }
 

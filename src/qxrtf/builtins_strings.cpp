@@ -4,9 +4,9 @@
 #include <string_view>
 
 #include "conscom/exceptions.h"
-#include "platform/unicode.h"
-#include "qxbasereport/lang_text.h"
-#include "qxrtf/builtins.h"
+#include "platform/internal/unicode.h"
+#include "qxbasereport/internal/lang_text.h"
+#include "qxrtf/internal/builtins.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {

@@ -1,9 +1,10 @@
 // Compiling the block commands: SCAN, SCANENTRY, SCANFOOTER, ENDSCAN and
 // IF, ELSIF, ELSE, ENDIF, with their nesting checks and options.
 #include "conscom/exceptions.h"
-#include "conscom/tables.h"
-#include "platform/unicode.h"
-#include "qxbasereport/lang_text.h"
+#include "conscom/internal/tables.h"
+#include "platform/internal/unicode.h"
+#include "qxbasereport/internal/codes.h"
+#include "qxbasereport/internal/lang_text.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -29,14 +30,6 @@ std::uint16_t TQxRTF::CurrentBlock() const {
 }
 std::uint16_t TQxRTF::NextBlock() const {
     return static_cast<std::uint16_t>(FScs->ScCount() + 1);
-}
-
-void TQxRTF::CompileWhileCondition(const std::string& whileText, std::uint16_t block) {
-    std::vector<std::string> args;
-    std::int32_t id = 0;
-    if (!ProcessUDFName(whileText, args, id))
-        throw EIllegalFunctionUse("Function not found: " + whileText);
-    CompileBlockExpression(whileText, id, args, true, block);
 }
 
 // ---- scans ---------------------------------------------------------------------
@@ -77,7 +70,7 @@ void TQxRTF::CompileScan(const std::string& fieldText, const std::string& markup
             calls.push_back(items[i]);
         }
     }
-    if (!whileText.empty()) CompileWhileCondition(whileText, CurrentBlock());
+    if (!whileText.empty()) CompileCondition(whileText, CurrentBlock());
     const std::int32_t cmPos = FCmPos;
     std::string remainder;
     KillPar(remainder);
@@ -89,7 +82,7 @@ void TQxRTF::CompileScan(const std::string& fieldText, const std::string& markup
         CmSaveScanItem(markup, remainder, NextBlock());
     else
         CmSaveScanWhileItem(markup, remainder, NextBlock());
-    FScs->EnterScan(cmPos, Fpnt, ds, page, noEof, !whileText.empty(), whileText, 0);
+    FScs->EnterScan(cmPos, Fpnt, {lcScan, whileText, ds, page, noEof});
     FScs->CurrentTopScanInfo()->SetCommandText(Trim(fieldText));
     FScs->SetScanCalls(FCmPos, static_cast<int>(calls.size()));
     CompileExtraCalls(calls, fieldText);
@@ -127,7 +120,7 @@ void TQxRTF::CompileScanFooter(const std::string& fieldText, const std::string& 
     CompileExtraCalls(
         std::vector<std::string>(items.begin() + (items.empty() ? 0 : 1), items.end()), fieldText);
     CmSaveScanSkipItem(CurrentBlock());
-    if (top->IsWhile()) CompileWhileCondition(top->WhileString(), CurrentBlock());
+    if (top->IsWhile()) CompileCondition(top->WhileString(), CurrentBlock());
     std::string remainder;
     KillPar(remainder);
     const std::int32_t cmPos = FCmPos;
@@ -146,7 +139,7 @@ void TQxRTF::CompileEndScan(const std::string& fieldText, const std::string& mar
         std::vector<std::string>(items.begin() + (items.empty() ? 0 : 1), items.end()), fieldText);
     if (!top->IsFooter()) {
         CmSaveScanSkipItem(CurrentBlock());
-        if (top->IsWhile()) CompileWhileCondition(top->WhileString(), CurrentBlock());
+        if (top->IsWhile()) CompileCondition(top->WhileString(), CurrentBlock());
     }
     std::string remainder;
     KillPar(remainder);
@@ -160,7 +153,7 @@ void TQxRTF::CompileExtraCalls(const std::vector<std::string>& calls,
         std::string text = call;
         const std::string item = Trim(call);
         TQxFieldFormat fmt;
-        if (ClassifyField(text, fmt) != FieldCode::Call)
+        if (ClassifyField(text, fmt) != CmKind::Call)
             throw EIllegalScanUse("Cannot process expression " + item + " in scan command " +
                                   fieldText);
         if (fmt.fmtnumber > 0)
@@ -231,10 +224,12 @@ void TQxRTF::CompileIf(const std::string& fieldText, const std::string& markup) 
     std::string remainder;
     KillPar(remainder);
     CmSaveIfItem(markup, remainder, NextBlock(), false);
-    FScs->EnterScan(cmPos, Fpnt, nullptr, false, false, true, condition, 4);
+    FScs->EnterScan(cmPos, Fpnt, {lcIf, condition});
     FElsIfChain.push_back(0);
 }
 
+// The condition of an IF or ELSIF, or the WHILE(...) of a scan: compiled as
+// the block's managed expression, evaluated each time the block is entered.
 void TQxRTF::CompileCondition(const std::string& condition, std::uint16_t block) {
     std::vector<std::string> args;
     std::int32_t id = 0;
@@ -256,7 +251,7 @@ void TQxRTF::CompileElse(const std::string& fieldText, const std::string& markup
     FScs->ExitScan();
     const std::int32_t cmPos = FCmPos;
     CmSaveIfItem(std::string(), std::string(), NextBlock(), true);
-    FScs->EnterScan(cmPos, Fpnt, nullptr, false, false, true, std::string(), 5);
+    FScs->EnterScan(cmPos, Fpnt, {lcElse, std::string()});
 }
 
 void TQxRTF::CompileElsIf(const std::string& fieldText, const std::string& markup) {
@@ -275,15 +270,14 @@ void TQxRTF::CompileElsIf(const std::string& fieldText, const std::string& marku
     FScs->ExitScan();
     std::int32_t cmPos = FCmPos;
     CmSaveIfItem(markup, std::string(), NextBlock(), true);
-    FScs->EnterScan(cmPos, Fpnt, nullptr, false, false, true, std::string(), 5);
+    FScs->EnterScan(cmPos, Fpnt, {lcElse, std::string()});
     CompileCondition(condition, CurrentBlock());
     std::string remainder;
     KillPar(remainder);
     cmPos = FCmPos;
     CmSaveIfItem(markup, remainder, NextBlock(), false);
-    FScs->EnterScan(cmPos, Fpnt, nullptr, false, false, true, condition, 7);
+    FScs->EnterScan(cmPos, Fpnt, {lcElsIf, condition});
     if (!FElsIfChain.empty()) ++FElsIfChain.back();
-    FScs->SetScElsIfCount(FElsIfChain.empty() ? 0 : FElsIfChain.back());
 }
 
 void TQxRTF::CompileEndIf(const std::string& fieldText, const std::string& markup) {
@@ -304,7 +298,6 @@ void TQxRTF::CompileEndIf(const std::string& fieldText, const std::string& marku
         CmSaveEndIfItem(std::string(), std::string(), CurrentBlock());
         FScs->ExitScan();
     }
-    FScs->SetScElsIfCount(FElsIfChain.empty() ? 0 : FElsIfChain.back());
     std::string remainder;
     KillPar(remainder);
     CmSaveEndIfItem(markup, remainder, CurrentBlock());

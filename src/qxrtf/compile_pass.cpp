@@ -2,9 +2,11 @@
 // field it finds in the command stream: simple fields, expressions as
 // postfix call sequences, and the scan and if commands with their nesting.
 #include "conscom/exceptions.h"
-#include "conscom/tables.h"
-#include "platform/unicode.h"
-#include "qxbasereport/lang_text.h"
+#include "conscom/internal/tables.h"
+#include "platform/internal/codepage.h"
+#include "platform/internal/unicode.h"
+#include "qxbasereport/internal/command_stream.h"
+#include "qxbasereport/internal/lang_text.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -27,27 +29,27 @@ bool CloseParenFrom(const std::string& u, std::size_t minPos) {
 
 std::int32_t TQxRTF::ClassifyField(std::string& text, TQxFieldFormat& fmt) {
     const std::string u = UpperCase(text);
-    if (StartsWith(u, "SCAN(") && CloseParenFrom(u, 6)) return FieldCode::Scan;
-    if (StartsWith(u, "SCANENTRY")) return FieldCode::ScanEntry;
-    if (StartsWith(u, "SCANFOOTER")) return FieldCode::ScanFooter;
-    if (StartsWith(u, "ENDSCAN")) return FieldCode::EndScan;
-    if (StartsWith(u, "IF(") && CloseParenFrom(u, 5)) return FieldCode::If;
-    if (StartsWith(u, "ENDIF")) return FieldCode::EndIf;
+    if (StartsWith(u, "SCAN(") && CloseParenFrom(u, 6)) return CmKind::Scan;
+    if (StartsWith(u, "SCANENTRY")) return CmKind::ScanEntry;
+    if (StartsWith(u, "SCANFOOTER")) return CmKind::ScanFooter;
+    if (StartsWith(u, "ENDSCAN")) return CmKind::EndScan;
+    if (StartsWith(u, "IF(") && CloseParenFrom(u, 5)) return CmKind::If;
+    if (StartsWith(u, "ENDIF")) return CmKind::EndIf;
     // ELSEIF( is the spelling the block messages use; it must never read
     // as ELSE by its prefix, which would silently change the result.
     if (StartsWith(u, "ELSEIF(")) {
-        if (CloseParenFrom(u, 9)) return FieldCode::ElsIf;
+        if (CloseParenFrom(u, 9)) return CmKind::ElsIf;
     } else if (StartsWith(u, "ELSE")) {
-        return FieldCode::Else;
+        return CmKind::Else;
     }
-    if (StartsWith(u, "ELSIF(") && CloseParenFrom(u, 8)) return FieldCode::ElsIf;
+    if (StartsWith(u, "ELSIF(") && CloseParenFrom(u, 8)) return CmKind::ElsIf;
 
     fmt = CheckFormat(text);
     text = Trim(text);
     std::string work = text, element, rest;
     std::int32_t code = GetNextExprField(work, element, rest, FOptions.Contains(eoDotAsColon));
-    if (!Trim(rest).empty() && code != FieldCode::NotAField) code = FieldCode::Expression;
-    if (code != FieldCode::NotAField && code != FieldCode::Expression) text = element;
+    if (!Trim(rest).empty() && code != CmKind::NotAField) code = CmKind::Expression;
+    if (code != CmKind::NotAField && code != CmKind::Expression) text = element;
     return code;
 }
 
@@ -62,13 +64,13 @@ TQxRowContent TQxRTF::SimpleFieldRow(std::int32_t code, const std::string& eleme
     rc.DefinedType = rcsimple;
     rc.Defined = false;
     rc.NField = -1;
-    if (code == -1 || code == -2) {
-        const auto sep = element.find(code == -1 ? '.' : ':');
+    if (code == CmKind::DotField || code == CmKind::ColonField) {
+        const auto sep = element.find(code == CmKind::DotField ? '.' : ':');
         const std::string alias = element.substr(0, sep);
         // A one-letter alias stays as typed: it may name a dataset or a position.
         rc.Dalias = Utf8Length(alias) == 1 ? alias : UpperCase(alias);
         rc.Field = sep == std::string::npos ? std::string() : element.substr(sep + 1);
-    } else if (code == 3 && IsQuoted(element)) {
+    } else if (code == CmKind::String && IsQuoted(element)) {
         const std::u32string chars = Utf8ToUtf32(element);
         rc.Field = Utf32ToUtf8(chars.substr(1, chars.size() - 2));
     } else {
@@ -78,7 +80,7 @@ TQxRowContent TQxRTF::SimpleFieldRow(std::int32_t code, const std::string& eleme
 }
 
 bool TQxRTF::IsSimpleCode(std::int32_t code) {
-    return code == 0 || (code >= 2 && code <= 5) || code == -1 || code == -2;
+    return IsFieldKind(code);
 }
 
 // ---- the pass ------------------------------------------------------------------
@@ -133,10 +135,10 @@ void TQxRTF::CompileField(const std::string& raw) {
         return;
     }
     switch (code) {
-        case FieldCode::Call:
+        case CmKind::Call:
             CompileExpression(text, text, fmt, markup);
             return;
-        case FieldCode::Expression: {
+        case CmKind::Expression: {
             std::string converted = text;
             converted = ConvertExpression(converted, FOptions.Contains(eoDotAsColon));
             CompileExpression(converted, text, fmt, markup);
@@ -153,16 +155,16 @@ const TQxRTF::TRowRole* TQxRTF::BlockCommandRole(std::int32_t code) {
     static constexpr TRowRole kContinues = TRowRole::Continues;
     static constexpr TRowRole kCloses = TRowRole::Closes;
     switch (code) {
-        case FieldCode::Scan:
-        case FieldCode::If:
+        case CmKind::Scan:
+        case CmKind::If:
             return &kOpens;
-        case FieldCode::ScanEntry:
-        case FieldCode::ScanFooter:
-        case FieldCode::Else:
-        case FieldCode::ElsIf:
+        case CmKind::ScanEntry:
+        case CmKind::ScanFooter:
+        case CmKind::Else:
+        case CmKind::ElsIf:
             return &kContinues;
-        case FieldCode::EndScan:
-        case FieldCode::EndIf:
+        case CmKind::EndScan:
+        case CmKind::EndIf:
             return &kCloses;
         default:
             return nullptr;
@@ -177,14 +179,14 @@ void TQxRTF::CompileBlockCommand(std::int32_t code, const std::string& typed,
         Compile compile;
     };
     static constexpr Entry kCommands[] = {
-        {FieldCode::Scan, &TQxRTF::CompileScan},
-        {FieldCode::ScanEntry, &TQxRTF::CompileScanEntry},
-        {FieldCode::ScanFooter, &TQxRTF::CompileScanFooter},
-        {FieldCode::EndScan, &TQxRTF::CompileEndScan},
-        {FieldCode::If, &TQxRTF::CompileIf},
-        {FieldCode::Else, &TQxRTF::CompileElse},
-        {FieldCode::ElsIf, &TQxRTF::CompileElsIf},
-        {FieldCode::EndIf, &TQxRTF::CompileEndIf},
+        {CmKind::Scan, &TQxRTF::CompileScan},
+        {CmKind::ScanEntry, &TQxRTF::CompileScanEntry},
+        {CmKind::ScanFooter, &TQxRTF::CompileScanFooter},
+        {CmKind::EndScan, &TQxRTF::CompileEndScan},
+        {CmKind::If, &TQxRTF::CompileIf},
+        {CmKind::Else, &TQxRTF::CompileElse},
+        {CmKind::ElsIf, &TQxRTF::CompileElsIf},
+        {CmKind::EndIf, &TQxRTF::CompileEndIf},
     };
     for (const Entry& e : kCommands)
         if (e.code == code) (this->*e.compile)(typed, markup);
@@ -264,15 +266,15 @@ void TQxRTF::CompileCall(std::int32_t id, const std::vector<std::string>& args, 
         if (IsSimpleCode(code)) {
             CmSaveField(code,
                         SimpleFieldRow(code, text, std::string(), std::string(), TQxFieldFormat{}));
-        } else if (code == FieldCode::Call || code == FieldCode::Expression) {
+        } else if (code == CmKind::Call || code == CmKind::Expression) {
             std::string callText = text;
-            if (code == FieldCode::Expression)
+            if (code == CmKind::Expression)
                 callText = ConvertExpression(callText, FOptions.Contains(eoDotAsColon));
             std::vector<std::string> inner;
             std::int32_t innerId = 0;
             if (!ProcessUDFName(callText, inner, innerId))
                 throw EIllegalFunctionUse("Function not found: " +
-                                          (code == FieldCode::Call ? arg : callText));
+                                          (code == CmKind::Call ? arg : callText));
             CompileCall(innerId, inner, id, pos, argIif);
         } else {
             throw EIllegalFunctionUse("Cannot use " +

@@ -6,10 +6,10 @@
 #include <limits>
 
 #include "conscom/exceptions.h"
-#include "conscom/tables.h"
-#include "platform/unicode.h"
-#include "qxbasereport/lang_text.h"
-#include "qxrtf/builtins.h"
+#include "conscom/internal/tables.h"
+#include "platform/internal/unicode.h"
+#include "qxbasereport/internal/lang_text.h"
+#include "qxrtf/internal/builtins.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {

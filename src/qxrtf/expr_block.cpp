@@ -6,12 +6,13 @@
 #include <set>
 
 #include "conscom/exceptions.h"
-#include "conscom/tables.h"
+#include "conscom/internal/tables.h"
+#include "platform/internal/unicode.h"
 #include "platform/picture.h"
 #include "platform/sysutils.h"
-#include "platform/unicode.h"
-#include "qxbasereport/lang_text.h"
-#include "qxrtf/builtins.h"
+#include "qxbasereport/internal/command_stream.h"
+#include "qxbasereport/internal/lang_text.h"
+#include "qxrtf/internal/builtins.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -72,7 +73,7 @@ void TQxRTF::PushConstant(TQxExprState& state, std::int32_t kind, const std::str
     TQxReportVariable* var = NewLocalVariable(state);
     state.stack.push_back(var);
     if (!setValue) return;
-    if (kind == 5) {
+    if (kind == CmKind::Date) {
         // {yyyy-mm-dd}: year from characters 2-5, month 7-8, day 10-11.
         var->SetAsDate(EncodeDate(static_cast<int>(StrToInt64(text.substr(1, 4))),
                                   static_cast<int>(StrToInt64(text.substr(6, 2))),
@@ -149,13 +150,13 @@ void TQxRTF::EvaluateExprBlock() {
             CmReadExprEndItem();
             break;
         }
-        if (kind == 0 || (kind >= 2 && kind <= 5)) {
+        if (IsFieldKind(kind) && kind != CmKind::DotField && kind != CmKind::ColonField) {
             CmReadField(rc);
-            if (kind == 0)
+            if (kind == CmKind::Variable)
                 PushVariable(state, rc.Field);
             else
                 PushConstant(state, kind, rc.Field, true);
-        } else if (kind == -1 || kind == -2) {
+        } else if (kind == CmKind::DotField || kind == CmKind::ColonField) {
             CmReadField(rc);
             TField* field = ResolveDataSetField(rc);
             if (field == nullptr)
@@ -240,10 +241,10 @@ void TQxRTF::ReplayItems(TQxExprState& state, std::int32_t targetId, std::int32_
             CmReadExprEndItem();
             return;
         }
-        if (kind == 0 || (kind >= 2 && kind <= 5) || kind == -1 || kind == -2) {
+        if (IsFieldKind(kind)) {
             TQxRowContent rc;
             CmReadField(rc);
-            if (kind == 0)
+            if (kind == CmKind::Variable)
                 PushVariable(state, rc.Field);
             else if (kind >= 2)
                 PushConstant(state, kind, rc.Field, false);

@@ -1,12 +1,12 @@
 // Writing field values: every value goes out as "\lang", the language
 // number, a blank, the value encoded for RTF, then the field's markup.
 #include "conscom/exceptions.h"
-#include "conscom/tables.h"
-#include "platform/conv_internal.h"
+#include "conscom/internal/tables.h"
+#include "platform/internal/conv.h"
+#include "platform/internal/unicode.h"
 #include "platform/sysutils.h"
-#include "platform/unicode.h"
 #include "platform/value_field.h"
-#include "qxbasereport/lang_text.h"
+#include "qxbasereport/internal/lang_text.h"
 #include "qxbasereport/variables.h"
 #include "qxrtf/qxrtf.h"
 

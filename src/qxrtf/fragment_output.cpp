@@ -2,8 +2,9 @@
 // with its fonts, colours and styles renumbered. Unless eoKeepFrtfPar is
 // set, the fragment's final paragraph mark is taken out, so that the text
 // after the field goes on in the fragment's last paragraph.
+#include "platform/internal/codepage.h"
 #include "qxrtf/qxrtf.h"
-#include "qxrtfstream/qxrtfstream.h"
+#include "qxrtfstream/internal/qxrtfstream.h"
 
 namespace qx {
 

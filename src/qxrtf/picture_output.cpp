@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "conscom/exceptions.h"
-#include "conscom/tables.h"
+#include "conscom/internal/tables.h"
 #include "platform/picture.h"
 #include "qxbasereport/image_format.h"
 #include "qxrtf/qxrtf.h"

@@ -1,7 +1,10 @@
-// TQxRTF: the report component. An application sets InFile (or a template
-// buffer) and OutFile, and calls Execute, ExecuteOpen or ExecuteStream with
-// its datasets; the run compiles the template into the command stream,
-// replays it into a temporary stream and assembles the final document.
+// The header an application includes: TQxRTF, the report component, and
+// everything its interface uses (datasets, user functions, streams,
+// pictures, exceptions, conversions). An application sets InFile (or a
+// template buffer) and OutFile, and calls Execute, ExecuteOpen or
+// ExecuteStream with its datasets; the run compiles the template into the
+// command stream, replays it into a temporary stream and assembles the
+// final document.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +19,10 @@
 #include "conscom/exceptions.h"
 #include "platform/dataset.h"
 #include "platform/mem_dataset.h"
+#include "platform/picture.h"
+#include "platform/streams.h"
 #include "platform/sysutils.h"
 #include "qxbasereport/base_rtf_report.h"
-#include "qxbasereport/expression.h"
 #include "qxbasereport/image_format.h"
 #include "qxfunc/udf_list.h"
 #include "qxrtf/scans.h"
@@ -27,37 +31,11 @@
 namespace qx {
 
 struct TQxExprState;
-class TPicture;
-
-// What a field text is, as the compile pass classifies it: the operand
-// codes of the expression reader, and the commands.
-namespace FieldCode {
-inline constexpr std::int32_t Variable = QxTok::Name;
-inline constexpr std::int32_t Call = QxTok::Call;
-inline constexpr std::int32_t Number = QxTok::Number;
-inline constexpr std::int32_t String = QxTok::String;
-inline constexpr std::int32_t Boolean = QxTok::Boolean;
-inline constexpr std::int32_t Date = QxTok::Date;
-inline constexpr std::int32_t DotField = QxTok::DotField;
-inline constexpr std::int32_t ColonField = QxTok::ColonField;
-inline constexpr std::int32_t NotAField = QxTok::None;
-inline constexpr std::int32_t Expression = QxTok::Expression;
-inline constexpr std::int32_t Scan = -3;
-inline constexpr std::int32_t EndScan = -4;
-inline constexpr std::int32_t ScanEntry = -11;
-inline constexpr std::int32_t ScanFooter = -12;
-inline constexpr std::int32_t If = -23;
-inline constexpr std::int32_t EndIf = -24;
-inline constexpr std::int32_t Else = -25;
-inline constexpr std::int32_t ElsIf = -27;
-}  // namespace FieldCode
 
 using TQxOnScanBefore = std::function<void(TQxScanInfo& scanInfo)>;
 using TQxOnScanRecord = std::function<void(TQxScanInfo& scanInfo)>;
 using TQxOnScanEof = std::function<void(TQxScanInfo& scanInfo)>;
 using TQxOnImageFormat = std::function<void(int formatIndex, TQxImageFormat& imageFormat)>;
-
-using TQxControlStatus = std::vector<bool>;
 
 // The payload of a scan or if item: the command's markup, the paragraph
 // remainder, the block number and (If only) the else flag.
@@ -127,15 +105,7 @@ class TQxRTF : public TQxBaseRTFReport {
     void SaveSettings(nlohmann::json& doc) const override;
     void LoadSettings(const nlohmann::json& doc) override;
 
-    // ---- evaluator (evaluator.cpp) ------------------------------------------
-    // Every call of a compiled expression: user-defined functions through
-    // their handler, built-ins through InitFunctions and DoFunctions.
-    void ExecUDF(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCount, TObject* result,
-                 std::string& expr);
-    // The declaration and reset side of VAR, SUM, CTN and CTS.
-    void InitFunctions(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCount,
-                       std::string& expr);
-    void DoFunctions(std::int32_t id, const TQxUDFArgs& args, TObject* result, std::string& expr);
+    // ---- what user-function handlers may call (evaluator.cpp) ---------------
     // Copies an argument (a dataset field or a report variable) into
     // `target` as a value of `type`; a handler reads its arguments so.
     void UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataType type);
@@ -156,6 +126,15 @@ class TQxRTF : public TQxBaseRTFReport {
     TQxTemplateCheck CheckTemplate(const arrdataset& ds = {});
 
   protected:
+    // ---- evaluator (evaluator.cpp) ------------------------------------------
+    // Every call of a compiled expression: user-defined functions through
+    // their handler, built-ins through InitFunctions and DoFunctions.
+    void ExecUDF(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCount, TObject* result,
+                 std::string& expr);
+    // The declaration and reset side of VAR, SUM, CTN and CTS.
+    void InitFunctions(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCount,
+                       std::string& expr);
+    void DoFunctions(std::int32_t id, const TQxUDFArgs& args, TObject* result, std::string& expr);
     void ExecReport(const arrdataset& ds);
     virtual void PutField();
     void DisControls(const arrdataset& ds);
@@ -166,8 +145,8 @@ class TQxRTF : public TQxBaseRTFReport {
     virtual void RunPass();
 
     // ---- compile pass (compile_pass.cpp, compile_commands.cpp) -------------
-    // Classifies a field text (a FieldCode); for simple fields and calls the
-    // text becomes the bare element, and a format wrapper fills `fmt`.
+    // Classifies a field text (a CmKind field class or command); for simple
+    // fields and calls the text becomes the bare element, and a format wrapper fills `fmt`.
     std::int32_t ClassifyField(std::string& text, TQxFieldFormat& fmt);
     static bool IsSimpleCode(std::int32_t code);
     TQxRowContent SimpleFieldRow(std::int32_t code, const std::string& element,
@@ -185,7 +164,6 @@ class TQxRTF : public TQxBaseRTFReport {
     bool CommandAllowed(int column) const;
     std::uint16_t CurrentBlock() const;
     std::uint16_t NextBlock() const;
-    void CompileWhileCondition(const std::string& whileText, std::uint16_t block);
     void CompileCondition(const std::string& condition, std::uint16_t block);
     void CompileScan(const std::string& fieldText, const std::string& markup);
     void CompileScanEntry(const std::string& fieldText, const std::string& markup);
@@ -333,11 +311,9 @@ class TQxRTF : public TQxBaseRTFReport {
     std::unique_ptr<TQxScans> FScs;
     bool FManageResult = false;
     bool FDisableControls = true;
-    TQxControlStatus FControlStatus;
     bool FExecuteSuccessful = false;
     std::string FLastErrMsg = "No errors.";
     std::optional<TQxErrorPos> FLastErrPos;
-    std::unique_ptr<TQxReportDataCollection> FReportData;
     arrdataset FDFiles;
     std::string FLangText;  // Lang in decimal, written before every value
 

@@ -1,20 +1,17 @@
 // One run of the report: the entry points, the dataset controls, and the
 // order of everything between the call and the last byte of output.
 #include "conscom/exceptions.h"
-#include "conscom/shell_messages.h"
-#include "platform/registry.h"
-#include "platform/unicode.h"
+#include "conscom/internal/shell_messages.h"
+#include "platform/internal/registry.h"
+#include "platform/internal/unicode.h"
+#include "qxbasereport/internal/command_stream.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
 
-TQxRTF::TQxRTF(TComponent* owner)
-    : TQxBaseRTFReport(owner), FReportData(std::make_unique<TQxReportDataCollection>()) {}
+TQxRTF::TQxRTF(TComponent* owner) : TQxBaseRTFReport(owner) {}
 
-TQxRTF::~TQxRTF() {
-    FDFiles.clear();
-    FControlStatus.clear();
-}
+TQxRTF::~TQxRTF() = default;
 
 void TQxRTF::Execute(const arrdataset& ds) {
     RunEntry(RunKind::File, ds, 0, nullptr);
@@ -42,10 +39,7 @@ void TQxRTF::RunEntry(RunKind kind, const arrdataset& ds, std::int32_t showCmd,
     try {
         if (kind == RunKind::Stream && outStream == nullptr)
             throw EIOError("Output stream is not assigned");
-        if (FDisableControls) {
-            FControlStatus.assign(ds.size(), false);
-            DisControls(ds);
-        }
+        if (FDisableControls) DisControls(ds);
         ExecReport(ds);
         if (kind == RunKind::Stream) FUseStream = false;
         if (kind == RunKind::Open) {
@@ -85,7 +79,6 @@ void TQxRTF::EndFailedRun(RunKind kind, const arrdataset& ds, const std::string&
 void TQxRTF::DisControls(const arrdataset& ds) {
     for (std::size_t i = 0; i < ds.size(); ++i) {
         if (ds[i] == nullptr) continue;
-        FControlStatus[i] = ds[i]->ControlsDisabled();
         ds[i]->DisableControls();
     }
     FControlsDisabledByRun = true;
@@ -192,18 +185,17 @@ void TQxRTF::PutField() {
 void TQxRTF::CheckBlocksClosed() const {
     if (FScs->ScLevel() == 0) return;
     const TQxScanInfo* top = FScs->CurrentTopScanInfo();
-    const int kind = top != nullptr ? top->QxLngId() : -1;
     // The error points at the command that opened the block left open.
     const auto attach = [&](auto e) {
         if (top != nullptr)
             if (const auto pos = ErrorPosAtCm(top->CmPosition())) e.SetPosIfNone(*pos);
         return e;
     };
-    if (kind >= 0 && kind <= 2)
+    if (top == nullptr) return;
+    if (top->IsScan())
         throw attach(
             EIllegalScanUse("Nesting error - endscan expected, but end of document found"));
-    if (kind == 4 || kind == 5 || kind == 7)
-        throw attach(EIllegalIFUse("Endif expected, but end of document found"));
+    throw attach(EIllegalIFUse("Endif expected, but end of document found"));
 }
 
 void TQxRTF::ReleaseRun() {

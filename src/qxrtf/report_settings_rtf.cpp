@@ -2,9 +2,10 @@
 // document, beside those of the report core.
 #include <nlohmann/json.hpp>
 
+#include "conscom/internal/tables.h"
 #include "platform/exceptions.h"
+#include "qxrtf/internal/report_setup.h"
 #include "qxrtf/qxrtf.h"
-#include "qxrtf/report_setup.h"
 
 namespace qx {
 

@@ -1,9 +1,10 @@
-#include "qxrtf/report_setup.h"
+#include "qxrtf/internal/report_setup.h"
 
 #include <cstdio>
 
+#include "conscom/internal/tables.h"
+#include "platform/internal/unicode.h"
 #include "platform/sysutils.h"
-#include "platform/unicode.h"
 
 namespace qx {
 

@@ -1,5 +1,6 @@
 // The run pass: replays the command stream into the temporary stream,
 // repeating scan blocks once per record and keeping or skipping if parts.
+#include "qxbasereport/internal/codes.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -11,19 +12,19 @@ void TQxRTF::RunPass() {
         switch (kind) {
             case CmKind::End:
                 return;
-            case 0:
+            case CmKind::Variable:
                 CmReadField(FRunRow);
                 WriteVariableField(FRunRow);
                 break;
-            case 2:
-            case 3:
-            case 4:
-            case 5:
+            case CmKind::Number:
+            case CmKind::String:
+            case CmKind::Boolean:
+            case CmKind::Date:
                 CmReadField(FRunRow);
                 WriteConstantField(kind, FRunRow);
                 break;
-            case -1:
-            case -2:
+            case CmKind::DotField:
+            case CmKind::ColonField:
                 RunDataSetField();
                 break;
             case CmKind::Bloc:

@@ -1,12 +1,12 @@
 #include "qxrtf/scans.h"
 
 #include "conscom/exceptions.h"
+#include "conscom/internal/tables.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
 
-TQxScanInfo::TQxScanInfo(TQxRTF* ownerReport, int qxlngId, std::string whileString, bool isWhile,
-                         bool noEof, bool newPage, TDataSet* dataSet, int level, int number,
+TQxScanInfo::TQxScanInfo(TQxRTF* ownerReport, const TQxBlockOpening& opening, int level, int number,
                          std::int32_t cmPosition, std::int32_t scanPnt)
     : FOwnerReport(ownerReport),
       FScanPnt(scanPnt),
@@ -15,25 +15,29 @@ TQxScanInfo::TQxScanInfo(TQxRTF* ownerReport, int qxlngId, std::string whileStri
       FLevel(level),
       FEntryCmPosition(cmPosition),
       FScanEntryPnt(scanPnt),
-      FDataSet(dataSet),
-      FNewPage(newPage),
-      FNoEof(noEof),
-      FIsWhile(isWhile),
-      FWhileString(std::move(whileString)),
-      FqxlngId(qxlngId) {}
+      FDataSet(opening.dataSet),
+      FNewPage(opening.newPage),
+      FNoEof(opening.noEof),
+      // Every IF part is tested like a scan's WHILE condition.
+      FIsWhile(opening.command != lcScan || !opening.condition.empty()),
+      FWhileString(opening.condition),
+      FqxlngId(opening.command) {}
+
+bool TQxScanInfo::IsScan() const {
+    return FqxlngId == lcScan || FqxlngId == lcScanEntry || FqxlngId == lcScanFooter;
+}
 
 void TQxScanInfo::SetSelectedRows(TBookmarkList* list) {
     FBookMarkList = list;
     if (list == nullptr) FUseBookMarkList = false;
 }
 
-void TQxScans::EnterScan(std::int32_t cmPos, std::int32_t pnt, TDataSet* ds, bool page, bool noEof,
-                         bool isWhile, const std::string& whileString, int qxlngId) {
+void TQxScans::EnterScan(std::int32_t cmPos, std::int32_t pnt, const TQxBlockOpening& opening) {
     // Block numbers and levels are 16-bit, and the run pass's work grows
     // with the nesting depth: a template past these limits is refused.
     static constexpr int kMaxLevel = 1000;
     static constexpr int kMaxCount = 65535;
-    const bool isScan = qxlngId >= 0 && qxlngId <= 2;
+    const bool isScan = opening.command == lcScan;
     if (FScLevel >= kMaxLevel) {
         const std::string text =
             "Blocks nested deeper than " + std::to_string(kMaxLevel) + " levels";
@@ -48,9 +52,8 @@ void TQxScans::EnterScan(std::int32_t cmPos, std::int32_t pnt, TDataSet* ds, boo
     ++FScLevel;
     if (FScLevel > FScLevelMax) FScLevelMax = FScLevel;
     ++FScCount;
-    FArrScanInfo.push_back(std::make_unique<TQxScanInfo>(FOwnerReport, qxlngId, whileString,
-                                                         isWhile, noEof, page, ds, FScLevel,
-                                                         FScCount, cmPos, pnt));
+    FArrScanInfo.push_back(
+        std::make_unique<TQxScanInfo>(FOwnerReport, opening, FScLevel, FScCount, cmPos, pnt));
     if (FScanNum.size() < FScLevel) FScanNum.resize(FScLevel);
     FScanNum[FScLevel - 1] = FScCount;
 }
@@ -157,8 +160,8 @@ bool TQxScans::NotEof() const {
 const TQxScanInfo* TQxScans::RunningScan() const {
     const TQxScanInfo* running = nullptr;
     for (const auto& info : FArrScanInfo) {
-        const bool isScan = info->FqxlngId >= 0 && info->FqxlngId <= 2;
-        if (isScan && !info->FIsCompleted && (running == nullptr || info->FLevel > running->FLevel))
+        if (info->IsScan() && !info->FIsCompleted &&
+            (running == nullptr || info->FLevel > running->FLevel))
             running = info.get();
     }
     return running;

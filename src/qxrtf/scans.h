@@ -13,12 +13,24 @@
 namespace qx {
 
 class TQxRTF;
+// The kind of a block's command (lcScan, lcIf, lcElse, lcElsIf, ...).
+enum TQxLangCommand : int;
+
+// How a block opens, as its command says: its kind, the condition (a scan's
+// WHILE(...), an IF or ELSIF test; none for ELSE), the scanned dataset and
+// the scan's options.
+struct TQxBlockOpening {
+    TQxLangCommand command;
+    std::string condition;
+    TDataSet* dataSet = nullptr;
+    bool newPage = false;
+    bool noEof = false;
+};
 
 class TQxScanInfo : public TObject {
   public:
-    TQxScanInfo(TQxRTF* ownerReport, int qxlngId, std::string whileString, bool isWhile, bool noEof,
-                bool newPage, TDataSet* dataSet, int level, int number, std::int32_t cmPosition,
-                std::int32_t scanPnt);
+    TQxScanInfo(TQxRTF* ownerReport, const TQxBlockOpening& opening, int level, int number,
+                std::int32_t cmPosition, std::int32_t scanPnt);
 
     std::int32_t CmPosition() const { return FCmPosition; }
     std::int32_t EntryCmPosition() const { return FEntryCmPosition; }
@@ -37,6 +49,8 @@ class TQxScanInfo : public TObject {
     bool IsWhile() const { return FIsWhile; }
     const std::string& WhileString() const { return FWhileString; }
     int QxLngId() const { return FqxlngId; }
+    // A scan (as opposed to an IF, ELSE or ELSIF part).
+    bool IsScan() const;
     TQxRTF* OwnerReport() const { return FOwnerReport; }
     int Number() const { return FNumber; }
     int ScanLevel() const { return FLevel; }
@@ -111,13 +125,10 @@ class TQxScans : public TObject {
     TQxRTF* OwnerReport() const { return FOwnerReport; }
     std::uint16_t ScLevel() const { return FScLevel; }
     std::uint16_t ScCount() const { return FScCount; }
-    std::uint16_t ScElsIfCount() const { return FElsIfCount; }
-    void SetScElsIfCount(std::uint16_t v) { FElsIfCount = v; }
     std::uint16_t ScLevelMax() const { return FScLevelMax; }
 
     // Compile pass: open, annotate and close blocks.
-    void EnterScan(std::int32_t cmPos, std::int32_t pnt, TDataSet* ds, bool page, bool noEof,
-                   bool isWhile, const std::string& whileString, int qxlngId);
+    void EnterScan(std::int32_t cmPos, std::int32_t pnt, const TQxBlockOpening& opening);
     void ExitScan();
     void SetScanEntry(std::int32_t cmPos, std::int32_t pnt);
     void SetScanFooter(std::int32_t cmPos, std::int32_t pnt);
@@ -162,7 +173,6 @@ class TQxScans : public TObject {
     std::uint16_t FScCount = 0;
     std::uint16_t FScLevel = 0;
     std::uint16_t FNum = 0;
-    std::uint16_t FElsIfCount = 0;
     std::uint16_t FScLevelMax = 0;
     std::vector<int> FScanNum;
     std::vector<std::unique_ptr<TQxScanInfo>> FArrScanInfo;

@@ -8,8 +8,9 @@
 #include <set>
 
 #include "conscom/exceptions.h"
-#include "conscom/tables.h"
-#include "platform/unicode.h"
+#include "conscom/internal/tables.h"
+#include "platform/internal/unicode.h"
+#include "qxbasereport/internal/command_stream.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -18,10 +19,10 @@ namespace {
 
 const char* SimpleFieldKind(std::int32_t kind) {
     switch (kind) {
-        case FieldCode::Variable:
+        case CmKind::Variable:
             return "variable";
-        case FieldCode::DotField:
-        case FieldCode::ColonField:
+        case CmKind::DotField:
+        case CmKind::ColonField:
             return "dataset field";
         default:
             return "constant";
@@ -108,7 +109,7 @@ void TQxRTF::CheckFieldSpan(const TQxFieldSpan& span, TQxCheckState& state) {
         std::string text = span.text;
         TQxFieldFormat fmt;
         const std::int32_t code = ClassifyField(text, fmt);
-        if (code != FieldCode::Call && code != FieldCode::Expression) return;
+        if (code != CmKind::Call && code != CmKind::Expression) return;
         state.result.warnings.push_back(
             {pos, "no function of this name exists; the field is left as typed"});
         what = "expression";
@@ -120,10 +121,10 @@ void TQxRTF::CheckFieldRecord(std::int32_t kind, const TQxErrorPos& pos, TQxChec
     TQxRowContent rc;
     CmReadField(rc);
     int use = -1;
-    if (kind == FieldCode::Variable) {
+    if (kind == CmKind::Variable) {
         use = static_cast<int>(state.uses.size());
         state.uses.push_back({pos, rc.Field});
-    } else if (kind == FieldCode::DotField || kind == FieldCode::ColonField) {
+    } else if (kind == CmKind::DotField || kind == CmKind::ColonField) {
         if (DataSetOfAlias(rc.Dalias) == nullptr) {
             state.result.warnings.push_back({pos, "no dataset is named " + rc.Dalias});
         } else {
@@ -179,17 +180,17 @@ void TQxRTF::CheckBlockRecord(std::int32_t kind, const TQxErrorPos& pos, TQxChec
     const TQxScanInfo* info = FScs->ScanInfo(number);
     if (info == nullptr) return;
     switch (info->QxLngId()) {
-        case 0:
+        case lcScan:
             block.kind = info->IsWhile() ? "while scan" : "scan";
             block.detail = info->DataSet() != nullptr ? info->DataSet()->Name() : std::string();
             if (info->IsWhile())
                 block.detail += (block.detail.empty() ? "" : " ") + info->WhileString();
             break;
-        case 4:
+        case lcIf:
             block.kind = "if";
             block.detail = info->WhileString();
             break;
-        case 7:
+        case lcElsIf:
             block.kind = "elsif";
             block.detail = info->WhileString();
             break;

@@ -3,8 +3,9 @@
 // report's tables.
 #include <algorithm>
 
+#include "platform/internal/codepage.h"
 #include "qxbasereport/base_rtf_report.h"
-#include "qxrtfstream/qxrtfstream.h"
+#include "qxrtfstream/internal/qxrtfstream.h"
 
 namespace qx {
 

@@ -2,7 +2,7 @@
 // control word of an inserted fragment. Sorted by keyword (ordinal), so
 // that a lookup is a binary search; a keyword that is missing is dropped.
 // Two keywords (charscalex and mdefjc) have two identical rows each.
-#include "qxrtfstream/keyword_table.h"
+#include "qxrtfstream/internal/keyword_table.h"
 
 namespace qx {
 

@@ -1,11 +1,11 @@
 // Merging a fragment's font, colour and style tables into the report's:
 // identical entries are shared, others appended under fresh numbers, and
 // every fragment number is mapped to its merged number.
-#include "qxrtfstream/merge_tables.h"
+#include "qxrtfstream/internal/merge_tables.h"
 
 #include <algorithm>
 
-#include "qxrtfstream/qxrtfstream.h"
+#include "qxrtfstream/internal/qxrtfstream.h"
 
 namespace qx {
 

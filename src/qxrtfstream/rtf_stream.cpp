@@ -4,9 +4,10 @@
 #include <limits>
 
 #include "platform/exceptions.h"
+#include "platform/internal/codepage.h"
 #include "platform/sysutils.h"
 #include "qxbasereport/base_rtf_report.h"
-#include "qxrtfstream/qxrtfstream.h"
+#include "qxrtfstream/internal/qxrtfstream.h"
 
 namespace qx {
 

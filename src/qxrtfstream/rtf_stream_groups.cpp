@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "platform/sysutils.h"
-#include "qxrtfstream/qxrtfstream.h"
+#include "qxrtfstream/internal/qxrtfstream.h"
 
 namespace qx {
 

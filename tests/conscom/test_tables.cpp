@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "conscom/tables.h"
-#include "platform/unicode.h"
+#include "conscom/internal/tables.h"
+#include "platform/internal/unicode.h"
 
 namespace qx {
 namespace {

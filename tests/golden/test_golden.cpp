@@ -20,8 +20,8 @@
 #include <sstream>
 
 #include "platform/loaders/json_dataset.h"
+#include "qxrtf/internal/report_setup.h"
 #include "qxrtf/qxrtf.h"
-#include "qxrtf/report_setup.h"
 #include "test_support.h"
 
 using namespace qx;

@@ -12,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "platform/conv_internal.h"
+#include "platform/internal/conv.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "platform/codepage.h"
 #include "platform/exceptions.h"
-#include "platform/os.h"
+#include "platform/internal/codepage.h"
+#include "platform/internal/os.h"
+#include "platform/internal/unicode.h"
 #include "platform/streams.h"
 #include "platform/stringlist.h"
-#include "platform/unicode.h"
 #include "test_support.h"
 
 using namespace qx;

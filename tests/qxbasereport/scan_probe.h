@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "qxbasereport/internal/command_stream.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qxtest {

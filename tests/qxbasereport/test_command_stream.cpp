@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "qxbasereport/internal/command_stream.h"
 #include "qxrtf/qxrtf.h"
 
 using namespace qx;

@@ -4,7 +4,8 @@
 
 #include "conscom/exceptions.h"
 #include "qxbasereport/base_rtf_report.h"
-#include "qxbasereport/expression.h"
+#include "qxbasereport/internal/codes.h"
+#include "qxbasereport/internal/expression.h"
 
 namespace qx {
 namespace {
@@ -109,52 +110,52 @@ struct FieldCase {
 
 TEST(GetNextExprField, ClassifiesTheLeadingOperand) {
     const FieldCase cases[] = {
-        {"  abc  ", false, QxTok::Name, "abc", ""},
-        {"abc+1", false, QxTok::Name, "abc", "+1"},
-        {"_x1*2", false, QxTok::Name, "_x1", "*2"},
-        {"\xC3\xA4pfel+1", false, QxTok::Name, "\xC3\xA4pfel", "+1"},  // non-ASCII letters
-        {"First Name", false, QxTok::Name, "First Name", ""},
-        {"a +b", false, QxTok::None, "", "a +b"},
-        {"SUM(a,(b)),x", false, QxTok::Call, "SUM(a,(b))", ",x"},
-        {"F(\")\")+1", false, QxTok::Call, "F(\")\")", "+1"},
-        {"F(a", false, QxTok::None, "", "F(a"},
-        {"F(", false, QxTok::None, "", "F("},
-        {"12", false, QxTok::Number, "12", ""},
-        {"-3", false, QxTok::Number, "-3", ""},
-        {"1.5", false, QxTok::Number, "1.5", ""},
-        {".5", false, QxTok::Number, ".5", ""},
-        {"1e5", false, QxTok::Number, "1e5", ""},
-        {"2.5E-3", false, QxTok::Number, "2.5E-3", ""},
-        {"1.5.3", false, QxTok::Number, "1.5", ".3"},
-        {"1e5e3", false, QxTok::Number, "1e5", "e3"},
-        {"12abc", false, QxTok::Number, "12", "abc"},
-        {"1.", false, QxTok::None, "", "1."},
-        {"1e", false, QxTok::None, "", "1e"},
-        {"-a", false, QxTok::Expression, "", "-a"},
-        {"'it''s'", false, QxTok::String, "'it'", "'s'"},
-        {"\"a b\"+c", false, QxTok::String, "\"a b\"", "+c"},
+        {"  abc  ", false, CmKind::Variable, "abc", ""},
+        {"abc+1", false, CmKind::Variable, "abc", "+1"},
+        {"_x1*2", false, CmKind::Variable, "_x1", "*2"},
+        {"\xC3\xA4pfel+1", false, CmKind::Variable, "\xC3\xA4pfel", "+1"},  // non-ASCII letters
+        {"First Name", false, CmKind::Variable, "First Name", ""},
+        {"a +b", false, CmKind::NotAField, "", "a +b"},
+        {"SUM(a,(b)),x", false, CmKind::Call, "SUM(a,(b))", ",x"},
+        {"F(\")\")+1", false, CmKind::Call, "F(\")\")", "+1"},
+        {"F(a", false, CmKind::NotAField, "", "F(a"},
+        {"F(", false, CmKind::NotAField, "", "F("},
+        {"12", false, CmKind::Number, "12", ""},
+        {"-3", false, CmKind::Number, "-3", ""},
+        {"1.5", false, CmKind::Number, "1.5", ""},
+        {".5", false, CmKind::Number, ".5", ""},
+        {"1e5", false, CmKind::Number, "1e5", ""},
+        {"2.5E-3", false, CmKind::Number, "2.5E-3", ""},
+        {"1.5.3", false, CmKind::Number, "1.5", ".3"},
+        {"1e5e3", false, CmKind::Number, "1e5", "e3"},
+        {"12abc", false, CmKind::Number, "12", "abc"},
+        {"1.", false, CmKind::NotAField, "", "1."},
+        {"1e", false, CmKind::NotAField, "", "1e"},
+        {"-a", false, CmKind::Expression, "", "-a"},
+        {"'it''s'", false, CmKind::String, "'it'", "'s'"},
+        {"\"a b\"+c", false, CmKind::String, "\"a b\"", "+c"},
         {"\xC2\xAB"
          "a\xC2\xBB",
-         false, QxTok::String,
+         false, CmKind::String,
          "\xC2\xAB"
          "a\xC2\xBB",
          ""},
-        {"\"open", false, QxTok::None, "", "\"open"},
-        {"true", false, QxTok::Boolean, "TRUE", ""},
-        {"FalseX", false, QxTok::Boolean, "FALSE", "X"},
-        {"{2024-03-07}x", false, QxTok::Date, "{2024-03-07}", "x"},
-        {"{2024-3-07}", false, QxTok::None, "", "{2024-3-07}"},
-        {"A.Name", false, QxTok::DotField, "A.Name", ""},
-        {"A.Name", true, QxTok::ColonField, "A:Name", ""},
-        {"ORDERS:Total*2", false, QxTok::ColonField, "ORDERS:Total", "*2"},
-        {"A.(3)", false, QxTok::DotField, "A.(3)", ""},
-        {"A:(12)+1", true, QxTok::ColonField, "A:(12)", "+1"},
-        {"A.()", false, QxTok::None, "", "A.()"},
-        {"a:=1", false, QxTok::Name, "a", ":=1"},
-        {"a:=", false, QxTok::None, "", "a:="},
-        {"(a)", false, QxTok::Expression, "", "(a)"},
-        {")a", false, QxTok::None, "", ")a"},
-        {"", false, QxTok::None, "", ""},
+        {"\"open", false, CmKind::NotAField, "", "\"open"},
+        {"true", false, CmKind::Boolean, "TRUE", ""},
+        {"FalseX", false, CmKind::Boolean, "FALSE", "X"},
+        {"{2024-03-07}x", false, CmKind::Date, "{2024-03-07}", "x"},
+        {"{2024-3-07}", false, CmKind::NotAField, "", "{2024-3-07}"},
+        {"A.Name", false, CmKind::DotField, "A.Name", ""},
+        {"A.Name", true, CmKind::ColonField, "A:Name", ""},
+        {"ORDERS:Total*2", false, CmKind::ColonField, "ORDERS:Total", "*2"},
+        {"A.(3)", false, CmKind::DotField, "A.(3)", ""},
+        {"A:(12)+1", true, CmKind::ColonField, "A:(12)", "+1"},
+        {"A.()", false, CmKind::NotAField, "", "A.()"},
+        {"a:=1", false, CmKind::Variable, "a", ":=1"},
+        {"a:=", false, CmKind::NotAField, "", "a:="},
+        {"(a)", false, CmKind::Expression, "", "(a)"},
+        {")a", false, CmKind::NotAField, "", ")a"},
+        {"", false, CmKind::NotAField, "", ""},
     };
     TQxBaseRTFReport r;
     for (const FieldCase& c : cases) {

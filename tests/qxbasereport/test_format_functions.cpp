@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "conscom/exceptions.h"
+#include "conscom/internal/tables.h"
 #include "qxbasereport/base_rtf_report.h"
 
 namespace qx {

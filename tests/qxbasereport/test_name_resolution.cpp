@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "conscom/exceptions.h"
+#include "conscom/internal/tables.h"
 #include "qxbasereport/base_rtf_report.h"
 #include "qxfunc/udf_list.h"
 

@@ -17,6 +17,15 @@ inline std::string Doc(const std::string& body) {
     return "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard " + body + "\\par}";
 }
 
+// The report with its evaluator entry points opened, so that tests can call
+// a built-in as a compiled expression would.
+class EvaluatorProbe : public qx::TQxRTF {
+  public:
+    using qx::TQxRTF::DoFunctions;
+    using qx::TQxRTF::ExecUDF;
+    using qx::TQxRTF::InitFunctions;
+};
+
 class EngineTest : public ::testing::Test {
   protected:
     qx::TMemDataSet* AddDataSet(const std::string& name,
@@ -49,7 +58,7 @@ class EngineTest : public ::testing::Test {
         return text.substr(head.size(), text.size() - head.size() - 5);
     }
 
-    qx::TQxRTF report;
+    EvaluatorProbe report;
     std::vector<std::unique_ptr<qx::TMemDataSet>> datasets;
 };
 

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "platform/unicode.h"
+#include "platform/internal/unicode.h"
 #include "qxrtf/engine_fixture.h"
 #include "rtf_text.h"
 

@@ -3,7 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/registry.h"
+#include "platform/internal/registry.h"
 #include "qxfunc/udf_list.h"
 #include "qxrtf/qxrtf.h"
 

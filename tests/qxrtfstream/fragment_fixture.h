@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "qxrtf/qxrtf.h"
-#include "qxrtfstream/qxrtfstream.h"
+#include "qxrtfstream/internal/qxrtfstream.h"
 
 namespace qxtest {
 

@@ -59,11 +59,7 @@ class ToolBatch : public qxtest::LoaderTest {
     }
     // The documents of a directory: file name to contents.
     std::map<std::string, std::string> Documents(const std::string& dir) {
-        std::map<std::string, std::string> docs;
-        for (const auto& e : fs::directory_iterator(Path(dir)))
-            if (e.path().extension() == ".rtf")
-                docs[e.path().filename().string()] = qxtest::ReadFileBytes(e.path().string());
-        return docs;
+        return qxtest::RtfFilesIn(Path(dir));
     }
     std::vector<std::string> HiddenFiles(const std::string& dir) {
         std::vector<std::string> hidden;

@@ -81,7 +81,7 @@ TEST_F(ToolData, BadDataOptionsFailWithOneMessage) {
         std::string message;
     };
     const Case cases[] = {
-        {"--dataset X=orders", "qxrtf: Dataset X: no --db database to read from\n"},
+        {"--dataset X=orders", "qxrtf: Dataset X: no --db database or --pg server to read from\n"},
         {"--db " + Q(db) + " --dataset X=" + Q("SELECT * FROM nosuch"),
          "qxrtf: Dataset X: " + db +
              ": no such table: nosuch in the query: SELECT * FROM nosuch\n"},

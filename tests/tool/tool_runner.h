@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <string>
 
 #include "test_support.h"
@@ -36,6 +38,15 @@ inline ToolResult RunCommand(const std::string& commandLine) {
 
 inline ToolResult RunTool(const std::string& args) {
     return RunCommand(std::string(QXRTF_TOOL_PATH) + " " + args);
+}
+
+// The RTF documents of a directory: file name to contents.
+inline std::map<std::string, std::string> RtfFilesIn(const std::string& dir) {
+    std::map<std::string, std::string> docs;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().extension() == ".rtf")
+            docs[e.path().filename().string()] = ReadFileBytes(e.path().string());
+    return docs;
 }
 
 inline bool HaveCommand(const char* name) {

@@ -3,9 +3,10 @@
 #include <cctype>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 
+#include "platform/internal/unicode.h"
 #include "platform/sysutils.h"
-#include "platform/unicode.h"
 
 namespace qx {
 
@@ -115,6 +116,18 @@ void FailDataSet(const std::string& dataSetName, const std::string& why) {
     throw EDatabaseError("Dataset " + dataSetName + ": " + why);
 }
 
+TField* MasterFieldOfParameter(const std::string& dataSetName, TDataSet& master,
+                               const std::string& param) {
+    const std::string prefix = master.Name() + "_";
+    TField* field = nullptr;
+    if (param.size() > prefix.size() + 1 && SameText(param.substr(1, prefix.size()), prefix))
+        field = master.FindField(param.substr(prefix.size() + 1));
+    if (field == nullptr)
+        FailDataSet(dataSetName, "parameter " + param + " names no field of master dataset " +
+                                     master.Name() + " (write :" + prefix + "FIELD)");
+    return field;
+}
+
 TFieldType GivenType(const TColumnTypes& types, const std::string& fieldName) {
     for (const auto& [name, type] : types)
         if (SameText(name, fieldName)) return type;
@@ -204,6 +217,24 @@ TFieldType TTextTypeGuess::Type() const {
     if (FBoolean) return ftBoolean;
     if (FDate) return FWithTime ? ftDateTime : ftDate;
     return ftString;
+}
+
+std::string IsoText(TFieldType type, TDateTime value, bool milliseconds) {
+    int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;
+    DecodeDate(value, y, m, d);
+    DecodeTime(value, h, n, s, ms);
+    char date[16], time[24];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", y, m, d);
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", h, n, s);
+    std::string timeText = time;
+    if (milliseconds && ms != 0) {
+        char fraction[8];
+        std::snprintf(fraction, sizeof fraction, ".%03d", ms);
+        timeText += fraction;
+    }
+    if (type == ftDate) return date;
+    if (type == ftTime) return timeText;
+    return std::string(date) + " " + timeText;
 }
 
 bool ValueFromText(std::string_view text, TFieldType type, TFieldValue& out) {

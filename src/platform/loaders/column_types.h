@@ -16,6 +16,12 @@ namespace qx {
 // file and the place in it.
 [[noreturn]] void FailDataSet(const std::string& dataSetName, const std::string& why);
 
+// The field of `master` that a detail query's parameter ":MASTER_FIELD"
+// names; raises EDatabaseError naming the detail `dataSetName` when it
+// names none.
+TField* MasterFieldOfParameter(const std::string& dataSetName, TDataSet& master,
+                               const std::string& param);
+
 // Field types given by the user, by field name (case-insensitive).
 using TColumnTypes = std::vector<std::pair<std::string, TFieldType>>;
 // The type given for `fieldName`, or ftUnknown.
@@ -40,6 +46,11 @@ struct TIsoValue {
     bool hasTime = false;
 };
 bool ParseIso(std::string_view text, TIsoValue& out, bool timeOnly = false);
+
+// A date, time or date-time as ISO text for a database ("yyyy-mm-dd",
+// "hh:mm:ss", "yyyy-mm-dd hh:mm:ss"), by the type of its field; with
+// `milliseconds`, ".fff" follows the seconds when they have a fraction.
+std::string IsoText(TFieldType type, TDateTime value, bool milliseconds = false);
 
 // Decides a column's type from the text of its non-empty values: integer
 // (within 64 bits, no leading zero), float, boolean (true/false), date,

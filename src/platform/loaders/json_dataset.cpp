@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/unicode.h"
+#include "platform/internal/unicode.h"
 
 namespace qx {
 

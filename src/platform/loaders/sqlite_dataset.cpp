@@ -2,11 +2,10 @@
 
 #include <sqlite3.h>
 
-#include <cstdio>
 #include <fstream>
 
+#include "platform/internal/unicode.h"
 #include "platform/sysutils.h"
-#include "platform/unicode.h"
 
 namespace qx {
 
@@ -43,24 +42,6 @@ std::string QuoteIdentifier(const std::string& name) {
 
 bool IsIntegerType(TFieldType t) {
     return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc || t == ftLargeint;
-}
-
-std::string Two(int n) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d", n);
-    return buf;
-}
-
-// Dates go to SQLite as ISO text, the form SQLite's date functions use.
-std::string IsoText(TFieldType type, TDateTime value) {
-    int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;
-    DecodeDate(value, y, m, d);
-    DecodeTime(value, h, n, s, ms);
-    const std::string date = std::to_string(y) + "-" + Two(m) + "-" + Two(d);
-    const std::string time = Two(h) + ":" + Two(n) + ":" + Two(s);
-    if (type == ftDate) return date;
-    if (type == ftTime) return time;
-    return date + " " + time;
 }
 
 void BindField(sqlite3_stmt* st, int index, const TField& field) {
@@ -330,15 +311,7 @@ void TSqliteDataSet::SetMaster(TDataSet* master) {
     sqlite3_stmt* st = FStatement->Handle();
     for (int i = 1; master != nullptr && i <= sqlite3_bind_parameter_count(st); ++i) {
         const char* raw = sqlite3_bind_parameter_name(st, i);
-        const std::string param = raw == nullptr ? "?" : raw;
-        const std::string prefix = master->Name() + "_";
-        TField* field = nullptr;
-        if (param.size() > prefix.size() + 1 && SameText(param.substr(1, prefix.size()), prefix))
-            field = master->FindField(param.substr(prefix.size() + 1));
-        if (field == nullptr)
-            FailDataSet(Name(), "parameter " + param + " names no field of master dataset " +
-                                    master->Name() + " (write :" + prefix + "FIELD)");
-        fields.push_back(field);
+        fields.push_back(MasterFieldOfParameter(Name(), *master, raw == nullptr ? "?" : raw));
     }
     TDataSet::SetMaster(master);
     FParamFields = std::move(fields);

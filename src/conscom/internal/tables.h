@@ -10,27 +10,9 @@
 #include <span>
 #include <string_view>
 
+#include "qxfunc/result_types.h"
+
 namespace qx {
-
-// Kind of object a function returns. Kept as a one-byte number rather than a
-// closed enum because a user-defined function may carry any value and the
-// evaluator refuses the unknown ones.
-using TQxUDFResultType = std::uint8_t;
-inline constexpr TQxUDFResultType udfrNil = 0;
-inline constexpr TQxUDFResultType udfrTQxReportVariable = 1;
-inline constexpr TQxUDFResultType udfrTPicture = 2;
-inline constexpr TQxUDFResultType udfrTMemoryStream = 3;
-
-// A set of result kinds (one flag per possible byte value).
-struct TQxUDFResultTypes {
-    std::array<std::uint64_t, 4> bits{};
-
-    constexpr TQxUDFResultTypes() = default;
-    constexpr TQxUDFResultTypes(std::initializer_list<TQxUDFResultType> kinds) {
-        for (TQxUDFResultType k : kinds) bits[k / 64] |= std::uint64_t{1} << (k % 64);
-    }
-    constexpr bool Contains(TQxUDFResultType k) const { return (bits[k / 64] >> (k % 64)) & 1U; }
-};
 
 // One row of an identifier map: a value and its name.
 struct TIdentMapEntry {
@@ -77,7 +59,7 @@ extern const std::array<TQxBaseFormatIDs, kQxBaseFormatCount> QxBaseFormatsArr;
 extern const std::array<TIdentMapEntry, kQxLanguageCount> QxLanguageIDs;
 
 // Block kinds (rows) against the command that follows (columns).
-enum TQxLangCommand {
+enum TQxLangCommand : int {
     lcScan,
     lcScanEntry,
     lcScanFooter,
@@ -95,6 +77,23 @@ inline constexpr std::int32_t Sum = -1;
 inline constexpr std::int32_t Ctn = -2;
 inline constexpr std::int32_t Cts = -3;
 inline constexpr std::int32_t Var = -4;
+// The operator functions infix operators compile to.
+inline constexpr std::int32_t SysAnd = -5;
+inline constexpr std::int32_t SysOr = -6;
+inline constexpr std::int32_t SysLtEq = -7;
+inline constexpr std::int32_t SysGtEq = -8;
+inline constexpr std::int32_t SysNotEq = -9;
+inline constexpr std::int32_t SysUMinus = -10;
+inline constexpr std::int32_t SysUPlus = -11;
+inline constexpr std::int32_t SysNot = -12;
+inline constexpr std::int32_t SysMult = -13;
+inline constexpr std::int32_t SysDiv = -14;
+inline constexpr std::int32_t SysPercent = -15;
+inline constexpr std::int32_t SysAdd = -16;
+inline constexpr std::int32_t SysSub = -17;
+inline constexpr std::int32_t SysGt = -18;
+inline constexpr std::int32_t SysLt = -19;
+inline constexpr std::int32_t SysEq = -23;
 inline constexpr std::int32_t If = -20;
 inline constexpr std::int32_t While = -21;
 inline constexpr std::int32_t Brackets = -22;

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/codepage.h"
+#include "platform/internal/codepage.h"
 #include "platform/streams.h"
-#include "qxrtfstream/keyword_table.h"
-#include "qxrtfstream/merge_tables.h"
+#include "qxrtfstream/internal/keyword_table.h"
+#include "qxrtfstream/internal/merge_tables.h"
 
 namespace qx {
 

@@ -58,33 +58,10 @@
 #include <string>
 #include <vector>
 
-namespace qx {
+#include "qxbasereport/field_format.h"
+#include "qxbasereport/internal/codes.h"
 
-namespace CmKind {
-inline constexpr std::int32_t Begin = -9999;
-inline constexpr std::int32_t End = -10000;
-inline constexpr std::int32_t Bloc = -5;
-inline constexpr std::int32_t BalancedBloc = -10;
-inline constexpr std::int32_t TableBegin = -6;
-inline constexpr std::int32_t TableEnd = -7;
-inline constexpr std::int32_t Raw = -16;
-inline constexpr std::int32_t FontTable = -17;
-inline constexpr std::int32_t ColorTable = -18;
-inline constexpr std::int32_t StyleSheet = -19;
-inline constexpr std::int32_t DocInfo = -20;
-inline constexpr std::int32_t Scan = -3;
-inline constexpr std::int32_t ScanWhile = -21;
-inline constexpr std::int32_t ScanEntry = -11;
-inline constexpr std::int32_t ScanFooter = -12;
-inline constexpr std::int32_t EndScan = -4;
-inline constexpr std::int32_t EndIf = -24;
-inline constexpr std::int32_t If = -23;
-inline constexpr std::int32_t ScanSkip = -22;
-inline constexpr std::int32_t ScanFirst = -26;
-inline constexpr std::int32_t ExprBegin = -13;
-inline constexpr std::int32_t ExprEnd = -14;
-inline constexpr std::int32_t ExecuteUDF = -15;
-}  // namespace CmKind
+namespace qx {
 
 // True for the kinds a Field record takes (the field's class).
 bool IsFieldKind(std::int32_t kind);
@@ -102,45 +79,6 @@ inline constexpr int kCmExprBeginSize = kCmRowContentSize + 4 + 4 + 2;
 inline constexpr int kCmBlockItemSize = 4 + 4 + 2;
 inline constexpr int kCmIfItemSize = kCmBlockItemSize + 4;
 inline constexpr int kCmExecuteUDFSize = 5 * 4;
-
-// The content class of a field, stored in one byte.
-enum TQxRcTypes : std::uint8_t { rcdata = 0, rcsimple = 1, rcnottext = 2 };
-
-// The format function wrapped around a field.
-struct TQxFieldFormat {
-    std::int32_t fmtnumber = 0;
-    std::int32_t precision = 0;
-    std::int32_t decimals = 0;
-    bool operator==(const TQxFieldFormat&) const = default;
-};
-
-// One field as the command stream describes it.
-struct TQxRowContent {
-    std::string stestf;        // source text with delimiters, written back when unfilled
-    std::string Dalias;        // dataset alias (upper case), empty for non-dataset fields
-    std::string Field;         // field, variable or expression text
-    std::string sout;          // markup to write after (or instead of) the value
-    std::int32_t NField = -1;  // index in the dataset once resolved; function number for ExprBegin
-    TQxFieldFormat fmt;
-    TQxRcTypes ftype = rcdata;
-    TQxRcTypes DefinedType = rcdata;
-    bool Defined = false;
-    bool operator==(const TQxRowContent&) const = default;
-};
-
-// One report field of the compiled template, in the side table that maps
-// records back to the template.
-struct TQxFieldSpan {
-    std::int32_t cmBegin = 0;  // stream offset of the field's first record
-    std::int32_t cmEnd = 0;    // stream offset just after its last record
-    std::int32_t kwdPnt = 0;   // 1-based template position of its opening delimiter
-    std::int32_t endPnt = 0;   // 1-based template position just after its closing one
-    std::string text;          // the field text as typed, markup removed
-};
-
-// The span whose records include stream offset `offset`, or nullptr.
-// `spans` is in stream order.
-const TQxFieldSpan* FindFieldSpan(const std::vector<TQxFieldSpan>& spans, std::int64_t offset);
 
 // The 32-bit little-endian integer at `p`, as the records hold them.
 inline std::int32_t CmIntAt(const std::uint8_t* p) {

@@ -7,22 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace qx {
+#include "qxbasereport/internal/codes.h"
 
-// Token codes of the operand reader; the same numbers are the field kinds of
-// the compile pass and the record kinds of field items.
-namespace QxTok {
-inline constexpr std::int32_t Name = 0;  // variable or field name, or a ":=" target
-inline constexpr std::int32_t Call = 1;  // name(arguments)
-inline constexpr std::int32_t Number = 2;
-inline constexpr std::int32_t String = 3;        // quotes included
-inline constexpr std::int32_t Boolean = 4;       // TRUE or FALSE
-inline constexpr std::int32_t Date = 5;          // {yyyy-mm-dd}
-inline constexpr std::int32_t DotField = -1;     // alias.field
-inline constexpr std::int32_t ColonField = -2;   // alias:field
-inline constexpr std::int32_t Expression = -13;  // starts with "(", "-", "+" or "!"
-inline constexpr std::int32_t None = -5;
-}  // namespace QxTok
+namespace qx {
 
 struct TQxOperand {
     std::string Text;  // token as read; after rewriting, the call text

@@ -7,6 +7,7 @@
 #include <string>
 #include <typeinfo>
 
+#include "conscom/internal/tables.h"
 #include "platform/value_field.h"
 #include "qxbasereport/variables.h"
 #include "qxfunc/udf_list.h"
