@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/loaders/column_types.h"
-#include "platform/unicode.h"
+#include "platform/internal/unicode.h"
 
 namespace qx {
 

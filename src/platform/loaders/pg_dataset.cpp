@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "platform/loaders/pg_sql.h"
-#include "platform/unicode.h"
+#include "platform/internal/unicode.h"
 
 namespace qx {
 

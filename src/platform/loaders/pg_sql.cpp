@@ -1,6 +1,6 @@
 #include "platform/loaders/pg_sql.h"
 
-#include "platform/unicode.h"
+#include "platform/internal/unicode.h"
 
 namespace qx {
 
