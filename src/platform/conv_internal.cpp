@@ -66,14 +66,72 @@ Decimal ToDecimalFromExactDigits(double v) {
     return out;
 }
 
-// Prices, quantities and their products mostly have a shortest round-trip
-// form of at most 15 digits, which is several times cheaper to get than 25
-// exact digits. For a normal double that form is also what rounding the
-// exact digits to 15 gives: the value lies within half a binary unit of it,
-// and a binary unit is less than a quarter of a step at the 15th decimal
-// digit. (Subnormals have wider units and take the exact path.)
-Decimal ToDecimal(double v) {
-    if (!std::isnormal(v)) return ToDecimalFromExactDigits(v);
+namespace {
+
+// Powers of ten a double holds exactly.
+constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kMaxExactPow10 = 22;
+
+double ScaleByPow10(double v, int scale) {
+    return scale >= 0 ? v * kExactPow10[scale] : v / kExactPow10[-scale];
+}
+
+// The inverse of ScaleByPow10 on an exact integer: one correctly rounded
+// operation on two exact operands, so the result is the double nearest to
+// the decimal m x 10^-scale.
+double UnscaleByPow10(double m, int scale) {
+    return scale >= 0 ? m / kExactPow10[scale] : m * kExactPow10[-scale];
+}
+
+}  // namespace
+
+bool FindDecimal15(double v, unsigned long long& m, int& scale) {
+    const double a = std::fabs(v);
+    if (!std::isnormal(a)) return false;
+    int binaryExponent = 0;
+    std::frexp(a, &binaryExponent);
+    // floor(log10(a)) is this estimate or one more; the scale puts the value
+    // at 15 integer digits, corrected below when the estimate fell short.
+    const int decimalExponent =
+        static_cast<int>(std::floor((binaryExponent - 1) * 0.30102999566398120));
+    int s = 14 - decimalExponent;
+    if (s > kMaxExactPow10 || s < -kMaxExactPow10) return false;
+    double scaled = ScaleByPow10(a, s);
+    if (scaled >= 1e15) {
+        if (--s < -kMaxExactPow10) return false;
+        scaled = ScaleByPow10(a, s);
+    }
+    // One rounding by an exact power of ten: below 2^50 the scaled value is
+    // off the exact product by at most 1/16, so away from a tie its nearest
+    // integer is the exact product's, the 15 digits the exact path rounds to.
+    const double whole = std::nearbyint(scaled);
+    if (std::fabs(std::fabs(scaled - whole) - 0.5) < 0.125) return false;
+    m = static_cast<unsigned long long>(whole);
+    scale = s;
+    return true;
+}
+
+bool RoundTo15Digits(double v, double& rounded) {
+    unsigned long long m = 0;
+    int scale = 0;
+    if (!FindDecimal15(v, m, scale)) return false;
+    // One correctly rounded operation on two exact operands: the double
+    // nearest to the decimal, as reading its text gives.
+    const double a = UnscaleByPow10(static_cast<double>(m), scale);
+    rounded = std::signbit(v) ? -a : a;
+    return true;
+}
+
+namespace {
+
+// A value whose shortest round-trip form has at most 15 digits: for a normal
+// double that form is also what rounding the exact digits to 15 gives (the
+// value lies within half a binary unit of it, and a binary unit is less than
+// a quarter of a step at the 15th decimal digit). For the values
+// FindDecimal15 leaves undecided; longer forms take the exact digits.
+Decimal ShortestDecimal(double v) {
     char buf[32];
     const auto res =
         std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific);
@@ -88,6 +146,24 @@ Decimal ToDecimal(double v) {
     out.negative = std::signbit(v);
     out.count = StripTrailingZeros(out.digits, n);
     out.exponent = ScientificExponent(p, res.ptr) + 1;
+    return out;
+}
+
+}  // namespace
+
+Decimal ToDecimal(double v) {
+    if (!std::isnormal(v)) return ToDecimalFromExactDigits(v);
+    unsigned long long m = 0;
+    int scale = 0;
+    if (!FindDecimal15(v, m, scale)) return ShortestDecimal(v);
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, m);
+    const int n = static_cast<int>(res.ptr - buf);  // at most 16: 10^15 itself
+    Decimal out;
+    out.negative = std::signbit(v);
+    out.count = StripTrailingZeros(buf, n);
+    std::memcpy(out.digits, buf, static_cast<std::size_t>(out.count));
+    out.exponent = n - scale;
     return out;
 }
 

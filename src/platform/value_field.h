@@ -38,8 +38,10 @@ class TValueField : public TField {
     TDateTime AsDateTime() const override;
     std::string AsBytes() const override { return AsString(); }
 
-  private:
+    // The current record's value as stored.
     const TFieldValue& Value() const { return FSource->CurrentValue(FIndex); }
+
+  private:
     EDatabaseError Invalid(const char* type) const;
 
     const TValueSource* FSource;

@@ -3,8 +3,10 @@
 #include "qxbasereport/variables.h"
 
 #include <cstdio>
+#include <typeinfo>
 
 #include "conscom/exceptions.h"
+#include "platform/internal/conv.h"
 #include "platform/internal/unicode.h"
 #include "qxbasereport/base_report.h"
 #include "qxbasereport/internal/lang_text.h"
@@ -67,13 +69,26 @@ void TQxVarList::Assign(const TQxVarList& source) {
         AddObject(source.Strings(i), new TQxVarListObject(source.DataTypes(i)));
 }
 
+namespace {
+
+// The entry's type object; the list makes them all, so the exact type is
+// checked first.
+TQxVarListObject* TypeObject(const TQxVarList& list, int index) {
+    TObject* object = list.Objects(index);
+    if (object != nullptr && typeid(*object) == typeid(TQxVarListObject))
+        return static_cast<TQxVarListObject*>(object);
+    return dynamic_cast<TQxVarListObject*>(object);
+}
+
+}  // namespace
+
 TQxDataType TQxVarList::DataTypes(int index) const {
-    const auto* object = dynamic_cast<const TQxVarListObject*>(Objects(index));
+    const TQxVarListObject* object = TypeObject(*this, index);
     return object != nullptr ? object->FDataType : qxdtUnknown;
 }
 
 void TQxVarList::SetDataTypes(int index, TQxDataType t) {
-    if (auto* object = dynamic_cast<TQxVarListObject*>(Objects(index)))
+    if (TQxVarListObject* object = TypeObject(*this, index))
         object->FDataType = t;
     else
         SetObjects(index, new TQxVarListObject(t));
@@ -159,6 +174,7 @@ TQxReportVariable::TQxReportVariable(TQxBaseReport* VarOwner)
       FFmtSett(VarOwner != nullptr ? &VarOwner->FmtSettings() : &FormatSettings()) {}
 
 void TQxReportVariable::SetFmtSett(const TFormatSettings& fs) {
+    ReadText();  // a pending number text takes the settings it was set with
     FOwnFmtSett = std::make_shared<const TFormatSettings>(fs);
     FFmtSett = FOwnFmtSett.get();
 }
@@ -168,6 +184,19 @@ void TQxReportVariable::SetLocal(bool value) {
     FLocal = value;
     FLocalValue.clear();
     FLocalType = qxdtUnknown;
+    DropLocalNumber();
+}
+
+bool TQxReportVariable::KeepLocalNumber(double value, bool integral) {
+    // The text of a number uses the decimal separator of the settings and
+    // is read back with them; one character keeps that exact.
+    if (!FLocal || FFmtSett->DecimalSeparator.size() != 1) return false;
+    FLocalNumber = value;
+    FLocalNumberIntegral = integral;
+    FHasLocalNumber = true;
+    FLocalTextPending = true;
+    FLocalType = qxdtNumber;
+    return true;
 }
 
 std::int32_t TQxReportVariable::FindVar(const char* label) const {
@@ -179,12 +208,21 @@ std::int32_t TQxReportVariable::FindVar(const char* label) const {
 }
 
 std::string TQxReportVariable::ReadText() const {
-    if (FLocal) return FLocalValue;
+    if (FLocal) {
+        if (FLocalTextPending) {
+            FLocalValue = FLocalNumberIntegral
+                              ? std::to_string(static_cast<std::int64_t>(FLocalNumber))
+                              : FloatToVarStr(FLocalNumber, *FFmtSett);
+            FLocalTextPending = false;
+        }
+        return FLocalValue;
+    }
     return FOwnerBaseReport->GetVarByNumber(FindVar("Get variable"));
 }
 
 void TQxReportVariable::WriteText(const std::string& text, TQxDataType type) {
     if (FLocal) {
+        DropLocalNumber();
         FLocalValue = text;
         FLocalType = type;
         return;
@@ -238,14 +276,47 @@ void TQxReportVariable::SetAsString(const std::string& value) {
     WriteText(value, qxdtString);
 }
 
+TQxVarListObject* TQxReportVariable::EntryObject(std::int32_t n) const {
+    // The text form is read the same way whatever the separator, as long as
+    // it is one character.
+    if (FFmtSett->DecimalSeparator.size() != 1) return nullptr;
+    return TypeObject(*FOwnerBaseReport->VarList(), n - 1);
+}
+
 double TQxReportVariable::AsFloat() const {
-    std::string text = ReadText();
+    if (FLocal) {
+        if (FHasLocalNumber) return FLocalNumber;
+        std::string text = ReadText();
+        if (IsBlank(text)) text = "0";
+        return StrToFloat(ReplaceFirst(text, ".", FFmtSett->DecimalSeparator), *FFmtSett);
+    }
+    const std::int32_t n = FindVar("Get variable");
+    const std::string& entry = FOwnerBaseReport->VarList()->Strings(n - 1);
+    TQxVarListObject* cache = EntryObject(n);
+    if (cache != nullptr && !cache->FNumberEntry.empty() && cache->FNumberEntry == entry)
+        return cache->FNumber;
+    std::string text = FOwnerBaseReport->GetVarByNumber(n);
     if (IsBlank(text)) text = "0";
-    return StrToFloat(ReplaceFirst(text, ".", FFmtSett->DecimalSeparator), *FFmtSett);
+    const double value = StrToFloat(ReplaceFirst(text, ".", FFmtSett->DecimalSeparator), *FFmtSett);
+    if (cache != nullptr) {
+        cache->FNumberEntry = entry;
+        cache->FNumber = value;
+    }
+    return value;
 }
 
 void TQxReportVariable::SetAsFloat(double value) {
+    // Kept as what its text reads back as: the value rounded to 15 digits.
+    double rounded = 0;
+    const bool decided = conv::RoundTo15Digits(value, rounded);
+    if (decided && KeepLocalNumber(rounded, false)) return;
     WriteText(FloatToVarStr(value, *FFmtSett), qxdtNumber);
+    if (FLocal || !decided) return;
+    const std::int32_t n = FindVar("Set variable");
+    if (TQxVarListObject* cache = EntryObject(n)) {
+        cache->FNumberEntry = FOwnerBaseReport->VarList()->Strings(n - 1);
+        cache->FNumber = rounded;
+    }
 }
 
 std::int64_t TQxReportVariable::AsInteger() const {
@@ -254,6 +325,11 @@ std::int64_t TQxReportVariable::AsInteger() const {
 }
 
 void TQxReportVariable::SetAsInteger(std::int64_t value) {
+    // Up to 2^53 the integer converts to a double and back unchanged.
+    constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
+    if (value >= -kExactLimit && value <= kExactLimit &&
+        KeepLocalNumber(static_cast<double>(value), true))
+        return;
     WriteText(std::to_string(value), qxdtNumber);
 }
 

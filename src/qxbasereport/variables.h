@@ -41,6 +41,11 @@ class TQxVarListObject : public TObject {
   public:
     explicit TQxVarListObject(TQxDataType t = qxdtUnknown) : FDataType(t) {}
     TQxDataType FDataType;
+    // The entry ("name=text") whose number was last read or written, and
+    // that number: an accumulator read once per record is not parsed again.
+    // Tied to the entry's text, so any change of the entry invalidates it.
+    std::string FNumberEntry;
+    double FNumber = 0;
 };
 
 // One "name=value" entry per variable, in creation order, each owning its
@@ -102,6 +107,9 @@ class TQxReportVariable : public TObject {
     void SetAsDateTime(TDateTime value);
     bool AsBoolean() const;
     void SetAsBoolean(bool value);
+    // A local number kept as a number (set from a number whose text reads
+    // back as itself): AsFloat gives it without going through text.
+    bool HoldsNumber() const { return FLocal && FHasLocalNumber; }
     TQxDataType DataType() const;
     void SetDataType(TQxDataType value);
     std::string DataTypeText() const { return DataTypeToText(DataType()); }
@@ -111,6 +119,8 @@ class TQxReportVariable : public TObject {
     void SetFmtSett(const TFormatSettings& fs);
 
   private:
+    // The list entry's type object, where the number cache lives.
+    TQxVarListObject* EntryObject(std::int32_t n) const;
     // The entry number of a report variable; EIOError "<label>: report
     // variable not found: <name>" when there is none.
     std::int32_t FindVar(const char* label) const;
@@ -119,11 +129,24 @@ class TQxReportVariable : public TObject {
     const std::string& TrueText() const;
     const std::string& FalseText() const;
 
+    // Keeps a local number as a number when its text reads back as exactly
+    // that number, so that the evaluator's next step skips the round trip
+    // through text; the text is made only when something reads it.
+    bool KeepLocalNumber(double value, bool integral);
+    void DropLocalNumber() {
+        FHasLocalNumber = false;
+        FLocalTextPending = false;
+    }
+
     TQxBaseReport* FOwnerBaseReport;
     std::string FVarName;
     bool FLocal;
-    std::string FLocalValue;
+    mutable std::string FLocalValue;
     TQxDataType FLocalType = qxdtUnknown;
+    double FLocalNumber = 0;
+    bool FHasLocalNumber = false;
+    bool FLocalNumberIntegral = false;  // its text is the integer form
+    mutable bool FLocalTextPending = false;
     // The settings values are read and written with: the owner report's own,
     // referred to rather than copied (the evaluator makes a variable per
     // value), unless SetFmtSett gave this variable settings of its own.

@@ -24,7 +24,7 @@ void DataSetFunction(TQxBuiltinCall& call) {
         throw EIllegalFunctionUse("Illegal function use: " + call.expr + tail);
     };
     const TObject* arg = call.Arg(0);
-    if (dynamic_cast<const TQxReportVariable*>(arg) == nullptr)
+    if (ArgVariable(arg) == nullptr)
         fail(" - dataset identifier expected as argument of function \"" + name + "\"");
     if (!IsNamedVariable(arg))
         fail(" - dataset identifier expected as a first argument of function \"" + name + "\"");
@@ -58,7 +58,7 @@ void DataSetFunction(TQxBuiltinCall& call) {
 
 void Set(TQxBuiltinCall& call) {
     const TObject* target = call.Arg(0);
-    if (dynamic_cast<const TQxReportVariable*>(target) == nullptr)
+    if (ArgVariable(target) == nullptr)
         throw EIllegalFunctionUse("Illegal function use: " + call.expr +
                                   " - variable expected as a first argument of function \"SET\"");
     if (!IsNamedVariable(target))
@@ -79,9 +79,9 @@ void Set(TQxBuiltinCall& call) {
 
 void Condition(TQxBuiltinCall& call) {
     bool value = false;
-    if (const auto* field = dynamic_cast<const TField*>(call.Arg(0))) {
+    if (const auto* field = ArgField(call.Arg(0))) {
         value = !field->DataSet()->Eof() && field->AsBoolean();
-    } else if (const auto* var = dynamic_cast<const TQxReportVariable*>(call.Arg(0))) {
+    } else if (const auto* var = ArgVariable(call.Arg(0))) {
         value = var->AsBoolean();
     }
     if (TQxReportVariable* result = call.Result()) result->SetAsBoolean(value);
@@ -99,7 +99,7 @@ void IifTest(TQxBuiltinCall& call) {
 }
 
 void Iif(TQxBuiltinCall& call) {
-    const auto* test = dynamic_cast<const TQxReportVariable*>(call.Arg(0));
+    const auto* test = ArgVariable(call.Arg(0));
     const std::size_t k = test != nullptr && test->AsBoolean() ? 1 : 2;
     TQxReportVariable* result = call.Result();
     const TObject* chosen = call.Arg(k);
@@ -119,7 +119,7 @@ void Iif(TQxBuiltinCall& call) {
 }
 
 void Brackets(TQxBuiltinCall& call) {
-    const auto* var = dynamic_cast<const TQxReportVariable*>(call.Arg(0));
+    const auto* var = ArgVariable(call.Arg(0));
     if (TQxReportVariable* result = call.Result(); result != nullptr && var != nullptr)
         result->SetAsString(var->AsString());
 }
@@ -130,16 +130,16 @@ enum class Aggregate { Sum, Ctn, Cts };
 
 template <Aggregate A>
 void AggregateFunction(TQxBuiltinCall& call) {
-    auto* acc = dynamic_cast<TQxReportVariable*>(call.Arg(1));
+    auto* acc = ArgVariable(call.Arg(1));
     if (acc == nullptr) throw EInvalidCast("Invalid class typecast");
     double total = acc->AsFloat();
     const TObject* value = call.Arg(0);
-    if (const auto* field = dynamic_cast<const TField*>(value)) {
+    if (const auto* field = ArgField(value)) {
         if (field->DataSet()->Eof()) return;  // nothing is counted at the end of data
         if (A == Aggregate::Sum) total += field->AsFloat();
         if (A == Aggregate::Ctn && field->AsFloat() != 0) total += 1;
         if (A == Aggregate::Cts && !Trim(field->AsString()).empty()) total += 1;
-    } else if (const auto* var = dynamic_cast<const TQxReportVariable*>(value)) {
+    } else if (const auto* var = ArgVariable(value)) {
         if (A == Aggregate::Sum) total += var->AsFloat();
         if (A == Aggregate::Ctn && var->AsFloat() != 0) total += 1;
         if (A == Aggregate::Cts && !Trim(var->AsString()).empty()) total += 1;

@@ -202,7 +202,7 @@ void Unary(TQxBuiltinCall& call) {
 // x := value: element 1 is the target, element 0 the value.
 void Let(TQxBuiltinCall& call) {
     const TObject* target = call.Arg(1);
-    if (dynamic_cast<const TQxReportVariable*>(target) == nullptr)
+    if (ArgVariable(target) == nullptr)
         throw EIllegalFunctionUse("Illegal expression: " + call.expr +
                                   " - variable expected as a left argument of operation \":=\"");
     if (!IsNamedVariable(target))

@@ -15,19 +15,17 @@
 namespace qx {
 
 bool IsOperand(const TObject* arg) {
-    return dynamic_cast<const TField*>(arg) != nullptr ||
-           dynamic_cast<const TQxReportVariable*>(arg) != nullptr;
+    return ArgField(arg) != nullptr || ArgVariable(arg) != nullptr;
 }
 
 TQxDataType OperandType(const TObject* arg) {
-    if (const auto* field = dynamic_cast<const TField*>(arg))
-        return TQxRTF::FieldType2VarType(field->DataType());
-    if (const auto* var = dynamic_cast<const TQxReportVariable*>(arg)) return var->DataType();
+    if (const auto* field = ArgField(arg)) return TQxRTF::FieldType2VarType(field->DataType());
+    if (const auto* var = ArgVariable(arg)) return var->DataType();
     return qxdtUnknown;
 }
 
 bool IsNamedVariable(const TObject* arg) {
-    const auto* var = dynamic_cast<const TQxReportVariable*>(arg);
+    const auto* var = ArgVariable(arg);
     return var != nullptr && !var->Local() && !Trim(var->Name()).empty();
 }
 
@@ -73,7 +71,7 @@ const TQxBuiltinTable& BuiltinTable() {
 }
 
 void TQxRTF::UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataType type) {
-    if (const auto* var = dynamic_cast<const TQxReportVariable*>(arg)) {
+    if (const auto* var = ArgVariable(arg)) {
         switch (type) {
             case qxdtString:
                 target.SetAsString(var->AsString());
@@ -92,7 +90,7 @@ void TQxRTF::UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataTy
         }
         return;
     }
-    const auto* field = dynamic_cast<const TField*>(arg);
+    const auto* field = ArgField(arg);
     if (field == nullptr) return;
     switch (type) {
         case qxdtString:
@@ -130,7 +128,7 @@ void TQxRTF::UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataTy
 void TQxRTF::ExecUDF(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCount,
                      TObject* result, std::string& expr) {
     const auto requireDefined = [&](const TObject* arg, const std::string& prefix) {
-        const auto* var = dynamic_cast<const TQxReportVariable*>(arg);
+        const auto* var = ArgVariable(arg);
         if (var != nullptr && !var->Local() && GetVarNumber(var->Name()) == 0)
             throw EIllegalFunctionUse(prefix + expr + " - report variable " + var->Name() +
                                       " not found");
@@ -144,7 +142,7 @@ void TQxRTF::ExecUDF(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCo
         return;
     }
     if (id == QxFn::Brackets) {
-        if (dynamic_cast<const TQxReportVariable*>(args.empty() ? nullptr : args[0]) == nullptr)
+        if (ArgVariable(args.empty() ? nullptr : args[0]) == nullptr)
             throw EIllegalFunctionUse(
                 "Illegal brackets use in expression: " + expr +
                 " - result type udfrTQxReportVariable expected inside the brackets");
@@ -173,12 +171,12 @@ void TQxRTF::InitFunctions(std::int32_t id, const TQxUDFArgs& args, std::int32_t
         return;
     }
     if (id != QxFn::Sum && id != QxFn::Ctn && id != QxFn::Cts) return;
-    auto* acc = dynamic_cast<TQxReportVariable*>(args.size() > 1 ? args[1] : nullptr);
+    auto* acc = ArgVariable(args.size() > 1 ? args[1] : nullptr);
     if (acc == nullptr) throw EInvalidCast("Invalid class typecast");
     if (GetVarNumber(acc->Name()) == 0) CreateVar(acc->Name(), 0.0);
     bool reset = true;
     if (argCount == 3 && args.size() > 2) {
-        const auto* third = dynamic_cast<const TQxReportVariable*>(args[2]);
+        const auto* third = ArgVariable(args[2]);
         reset = third == nullptr || UpperCase(Trim(third->Name())) != "NORESET";
     }
     const TQxScanInfo* current = FScs->CurrentScanInfo();

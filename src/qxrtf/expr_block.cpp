@@ -12,6 +12,7 @@
 #include "platform/sysutils.h"
 #include "qxbasereport/internal/command_stream.h"
 #include "qxbasereport/internal/lang_text.h"
+#include "qxrtf/internal/builtins.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -87,7 +88,7 @@ void TQxRTF::PushConstant(TQxExprState& state, std::int32_t kind, const std::str
 // SUM, CTN and CTS take the keyword NORESET as a Boolean false in its place.
 void TQxRTF::ReplaceNoReset(TQxExprState& state, std::int32_t id, TQxUDFArgs& args) {
     if (!IsAggregate(id) || args.size() != 3) return;
-    const auto* third = dynamic_cast<const TQxReportVariable*>(args[2]);
+    const auto* third = ArgVariable(args[2]);
     if (third == nullptr || UpperCase(Trim(third->Name())) != "NORESET") return;
     // The holder keeps the keyword as its name, so the reset rule still
     // sees NORESET after the replacement.
@@ -141,6 +142,7 @@ void TQxRTF::EvaluateExprBlock() {
     state.expr = row.Field;
     std::int32_t lastId = 0;
     TObject* lastHolder = nullptr;
+    TQxRowContent rc;  // one for the block's items: their texts reuse its storage
     for (;;) {
         CmReadItemInfo();
         const std::int32_t kind = FCmLastId;
@@ -149,14 +151,12 @@ void TQxRTF::EvaluateExprBlock() {
             break;
         }
         if (IsFieldKind(kind) && kind != CmKind::DotField && kind != CmKind::ColonField) {
-            TQxRowContent rc;
             CmReadField(rc);
             if (kind == CmKind::Variable)
                 PushVariable(state, rc.Field);
             else
                 PushConstant(state, kind, rc.Field, true);
         } else if (kind == CmKind::DotField || kind == CmKind::ColonField) {
-            TQxRowContent rc;
             CmReadField(rc);
             TField* field = ResolveDataSetField(rc);
             if (field == nullptr)
@@ -177,7 +177,7 @@ void TQxRTF::EvaluateExprBlock() {
                 state.stack.push_back(holder);
             }
             if (id == QxFn::SysIifTest) {
-                const auto* test = dynamic_cast<const TQxReportVariable*>(holder);
+                const auto* test = ArgVariable(holder);
                 if (test != nullptr && test->AsBoolean())
                     state.taken.insert(iif);
                 else
@@ -191,7 +191,7 @@ void TQxRTF::EvaluateExprBlock() {
     }
     if (output) WriteExprResult(row, GetUDFResultType(lastId), lastHolder);
     if (manage) {
-        const auto* result = dynamic_cast<const TQxReportVariable*>(lastHolder);
+        const auto* result = ArgVariable(lastHolder);
         if (result == nullptr) throw EInvalidCast("Invalid class typecast");
         FManageResult = result->AsBoolean();
     }
@@ -200,8 +200,11 @@ void TQxRTF::EvaluateExprBlock() {
 void TQxRTF::WriteExprResult(const TQxRowContent& row, TQxUDFResultType kind, TObject* holder) {
     switch (kind) {
         case udfrTQxReportVariable: {
-            const auto* var = dynamic_cast<const TQxReportVariable*>(holder);
-            WriteTextValue(var != nullptr ? var->AsString() : std::string(), row.fmt, row.sout);
+            const auto* var = ArgVariable(holder);
+            if (var != nullptr)
+                WriteVariableValue(*var, row.fmt, row.sout);
+            else
+                WriteTextValue(std::string(), row.fmt, row.sout);
             return;
         }
         case udfrTPicture:

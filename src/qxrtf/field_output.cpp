@@ -2,8 +2,10 @@
 // number, a blank, the value encoded for RTF, then the field's markup.
 #include "conscom/exceptions.h"
 #include "conscom/internal/tables.h"
+#include "platform/internal/conv.h"
 #include "platform/internal/unicode.h"
 #include "platform/sysutils.h"
+#include "platform/value_field.h"
 #include "qxbasereport/internal/lang_text.h"
 #include "qxbasereport/variables.h"
 #include "qxrtf/qxrtf.h"
@@ -109,38 +111,62 @@ TField* TQxRTF::ResolveDataSetField(TQxRowContent& rc) {
     return field;
 }
 
+// A number in a float format: "" for a zero when zeros are cleared; the
+// R formats put their own separator and terminator in place of the decimals.
+static std::string FormatNumber(double value, const TQxFieldFormat& fmt,
+                                const TQxBaseFormatIDs& row, const TFormatSettings& fs,
+                                bool clearZero, char32_t rSeparator, char32_t rTerminator) {
+    std::string t = Trim(FloatToStrF(value, static_cast<TFloatFormat>(row.floatformat),
+                                     fmt.precision, fmt.decimals, fs));
+    if (TQxBaseReport::ZeroOut(t) && clearZero) return {};
+    if (row.id != QxFmt::FFixR && row.id != QxFmt::FNumR) return t;
+    const std::string& dec = fs.DecimalSeparator;
+    std::string sep, term;
+    Utf8Append(sep, rSeparator);
+    Utf8Append(term, rTerminator);
+    const auto at = t.find(dec);
+    if (at == std::string::npos) return t + term;
+    const std::string decimals = t.substr(at + dec.size());
+    t.replace(at, dec.size(), sep);
+    std::int64_t n = 0;
+    if (!decimals.empty() && TryStrToInt64(decimals, n) && n == 0) t = t.substr(0, at) + term;
+    return t;
+}
+
 // Numeric formatting of a text in place; a text that is no number is left
 // as it is (after the decimal point change).
 static void FormatNumericText(std::string& t, const TQxFieldFormat& fmt,
                               const TQxBaseFormatIDs& row, const TFormatSettings& fs,
                               bool clearZero, char32_t rSeparator, char32_t rTerminator) {
     if (Trim(t).empty()) return;
-    const std::string dec = fs.DecimalSeparator;
+    const std::string& dec = fs.DecimalSeparator;
     if (dec != ".") {
         const auto dot = t.find('.');
         if (dot != std::string::npos) t.replace(dot, 1, dec);
     }
     double value = 0;
     if (!TryStrToFloat(Trim(t), value, fs)) return;
-    t = Trim(FloatToStrF(value, static_cast<TFloatFormat>(row.floatformat), fmt.precision,
-                         fmt.decimals, fs));
-    if (TQxBaseReport::ZeroOut(t) && clearZero) {
-        t.clear();
-        return;
+    t = FormatNumber(value, fmt, row, fs, clearZero, rSeparator, rTerminator);
+}
+
+// The number a float field's text would read back as, without the text:
+// a stored double's text is its 15-digit general form in the default
+// settings ("." before the decimals). False when the text has to be made
+// and read.
+static bool FieldNumber(const TField& field, const TFormatSettings& fs, double& value) {
+    switch (field.DataType()) {
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD:
+            break;
+        default:
+            return false;
     }
-    if (row.id != QxFmt::FFixR && row.id != QxFmt::FNumR) return;
-    std::string sep, term;
-    Utf8Append(sep, rSeparator);
-    Utf8Append(term, rTerminator);
-    const auto at = t.find(dec);
-    if (at == std::string::npos) {
-        t += term;
-        return;
-    }
-    const std::string decimals = t.substr(at + dec.size());
-    t.replace(at, dec.size(), sep);
-    std::int64_t n = 0;
-    if (!decimals.empty() && TryStrToInt64(decimals, n) && n == 0) t = t.substr(0, at) + term;
+    if (FormatSettings().DecimalSeparator != "." || fs.DecimalSeparator.size() != 1) return false;
+    const auto* valueField = dynamic_cast<const TValueField*>(&field);
+    const double* stored =
+        valueField != nullptr ? std::get_if<double>(&valueField->Value()) : nullptr;
+    return stored != nullptr && conv::RoundTo15Digits(*stored, value);
 }
 
 std::string TQxRTF::DateFormatText(const TQxFieldFormat& fmt) {
@@ -158,12 +184,32 @@ std::string TQxRTF::BoolText(const std::string& value) const {
 }
 
 void TQxRTF::WriteValue(const std::string& value, const std::string& markup) {
-    // Piece by piece: no text is built only to be written.
-    wr("\\lang");
-    wr(FLangText);
-    wr(" ");
-    wr(txt2rtf(value));
-    wr(markup);
+    // One write per value, the pieces joined in a buffer that keeps its
+    // storage from value to value: each write costs a scan and a call down
+    // to the file.
+    thread_local std::string joined;
+    joined.assign("\\lang");
+    joined += FLangText;
+    joined += ' ';
+    joined += txt2rtf(value);
+    joined += markup;
+    wr(joined);
+}
+
+void TQxRTF::WriteVariableValue(const TQxReportVariable& var, const TQxFieldFormat& fmt,
+                                const std::string& markup) {
+    // A number kept as a number is formatted from it: its text would read
+    // back as the same number.
+    const TQxBaseFormatIDs* row = FormatRow(fmt.fmtnumber);
+    if (row != nullptr && row->isfloat && var.HoldsNumber() &&
+        FmtSett.DecimalSeparator.size() == 1) {
+        WriteValue(FormatNumber(var.AsFloat(), fmt, *row, FmtSett,
+                                FOptions.Contains(eoNumericFormatClearZero), FDecimalRSeparator,
+                                FDecimalRTerminator),
+                   markup);
+        return;
+    }
+    WriteTextValue(var.AsString(), fmt, markup);
 }
 
 void TQxRTF::WriteTextValue(std::string value, const TQxFieldFormat& fmt,
@@ -245,8 +291,13 @@ std::string TQxRTF::DataSetFieldText(const TField& field, const TQxFieldFormat& 
         if (blank != std::string::npos && blank + 1 > 8) text.resize(blank);
         return text;
     }
-    std::string text = TrimRight(field.AsString());
     const TQxBaseFormatIDs* row = FormatRow(fmt.fmtnumber);
+    const bool clearZero = FOptions.Contains(eoNumericFormatClearZero);
+    double number = 0;
+    if (row != nullptr && row->isfloat && FieldNumber(field, FmtSett, number))
+        return FormatNumber(number, fmt, *row, FmtSett, clearZero, FDecimalRSeparator,
+                            FDecimalRTerminator);
+    std::string text = TrimRight(field.AsString());
     if (row != nullptr && row->isfloat) {
         FormatNumericText(text, fmt, *row, FmtSett, FOptions.Contains(eoNumericFormatClearZero),
                           FDecimalRSeparator, FDecimalRTerminator);

@@ -278,6 +278,9 @@ class TQxRTF : public TQxBaseRTFReport {
     void WriteConstantField(std::int32_t kind, const TQxRowContent& rc);
     void WriteDataSetFieldValue(TField& field, const TQxRowContent& rc);
     void WriteTextValue(std::string value, const TQxFieldFormat& fmt, const std::string& markup);
+    // An expression's value: as WriteTextValue of its text.
+    void WriteVariableValue(const TQxReportVariable& var, const TQxFieldFormat& fmt,
+                            const std::string& markup);
     void WriteValue(const std::string& value, const std::string& markup);
     std::string DataSetFieldText(const TField& field, const TQxFieldFormat& fmt);
     std::string DateFormatText(const TQxFieldFormat& fmt);

@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -20,10 +21,25 @@ std::string Describe(const qx::conv::Decimal& d) {
            std::to_string(d.exponent);
 }
 
+// A number the engine keeps as a number must be the one its 15-digit text
+// reads back as.
+void ExpectRoundedAsItsText(double v) {
+    double rounded = 0;
+    if (!qx::conv::RoundTo15Digits(v, rounded)) return;  // undecided: the text is made
+    const qx::conv::Decimal exact = qx::conv::ToDecimalFromExactDigits(v);
+    const std::string text = std::string(exact.negative ? "-" : "") + "0." +
+                             std::string(exact.digits, exact.count) + "e" +
+                             std::to_string(exact.exponent);
+    double parsed = 0;
+    std::from_chars(text.data(), text.data() + text.size(), parsed);
+    ASSERT_EQ(rounded, parsed) << "value " << std::hexfloat << v << " text " << text;
+}
+
 void ExpectSameDigits(double v) {
     const qx::conv::Decimal fast = qx::conv::ToDecimal(v);
     const qx::conv::Decimal exact = qx::conv::ToDecimalFromExactDigits(v);
     ASSERT_EQ(Describe(fast), Describe(exact)) << "value " << std::hexfloat << v;
+    ExpectRoundedAsItsText(v);
 }
 
 TEST(DecimalDigits, HandPickedValuesMatchTheExactDigits) {
@@ -81,6 +97,33 @@ TEST(DecimalDigits, MoneyLikeValuesMatchTheExactDigits) {
         for (double v : {price, line, sum, std::nextafter(line, 0.0), std::nextafter(line, 1e300),
                          line / 7, line * 1e-9})
             ExpectSameDigits(v);
+    }
+}
+
+// The scaling path decides the values reports are full of, with and
+// without binary noise; only near-ties and the far ends of the range are
+// left to the digit path.
+TEST(DecimalDigits, ScalingDecidesEverydayValues) {
+    const double decided[] = {86.38,      7 * 12.34, 0.1 + 0.2,  1.0 / 3.0, -1234.25,
+                              4.35 * 100, 1e20,      999999.995, 1e-7};
+    for (double v : decided) {
+        SCOPED_TRACE(v);
+        double rounded = 0;
+        EXPECT_TRUE(qx::conv::RoundTo15Digits(v, rounded));
+        ExpectSameDigits(v);
+    }
+    const double undecided[] = {0.0,
+                                -0.0,
+                                1e300,
+                                1e-300,
+                                DBL_MIN / 4,
+                                0.1234567890123455,  // ...454969...: next to a tie
+                                123456789012345.6};  // ...345.59375: too near one
+    for (double v : undecided) {
+        SCOPED_TRACE(v);
+        double rounded = 0;
+        EXPECT_FALSE(qx::conv::RoundTo15Digits(v, rounded));
+        ExpectSameDigits(v);
     }
 }
 

@@ -238,6 +238,46 @@ TEST_F(ReportVariables, LocalVariablesHoldTheirOwnValue) {
     EXPECT_EQ(ErrorOf([&] { free.ChangeVarName("Y"); }), "Report variable not found: X");
 }
 
+// A number is kept as a number beside its text; every read gives what the
+// text alone would, also after the entry was changed behind the accessor.
+TEST_F(ReportVariables, KeptNumbersReadAsTheirText) {
+    const double values[] = {2.5,   0.1 + 0.2,         7 * 12.34, 1.0 / 3.0,  -1234.25, 1e20,
+                             2.675, 123456789012345.6, 1e-7,      4.35 * 100, -17.0,    0.0,
+                             1e300};
+    for (double v : values) {
+        SCOPED_TRACE(v);
+        TQxReportVariable kept(&report);
+        kept.SetLocal(true);
+        kept.SetAsFloat(v);
+        TQxReportVariable text(&report);
+        text.SetLocal(true);
+        text.SetAsString(FloatToVarStr(v, report.FmtSettings()));
+        text.SetDataType(qxdtNumber);
+        EXPECT_EQ(kept.AsString(), text.AsString());
+        EXPECT_EQ(kept.AsFloat(), text.AsFloat());
+        kept.SetAsString("abc");  // a text replaces the number
+        EXPECT_THROW(kept.AsFloat(), EConvertError);
+    }
+    TQxReportVariable count(&report);
+    count.SetLocal(true);
+    count.SetAsInteger(-(std::int64_t{1} << 60));
+    EXPECT_EQ(count.AsString(), "-1152921504606846976");
+    count.SetAsInteger(42);
+    EXPECT_EQ(count.AsString(), "42");
+    EXPECT_EQ(count.AsFloat(), 42.0);
+
+    report.CreateVar("GT", 0.0);
+    TQxReportVariable& gt = report.VarByName("GT");
+    gt.SetAsFloat(7 * 12.34);
+    EXPECT_EQ(report.GetVarByNumber(1), "86.38");
+    EXPECT_EQ(gt.AsFloat(), 86.38);
+    report.VarList()->SetStrings(0, "GT=5.25");
+    EXPECT_EQ(gt.AsFloat(), 5.25);
+    EXPECT_EQ(gt.AsFloat(), 5.25);
+    gt.SetAsInteger(3);
+    EXPECT_EQ(gt.AsFloat(), 3.0);
+}
+
 TEST_F(ReportVariables, AssigningAListKeepsTypes) {
     TQxVarList source;
     source.AddObject("N=1", new TQxVarListObject(qxdtNumber));

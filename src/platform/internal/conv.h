@@ -81,6 +81,16 @@ struct Decimal {
     bool IsZero() const { return count == 0; }
 };
 
+// |v| rounded to 15 significant digits, half away from zero, as the decimal
+// m x 10^-scale (m <= 10^15), found with one multiplication instead of
+// digit generation. False when that cannot decide it: v not normal, too
+// large or small for the exact powers of ten, or within an eighth of a unit
+// of a tie at the 15th digit. The caller then takes the digit path.
+bool FindDecimal15(double v, unsigned long long& m, int& scale);
+// The double that v's 15-digit text reads back as, when FindDecimal15
+// decides it (for most values with at most 15 digits: v itself).
+bool RoundTo15Digits(double v, double& rounded);
+
 // |v| to 15 significant digits, half away from zero. v must be finite.
 Decimal ToDecimal(double v);
 // The same from the exact digits of |v| alone: the way every value was

@@ -75,17 +75,23 @@ bool TStreamDataSet::ReadRecord(std::int64_t index, std::vector<TFieldValue>& va
 bool TStreamDataSet::Fetch(std::int64_t index) {
     if (index < 0) return false;
     if (index == FCurrent) return true;
+    // Records move between the current one and the recent ones rather than
+    // being copied, and the oldest recent record lends its storage to the
+    // one read next.
+    std::vector<TFieldValue> values;
     const auto recent = std::find_if(FRecent.begin(), FRecent.end(),
                                      [&](const auto& r) { return r.first == index; });
-    std::vector<TFieldValue> values;
-    if (recent != FRecent.end())
-        values = recent->second;
-    else if (!ReadRecord(index, values))
-        return false;
-    else {
-        FRecent.emplace_back(index, values);
-        if (FRecent.size() > kRecentRecords) FRecent.pop_front();
+    if (recent != FRecent.end()) {
+        values = std::move(recent->second);
+        FRecent.erase(recent);
+    } else {
+        if (FRecent.size() >= kRecentRecords) {
+            values = std::move(FRecent.front().second);
+            FRecent.pop_front();
+        }
+        if (!ReadRecord(index, values)) return false;
     }
+    if (FCurrent >= 0) FRecent.emplace_back(FCurrent, std::move(FValues));
     FValues = std::move(values);
     FCurrent = index;
     return true;

@@ -5,8 +5,10 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <typeinfo>
 
 #include "conscom/internal/tables.h"
+#include "platform/value_field.h"
 #include "qxbasereport/variables.h"
 #include "qxfunc/udf_list.h"
 
@@ -50,6 +52,27 @@ void RegisterDateBuiltins(TQxBuiltinTable& table);
 const TQxBuiltinTable& BuiltinTable();
 
 // ---- operands shared by the families ----------------------------------------
+
+// What an argument is, asked several times per value: the exact types the
+// engine itself makes (Exact, Other) are told apart without a walk of the
+// class hierarchy; anything else takes the dynamic cast to Wanted.
+template <typename Wanted, typename Exact, typename Other>
+const Wanted* ArgOfKind(const TObject* arg) {
+    if (arg == nullptr) return nullptr;
+    const std::type_info& type = typeid(*arg);
+    if (type == typeid(Exact)) return static_cast<const Exact*>(arg);
+    if (type == typeid(Other)) return nullptr;
+    return dynamic_cast<const Wanted*>(arg);
+}
+inline const TQxReportVariable* ArgVariable(const TObject* arg) {
+    return ArgOfKind<TQxReportVariable, TQxReportVariable, TValueField>(arg);
+}
+inline TQxReportVariable* ArgVariable(TObject* arg) {
+    return const_cast<TQxReportVariable*>(ArgVariable(static_cast<const TObject*>(arg)));
+}
+inline const TField* ArgField(const TObject* arg) {
+    return ArgOfKind<TField, TValueField, TQxReportVariable>(arg);
+}
 
 // A dataset field or a report variable: something with a value.
 bool IsOperand(const TObject* arg);
