@@ -239,7 +239,17 @@ class TQxBaseRTFReport : public TQxBaseReport {
     // Whether template bytes [from, to) show any text (hidden header groups
     // and markup do not).
     bool HasVisibleText(std::int32_t from, std::int32_t to);
+    bool ShowsText(std::int32_t from, std::int32_t to);
     std::int32_t FindParagraphMark();
+    // The last search FindParagraphMark made to its end: the template, where
+    // it started, the position it stopped at and its answer.
+    struct TParagraphSearch {
+        const std::uint8_t* file = nullptr;
+        std::int32_t from = -1;
+        std::int32_t stop = -1;
+        std::int32_t result = -1;
+    };
+    TParagraphSearch FLastParagraphSearch;
 
     // ---- reading the document tables (document_tables_read.cpp) -------------
     // Each is called with Fpnt on the table's opening brace, leaves Fpnt

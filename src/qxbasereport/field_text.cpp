@@ -355,7 +355,29 @@ bool WholeWordAt(const std::string& next, std::string_view word) {
 
 }  // namespace
 
+// A long stretch is looked at in growing prefixes, so that the first text
+// ends the look and every command of a long paragraph does not read the
+// whole of it. A prefix ends after a letter or digit and before a blank, a
+// backslash or a brace: there a control word, a hexadecimal or Unicode
+// escape or a run of text is complete, and what the prefix shows as text
+// the whole stretch shows too.
 bool TQxBaseRTFReport::HasVisibleText(std::int32_t from, std::int32_t to) {
+    constexpr std::int32_t kFirstLook = 256;
+    const std::int32_t end = std::min(to, Flent + 1);
+    auto cutsBefore = [&](std::int32_t p) {
+        const std::uint8_t b = PFileAt(p), before = PFileAt(p - 1);
+        return (b == ' ' || b == '\\' || b == '{' || b == '}') &&
+               (rtf::IsAsciiLetter(before) || rtf::IsAsciiDigit(before));
+    };
+    for (std::int64_t look = kFirstLook;; look *= 2) {
+        auto cut = static_cast<std::int32_t>(std::min<std::int64_t>(from + look, end));
+        while (cut < end && (cut <= from || !cutsBefore(cut))) ++cut;
+        if (cut >= end) return ShowsText(from, to);
+        if (ShowsText(from, cut)) return true;
+    }
+}
+
+bool TQxBaseRTFReport::ShowsText(std::int32_t from, std::int32_t to) {
     // Only a look: the skip state stays as the scanner left it.
     TUcStateGuard guard(FUnicodeSkipCount, FUcStack);
     std::string text, markup;
@@ -366,20 +388,40 @@ bool TQxBaseRTFReport::HasVisibleText(std::int32_t from, std::int32_t to) {
 // From the scan position: the position of the backslash of the next \par,
 // or -1 when the paragraph ends otherwise (cell, row, section) or the
 // template ends first. Typed backslashes and braces are text on the way.
+//
+// Every command of a paragraph searches from its own end to the same mark;
+// once a search reads, from a loop's start, a character the last search
+// also read there (any but a backslash or a brace, which may be the second
+// of an escaped pair), it would go on exactly as that one did, so it takes
+// that one's answer: a long paragraph full of commands costs one pass, not
+// one per command.
 std::int32_t TQxBaseRTFReport::FindParagraphMark() {
+    const std::int32_t from = Fpnt;
+    const TParagraphSearch& last = FLastParagraphSearch;
+    const bool mayReuse = last.file == FPFile && last.from >= 0 && last.from <= from;
+    auto answer = [&](std::int32_t stop, std::int32_t result) {
+        FLastParagraphSearch = {FPFile, from, stop, result};
+        return result;
+    };
     while (!FileEof()) {
-        if (ReadFb() != '\\') continue;
+        const std::uint8_t c = ReadFb();
         const std::int32_t at = Fpnt - 1;
+        if (mayReuse && at < last.stop && c != '\\' && c != '{' && c != '}') {
+            // The caller reads on after a found mark's backslash.
+            if (last.result >= 0) Fpnt = last.result + 1;
+            return last.result;
+        }
+        if (c != '\\') continue;
         const std::string next = getns(10);
         if (next[0] == '\\' || next[0] == '{' || next[0] == '}') {
             ReadFb();
             continue;
         }
-        if (WholeWordAt(next, "PAR")) return at;
+        if (WholeWordAt(next, "PAR")) return answer(at, at);
         for (std::string_view word : kOtherParagraphEnds)
-            if (WholeWordAt(next, word)) return -1;
+            if (WholeWordAt(next, word)) return answer(at, -1);
     }
-    return -1;
+    return answer(Flent + 1, -1);
 }
 
 // The text before the command counts from the last paragraph mark (or the

@@ -244,6 +244,7 @@ void TQxBaseRTFReport::ResetScanner() {
     FQuoteStr.clear();
     FBlocPending = false;
     FLastBoundaryPnt = -1;
+    FLastParagraphSearch = {};
     FRows = TRowState{};
 }
 
