@@ -239,7 +239,23 @@ class TQxBaseRTFReport : public TQxBaseReport {
     // Whether template bytes [from, to) show any text (hidden header groups
     // and markup do not).
     bool HasVisibleText(std::int32_t from, std::int32_t to);
+    // What a look for text in [from, to) found: text in [from, textBy)
+    // (-1: none at all) and none in [from, textFrom).
+    struct TTextLook {
+        const std::uint8_t* file = nullptr;
+        std::int32_t from = -1;
+        std::int32_t to = -1;
+        std::int32_t textFrom = -1;
+        std::int32_t textBy = -1;
+    };
+    TTextLook LookForText(std::int32_t from, std::int32_t to);
     bool ShowsText(std::int32_t from, std::int32_t to);
+    // For KillPar: whether [from, mark) shows text, and whether [boundary,
+    // to) does; each remembers its last look for the next command.
+    bool TextBeforeMark(std::int32_t from, std::int32_t mark);
+    bool TextSinceBoundary(std::int32_t boundary, std::int32_t to);
+    TTextLook FLastLookAhead;
+    TTextLook FLastLookBack;
     std::int32_t FindParagraphMark();
     // The last search FindParagraphMark made to its end: the template, where
     // it started, the position it stopped at and its answer.

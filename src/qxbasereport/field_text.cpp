@@ -362,6 +362,10 @@ bool WholeWordAt(const std::string& next, std::string_view word) {
 // escape or a run of text is complete, and what the prefix shows as text
 // the whole stretch shows too.
 bool TQxBaseRTFReport::HasVisibleText(std::int32_t from, std::int32_t to) {
+    return LookForText(from, to).textBy >= 0;
+}
+
+TQxBaseRTFReport::TTextLook TQxBaseRTFReport::LookForText(std::int32_t from, std::int32_t to) {
     constexpr std::int32_t kFirstLook = 256;
     const std::int32_t end = std::min(to, Flent + 1);
     auto cutsBefore = [&](std::int32_t p) {
@@ -369,12 +373,44 @@ bool TQxBaseRTFReport::HasVisibleText(std::int32_t from, std::int32_t to) {
         return (b == ' ' || b == '\\' || b == '{' || b == '}') &&
                (rtf::IsAsciiLetter(before) || rtf::IsAsciiDigit(before));
     };
-    for (std::int64_t look = kFirstLook;; look *= 2) {
-        auto cut = static_cast<std::int32_t>(std::min<std::int64_t>(from + look, end));
+    TTextLook look{FPFile, from, to, from, -1};
+    for (std::int64_t size = kFirstLook;; size *= 2) {
+        auto cut = static_cast<std::int32_t>(std::min<std::int64_t>(from + size, end));
         while (cut < end && (cut <= from || !cutsBefore(cut))) ++cut;
-        if (cut >= end) return ShowsText(from, to);
-        if (ShowsText(from, cut)) return true;
+        if (cut >= end) {
+            if (ShowsText(from, to)) look.textBy = to;
+            return look;
+        }
+        if (ShowsText(from, cut)) {
+            look.textBy = cut;
+            return look;
+        }
+        look.textFrom = cut;
     }
+}
+
+// The commands of one paragraph ask this of ever shorter ends of the same
+// stretch: once a stretch shows no text, neither does any end of it, and
+// one whose text comes after a command still has it for the commands
+// before that text.
+bool TQxBaseRTFReport::TextBeforeMark(std::int32_t from, std::int32_t mark) {
+    const TTextLook& last = FLastLookAhead;
+    if (last.file == FPFile && last.to == mark && last.from >= 0 && last.from <= from) {
+        if (last.textBy < 0) return false;
+        if (from <= last.textFrom) return true;
+    }
+    FLastLookAhead = LookForText(from, mark);
+    return FLastLookAhead.textBy >= 0;
+}
+
+// The commands after some text ask this of ever longer stretches from the
+// same boundary: once one shows text, so does every longer one.
+bool TQxBaseRTFReport::TextSinceBoundary(std::int32_t boundary, std::int32_t to) {
+    const TTextLook& last = FLastLookBack;
+    if (last.file == FPFile && last.from == boundary && last.textBy >= 0 && last.textBy <= to)
+        return true;
+    FLastLookBack = LookForText(boundary, to);
+    return FLastLookBack.textBy >= 0;
 }
 
 bool TQxBaseRTFReport::ShowsText(std::int32_t from, std::int32_t to) {
@@ -434,9 +470,9 @@ void TQxBaseRTFReport::KillPar(std::string& rtf) {
     const std::int32_t start = Fpnt;
     bool emptyBefore = true;
     if (FLastBoundaryPnt >= 0 && FLastBoundaryPnt < FKwdPnt)
-        emptyBefore = !HasVisibleText(FLastBoundaryPnt, FKwdPnt);
+        emptyBefore = !TextSinceBoundary(FLastBoundaryPnt, FKwdPnt);
     const std::int32_t parAt = emptyBefore ? FindParagraphMark() : -1;
-    if (parAt >= 0 && !HasVisibleText(start, parAt)) {
+    if (parAt >= 0 && !TextBeforeMark(start, parAt)) {
         // The markup replaces these bytes and the scanner skips them, so
         // their groups and \uc words count now.
         std::string text;

@@ -245,6 +245,8 @@ void TQxBaseRTFReport::ResetScanner() {
     FBlocPending = false;
     FLastBoundaryPnt = -1;
     FLastParagraphSearch = {};
+    FLastLookAhead = {};
+    FLastLookBack = {};
     FRows = TRowState{};
 }
 
