@@ -357,10 +357,10 @@ bool WholeWordAt(const std::string& next, std::string_view word) {
 
 // A long stretch is looked at in growing prefixes, so that the first text
 // ends the look and every command of a long paragraph does not read the
-// whole of it. A prefix ends after a letter or digit and before a blank, a
-// backslash or a brace: there a control word, a hexadecimal or Unicode
-// escape or a run of text is complete, and what the prefix shows as text
-// the whole stretch shows too.
+// whole of it. A prefix ends before a blank, a backslash or a brace that
+// does not follow a backslash: a control word or a run of text ends there,
+// and what the prefix shows as text the whole stretch shows too (an escape
+// cut short shows less, never more).
 bool TQxBaseRTFReport::HasVisibleText(std::int32_t from, std::int32_t to) {
     return LookForText(from, to).textBy >= 0;
 }
@@ -369,9 +369,8 @@ TQxBaseRTFReport::TTextLook TQxBaseRTFReport::LookForText(std::int32_t from, std
     constexpr std::int32_t kFirstLook = 256;
     const std::int32_t end = std::min(to, Flent + 1);
     auto cutsBefore = [&](std::int32_t p) {
-        const std::uint8_t b = PFileAt(p), before = PFileAt(p - 1);
-        return (b == ' ' || b == '\\' || b == '{' || b == '}') &&
-               (rtf::IsAsciiLetter(before) || rtf::IsAsciiDigit(before));
+        const std::uint8_t b = PFileAt(p);
+        return (b == ' ' || b == '\\' || b == '{' || b == '}') && PFileAt(p - 1) != '\\';
     };
     TTextLook look{FPFile, from, to, from, -1};
     for (std::int64_t size = kFirstLook;; size *= 2) {
