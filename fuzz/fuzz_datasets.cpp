@@ -85,11 +85,23 @@ void ReadDatabase(const std::string& path) {
     }
 }
 
+// The readers take a file name: each input is written to this file, which
+// goes when the process ends, with the journal files SQLite keeps beside a
+// database that declares write-ahead logging.
+struct TScratchFile {
+    const std::string path = "/tmp/qxrtf-fuzz-dataset-" + std::to_string(getpid());
+    ~TScratchFile() {
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            std::remove((path + suffix).c_str());
+    }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    static const std::string path = "/tmp/qxrtf-fuzz-dataset-" + std::to_string(getpid());
+    static const TScratchFile scratch;
+    const std::string& path = scratch.path;
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return 0;
     std::fwrite(data + 1, 1, size - 1, f);
