@@ -55,7 +55,7 @@ for i in "${!targets[@]}"; do
   t="${targets[$i]}"
   if wait "${pids[$i]}"; then
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "build-fuzz/logs/$t.log" | grep -o '[0-9]*$' || true)
-    echo "fuzz_$t: no finding, ${runs:-?} runs, $(ls "build-fuzz/corpus/$t" | wc -l) new corpus files"
+    echo "fuzz_$t: no finding, ${runs:-?} runs, $(ls "build-fuzz/corpus/$t" | wc -l) files in its corpus"
   else
     echo "fuzz_$t: FINDING (see build-fuzz/logs/$t.log, input in build-fuzz/findings/)"
     grep -m1 -A30 -E 'ERROR: |runtime error|==[0-9]+==' "build-fuzz/logs/$t.log" || tail -40 "build-fuzz/logs/$t.log"
