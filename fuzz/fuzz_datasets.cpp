@@ -85,13 +85,18 @@ void ReadDatabase(const std::string& path) {
     }
 }
 
-// The readers take a file name: each input is written to this file, which
-// goes when the process ends, with the journal files SQLite keeps beside a
-// database that declares write-ahead logging.
+// The readers take a file name: each input is written to this file. The
+// journal files SQLite keeps beside a database that declares write-ahead
+// logging go before each input, so that no input reads another's, and
+// everything goes when the process ends.
 struct TScratchFile {
     const std::string path = "/tmp/qxrtf-fuzz-dataset-" + std::to_string(getpid());
     ~TScratchFile() {
-        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        RemoveJournals();
+        std::remove(path.c_str());
+    }
+    void RemoveJournals() const {
+        for (const char* suffix : {"-wal", "-shm", "-journal"})
             std::remove((path + suffix).c_str());
     }
 };
@@ -102,6 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     static const TScratchFile scratch;
     const std::string& path = scratch.path;
+    scratch.RemoveJournals();
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return 0;
     std::fwrite(data + 1, 1, size - 1, f);
