@@ -74,13 +74,15 @@ std::string WithoutSnext(const std::string& s, bool& had) {
     return s;
 }
 
-// The number after the first `keyword` followed by digits, or -1.
+// The number after the first `keyword` followed by digits, or -1. Only its
+// first nine digits count, so that any number of digits reads as a number.
 std::int64_t NumberAfter(const std::string& s, const std::string& keyword) {
     std::size_t at = s.find(keyword);
     while (at != std::string::npos) {
-        std::size_t end = at + keyword.size();
-        while (end < s.size() && IsDigit(s[end]) && end - at - keyword.size() < 9) ++end;
-        if (end > at + keyword.size()) return std::stoll(s.substr(at + keyword.size()));
+        const std::size_t digits = at + keyword.size();
+        std::size_t end = digits;
+        while (end < s.size() && IsDigit(s[end]) && end - digits < 9) ++end;
+        if (end > digits) return std::stoll(s.substr(digits, end - digits));
         at = s.find(keyword, at + 1);
     }
     return -1;

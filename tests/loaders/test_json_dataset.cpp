@@ -90,6 +90,8 @@ TEST_F(JsonDataSet, BadInputNamesTheFileAndPlace) {
         {"syntax error", "[\n  {\"A\": 1},\n  {\"A\": 2,}\n]", f,
          f + ":3:11: invalid JSON: syntax error while parsing object key - unexpected '}'; "
              "expected string literal"},
+        {"number beyond double", "[{\"A\": 1},\n {\"A\": -2.5e400}]", f,
+         f + ": invalid JSON: number overflow parsing '-2.5e400'"},
         {"not an array", R"({"A": 1})", f, f + ": \"rows\" must be an array"},
         {"not objects", "[1, 2]", f, f + ": every row must be an object"},
         {"missing pointer", "[]", f + "#/orders", f + " has nothing at /orders"},

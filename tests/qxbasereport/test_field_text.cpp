@@ -179,3 +179,52 @@ TEST(KillPar, LeavesTheSkipStateOfTextScannedAgain) {
     probe.AllFields();
     EXPECT_EQ(probe.SkipCount(), 1);
 }
+
+TEST(KillPar, EachCommandOfAParagraphGetsTheAnswerOfASearchOfItsOwn) {
+    // The commands of one paragraph share the work of finding its mark and
+    // of looking for text before and after them; whatever each is told must
+    // be what a search from that command alone finds.
+    const std::string run(3000, 'x');
+    std::string words;
+    for (int i = 0; i < 300; ++i) words += "lorem ipsum ";
+    std::string chain;
+    for (int i = 0; i < 100; ++i) chain += "\\\\IF(x)\\\\\\\\ENDIF\\\\";
+    const std::string cases[] = {
+        R"({\rtf1 \\IF(x)\\\\ENDIF\\\\IF(y)\\\\ENDIF\\\par B})",
+        "{\\rtf1 \\\\IF(x)\\\\\\\\ENDIF\\\\" + run + "\\par B}",
+        "{\\rtf1 \\\\IF(x)\\\\" + run + "\\\\ENDIF\\\\" + run + "\\par B}",
+        "{\\rtf1 \\\\IF(x)\\\\\\\\ENDIF\\\\ " + words + "\\par B}",
+        "{\\rtf1 \\\\IF(x)\\\\{\\*\\bkmkstart " + run + "}\\\\ENDIF\\\\{\\b0 }\\par B}",
+        R"({\rtf1 \\IF(x)\\\\\\ENDIF\\\\\par\par B})",
+        R"({\rtf1 \\IF(x)\\\{\\ENDIF\\\}\par B})",
+        R"({\rtf1 \\IF(x)\\{\*\bkmkstart a}\\ENDIF\\{\*\bkmkend a}\par B})",
+        R"({\rtf1 \\IF(x)\\\\ENDIF\\\cell\par B})",
+        R"({\rtf1 \\IF(x)\\\\ENDIF\\ \\par. \\IF(y)\\\par B})",
+        "{\\rtf1 " + chain + "text " + chain + "\\par B}",
+        "{\\rtf1 text " + chain + run + chain + "\\par B}",
+    };
+    for (const std::string& rtf : cases) {
+        SCOPED_TRACE(rtf.substr(0, 80));
+        ScanProbe together(rtf);
+        std::string field;
+        for (int k = 0; !together.FileEof();) {
+            if (!together.GetNextReportField(field)) continue;
+            SCOPED_TRACE("command " + std::to_string(k) + ": " + field);
+            const std::int32_t boundary = together.LastBoundaryPnt();
+            std::string markup;
+            together.KillPar(markup);
+
+            ScanProbe alone(rtf);
+            std::string same;
+            for (int read = 0; read <= k && !alone.FileEof();)
+                if (alone.GetNextReportField(same)) ++read;
+            alone.SetLastBoundaryPnt(boundary);
+            std::string aloneMarkup;
+            alone.KillPar(aloneMarkup);
+            EXPECT_EQ(markup, aloneMarkup);
+            EXPECT_EQ(together.Pnt(), alone.Pnt());
+            EXPECT_EQ(together.LastBoundaryPnt(), alone.LastBoundaryPnt());
+            ++k;
+        }
+    }
+}

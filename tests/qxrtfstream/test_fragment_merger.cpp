@@ -279,6 +279,19 @@ TEST_F(Fragments, StyleReferencesTakeTheMergedNumbers) {
     EXPECT_EQ(styles[17], "{\\s17\\sbasedon4\\snext17 Quote;}");
 }
 
+TEST_F(Fragments, StyleReferencesBeyondAnyNumberAreKeptAsWritten) {
+    // Far more digits than any number has: the style is no copy of a
+    // report style, and its references stay as the fragment wrote them.
+    const std::string digits(25, '9');
+    report.SetTables({"{\\f0 Times;}"}, {";"}, {"{\\s0 Normal;}"});
+    const std::string out = Merge(report, "{\\rtf1{\\stylesheet{\\s1\\sbasedon" + digits +
+                                              "\\snext" + digits + " Quote;}}\\pard\\s1 c}");
+    EXPECT_EQ(out, "{\\pard\\s1 c}");
+    EXPECT_EQ(Entries(*report.RTFStyle()),
+              (std::vector<std::string>{
+                  "{\\s0 Normal;}", "{\\s1\\sbasedon" + digits + "\\snext" + digits + " Quote;}"}));
+}
+
 TEST_F(Fragments, ReportEntriesOfAnotherShapeAreKept) {
     report.SetTables({"{\\fonttbl-like}", "{\\f0 Times;}"}, {";", "odd", "\\red1\\green1\\blue1;"},
                      {"{\\s0 Normal}"});

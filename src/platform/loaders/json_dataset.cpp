@@ -103,6 +103,13 @@ std::string LineAndColumn(const std::string& text, std::size_t offset) {
     return std::to_string(line) + ":" + std::to_string(column);
 }
 
+// nlohmann's message without its "[json.exception.<kind>.<id>] " prefix.
+std::string ExceptionReason(const std::string& what) {
+    const std::size_t end = what.find("] ");
+    return what.starts_with("[json.exception.") && end != std::string::npos ? what.substr(end + 2)
+                                                                            : what;
+}
+
 // The reason in a parse error's text, without its place (given apart).
 std::string ParseReason(const std::string& what) {
     const std::size_t column = what.find("column ");
@@ -161,6 +168,9 @@ std::unique_ptr<TJsonDataSet> TJsonDataSet::Open(const std::string& name, const 
     } catch (const Json::parse_error& e) {
         FailDataSet(name, file + ":" + LineAndColumn(text, e.byte) +
                               ": invalid JSON: " + ParseReason(e.what()));
+    } catch (const Json::out_of_range& e) {
+        // A number beyond double's range; the parser gives no position.
+        FailDataSet(name, file + ": invalid JSON: " + ExceptionReason(e.what()));
     }
     if (pointer.empty()) return std::make_unique<TJsonDataSet>(name, doc, types, file);
     const Json* place = nullptr;
