@@ -82,9 +82,10 @@ class TQxColorStringList : public TStringList {
 
 // A stretch of the temporary output and what to write after it.
 struct TQxOutTabRec {
-    std::int32_t n1 = 0;  // start offset in the temporary stream
-    std::int32_t n2 = 0;  // end offset
+    std::int64_t n1 = 0;  // start offset of the body before the table
+    std::int64_t n2 = 0;  // end offset
     std::int32_t id = 0;  // -17 font table, -18 colour table, -19 style sheet, -20 info, 0 nothing
+    std::string written;  // the table as written during the run (direct output only)
 };
 using TQxOutTabArray = std::vector<TQxOutTabRec>;
 
@@ -157,10 +158,19 @@ class TQxBaseRTFReport : public TQxBaseReport {
     void OutDocInfo();
     // The document table a record of the output table names, if any.
     void WriteDocumentTable(std::int32_t id);
+    // The text WriteDocumentTable gives now, neither written nor counted.
+    std::string DocumentTableText(std::int32_t id);
     void OutRaw();
     // Writes the temporary stream to the real output with every document
     // table inserted at its place.
     void AssembleOutput();
+    // A file run writes straight into its output, each document table as it
+    // stands when the run reaches it. Pictures and fragments may add fonts
+    // and colours later: then the tables are written anew (the body goes
+    // through the temporary stream once, as in an indirect run).
+    void FinishDirectOutput();
+
+    bool FDirectOutput = false;
 
     std::uint8_t FCharset = 1;
     std::uint16_t FLang = 0;

@@ -63,10 +63,21 @@ void TQxBaseRTFReport::FreeDocumentLists() {
 
 void TQxBaseRTFReport::SaveToOutTable(std::int32_t id) {
     TQxOutTabRec rec;
-    rec.n1 = FOutTab.empty() ? 0 : FOutTab.back().n2;
-    rec.n2 = static_cast<std::int32_t>(FTmpStream->Position());
     rec.id = id;
-    FOutTab.push_back(rec);
+    if (!FDirectOutput) {
+        rec.n1 = FOutTab.empty() ? 0 : FOutTab.back().n2;
+        rec.n2 = FTmpStream->Position();
+        FOutTab.push_back(std::move(rec));
+        return;
+    }
+    rec.n1 = FOutTab.empty() ? 0 : FOutTab.back().n2 + std::ssize(FOutTab.back().written);
+    rec.n2 = FOutf->Position();
+    rec.written = DocumentTableText(id);
+    if (!rec.written.empty()) {
+        CountOutput(std::ssize(rec.written));
+        FOutf->WriteBuffer(rec.written.data(), std::ssize(rec.written));
+    }
+    FOutTab.push_back(std::move(rec));
 }
 
 namespace {
@@ -132,25 +143,41 @@ void TQxBaseRTFReport::WriteDocumentTable(std::int32_t id) {
     }
 }
 
+std::string TQxBaseRTFReport::DocumentTableText(std::int32_t id) {
+    TStream* const output = FOutf;
+    struct RestoreOutput {
+        TStream*& outf;
+        TStream* output;
+        ~RestoreOutput() { outf = output; }
+    } restore{FOutf, output};
+    TStringStream table;
+    FOutf = &table;
+    // Counted where the text is written, not here.
+    const std::int64_t counted = FBytesWritten;
+    const std::int64_t limit = FMaxOutputSize;
+    FMaxOutputSize = 0;
+    struct RestoreCount {
+        std::int64_t& written;
+        std::int64_t& max;
+        std::int64_t counted, limit;
+        ~RestoreCount() {
+            written = counted;
+            max = limit;
+        }
+    } restoreCount{FBytesWritten, FMaxOutputSize, counted, limit};
+    WriteDocumentTable(id);
+    return table.DataString();
+}
+
 void TQxBaseRTFReport::AssembleOutput() {
     // The tables are written aside first: whatever may fail in them (the
     // output limit) fails before the first byte reaches the output, so a
     // caller's stream is left as it was.
     std::vector<std::string> tables;
     tables.reserve(FOutTab.size());
-    {
-        TStream* const output = FOutf;
-        struct RestoreOutput {
-            TStream*& outf;
-            TStream* output;
-            ~RestoreOutput() { outf = output; }
-        } restore{FOutf, output};
-        for (const TQxOutTabRec& rec : FOutTab) {
-            TStringStream table;
-            FOutf = &table;
-            WriteDocumentTable(rec.id);
-            tables.push_back(table.DataString());
-        }
+    for (const TQxOutTabRec& rec : FOutTab) {
+        tables.push_back(DocumentTableText(rec.id));
+        CountOutput(std::ssize(tables.back()));
     }
     FTmpStream->SetPosition(0);
     if (FOutTab.empty()) {
@@ -162,6 +189,32 @@ void TQxBaseRTFReport::AssembleOutput() {
         if (rec.n2 > rec.n1) FOutf->CopyFrom(*FTmpStream, rec.n2 - rec.n1);
         FOutf->WriteBuffer(tables[i].data(), static_cast<std::int64_t>(tables[i].size()));
     }
+}
+
+void TQxBaseRTFReport::FinishDirectOutput() {
+    bool unchanged = true;
+    for (const TQxOutTabRec& rec : FOutTab)
+        unchanged = unchanged && DocumentTableText(rec.id) == rec.written;
+    if (unchanged) return;
+    // Rare: a table grew after it was written. The body between the tables
+    // goes to the temporary stream, and the output is written again from it
+    // with the tables as they are now.
+    const std::int64_t counted = FBytesWritten;
+    CreateTmpStream();
+    FBytesWritten = counted;
+    std::int64_t tmpEnd = 0;
+    for (TQxOutTabRec& rec : FOutTab) {
+        FOutf->SetPosition(rec.n1);
+        if (rec.n2 > rec.n1) FTmpStream->CopyFrom(*FOutf, rec.n2 - rec.n1);
+        FBytesWritten -= std::ssize(rec.written);
+        rec.written.clear();
+        rec.n1 = tmpEnd;
+        rec.n2 = FTmpStream->Position();
+        tmpEnd = rec.n2;
+    }
+    FOutf->SetSize(0);
+    FOutf->SetPosition(0);
+    AssembleOutput();
 }
 
 }  // namespace qx

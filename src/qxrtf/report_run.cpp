@@ -164,8 +164,17 @@ void TQxRTF::PutField() {
             CheckBlocksClosed();
         }
         FInTable = false;
-        CreateTmpStream();
-        SetOutfToTmp();
+        // A file run writes its output directly. A caller's stream is only
+        // written once the run has succeeded, so it goes through a
+        // temporary stream.
+        FDirectOutput = !FUseStream;
+        if (FDirectOutput) {
+            FBytesWritten = 0;
+            SetOutf();
+        } else {
+            CreateTmpStream();
+            SetOutfToTmp();
+        }
         Fpnt = 0;
         SeekToBeginCmStream();
         try {
@@ -177,9 +186,12 @@ void TQxRTF::PutField() {
             throw;
         }
         SaveToOutTable(0);
-        SetOutf();
-        FTmpStream->SetPosition(0);
-        AssembleOutput();
+        if (FDirectOutput) {
+            FinishDirectOutput();
+        } else {
+            SetOutf();
+            AssembleOutput();
+        }
         CloseOutf();
     } catch (...) {
         // A file run that failed after opening its output leaves no
@@ -220,6 +232,7 @@ void TQxRTF::ReleaseRun() {
     if (!FTmLoaded) FreePFile();
     FreeDocumentLists();
     FOutTab.clear();
+    FDirectOutput = false;
     FInTable = false;
     FExecute = false;
     FInDList.reset();

@@ -12,6 +12,7 @@
 // Set QXRTF_UPDATE_GOLDEN=1 to rewrite expected.rtf after a deliberate
 // change (and read the diff before committing it).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -106,6 +107,27 @@ TEST_P(GoldenTest, RendersTheExpectedBytes) {
         qxtest::WriteFileBytes(expected.string(), got);
     ASSERT_TRUE(fs::exists(expected)) << "no expected.rtf; render it with QXRTF_UPDATE_GOLDEN=1";
     EXPECT_EQ(got, qxtest::ReadFileBytes(expected.string()));
+}
+
+// A file run writes its output directly rather than through a temporary
+// stream: the same bytes, and on error no file at all.
+TEST_P(GoldenTest, AFileRunWritesTheSameBytes) {
+    const fs::path dir = kGoldenDir / GetParam();
+    CaseRun run(dir);
+    const fs::path out = fs::temp_directory_path() /
+                         ("qxrtf-golden-" + GetParam() + "-" + std::to_string(::getpid()) + ".rtf");
+    run.report.SetOutFile(out.string());
+    try {
+        run.report.Execute(run.datasets);
+        EXPECT_FALSE(run.doc.contains("error"));
+        EXPECT_EQ(qxtest::ReadFileBytes(out.string()),
+                  qxtest::ReadFileBytes((dir / "expected.rtf").string()));
+    } catch (const Exception& e) {
+        ASSERT_TRUE(run.doc.contains("error")) << e.what();
+        EXPECT_EQ(e.what(), run.doc["error"].get<std::string>());
+        EXPECT_FALSE(fs::exists(out));
+    }
+    fs::remove(out);
 }
 
 // The same case compiled once by one report and run by two others, each

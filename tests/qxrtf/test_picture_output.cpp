@@ -4,6 +4,7 @@
 // field.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 
 #include "conscom/exceptions.h"
@@ -189,6 +190,23 @@ TEST_F(PictureOutput, BorderInATemplateWithoutColoursIsBlack) {
     EXPECT_NE(out.find("\\pichgoal1500\\brdrs\\brdrw20\\brdrcf1 "), std::string::npos);
     EXPECT_NE(out.find("{\\colortbl;\\red0\\green0\\blue0;}"), std::string::npos)
         << out.substr(0, 80);
+}
+
+TEST_F(PictureOutput, ColoursAddedAfterTheTablesWereWrittenReachAFileReport) {
+    // A file run has written the tables when a border comes to need a colour:
+    // they are written again, and the file has the bytes a stream run gets.
+    report.SetOnImageFormat([](int, TQxImageFormat& f) { f.SetBorderType(ibtSingle, 1, 0); });
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("qxrtf-border-" + std::to_string(::getpid()) + ".rtf"))
+                                 .string();
+    for (const std::string& tables : {std::string(), kColors}) {
+        SCOPED_TRACE(tables);
+        const std::string expected = RenderDoc(tables, "a\\\\PIC()\\\\b\\\\PIC()\\\\");
+        report.SetOutFile(path);
+        report.Execute(DataSets());
+        EXPECT_EQ(qxtest::ReadFileBytes(path), expected);
+    }
+    std::filesystem::remove(path);
 }
 
 TEST_F(PictureOutput, EmptyPictureWritesOnlyTheMarkup) {

@@ -2,6 +2,10 @@
 // functions whose result is an RTF text or an RTF document in a memory
 // stream are merged into the report.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "conscom/exceptions.h"
 #include "qxfunc/udf_list.h"
@@ -22,6 +26,19 @@ class FrtfFields : public qxtest::EngineTest {
         report.ExecuteStream(DataSets(), &out);
         return std::string(reinterpret_cast<const char*>(out.Memory()),
                            static_cast<std::size_t>(out.Size()));
+    }
+    std::string RunToFile(const std::string& body) {
+        const std::string doc = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard " + body + "\\par}";
+        report.SetTemplateBuffer(std::vector<std::uint8_t>(doc.begin(), doc.end()));
+        const std::string path = (std::filesystem::temp_directory_path() /
+                                  ("qxrtf-frtf-" + std::to_string(::getpid()) + ".rtf"))
+                                     .string();
+        report.SetOutFile(path);
+        report.Execute(DataSets());
+        std::ifstream in(path, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::filesystem::remove(path);
+        return text;
     }
     TQxUDF* AddFunction(const std::string& name, TQxUDFResultType kind, std::string bytes) {
         TQxUDF* f = udfs.Functions().Add();
@@ -48,10 +65,16 @@ TEST_F(FrtfFields, EveryKindOfValueIsMerged) {
     AddFunction("RAW", udfrTMemoryStream, "{\\b raw}");
     report.SetUDFList(&udfs);
     const std::string merged = "{\\f1 Hi\r\r\r\r\r}";
-    EXPECT_EQ(Run("1\\\\FRTF(D.M)\\\\2\\\\FRTF(D.B)\\\\3\\\\FRTF(V)\\\\4\\\\FRTF(TEXT())\\\\"
-                  "5\\\\DOC()\\\\6\\\\RAW()\\\\"),
-              "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}{\\f1 Papyrus;}}\\pard 1" + merged + "2" +
-                  merged + "3" + merged + "4" + merged + "5" + merged + "6{\\b raw}\\par}");
+    const std::string body =
+        "1\\\\FRTF(D.M)\\\\2\\\\FRTF(D.B)\\\\3\\\\FRTF(V)\\\\4\\\\FRTF(TEXT())\\\\"
+        "5\\\\DOC()\\\\6\\\\RAW()\\\\";
+    const std::string streamed = Run(body);
+    EXPECT_EQ(streamed, "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}{\\f1 Papyrus;}}\\pard 1" + merged +
+                            "2" + merged + "3" + merged + "4" + merged + "5" + merged +
+                            "6{\\b raw}\\par}");
+    // A file run has written its font table when the fragments bring their
+    // font: the table is written again, and the file matches the stream.
+    EXPECT_EQ(RunToFile(body), streamed);
 
     TQxRTFOptions options = report.Options();
     options.Include(eoKeepFrtfPar);
