@@ -28,6 +28,7 @@ namespace qx {
 
 class TQxUDFList;
 class TCodePageCodec;
+class TWriteBehindFile;
 
 using TNotifyEvent = std::function<void(TComponent* sender)>;
 // Template bytes as held in memory; shared so that a buffer handed over by
@@ -349,7 +350,7 @@ class TQxBaseReport : public TComponent {
     std::int64_t FOutStreamSize = 0;
     bool FUseStream = false;
     TStream* FOutf = nullptr;
-    std::unique_ptr<TFileStream> FOutfOwned;  // the output file SetOutf opened
+    std::unique_ptr<TWriteBehindFile> FOutfOwned;  // the output file SetOutf opened
     bool FOutfCreated = false;
     std::int32_t FiifNumber = 0;
 

@@ -7,6 +7,7 @@
 #include "conscom/exceptions.h"
 #include "platform/internal/codepage.h"
 #include "platform/internal/os.h"
+#include "platform/internal/write_behind_file.h"
 #include "qxbasereport/base_report.h"
 #include "qxbasereport/internal/command_stream.h"
 #include "qxfunc/udf_list.h"
@@ -140,7 +141,7 @@ void TQxBaseReport::SetOutf() {
         FOutf = FOutStream;
         return;
     }
-    FOutfOwned = std::make_unique<TFileStream>(FOutFile, TFileMode::fmCreate);
+    FOutfOwned = std::make_unique<TWriteBehindFile>(FOutFile);
     FOutf = FOutfOwned.get();
     FOutfCreated = true;
 }
@@ -183,7 +184,7 @@ void TQxBaseReport::CreateTmpStream() {
         return;
     }
     FTmpFileName = CreateTmpFileName("qxr");
-    FTmpStream = std::make_unique<TFileStream>(FTmpFileName, TFileMode::fmCreate);
+    FTmpStream = std::make_unique<TWriteBehindFile>(FTmpFileName);
 }
 
 void TQxBaseReport::FreeTmpStream() {

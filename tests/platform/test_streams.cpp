@@ -4,6 +4,7 @@
 #include "platform/internal/codepage.h"
 #include "platform/internal/os.h"
 #include "platform/internal/unicode.h"
+#include "platform/internal/write_behind_file.h"
 #include "platform/streams.h"
 #include "platform/stringlist.h"
 #include "test_support.h"
@@ -50,6 +51,37 @@ TEST_F(FileStreamTest, RoundTripAndCopyBetweenKinds) {
 TEST_F(FileStreamTest, OpenFailuresRaise) {
     EXPECT_THROW(TFileStream(Path("missing"), TFileMode::fmOpenRead), EFOpenError);
     EXPECT_THROW(TFileStream(Path("no/such/dir/x"), TFileMode::fmCreate), EFCreateError);
+}
+
+TEST_F(FileStreamTest, WriteBehindFileSeesEverythingItWasHanded) {
+    // Several times the buffer, in uneven pieces: some pieces cross the
+    // point where a full buffer goes to the writer thread.
+    const std::string name = Path("w.bin");
+    std::string payload(3 * (1 << 20) + 12345, '\0');
+    for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(i * 13 + 1);
+    TWriteBehindFile f(name);
+    std::size_t at = 0;
+    for (std::size_t piece = 1; at < payload.size(); piece = piece * 3 % 700001 + 17) {
+        const std::size_t n = std::min(piece, payload.size() - at);
+        f.WriteBuffer(payload.data() + at, static_cast<std::int64_t>(n));
+        at += n;
+        ASSERT_EQ(f.Position(), static_cast<std::int64_t>(at));
+    }
+    EXPECT_EQ(f.Size(), static_cast<std::int64_t>(payload.size()));
+    // Reading back from the middle, overwriting there, then cutting the end.
+    f.SetPosition(1 << 20);
+    std::string back(1000, '\0');
+    f.ReadBuffer(back.data(), 1000);
+    EXPECT_EQ(back, payload.substr(1 << 20, 1000));
+    f.SetPosition(5);
+    f.WriteBuffer("XYZ", 3);
+    payload.replace(5, 3, "XYZ");
+    f.SetSize(2 * (1 << 20));
+    payload.resize(2 * (1 << 20));
+    EXPECT_EQ(f.Position(), 8);
+    f.Close();
+    EXPECT_EQ(qxtest::ReadFileBytes(name), payload);
+    EXPECT_THROW(TWriteBehindFile(Path("no/such/dir/x")), EFCreateError);
 }
 
 TEST_F(FileStreamTest, TempFilesCarryPrefixAndPrivateMode) {
