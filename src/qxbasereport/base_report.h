@@ -224,7 +224,13 @@ class TQxBaseReport : public TComponent {
     void SeekToBeginCmStream();
     void CmSaveItemInfo(std::int32_t kind, std::int32_t payloadLength, std::int32_t templatePos);
     void CmSaveItemPos();
-    std::int32_t CmReadItemInfo();
+    std::int32_t CmReadItemInfo() {
+        FCmLastId = CmReadInt();
+        FCmLastFpnt = Fpnt;
+        Fpnt = CmReadInt();
+        FCmSkip = CmReadInt();
+        return Fpnt;
+    }
     void CmReadItemPos();
     void CmSaveBegin();
     void CmSaveEnd();
@@ -382,10 +388,24 @@ class TQxBaseReport : public TComponent {
     void CmWriteByte(std::uint8_t v);
     void CmWriteBool(bool v) { CmWriteInt(v ? 1 : 0); }
     void CmWriteString(const std::string& s) { CmWriteInt(CmStoreString(s)); }
-    const std::uint8_t* CmTake(std::int64_t count);
-    std::int32_t CmReadInt();
-    std::uint16_t CmReadWord();
-    std::uint8_t CmReadByte();
+    // Inline: a run reads every record of a scanned block once per record.
+    const std::uint8_t* CmTake(std::int64_t count) {
+        const std::uint8_t* at = FCmStream->Take(count);
+        if (at == nullptr) CmReadPastEnd();
+        return at;
+    }
+    [[noreturn]] static void CmReadPastEnd();
+    std::int32_t CmReadInt() {
+        const std::uint8_t* b = CmTake(4);
+        return static_cast<std::int32_t>(
+            static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+            (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24));
+    }
+    std::uint16_t CmReadWord() {
+        const std::uint8_t* b = CmTake(2);
+        return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+    }
+    std::uint8_t CmReadByte() { return *CmTake(1); }
     bool CmReadBool() { return CmReadInt() == 1; }
     // Assigns into `out`, so a reader that reuses its strings allocates
     // nothing once they have grown.

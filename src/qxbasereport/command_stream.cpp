@@ -133,26 +133,8 @@ void TQxBaseReport::CmWriteByte(std::uint8_t v) {
 
 // Readers take the bytes straight from the stream's memory: replaying a
 // scanned block reads millions of small fields.
-const std::uint8_t* TQxBaseReport::CmTake(std::int64_t count) {
-    const std::uint8_t* at = FCmStream->Take(count);
-    if (at == nullptr) throw EReadError("Stream read error");
-    return at;
-}
-
-std::int32_t TQxBaseReport::CmReadInt() {
-    const std::uint8_t* b = CmTake(4);
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-        (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24));
-}
-
-std::uint16_t TQxBaseReport::CmReadWord() {
-    const std::uint8_t* b = CmTake(2);
-    return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
-}
-
-std::uint8_t TQxBaseReport::CmReadByte() {
-    return *CmTake(1);
+void TQxBaseReport::CmReadPastEnd() {
+    throw EReadError("Stream read error");
 }
 
 void TQxBaseReport::CmSaveItemInfo(std::int32_t kind, std::int32_t payloadLength,
@@ -166,14 +148,6 @@ void TQxBaseReport::CmSaveItemInfo(std::int32_t kind, std::int32_t payloadLength
 void TQxBaseReport::CmSaveItemPos() {
     CmWriteInt(FCmPos);
     FCmPos = static_cast<std::int32_t>(FCmStream->Position());
-}
-
-std::int32_t TQxBaseReport::CmReadItemInfo() {
-    FCmLastId = CmReadInt();
-    FCmLastFpnt = Fpnt;
-    Fpnt = CmReadInt();
-    FCmSkip = CmReadInt();
-    return Fpnt;
 }
 
 void TQxBaseReport::CmReadItemPos() {

@@ -179,6 +179,18 @@ void TQxReportVariable::SetFmtSett(const TFormatSettings& fs) {
     FFmtSett = FOwnFmtSett.get();
 }
 
+void TQxReportVariable::Renew() {
+    FVarName.clear();
+    FLocal = FOwnerBaseReport == nullptr;
+    FLocalValue.clear();
+    FLocalType = qxdtUnknown;
+    FLocalNumber = 0;
+    FLocalNumberIntegral = false;
+    DropLocalNumber();
+    FOwnFmtSett.reset();
+    FFmtSett = FOwnerBaseReport != nullptr ? &FOwnerBaseReport->FmtSettings() : &FormatSettings();
+}
+
 void TQxReportVariable::SetLocal(bool value) {
     if (value == FLocal) return;
     FLocal = value;

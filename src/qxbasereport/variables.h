@@ -87,6 +87,9 @@ class TQxReportVariable : public TObject {
     bool Local() const { return FLocal; }
     // A change clears the local value and type.
     void SetLocal(bool value);
+    // As newly made for the same owner: no name, not local, no value, the
+    // owner's settings. The evaluator reuses its variables this way.
+    void Renew();
     const std::string& Name() const { return FVarName; }
     // Re-targets the accessor; no lookup happens here.
     void SetVarName(const std::string& VarName) { FVarName = VarName; }

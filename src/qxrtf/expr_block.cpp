@@ -3,7 +3,6 @@
 // result is written into the report or becomes the condition result.
 #include <algorithm>
 #include <memory>
-#include <set>
 
 #include "conscom/exceptions.h"
 #include "conscom/internal/tables.h"
@@ -13,6 +12,7 @@
 #include "qxbasereport/internal/command_stream.h"
 #include "qxbasereport/internal/lang_text.h"
 #include "qxrtf/internal/builtins.h"
+#include "qxrtf/internal/expr_state.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -32,40 +32,17 @@ bool IsAggregate(std::int32_t id) {
 
 }  // namespace
 
-// The state of one block: the value stack and the objects the block owns.
-struct TQxExprState {
-    std::vector<TObject*> stack;
-    std::vector<std::unique_ptr<TObject>> owned;
-    std::set<std::int32_t> taken;  // IIF numbers whose test came out true
-    std::string expr;
-
-    template <typename T>
-    T* Own(std::unique_ptr<T> object) {
-        T* raw = object.get();
-        owned.push_back(std::move(object));
-        return raw;
-    }
-    TQxUDFArgs TopArgs(std::int32_t n) const {
-        const std::size_t count = std::min(stack.size(), static_cast<std::size_t>(std::max(n, 0)));
-        return TQxUDFArgs(stack.end() - static_cast<std::ptrdiff_t>(count), stack.end());
-    }
-    void Pop(std::int32_t n) {
-        const std::size_t count = std::min(stack.size(), static_cast<std::size_t>(std::max(n, 0)));
-        stack.resize(stack.size() - count);
-    }
-};
-
 TQxReportVariable* TQxRTF::NewLocalVariable(TQxExprState& state) {
-    auto var = std::make_unique<TQxReportVariable>(this);
+    TQxReportVariable* var = state.NextVariable(this);
     var->SetLocal(true);
-    return state.Own(std::move(var));
+    return var;
 }
 
 void TQxRTF::PushVariable(TQxExprState& state, const std::string& name) {
     // A named variable: the evaluator looks it up by name when it reads it.
-    auto var = std::make_unique<TQxReportVariable>(this);
+    TQxReportVariable* var = state.NextVariable(this);
     var->SetVarName(name);
-    state.stack.push_back(state.Own(std::move(var)));
+    state.stack.push_back(var);
 }
 
 void TQxRTF::PushConstant(TQxExprState& state, std::int32_t kind, const std::string& text,
@@ -92,11 +69,11 @@ void TQxRTF::ReplaceNoReset(TQxExprState& state, std::int32_t id, TQxUDFArgs& ar
     if (third == nullptr || UpperCase(Trim(third->Name())) != "NORESET") return;
     // The holder keeps the keyword as its name, so the reset rule still
     // sees NORESET after the replacement.
-    auto flag = std::make_unique<TQxReportVariable>(this);
+    TQxReportVariable* flag = state.NextVariable(this);
     flag->SetVarName(third->Name());
     flag->SetLocal(true);
     flag->SetAsBoolean(false);
-    args[2] = state.Own(std::move(flag));
+    args[2] = flag;
 }
 
 TObject* TQxRTF::NewResultHolder(TQxExprState& state, std::int32_t id) {
@@ -127,22 +104,34 @@ std::string TQxRTF::FunctionName(std::int32_t id) const {
 
 // Reads the ExprBegin item whose header was just read and makes its block
 // current.
-TQxRowContent TQxRTF::BeginExprBlock(bool& output, bool& manage) {
-    TQxRowContent row;
+TQxRTF::TExprStateLease::TExprStateLease(TQxRTF& report) : FReport(report) {
+    auto& states = report.FExprStates;
+    if (report.FExprDepth == states.size()) states.push_back(std::make_unique<TQxExprState>());
+    FState = states[report.FExprDepth++].get();
+    FState->Clear();
+}
+
+TQxRTF::TExprStateLease::~TExprStateLease() {
+    FState->Clear();
+    --FReport.FExprDepth;
+}
+
+void TQxRTF::BeginExprBlock(TQxExprState& state, bool& output, bool& manage) {
     std::uint16_t block = 0;
-    CmReadExprBeginItem(row, output, manage, block);
+    CmReadExprBeginItem(state.row, output, manage, block);
     FScs->SetCurrentScan(block);
-    return row;
+    state.expr = state.row.Field;
 }
 
 void TQxRTF::EvaluateExprBlock() {
     bool output = false, manage = false;
-    const TQxRowContent row = BeginExprBlock(output, manage);
-    TQxExprState state;
-    state.expr = row.Field;
+    TExprStateLease lease(*this);
+    TQxExprState& state = lease.State();
+    BeginExprBlock(state, output, manage);
+    const TQxRowContent& row = state.row;
     std::int32_t lastId = 0;
     TObject* lastHolder = nullptr;
-    TQxRowContent rc;  // one for the block's items: their texts reuse its storage
+    TQxRowContent& rc = state.item;
     for (;;) {
         CmReadItemInfo();
         const std::int32_t kind = FCmLastId;
@@ -179,10 +168,10 @@ void TQxRTF::EvaluateExprBlock() {
             if (id == QxFn::SysIifTest) {
                 const auto* test = ArgVariable(holder);
                 if (test != nullptr && test->AsBoolean())
-                    state.taken.insert(iif);
+                    state.taken.push_back(iif);
                 else
                     ReplayItems(state, QxFn::SysIifTrue, iif);
-            } else if (id == QxFn::SysIifTrue && state.taken.count(iif) != 0) {
+            } else if (id == QxFn::SysIifTrue && state.Taken(iif)) {
                 ReplayItems(state, QxFn::SysIifFalse, iif);
             }
         } else {
@@ -243,7 +232,7 @@ void TQxRTF::ReplayItems(TQxExprState& state, std::int32_t targetId, std::int32_
             return;
         }
         if (IsFieldKind(kind)) {
-            TQxRowContent rc;
+            TQxRowContent& rc = state.item;
             CmReadField(rc);
             if (kind == CmKind::Variable)
                 PushVariable(state, rc.Field);
@@ -272,9 +261,9 @@ void TQxRTF::ReplayItems(TQxExprState& state, std::int32_t targetId, std::int32_
 
 void TQxRTF::ReplayExprBlock() {
     bool output = false, manage = false;
-    const TQxRowContent row = BeginExprBlock(output, manage);
-    TQxExprState state;
-    state.expr = row.Field;
+    TExprStateLease lease(*this);
+    TQxExprState& state = lease.State();
+    BeginExprBlock(state, output, manage);
     ReplayItems(state, 0, -1);  // to the block's end: no call matches
 }
 

@@ -303,7 +303,24 @@ class TQxRTF : public TQxBaseRTFReport {
     std::unordered_map<std::int32_t, TField*> FResolvedFields;
 
     // ---- expression blocks (expr_block.cpp) --------------------------------
-    TQxRowContent BeginExprBlock(bool& output, bool& manage);
+    void BeginExprBlock(TQxExprState& state, bool& output, bool& manage);
+    // One of the report's expression states, for one block (blocks may
+    // nest through user functions): taken on construction, given back on
+    // destruction.
+    class TExprStateLease {
+      public:
+        explicit TExprStateLease(TQxRTF& report);
+        ~TExprStateLease();
+        TExprStateLease(const TExprStateLease&) = delete;
+        TExprStateLease& operator=(const TExprStateLease&) = delete;
+        TQxExprState& State() { return *FState; }
+
+      private:
+        TQxRTF& FReport;
+        TQxExprState* FState;
+    };
+    std::vector<std::unique_ptr<TQxExprState>> FExprStates;
+    std::size_t FExprDepth = 0;
     void EvaluateExprBlock();
     // Runs through a block without evaluating it (a skipped scan): only the
     // declarations and resets of VAR and the aggregates happen.

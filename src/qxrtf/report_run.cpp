@@ -6,6 +6,7 @@
 #include "platform/internal/unicode.h"
 #include "qxbasereport/internal/command_stream.h"
 #include "qxrtf/internal/compiled_template.h"
+#include "qxrtf/internal/expr_state.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
