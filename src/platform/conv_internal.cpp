@@ -1,7 +1,9 @@
 // Shared conversion machinery: decimal digits with the classic rounding,
 // the text writer's slow path, exponents and quoted literals.
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 #include "platform/internal/conv.h"
 
@@ -90,12 +92,15 @@ double UnscaleByPow10(double m, int scale) {
 bool FindDecimal15(double v, unsigned long long& m, int& scale) {
     const double a = std::fabs(v);
     if (!std::isnormal(a)) return false;
-    int binaryExponent = 0;
-    std::frexp(a, &binaryExponent);
+    // frexp's exponent, from the bits: this runs for every number written,
+    // and the library calls cost more than the rest.
+    const int binaryExponent =
+        static_cast<int>((std::bit_cast<std::uint64_t>(a) >> 52) & 0x7FF) - 1022;
     // floor(log10(a)) is this estimate or one more; the scale puts the value
     // at 15 integer digits, corrected below when the estimate fell short.
-    const int decimalExponent =
-        static_cast<int>(std::floor((binaryExponent - 1) * 0.30102999566398120));
+    const double estimate = (binaryExponent - 1) * 0.30102999566398120;
+    int decimalExponent = static_cast<int>(estimate);
+    if (estimate < decimalExponent) --decimalExponent;  // floor, not truncation
     int s = 14 - decimalExponent;
     if (s > kMaxExactPow10 || s < -kMaxExactPow10) return false;
     double scaled = ScaleByPow10(a, s);
@@ -106,7 +111,10 @@ bool FindDecimal15(double v, unsigned long long& m, int& scale) {
     // One rounding by an exact power of ten: below 2^50 the scaled value is
     // off the exact product by at most 1/16, so away from a tie its nearest
     // integer is the exact product's, the 15 digits the exact path rounds to.
-    const double whole = std::nearbyint(scaled);
+    // nearbyint without the library call: below 2^52, adding and taking
+    // away 2^52 rounds to an integer in the current rounding mode.
+    constexpr double kTwo52 = 4503599627370496.0;
+    const double whole = (scaled + kTwo52) - kTwo52;
     if (std::fabs(std::fabs(scaled - whole) - 0.5) < 0.125) return false;
     m = static_cast<unsigned long long>(whole);
     scale = s;

@@ -43,6 +43,11 @@ const char* AsciiEscape(char c) {
     }
 }
 
+// Bytes written as they are: printable 7-bit ASCII but the RTF specials.
+constexpr bool IsPlainByte(unsigned char b) {
+    return b >= 0x20 && b < 0x80 && b != '\\' && b != '{' && b != '}';
+}
+
 }  // namespace
 
 // The bytes of one character in the report's code page; empty when the
@@ -64,6 +69,12 @@ std::string TQxBaseRTFReport::CodePageBytes(std::string_view utf8Char) {
 std::string TQxBaseRTFReport::txt2rtf(const std::string& s) {
     std::string out;
     out.reserve(s.size() + s.size() / 8);
+    AppendRtfText(out, s);
+    return out;
+}
+
+void TQxBaseRTFReport::AppendRtfText(std::string& out, const std::string& s) {
+    const std::size_t start = out.size();
     bool wroteUnicode = false;
     // Characters beyond the 16-bit range go as their two UTF-16 halves.
     const auto writeUnicode = [&](char32_t cp, const std::string& fallback) {
@@ -81,6 +92,15 @@ std::string TQxBaseRTFReport::txt2rtf(const std::string& s) {
         wroteUnicode = true;
     };
     for (std::size_t pos = 0; pos < s.size();) {
+        // Runs of plain text, the bulk of most values, go in one piece.
+        std::size_t plainEnd = pos;
+        while (plainEnd < s.size() && IsPlainByte(static_cast<unsigned char>(s[plainEnd])))
+            ++plainEnd;
+        if (plainEnd > pos) {
+            out.append(s, pos, plainEnd - pos);
+            pos = plainEnd;
+            continue;
+        }
         const unsigned char b = static_cast<unsigned char>(s[pos]);
         if (b < 0x80) {  // 7-bit: the common case, no decoding needed
             ++pos;
@@ -110,7 +130,10 @@ std::string TQxBaseRTFReport::txt2rtf(const std::string& s) {
             writeUnicode(cp, std::string());
         }
     }
-    return wroteUnicode ? "{\\uc1 " + out + "}" : out;
+    if (wroteUnicode) {
+        out.insert(start, "{\\uc1 ");
+        out += '}';
+    }
 }
 
 std::string TQxBaseRTFReport::CreateFileName(const std::string& directory,

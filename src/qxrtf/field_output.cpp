@@ -191,7 +191,7 @@ void TQxRTF::WriteValue(const std::string& value, const std::string& markup) {
     joined.assign("\\lang");
     joined += FLangText;
     joined += ' ';
-    joined += txt2rtf(value);
+    AppendRtfText(joined, value);
     joined += markup;
     wr(joined);
 }
