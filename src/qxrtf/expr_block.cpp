@@ -124,14 +124,15 @@ void TQxRTF::BeginExprBlock(TQxExprState& state, bool& output, bool& manage) {
 }
 
 void TQxRTF::EvaluateExprBlock() {
-    bool output = false, manage = false;
     TExprStateLease lease(*this);
     TQxExprState& state = lease.State();
-    BeginExprBlock(state, output, manage);
-    const TQxRowContent& row = state.row;
+    const TDecodedRow& begin = ReadDecodedRow();
+    FScs->SetCurrentScan(begin.block);
+    state.expr = begin.rc.Field;
+    const TQxRowContent& row = begin.rc;
+    const bool output = begin.output, manage = begin.manage;
     std::int32_t lastId = 0;
     TObject* lastHolder = nullptr;
-    TQxRowContent& rc = state.item;
     for (;;) {
         CmReadItemInfo();
         const std::int32_t kind = FCmLastId;
@@ -140,17 +141,17 @@ void TQxRTF::EvaluateExprBlock() {
             break;
         }
         if (IsFieldKind(kind) && kind != CmKind::DotField && kind != CmKind::ColonField) {
-            CmReadField(rc);
+            const TQxRowContent& rc = ReadDecodedRow().rc;
             if (kind == CmKind::Variable)
                 PushVariable(state, rc.Field);
             else
                 PushConstant(state, kind, rc.Field, true);
         } else if (kind == CmKind::DotField || kind == CmKind::ColonField) {
-            CmReadField(rc);
-            TField* field = ResolveDataSetField(rc);
+            TDecodedRow& item = ReadDecodedRow();
+            TField* field = ResolveDecodedField(item);
             if (field == nullptr)
                 throw EIllegalFunctionUse("Illegal function use: " + state.expr +
-                                          " - dataset field " + rc.Field + " not found");
+                                          " - dataset field " + item.rc.Field + " not found");
             state.stack.push_back(field);
         } else if (kind == CmKind::ExecuteUDF) {
             std::int32_t id = 0, n = 0, iif = 0, pos = 0, parent = 0;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -245,9 +246,6 @@ class TQxRTF : public TQxBaseRTFReport {
     std::vector<TRowEnd> FRowEnds;             // after each ended row, by row number - 1
 
     // ---- run pass: blocks (run_pass.cpp, block_skip.cpp) -------------------
-    // The field item being written; reused so that its strings keep their
-    // capacity from item to item.
-    TQxRowContent FRunRow;
     void RunDataSetField();
     void RunScanStart();
     void RunScanEntry();
@@ -301,6 +299,27 @@ class TQxRTF : public TQxBaseRTFReport {
     TField* ResolveDataSetField(TQxRowContent& rc);
     // Fields resolved in this run, by the offset of their item.
     std::unordered_map<std::int32_t, TField*> FResolvedFields;
+
+    // ---- decoded records (decoded_rows.cpp) --------------------------------
+    // A Field or ExprBegin record as the run pass uses it, decoded once per
+    // run: a scanned block replays the same records once per data record.
+    struct TDecodedRow {
+        TQxRowContent rc;
+        bool output = false;       // ExprBegin: the result is written
+        bool manage = false;       // ExprBegin: the result decides a block
+        std::uint16_t block = 0;   // ExprBegin: the block it belongs to
+        std::int32_t itemPos = 0;  // the record's own offset, as CmReadItemPos gives it
+        std::int64_t end = 0;      // the stream offset just after the record
+        TField* field = nullptr;   // a dataset field item's field, once resolved
+    };
+    // The record whose header was just read (a Field or ExprBegin record),
+    // leaving the stream after it as reading it would.
+    TDecodedRow& ReadDecodedRow();
+    // ResolveDataSetField for a decoded row, remembering the answer.
+    TField* ResolveDecodedField(TDecodedRow& row);
+    void ForgetDecodedRows();
+    std::deque<TDecodedRow> FDecodedRows;
+    std::vector<std::int32_t> FDecodedIndex;  // by payload offset; -1: not decoded yet
 
     // ---- expression blocks (expr_block.cpp) --------------------------------
     void BeginExprBlock(TQxExprState& state, bool& output, bool& manage);

@@ -177,6 +177,7 @@ void TQxRTF::PutField() {
             SetOutfToTmp();
         }
         Fpnt = 0;
+        ForgetDecodedRows();
         SeekToBeginCmStream();
         try {
             RunPass();
@@ -224,6 +225,7 @@ void TQxRTF::CheckBlocksClosed() const {
 
 void TQxRTF::ReleaseRun() {
     FResolvedFields.clear();
+    ForgetDecodedRows();
     FDocColorTable.clear();
     FDocColorCount = 0;
     FScs.reset();

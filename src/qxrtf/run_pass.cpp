@@ -13,15 +13,13 @@ void TQxRTF::RunPass() {
             case CmKind::End:
                 return;
             case CmKind::Variable:
-                CmReadField(FRunRow);
-                WriteVariableField(FRunRow);
+                WriteVariableField(ReadDecodedRow().rc);
                 break;
             case CmKind::Number:
             case CmKind::String:
             case CmKind::Boolean:
             case CmKind::Date:
-                CmReadField(FRunRow);
-                WriteConstantField(kind, FRunRow);
+                WriteConstantField(kind, ReadDecodedRow().rc);
                 break;
             case CmKind::DotField:
             case CmKind::ColonField:
@@ -112,9 +110,9 @@ TQxBlockItem TQxRTF::ReadBlockItem() {
 }
 
 void TQxRTF::RunDataSetField() {
-    TQxRowContent& rc = FRunRow;
-    CmReadField(rc);
-    TField* field = ResolveDataSetField(rc);
+    TDecodedRow& row = ReadDecodedRow();
+    const TQxRowContent& rc = row.rc;
+    TField* field = ResolveDecodedField(row);
     if (field == nullptr) {
         wr(FOptions.Contains(eoClearMissedFields) ? rc.sout : rc.stestf);
         return;

@@ -1,0 +1,42 @@
+// Field and ExprBegin records decoded once per run. The run pass replays a
+// scanned block's records once per data record; decoding their strings and
+// numbers anew each time was a large part of a run.
+#include "qxbasereport/internal/codes.h"
+#include "qxrtf/qxrtf.h"
+
+namespace qx {
+
+TQxRTF::TDecodedRow& TQxRTF::ReadDecodedRow() {
+    const std::int64_t at = FCmStream->Position();
+    if (at >= std::ssize(FDecodedIndex))
+        FDecodedIndex.resize(static_cast<std::size_t>(std::max(at + 1, FCmStream->Size())), -1);
+    const std::int32_t index = FDecodedIndex[static_cast<std::size_t>(at)];
+    if (index >= 0) {
+        TDecodedRow& row = FDecodedRows[static_cast<std::size_t>(index)];
+        FCmStream->SetPosition(row.end);
+        FCmPos = row.itemPos;
+        return row;
+    }
+    TDecodedRow row;
+    if (FCmLastId == CmKind::ExprBegin)
+        CmReadExprBeginItem(row.rc, row.output, row.manage, row.block);
+    else
+        CmReadField(row.rc);
+    row.itemPos = FCmPos;
+    row.end = FCmStream->Position();
+    FDecodedIndex[static_cast<std::size_t>(at)] = static_cast<std::int32_t>(FDecodedRows.size());
+    FDecodedRows.push_back(std::move(row));
+    return FDecodedRows.back();
+}
+
+TField* TQxRTF::ResolveDecodedField(TDecodedRow& row) {
+    if (row.field == nullptr) row.field = ResolveDataSetField(row.rc);
+    return row.field;
+}
+
+void TQxRTF::ForgetDecodedRows() {
+    FDecodedRows.clear();
+    FDecodedIndex.clear();
+}
+
+}  // namespace qx
