@@ -126,6 +126,7 @@ bool IsBlank(const std::string& s) {
 }  // namespace
 
 std::string FloatToVarStr(double value, const TFormatSettings& fs) {
+    if (fs.DecimalSeparator == ".") return FloatToStr(value, fs);
     return ReplaceFirst(FloatToStr(value, fs), fs.DecimalSeparator, ".");
 }
 
@@ -239,9 +240,16 @@ void TQxReportVariable::WriteText(const std::string& text, TQxDataType type) {
         FLocalType = type;
         return;
     }
-    const std::int32_t n = FindVar("Set variable");
+    WriteEntry(FindVar("Set variable"), text, type);
+}
+
+void TQxReportVariable::WriteEntry(std::int32_t n, const std::string& text, TQxDataType type) {
     TQxVarList& list = *FOwnerBaseReport->VarList();
-    list.SetStrings(n - 1, FVarName + "=" + text);
+    // Built in a buffer that keeps its storage: the list entry copied into
+    // keeps its own.
+    thread_local std::string entry;
+    entry.assign(FVarName).append(1, '=').append(text);
+    list.SetStrings(n - 1, entry);
     list.SetDataTypes(n - 1, type);
 }
 
@@ -322,9 +330,13 @@ void TQxReportVariable::SetAsFloat(double value) {
     double rounded = 0;
     const bool decided = conv::RoundTo15Digits(value, rounded);
     if (decided && KeepLocalNumber(rounded, false)) return;
-    WriteText(FloatToVarStr(value, *FFmtSett), qxdtNumber);
-    if (FLocal || !decided) return;
+    if (FLocal) {
+        WriteText(FloatToVarStr(value, *FFmtSett), qxdtNumber);
+        return;
+    }
     const std::int32_t n = FindVar("Set variable");
+    WriteEntry(n, FloatToVarStr(value, *FFmtSett), qxdtNumber);
+    if (!decided) return;
     if (TQxVarListObject* cache = EntryObject(n)) {
         cache->FNumberEntry = FOwnerBaseReport->VarList()->Strings(n - 1);
         cache->FNumber = rounded;

@@ -129,6 +129,8 @@ class TQxReportVariable : public TObject {
     std::int32_t FindVar(const char* label) const;
     std::string ReadText() const;
     void WriteText(const std::string& text, TQxDataType type);
+    // Writes list entry `n` (1-based) of the owner report's variables.
+    void WriteEntry(std::int32_t n, const std::string& text, TQxDataType type);
     const std::string& TrueText() const;
     const std::string& FalseText() const;
 
