@@ -212,7 +212,10 @@ TSqliteDatabase::TSqliteDatabase(const std::string& fileName, const std::string&
     // SQLite would create a missing file; a dataset only reads.
     if (!std::ifstream(fileName, std::ios::binary))
         FailDataSet(dataSetName, "cannot read " + fileName);
-    if (sqlite3_open_v2(fileName.c_str(), &FDb, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    // A dataset and its connection serve one thread at a time: SQLite's
+    // own locking of every call would be spent for nothing.
+    if (sqlite3_open_v2(fileName.c_str(), &FDb, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
         const std::string why = FDb ? sqlite3_errmsg(FDb) : "out of memory";
         sqlite3_close(FDb);
         FDb = nullptr;
