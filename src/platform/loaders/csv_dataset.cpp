@@ -3,7 +3,6 @@
 #include <csv.h>
 
 #include <cstdio>
-#include <deque>
 #include <memory>
 
 namespace qx {
@@ -20,9 +19,6 @@ constexpr unsigned char kParserOptions = CSV_STRICT | CSV_STRICT_FINI | CSV_EMPT
 int IsBlank(unsigned char c) {
     return c == ' ';
 }
-int IsBlankOrTab(unsigned char c) {
-    return c == ' ' || c == '\t';
-}
 
 struct TCsvCell {
     std::string text;
@@ -33,6 +29,10 @@ struct TCsvRow {
     std::vector<TCsvCell> cells;
     std::int64_t line = 0;  // where the row begins, from 1
 };
+
+// Rows pass from the parser to the reader by swapping: a row's cells keep
+// their storage from row to row, so reading a file allocates next to
+// nothing once the first rows are read.
 
 // Where a row begins in the file.
 struct TRowMark {
@@ -68,14 +68,16 @@ class TCsvScanner {
     const std::string& FileName() const { return FFile; }
     // The index of the row NextRow returns next (the header is row 0).
     std::int64_t NextRowIndex() const {
-        return FRowsDone - static_cast<std::int64_t>(FQueue.size());
+        return FRowsDone - static_cast<std::int64_t>(FDoneEnd - FDoneNext);
     }
 
     bool NextRow(TCsvRow& row) {
-        while (FQueue.empty() && !FFinished) ReadLine();
-        if (FQueue.empty()) return false;
-        row = std::move(FQueue.front());
-        FQueue.pop_front();
+        if (FDoneNext == FDoneEnd) {
+            FDoneNext = FDoneEnd = 0;
+            while (FDoneEnd == 0 && !FFinished) ReadLine();
+            if (FDoneEnd == 0) return false;
+        }
+        std::swap(row, FDone[FDoneNext++]);
         return true;
     }
 
@@ -100,14 +102,16 @@ class TCsvScanner {
         FParserReady = csv_init(&FParser, kParserOptions) == 0;
         if (!FParserReady) FailDataSet(FName, "cannot start the CSV reader");
         csv_set_delim(&FParser, static_cast<unsigned char>(FDelimiter));
-        csv_set_space_func(&FParser, FDelimiter == '\t' ? IsBlank : IsBlankOrTab);
+        // libcsv's own test for blanks (space and tab) is inline: a function
+        // is given only where a tab is the delimiter.
+        if (FDelimiter == '\t') csv_set_space_func(&FParser, IsBlank);
         if (std::fseek(FStream, mark.offset, SEEK_SET) != 0)
             FailDataSet(FName, "cannot read " + FFile);
         FOffset = mark.offset;
         FLineNo = mark.line;
         FRowsDone = mark.row;
-        FQueue.clear();
-        FCurrent = TCsvRow{};
+        FDoneNext = FDoneEnd = 0;
+        FCells = 0;
         FFinished = false;
     }
 
@@ -118,7 +122,7 @@ class TCsvScanner {
             Finish();
             return;
         }
-        if (FParser.pstate == kParserBetweenRows && FCurrent.cells.empty()) FCurrent.line = FLineNo;
+        if (FParser.pstate == kParserBetweenRows && FCells == 0) FCurrent.line = FLineNo;
         const std::size_t length = static_cast<std::size_t>(n);
         if (csv_parse(&FParser, FLine, length, OnField, OnRow, this) != length)
             Fail(FLineNo,
@@ -137,16 +141,22 @@ class TCsvScanner {
 
     static void OnField(void* data, std::size_t length, void* self) {
         auto* s = static_cast<TCsvScanner*>(self);
-        TCsvCell cell;
+        std::vector<TCsvCell>& cells = s->FCurrent.cells;
+        if (s->FCells == cells.size()) cells.emplace_back();
+        TCsvCell& cell = cells[s->FCells++];
         cell.null = data == nullptr;
-        if (data != nullptr) cell.text.assign(static_cast<const char*>(data), length);
-        s->FCurrent.cells.push_back(std::move(cell));
+        if (data != nullptr)
+            cell.text.assign(static_cast<const char*>(data), length);
+        else
+            cell.text.clear();
     }
     static void OnRow(int, void* self) {
         auto* s = static_cast<TCsvScanner*>(self);
         const std::int64_t line = s->FCurrent.line;
-        s->FQueue.push_back(std::move(s->FCurrent));
-        s->FCurrent = TCsvRow{};
+        s->FCurrent.cells.resize(s->FCells);
+        if (s->FDoneEnd == s->FDone.size()) s->FDone.emplace_back();
+        std::swap(s->FCurrent, s->FDone[s->FDoneEnd++]);
+        s->FCells = 0;
         s->FCurrent.line = line;
         ++s->FRowsDone;
     }
@@ -163,7 +173,12 @@ class TCsvScanner {
     std::int64_t FLineNo = 1;
     std::int64_t FRowsDone = 0;  // rows completed by the parser
     TCsvRow FCurrent;            // the row being parsed
-    std::deque<TCsvRow> FQueue;  // completed, not yet returned
+    std::size_t FCells = 0;      // its cells so far (FCurrent.cells may hold spare ones)
+    // Rows completed by the parser: FDone[FDoneNext, FDoneEnd) are not yet
+    // returned; the rest are storage for the next ones.
+    std::vector<TCsvRow> FDone;
+    std::size_t FDoneNext = 0;
+    std::size_t FDoneEnd = 0;
     std::vector<TRowMark> FMarks;
     bool FFinished = false;
 };
