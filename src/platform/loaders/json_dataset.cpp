@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 
 #include "platform/internal/unicode.h"
 
@@ -56,6 +55,16 @@ const Json* FindKey(const Json& object, const std::string& key) {
     for (auto it = object.begin(); it != object.end(); ++it)
         if (SameText(it.key(), key)) return &it.value();
     return nullptr;
+}
+
+// FindKey, trying the member at `position` first: records of one array
+// mostly give their keys in the same order.
+const Json* KeyAt(const Json& object, std::size_t position, const std::string& key) {
+    if (object.is_object() && position < object.size()) {
+        const auto it = std::next(object.begin(), static_cast<std::ptrdiff_t>(position));
+        if (it.key() == key) return &it.value();
+    }
+    return FindKey(object, key);
 }
 
 // `v` as a value of a field of `type`; false when it does not fit.
@@ -133,7 +142,7 @@ class TJsonReader : public TRecordReader {
         const Json& record = (*FRecords)[FNext++];
         values.assign(FNames.size(), TFieldValue{});
         for (std::size_t c = 0; c < FNames.size(); ++c) {
-            const Json* v = FindKey(record, FNames[c]);
+            const Json* v = KeyAt(record, c, FNames[c]);
             // Every value was checked when the dataset was opened.
             if (v != nullptr) ValueFromJson(*v, FTypes[c], values[c]);
         }
@@ -157,14 +166,19 @@ std::unique_ptr<TJsonDataSet> TJsonDataSet::Open(const std::string& name, const 
         file = source.substr(0, hash);
         pointer = source.substr(hash + 1);
     }
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
     if (!in) FailDataSet(name, "cannot read " + file);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    const std::string text = bytes.str();
+    // Read in one piece into a string of the file's size.
+    std::string text;
+    const std::streamoff size = in.tellg();
+    if (size > 0) {
+        text.resize(static_cast<std::size_t>(size));
+        in.seekg(0);
+        if (!in.read(text.data(), size)) FailDataSet(name, "cannot read " + file);
+    }
     auto doc = std::make_shared<Json>();
     try {
-        *doc = Json::parse(text);
+        *doc = Json::parse(text.data(), text.data() + text.size());
     } catch (const Json::parse_error& e) {
         FailDataSet(name, file + ":" + LineAndColumn(text, e.byte) +
                               ": invalid JSON: " + ParseReason(e.what()));
@@ -245,17 +259,23 @@ void TJsonDataSet::DefineFields(const TColumnTypes& types, const TJsonDocument* 
             FTypes.push_back(type);
         }
     const std::size_t declaredCount = columns.size();
-    for (const Json* record : FAll)
-        for (auto it = record->begin(); it != record->end(); ++it) {
-            auto column = std::find_if(columns.begin(), columns.end(), [&](const TJsonColumn& c) {
-                return SameText(c.name, it.key());
-            });
+    for (const Json* record : FAll) {
+        std::size_t position = declaredCount;
+        for (auto it = record->begin(); it != record->end(); ++it, ++position) {
+            // Mostly the keys come in the order of the first record's.
+            auto column =
+                position < columns.size() && columns[position].name == it.key()
+                    ? columns.begin() + static_cast<std::ptrdiff_t>(position)
+                    : std::find_if(columns.begin(), columns.end(), [&](const TJsonColumn& c) {
+                          return SameText(c.name, it.key());
+                      });
             if (column == columns.end()) {
                 columns.emplace_back(it.key());
                 column = columns.end() - 1;
             }
             column->See(it.value());
         }
+    }
     for (std::size_t c = declaredCount; c < columns.size(); ++c) {
         if (!columns[c].IsField()) continue;
         const TFieldType given = GivenType(types, columns[c].name);
@@ -268,11 +288,18 @@ void TJsonDataSet::DefineFields(const TColumnTypes& types, const TJsonDocument* 
         AddField(FNames[c], FTypes[c]);
     }
     // Check every value now, so that a bad one fails before a report is
-    // written, not in the middle of it.
+    // written, not in the middle of it. A column whose type was read from
+    // its own numbers, booleans or strings takes each of them as it is:
+    // only given types and dates need the check.
+    std::vector<std::size_t> checked;
+    for (std::size_t c = 0; c < FNames.size(); ++c)
+        if (c < declaredCount || GivenType(types, FNames[c]) != ftUnknown ||
+            IsDateTimeType(FTypes[c]))
+            checked.push_back(c);
     TFieldValue value;
-    for (std::size_t r = 0; r < FAll.size(); ++r)
-        for (std::size_t c = 0; c < FNames.size(); ++c) {
-            const Json* v = FindKey(*FAll[r], FNames[c]);
+    for (std::size_t r = 0; r < FAll.size() && !checked.empty(); ++r)
+        for (const std::size_t c : checked) {
+            const Json* v = KeyAt(*FAll[r], c, FNames[c]);
             if (v != nullptr && !ValueFromJson(*v, FTypes[c], value))
                 FailDataSet(Name(), FWhere + ": record " + std::to_string(r + 1) + ": value " +
                                         v->dump() + " of field " + FNames[c] +
