@@ -109,6 +109,22 @@ TEST_F(JsonDataSet, BadInputNamesTheFileAndPlace) {
               "Dataset T: cannot read " + Path("none.json"));
 }
 
+TEST_F(JsonDataSet, AGivenTypeIsCheckedAgainstEveryValue) {
+    // Columns typed from their own values need no check; a type the caller
+    // gives does, down to the last record, whatever order its keys come in.
+    const std::string file =
+        MakeFile("given.json", R"([{"N": 1, "S": "a"}, {"S": "b", "N": 2}, {"S": "c", "n": "x"}])");
+    EXPECT_EQ(
+        ErrorOf([&] {
+            TJsonDataSet::Open("T", file, {{"N", ftLargeint}});
+        }),
+        "Dataset T: " + file + ": record 3: value \"x\" of field N does not fit its field type");
+    auto ds = TJsonDataSet::Open("T", file);
+    EXPECT_EQ(ds->FieldByName("N")->DataType(), ftString);
+    EXPECT_EQ(Column(*ds, "N"), (std::vector<std::string>{"1", "2", "x"}));
+    EXPECT_EQ(Column(*ds, "S"), (std::vector<std::string>{"a", "b", "c"}));
+}
+
 TEST_F(JsonDataSet, LargeIntegersStayExactThroughExpressions) {
     // Written directly, all 64 bits; through an expression, a number of 15
     // digits (not cut to 32 bits).
