@@ -1,5 +1,7 @@
 #include "platform/loaders/csv_dataset.h"
 
+#include "platform/loaders/prefetch_reader.h"
+
 #include <csv.h>
 
 #include <cstdio>
@@ -14,6 +16,8 @@ namespace {
 constexpr int kParserBetweenRows = 0;
 // A remembered row offset every this many rows.
 constexpr std::int64_t kRowsPerMark = 1024;
+// Rows from which a file is parsed ahead on a thread of its own.
+constexpr std::int64_t kPrefetchRows = 4096;
 constexpr unsigned char kParserOptions = CSV_STRICT | CSV_STRICT_FINI | CSV_EMPTY_IS_NULL;
 
 int IsBlank(unsigned char c) {
@@ -275,8 +279,14 @@ TCsvDataSet::TCsvDataSet(const std::string& name, const std::string& fileName,
         if (types[c] == ftUnknown) types[c] = guesses[c].Type();
         AddField(names[c], types[c]);
     }
-    SetReader(std::make_unique<TCsvReader>(std::move(scanner), std::move(names), std::move(types),
-                                           count));
+    auto reader =
+        std::make_unique<TCsvReader>(std::move(scanner), std::move(names), std::move(types), count);
+    // A large file is parsed on a thread of its own while the report runs;
+    // for a small one, starting the thread would cost more than it saves.
+    if (count >= kPrefetchRows)
+        SetReader(std::make_unique<TPrefetchReader>(std::move(reader)));
+    else
+        SetReader(std::move(reader));
     First();
 }
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/loaders/column_types.h"
 #include "platform/internal/unicode.h"
+#include "platform/loaders/column_types.h"
 
 namespace qx {
 

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/loaders/pg_sql.h"
 #include "platform/internal/unicode.h"
+#include "platform/loaders/pg_sql.h"
 
 namespace qx {
 
