@@ -2,6 +2,7 @@
 // TMemoryStream, a buffered TFileStream and a TStringStream.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -54,6 +55,10 @@ class TMemoryStream : public TStream {
         FPosition += count;
         return at;
     }
+    // Position and SetPosition without the virtual Seek, for readers that
+    // move about a memory stream often.
+    std::int64_t MemoryPosition() const { return FPosition; }
+    void SetMemoryPosition(std::int64_t pos) { FPosition = std::max<std::int64_t>(0, pos); }
     std::uint8_t* Memory() { return FData.data(); }
     const std::uint8_t* Memory() const { return FData.data(); }
     void Clear();

@@ -7,13 +7,13 @@
 namespace qx {
 
 TQxRTF::TDecodedRow& TQxRTF::ReadDecodedRow() {
-    const std::int64_t at = FCmStream->Position();
+    const std::int64_t at = FCmStream->MemoryPosition();
     if (at >= std::ssize(FDecodedIndex))
         FDecodedIndex.resize(static_cast<std::size_t>(std::max(at + 1, FCmStream->Size())), -1);
     const std::int32_t index = FDecodedIndex[static_cast<std::size_t>(at)];
     if (index >= 0) {
         TDecodedRow& row = FDecodedRows[static_cast<std::size_t>(index)];
-        FCmStream->SetPosition(row.end);
+        FCmStream->SetMemoryPosition(row.end);
         FCmPos = row.itemPos;
         return row;
     }
@@ -23,7 +23,7 @@ TQxRTF::TDecodedRow& TQxRTF::ReadDecodedRow() {
     else
         CmReadField(row.rc);
     row.itemPos = FCmPos;
-    row.end = FCmStream->Position();
+    row.end = FCmStream->MemoryPosition();
     FDecodedIndex[static_cast<std::size_t>(at)] = static_cast<std::int32_t>(FDecodedRows.size());
     FDecodedRows.push_back(std::move(row));
     return FDecodedRows.back();
