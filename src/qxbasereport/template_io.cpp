@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <string_view>
 
 #include "conscom/exceptions.h"
 #include "platform/internal/codepage.h"
@@ -200,13 +202,27 @@ std::string TQxBaseReport::CreateTmpFileName(const std::string& prefix) {
     return CreateTempFile(prefix);
 }
 
+namespace {
+// Eight bytes at a time: every value and markup written is scanned.
+bool IsAscii(std::string_view s) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    std::uint64_t high = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, s.data() + i, 8);
+        high |= word;
+    }
+    for (; i < s.size(); ++i) high |= static_cast<unsigned char>(s[i]);
+    return (high & kHighBits) == 0;
+}
+}  // namespace
+
 void TQxBaseReport::wr(const std::string& s) {
     if (s.empty()) return;
     // Callers nearly always pass 7-bit RTF, which every code page writes as
     // it is: no conversion, no copy.
-    bool ascii = true;
-    for (const char c : s) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii && Codec().SingleByte()) {
+    if (IsAscii(s) && Codec().SingleByte()) {
         CountOutput(static_cast<std::int64_t>(s.size()));
         FOutf->WriteBuffer(s.data(), static_cast<std::int64_t>(s.size()));
         return;

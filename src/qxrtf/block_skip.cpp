@@ -93,9 +93,9 @@ void TQxRTF::SkipBlock(bool scan) {
             CmSkipItem();
             continue;
         }
-        TQxBlockItem item = ReadBlockItem();
-        markup = std::move(item.markup);
-        remainder = std::move(item.remainder);
+        const TQxBlockItem& item = ReadBlockItem();
+        markup = item.markup;
+        remainder = item.remainder;
         if (TQxScanInfo* current = FScs->CurrentScanInfo()) current->SetFirstPass(true);
         FScs->SetCurrentScan(item.block);
         const bool opens = scan ? IsScanOpen(id) : id == CmKind::If;
@@ -122,9 +122,9 @@ void TQxRTF::ReadItemTexts(std::string& markup, std::string& remainder, std::str
         CmReadField(rc);
         markup = std::move(rc.sout);
     } else if (IsBlockItemKind(id)) {
-        TQxBlockItem item = ReadBlockItem();
-        markup = std::move(item.markup);
-        remainder = std::move(item.remainder);
+        const TQxBlockItem& item = ReadBlockItem();
+        markup = item.markup;
+        remainder = item.remainder;
     } else if (id == CmKind::Raw) {
         CmReadRawItem(markup);
     } else if (id == CmKind::ExprBegin) {

@@ -258,7 +258,10 @@ class TQxRTF : public TQxBaseRTFReport {
     void RunEndIf();
     // Reads the payload of the block item whose header was just read
     // (Scan, ScanWhile, ScanEntry, ScanFooter, EndScan, If, EndIf).
-    TQxBlockItem ReadBlockItem();
+    // The block item (If, Scan, EndScan...) whose header was just read;
+    // any other record is skipped and answers an empty item.
+    const TQxBlockItem& ReadBlockItem();
+    void DecodeBlockItem(TQxBlockItem& item);
     void SkipIfPart() { SkipBlock(false); }
     void SkipScan() { SkipBlock(true); }
     void SkipBlock(bool scan);
@@ -301,7 +304,7 @@ class TQxRTF : public TQxBaseRTFReport {
     std::unordered_map<std::int32_t, TField*> FResolvedFields;
 
     // ---- decoded records (decoded_rows.cpp) --------------------------------
-    // A Field or ExprBegin record as the run pass uses it, decoded once per
+    // A Field, ExprBegin or block record as the run pass uses it, decoded once per
     // run: a scanned block replays the same records once per data record.
     struct TDecodedRow {
         TQxRowContent rc;
@@ -311,8 +314,9 @@ class TQxRTF : public TQxBaseRTFReport {
         std::int32_t itemPos = 0;  // the record's own offset, as CmReadItemPos gives it
         std::int64_t end = 0;      // the stream offset just after the record
         TField* field = nullptr;   // a dataset field item's field, once resolved
+        TQxBlockItem item;         // a block record's texts
     };
-    // The record whose header was just read (a Field or ExprBegin record),
+    // The record whose header was just read (a Field, ExprBegin or block record),
     // leaving the stream after it as reading it would.
     TDecodedRow& ReadDecodedRow();
     // ResolveDataSetField for a decoded row, remembering the answer.

@@ -78,37 +78,6 @@ void TQxRTF::RunPass() {
     }
 }
 
-TQxBlockItem TQxRTF::ReadBlockItem() {
-    TQxBlockItem item;
-    switch (FCmLastId) {
-        case CmKind::Scan:
-            CmReadScanItem(item.markup, item.remainder, item.block);
-            break;
-        case CmKind::ScanWhile:
-            CmReadScanWhileItem(item.markup, item.remainder, item.block);
-            break;
-        case CmKind::ScanEntry:
-            CmReadScanEntryItem(item.markup, item.remainder, item.block);
-            break;
-        case CmKind::ScanFooter:
-            CmReadScanFooterItem(item.markup, item.remainder, item.block);
-            break;
-        case CmKind::EndScan:
-            CmReadEndScanItem(item.markup, item.remainder, item.block);
-            break;
-        case CmKind::EndIf:
-            CmReadEndIfItem(item.markup, item.remainder, item.block);
-            break;
-        case CmKind::If:
-            CmReadIfItem(item.markup, item.remainder, item.block, item.elseFlag);
-            break;
-        default:
-            CmSkipItem();
-            break;
-    }
-    return item;
-}
-
 void TQxRTF::RunDataSetField() {
     TDecodedRow& row = ReadDecodedRow();
     const TQxRowContent& rc = row.rc;
@@ -125,7 +94,7 @@ void TQxRTF::RunDataSetField() {
 }
 
 void TQxRTF::RunScanStart() {
-    TQxBlockItem item = ReadBlockItem();
+    const TQxBlockItem& item = ReadBlockItem();
     wr(item.markup);
     FScs->SetCurrentScan(item.block);
     TQxScanInfo& info = *FScs->CurrentScanInfo();
@@ -153,7 +122,7 @@ void TQxRTF::RunScanStart() {
 }
 
 void TQxRTF::RunScanEntry() {
-    TQxBlockItem item = ReadBlockItem();
+    const TQxBlockItem& item = ReadBlockItem();
     wr(item.markup);
     wr(item.remainder);
     FScs->SetCurrentScan(item.block);
@@ -169,7 +138,7 @@ void TQxRTF::RunRecordAdvance() {
 }
 
 void TQxRTF::RunRecordEnd() {
-    TQxBlockItem item = ReadBlockItem();
+    const TQxBlockItem& item = ReadBlockItem();
     FScs->SetCurrentScan(item.block);
     TQxScanInfo& info = *FScs->CurrentScanInfo();
     info.SetFirstPass(false);
@@ -197,9 +166,9 @@ void TQxRTF::RunRecordEnd() {
     if (info.IsEntry()) RunScanCalls(info);
     FCmStream->SetPosition(info.EntryCmPosition());
     CmReadItemInfo();
-    item = ReadBlockItem();
+    const TQxBlockItem& entry = ReadBlockItem();
     Fpnt = info.ScanEntryPnt();
-    wr(item.remainder);
+    wr(entry.remainder);
     if (info.NewPage()) wr("\\page ");
 }
 
@@ -213,7 +182,7 @@ void TQxRTF::RunScanCalls(const TQxScanInfo& info) {
 }
 
 void TQxRTF::RunIfTest() {
-    TQxBlockItem item = ReadBlockItem();
+    const TQxBlockItem& item = ReadBlockItem();
     wr(item.markup);
     const TQxScanInfo* outer = FScs->CurrentScanInfo();
     const bool firstPass = outer == nullptr || outer->FirstPass();
@@ -236,7 +205,7 @@ void TQxRTF::RunIfTest() {
 }
 
 void TQxRTF::RunEndIf() {
-    TQxBlockItem item = ReadBlockItem();
+    const TQxBlockItem& item = ReadBlockItem();
     FScs->SetCurrentScan(item.block);
     TQxScanInfo& info = *FScs->CurrentScanInfo();
     info.SetFirstPass(false);
