@@ -156,7 +156,7 @@ void TQxRTF::EvaluateExprBlock() {
         } else if (kind == CmKind::ExecuteUDF) {
             std::int32_t id = 0, n = 0, iif = 0, pos = 0, parent = 0;
             CmReadExecuteUDFItem(id, n, iif, pos, parent);
-            TQxUDFArgs args = state.TopArgs(n);
+            TQxUDFArgs& args = state.TopArgs(n);
             TObject* holder = NewResultHolder(state, id);
             ReplaceNoReset(state, id, args);
             ExecUDF(id, args, n, holder, state.expr);
@@ -249,7 +249,7 @@ void TQxRTF::ReplayItems(TQxExprState& state, std::int32_t targetId, std::int32_
         }
         std::int32_t id = 0, n = 0, iif = 0, pos = 0, parent = 0;
         CmReadExecuteUDFItem(id, n, iif, pos, parent);
-        TQxUDFArgs args = state.TopArgs(n);
+        TQxUDFArgs& args = state.TopArgs(n);
         if (id < 0) {
             ReplaceNoReset(state, id, args);
             InitFunctions(id, args, n, state.expr);

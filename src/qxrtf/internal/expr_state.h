@@ -19,6 +19,7 @@ namespace qx {
 
 struct TQxExprState {
     std::vector<TObject*> stack;
+    TQxUDFArgs args;                              // the arguments of the call being made
     std::vector<std::unique_ptr<TObject>> owned;  // pictures, streams
     std::vector<std::unique_ptr<TQxReportVariable>> variables;
     std::size_t variablesUsed = 0;
@@ -52,9 +53,12 @@ struct TQxExprState {
     bool Taken(std::int32_t iif) const {
         return std::find(taken.begin(), taken.end(), iif) != taken.end();
     }
-    TQxUDFArgs TopArgs(std::int32_t n) const {
+    // The top `n` values, in the block's argument list (which keeps its
+    // storage from call to call): valid until the next call of TopArgs.
+    TQxUDFArgs& TopArgs(std::int32_t n) {
         const std::size_t count = std::min(stack.size(), static_cast<std::size_t>(std::max(n, 0)));
-        return TQxUDFArgs(stack.end() - static_cast<std::ptrdiff_t>(count), stack.end());
+        args.assign(stack.end() - static_cast<std::ptrdiff_t>(count), stack.end());
+        return args;
     }
     void Pop(std::int32_t n) {
         const std::size_t count = std::min(stack.size(), static_cast<std::size_t>(std::max(n, 0)));
