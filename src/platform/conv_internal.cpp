@@ -122,14 +122,35 @@ bool FindDecimal15(double v, unsigned long long& m, int& scale) {
 }
 
 bool RoundTo15Digits(double v, double& rounded) {
+    // The evaluator rounds the same few values again and again (each operand
+    // of each operator, in every record): a small memo of this pure function
+    // spares most of the divisions. Its empty entries say what the function
+    // says of +0.0: undecided.
+    struct Entry {
+        std::uint64_t bits = 0;
+        double rounded = 0;
+        bool decided = false;
+    };
+    thread_local Entry memo[8];
+    const auto bits = std::bit_cast<std::uint64_t>(v);
+    Entry& entry = memo[(bits * 0x9E3779B97F4A7C15ULL) >> 61];
+    if (entry.bits == bits) {
+        if (entry.decided) rounded = entry.rounded;
+        return entry.decided;
+    }
     unsigned long long m = 0;
     int scale = 0;
-    if (!FindDecimal15(v, m, scale)) return false;
-    // One correctly rounded operation on two exact operands: the double
-    // nearest to the decimal, as reading its text gives.
-    const double a = UnscaleByPow10(static_cast<double>(m), scale);
-    rounded = std::signbit(v) ? -a : a;
-    return true;
+    const bool decided = FindDecimal15(v, m, scale);
+    double result = 0;
+    if (decided) {
+        // One correctly rounded operation on two exact operands: the double
+        // nearest to the decimal, as reading its text gives.
+        const double a = UnscaleByPow10(static_cast<double>(m), scale);
+        result = std::signbit(v) ? -a : a;
+        rounded = result;
+    }
+    entry = Entry{bits, result, decided};
+    return decided;
 }
 
 namespace {
