@@ -153,3 +153,83 @@ TEST_F(CsvDataSet, BrokenFilesNameTheFileAndLine) {
     EXPECT_EQ(ErrorOf([&] { TCsvDataSet("T", Path("none.csv")); }),
               "Dataset T: cannot read " + Path("none.csv"));
 }
+
+namespace {
+
+// The TEXT of row `i` of LargeCsv.
+std::string TextOfRow(int i) {
+    const std::string pad(static_cast<std::size_t>(i % 37 + 1), 'x');
+    return i % 5 == 0 ? "first " + pad + "\r\nsecond" : "one " + pad;
+}
+
+// A file too large to be kept in memory, read in many blocks: rows of
+// changing length, CRLF line ends, every fifth row's text on two lines.
+// Returns the file's text; `lines` gets the number of lines it has.
+std::string LargeCsv(int rows, int& lines) {
+    std::string text = "N,TEXT,AMOUNT\r\n";
+    lines = 1;
+    for (int i = 1; i <= rows; ++i) {
+        const bool twoLines = i % 5 == 0;
+        text += std::to_string(i) + "," + (twoLines ? "\"" + TextOfRow(i) + "\"" : TextOfRow(i)) +
+                "," + std::to_string(i) + ".5\r\n";
+        lines += twoLines ? 2 : 1;
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST_F(CsvDataSet, LargeFilesAreReadForwardAndBackInBlocks) {
+    constexpr int kRows = 60000;
+    int lines = 0;
+    TCsvDataSet ds("T", MakeFile("large.csv", LargeCsv(kRows, lines)));
+    EXPECT_EQ(ds.RecordCount(), kRows);
+    int expected = 1;
+    std::vector<TBookmark> marks;
+    for (ds.First(); !ds.Eof(); ds.Next(), ++expected) {
+        if (ds.Fields(0)->AsInteger() != expected ||
+            ds.Fields(1)->AsString() != TextOfRow(expected) ||
+            ds.Fields(2)->AsFloat() != expected + 0.5) {
+            ADD_FAILURE() << "record " << expected << ": " << ds.Fields(0)->AsString() << " "
+                          << ds.Fields(1)->AsString() << " " << ds.Fields(2)->AsString();
+            break;
+        }
+        if (expected % 9999 == 0) marks.push_back(ds.GetBookmark());
+    }
+    EXPECT_EQ(expected, kRows + 1);
+    for (std::size_t i = marks.size(); i-- > 0;) {
+        SCOPED_TRACE(i);
+        ds.GotoBookmark(marks[i]);
+        const int row = static_cast<int>(i + 1) * 9999;
+        EXPECT_EQ(ds.Fields(0)->AsInteger(), row);
+        EXPECT_EQ(ds.Fields(1)->AsString(), TextOfRow(row));
+        for (int back = 1; back <= 20; ++back) ds.Prior();
+        EXPECT_EQ(ds.Fields(0)->AsInteger(), row - 20);
+        EXPECT_EQ(ds.Fields(1)->AsString(), TextOfRow(row - 20));
+    }
+
+    // A broken row at the end of a large file is found on its own line.
+    std::string text = LargeCsv(kRows, lines);
+    text += "1,2\r\n";
+    MakeFile("large.csv", text);
+    EXPECT_EQ(ErrorOf([&] { TCsvDataSet("T", Path("large.csv")); }),
+              "Dataset T: " + Path("large.csv") + ":" + std::to_string(lines + 1) +
+                  ": 2 fields where the header has 3");
+}
+
+TEST_F(CsvDataSet, AFileChangedAfterOpeningFailsOnTheChangedRow) {
+    // A row read again that no longer matches the header is an error, not
+    // a read past the row's fields.
+    int lines = 0;
+    std::string text = LargeCsv(60000, lines);
+    const std::string file = MakeFile("changing.csv", text);
+    TCsvDataSet ds("T", file);
+    ds.Last();
+    text[text.find("\n3,one") + 2] = ';';
+    MakeFile("changing.csv", text);
+    EXPECT_EQ(ErrorOf([&] {
+                  for (ds.First(); !ds.Eof(); ds.Next()) {
+                  }
+              }),
+              "Dataset T: " + file + ":4: 2 fields where the header has 3");
+}

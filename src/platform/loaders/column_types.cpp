@@ -97,8 +97,7 @@ bool ParseFloat(std::string_view text, double& out) {
     return ec == std::errc() && ptr == text.data() + text.size();
 }
 
-bool ParseBoolean(std::string_view text, bool& out, bool lenient) {
-    const std::string s(text);
+bool ParseBoolean(std::string_view s, bool& out, bool lenient) {
     if (SameText(s, "true") || (lenient && (SameText(s, "yes") || s == "1"))) {
         out = true;
         return true;
@@ -274,9 +273,16 @@ bool ValueFromText(std::string_view text, TFieldType type, TFieldValue& out) {
             return true;
         }
         default:
-            out = std::string(text);
+            AssignText(out, text);
             return true;
     }
+}
+
+void AssignText(TFieldValue& out, std::string_view text) {
+    if (auto* s = std::get_if<std::string>(&out))
+        s->assign(text);
+    else
+        out.emplace<std::string>(text);
 }
 
 }  // namespace qx

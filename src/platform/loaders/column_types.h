@@ -73,4 +73,8 @@ class TTextTypeGuess {
 // are ISO). False when the text is not one.
 bool ValueFromText(std::string_view text, TFieldType type, TFieldValue& out);
 
+// `out` becomes `text`, in the string it already holds if it holds one:
+// a record's values are read into the storage of an earlier record's.
+void AssignText(TFieldValue& out, std::string_view text);
+
 }  // namespace qx

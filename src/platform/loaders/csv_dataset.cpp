@@ -5,7 +5,9 @@
 #include <csv.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace qx {
 
@@ -18,25 +20,77 @@ constexpr int kParserBetweenRows = 0;
 constexpr std::int64_t kRowsPerMark = 1024;
 // Rows from which a file is parsed ahead on a thread of its own.
 constexpr std::int64_t kPrefetchRows = 4096;
+// Bytes read from the file at a time.
+constexpr std::size_t kBlockBytes = 256 * 1024;
+// A file whose rows take no more memory than this is parsed once: the rows
+// read when it is opened are kept and the cursor reads them.
+constexpr std::size_t kKeptRowBytes = 2 * 1024 * 1024;
 constexpr unsigned char kParserOptions = CSV_STRICT | CSV_STRICT_FINI | CSV_EMPTY_IS_NULL;
 
 int IsBlank(unsigned char c) {
     return c == ' ';
 }
 
-struct TCsvCell {
-    std::string text;
-    bool null = false;  // an empty field without quotes
-};
-
+// One row: its cells' bytes one after another, and where each cell ends.
+// A row keeps its storage from row to row (rows pass from the parser to
+// the reader by swapping), so reading a file allocates next to nothing
+// once the first rows are read.
 struct TCsvRow {
-    std::vector<TCsvCell> cells;
+    struct TCell {
+        std::size_t end;
+        bool null;  // an empty field without quotes
+    };
+    std::string text;
+    std::vector<TCell> cells;
     std::int64_t line = 0;  // where the row begins, from 1
+
+    std::size_t Size() const { return cells.size(); }
+    std::string_view Text(std::size_t cell) const {
+        const std::size_t begin = cell == 0 ? 0 : cells[cell - 1].end;
+        return std::string_view(text).substr(begin, cells[cell].end - begin);
+    }
+    bool Null(std::size_t cell) const { return cells[cell].null; }
+    void Clear() {
+        text.clear();
+        cells.clear();
+    }
 };
 
-// Rows pass from the parser to the reader by swapping: a row's cells keep
-// their storage from row to row, so reading a file allocates next to
-// nothing once the first rows are read.
+// Rows kept in one piece of memory: the rows of a small file, read once.
+class TKeptRows {
+  public:
+    void Add(const TCsvRow& row) {
+        FRows.push_back({FText.size(), FCells.size(), row.line});
+        FText += row.text;
+        FCells.insert(FCells.end(), row.cells.begin(), row.cells.end());
+    }
+    std::size_t Bytes() const {
+        return FText.capacity() + FCells.capacity() * sizeof(TCsvRow::TCell) +
+               FRows.capacity() * sizeof(TKept);
+    }
+    std::int64_t Count() const { return static_cast<std::int64_t>(FRows.size()); }
+    void Get(std::int64_t index, TCsvRow& row) const {
+        const auto i = static_cast<std::size_t>(index);
+        const TKept& kept = FRows[i];
+        const bool last = i + 1 == FRows.size();
+        const std::size_t textEnd = last ? FText.size() : FRows[i + 1].text;
+        const std::size_t cellEnd = last ? FCells.size() : FRows[i + 1].cell;
+        row.text.assign(FText, kept.text, textEnd - kept.text);
+        row.cells.assign(FCells.begin() + static_cast<std::ptrdiff_t>(kept.cell),
+                         FCells.begin() + static_cast<std::ptrdiff_t>(cellEnd));
+        row.line = kept.line;
+    }
+
+  private:
+    struct TKept {
+        std::size_t text;  // where its bytes begin in FText
+        std::size_t cell;  // its first cell in FCells
+        std::int64_t line;
+    };
+    std::string FText;
+    std::vector<TCsvRow::TCell> FCells;
+    std::vector<TKept> FRows;
+};
 
 // Where a row begins in the file.
 struct TRowMark {
@@ -45,31 +99,33 @@ struct TRowMark {
     std::int64_t row;  // rows of the file (header included) before it
 };
 
-// Reads the rows of a CSV file one at a time, feeding libcsv one line at a
-// time so that it knows where each row begins.
+// Reads the rows of a CSV file one at a time. The file is read in large
+// blocks; libcsv gets one line at a time from the block, so that it is
+// known where each row begins.
 class TCsvScanner {
   public:
     TCsvScanner(std::string dataSetName, std::string fileName, char delimiter)
         : FName(std::move(dataSetName)), FFile(std::move(fileName)), FDelimiter(delimiter) {
         FStream = std::fopen(FFile.c_str(), "rb");
         if (FStream == nullptr) FailDataSet(FName, "cannot read " + FFile);
-        long start = 0;
-        char bom[3] = {};
-        if (std::fread(bom, 1, 3, FStream) == 3 && bom[0] == '\xEF' && bom[1] == '\xBB' &&
-            bom[2] == '\xBF')
-            start = 3;
-        FMarks.push_back({start, 1, 0});
+        // The blocks are the buffer: stdio's own would only be copied from.
+        std::setvbuf(FStream, nullptr, _IONBF, 0);
+        FBlock.resize(kBlockBytes);
+        FMarks.push_back({0, 1, 0});
         SeekTo(FMarks.front());
+        if (FPos == FEnd) Refill();
+        if (FEnd - FPos >= 3 && std::memcmp(FBlock.data() + FPos, "\xEF\xBB\xBF", 3) == 0) {
+            FPos += 3;
+            FOffset = FMarks.front().offset = 3;
+        }
     }
     ~TCsvScanner() {
         csv_free(&FParser);
-        std::free(FLine);
         if (FStream != nullptr) std::fclose(FStream);
     }
     TCsvScanner(const TCsvScanner&) = delete;
     TCsvScanner& operator=(const TCsvScanner&) = delete;
 
-    const std::string& FileName() const { return FFile; }
     // The index of the row NextRow returns next (the header is row 0).
     std::int64_t NextRowIndex() const {
         return FRowsDone - static_cast<std::int64_t>(FDoneEnd - FDoneNext);
@@ -78,7 +134,8 @@ class TCsvScanner {
     bool NextRow(TCsvRow& row) {
         if (FDoneNext == FDoneEnd) {
             FDoneNext = FDoneEnd = 0;
-            while (FDoneEnd == 0 && !FFinished) ReadLine();
+            while (FDoneEnd == 0 && !FFinished)
+                if (!FeedLine()) Finish();
             if (FDoneEnd == 0) return false;
         }
         std::swap(row, FDone[FDoneNext++]);
@@ -96,6 +153,13 @@ class TCsvScanner {
         }
     }
 
+    // Raises the error of a row with other than `fields` fields.
+    void CheckWidth(const TCsvRow& row, std::size_t fields) const {
+        if (row.Size() != fields)
+            Fail(row.line, std::to_string(row.Size()) + " fields where the header has " +
+                               std::to_string(fields));
+    }
+
     [[noreturn]] void Fail(std::int64_t line, const std::string& why) const {
         FailDataSet(FName, FFile + ":" + std::to_string(line) + ": " + why);
     }
@@ -109,32 +173,50 @@ class TCsvScanner {
         // libcsv's own test for blanks (space and tab) is inline: a function
         // is given only where a tab is the delimiter.
         if (FDelimiter == '\t') csv_set_space_func(&FParser, IsBlank);
-        if (std::fseek(FStream, mark.offset, SEEK_SET) != 0)
-            FailDataSet(FName, "cannot read " + FFile);
+        // Within the block read last, no reading is needed.
+        if (mark.offset >= FBlockOffset && mark.offset <= FBlockOffset + static_cast<long>(FEnd)) {
+            FPos = static_cast<std::size_t>(mark.offset - FBlockOffset);
+        } else {
+            if (std::fseek(FStream, mark.offset, SEEK_SET) != 0)
+                FailDataSet(FName, "cannot read " + FFile);
+            FBlockOffset = mark.offset;
+            FPos = FEnd = 0;
+        }
         FOffset = mark.offset;
         FLineNo = mark.line;
         FRowsDone = mark.row;
         FDoneNext = FDoneEnd = 0;
-        FCells = 0;
+        FCurrent.Clear();
         FFinished = false;
     }
 
-    void ReadLine() {
-        const ssize_t n = getline(&FLine, &FLineCapacity, FStream);
-        if (n <= 0) {
-            if (std::ferror(FStream)) FailDataSet(FName, "cannot read " + FFile);
-            Finish();
-            return;
-        }
-        if (FParser.pstate == kParserBetweenRows && FCells == 0) FCurrent.line = FLineNo;
-        const std::size_t length = static_cast<std::size_t>(n);
-        if (csv_parse(&FParser, FLine, length, OnField, OnRow, this) != length)
+    // Reads the next block; false at the end of the file.
+    bool Refill() {
+        FBlockOffset += static_cast<long>(FEnd);
+        FPos = 0;
+        FEnd = std::fread(FBlock.data(), 1, FBlock.size(), FStream);
+        if (FEnd == 0 && std::ferror(FStream)) FailDataSet(FName, "cannot read " + FFile);
+        return FEnd != 0;
+    }
+
+    // Gives libcsv the rest of the current line, or as much of it as the
+    // block holds; false at the end of the file.
+    bool FeedLine() {
+        if (FPos == FEnd && !Refill()) return false;
+        const char* begin = FBlock.data() + FPos;
+        const auto* newline = static_cast<const char*>(std::memchr(begin, '\n', FEnd - FPos));
+        const std::size_t length =
+            newline != nullptr ? static_cast<std::size_t>(newline - begin) + 1 : FEnd - FPos;
+        if (FParser.pstate == kParserBetweenRows && FCurrent.cells.empty()) FCurrent.line = FLineNo;
+        if (csv_parse(&FParser, begin, length, OnField, OnRow, this) != length)
             Fail(FLineNo,
                  "misplaced quote (" + std::string(csv_strerror(csv_error(&FParser))) + ")");
-        FOffset += static_cast<long>(n);
-        if (FLine[n - 1] == '\n') ++FLineNo;
+        FPos += length;
+        FOffset += static_cast<long>(length);
+        if (newline != nullptr) ++FLineNo;
         if (FParser.pstate == kParserBetweenRows && FRowsDone - FMarks.back().row >= kRowsPerMark)
             FMarks.push_back({FOffset, FLineNo, FRowsDone});
+        return true;
     }
 
     void Finish() {
@@ -144,23 +226,16 @@ class TCsvScanner {
     }
 
     static void OnField(void* data, std::size_t length, void* self) {
-        auto* s = static_cast<TCsvScanner*>(self);
-        std::vector<TCsvCell>& cells = s->FCurrent.cells;
-        if (s->FCells == cells.size()) cells.emplace_back();
-        TCsvCell& cell = cells[s->FCells++];
-        cell.null = data == nullptr;
-        if (data != nullptr)
-            cell.text.assign(static_cast<const char*>(data), length);
-        else
-            cell.text.clear();
+        TCsvRow& row = static_cast<TCsvScanner*>(self)->FCurrent;
+        if (data != nullptr) row.text.append(static_cast<const char*>(data), length);
+        row.cells.push_back({row.text.size(), data == nullptr});
     }
     static void OnRow(int, void* self) {
         auto* s = static_cast<TCsvScanner*>(self);
         const std::int64_t line = s->FCurrent.line;
-        s->FCurrent.cells.resize(s->FCells);
         if (s->FDoneEnd == s->FDone.size()) s->FDone.emplace_back();
         std::swap(s->FCurrent, s->FDone[s->FDoneEnd++]);
-        s->FCells = 0;
+        s->FCurrent.Clear();
         s->FCurrent.line = line;
         ++s->FRowsDone;
     }
@@ -171,13 +246,14 @@ class TCsvScanner {
     std::FILE* FStream = nullptr;
     csv_parser FParser{};
     bool FParserReady = false;
-    char* FLine = nullptr;
-    std::size_t FLineCapacity = 0;
-    long FOffset = 0;
+    std::vector<char> FBlock;
+    long FBlockOffset = 0;  // of FBlock[0] in the file
+    std::size_t FPos = 0;   // the next byte of the block to parse
+    std::size_t FEnd = 0;   // the bytes in the block
+    long FOffset = 0;       // of FBlock[FPos]
     std::int64_t FLineNo = 1;
     std::int64_t FRowsDone = 0;  // rows completed by the parser
     TCsvRow FCurrent;            // the row being parsed
-    std::size_t FCells = 0;      // its cells so far (FCurrent.cells may hold spare ones)
     // Rows completed by the parser: FDone[FDoneNext, FDoneEnd) are not yet
     // returned; the rest are storage for the next ones.
     std::vector<TCsvRow> FDone;
@@ -203,41 +279,60 @@ const char* TypeWord(TFieldType type) {
     }
 }
 
-TFieldValue CellValue(const TCsvScanner& scanner, const TCsvRow& row, std::size_t column,
-                      const std::string& fieldName, TFieldType type) {
-    const TCsvCell& cell = row.cells[column];
-    if (cell.null || (cell.text.empty() && !IsTextType(type))) return {};
-    TFieldValue value;
-    if (!ValueFromText(cell.text, type, value))
-        scanner.Fail(row.line,
-                     "'" + cell.text + "' in field " + fieldName + " is not " + TypeWord(type));
-    return value;
+// Reads the cell `column` of `row` into `value` (its storage reused).
+void CellValue(const TCsvScanner& scanner, const TCsvRow& row, std::size_t column,
+               const std::string& fieldName, TFieldType type, TFieldValue& value) {
+    const std::string_view text = row.Text(column);
+    if (row.Null(column) || (text.empty() && !IsTextType(type))) {
+        value = {};
+        return;
+    }
+    if (!ValueFromText(text, type, value))
+        scanner.Fail(row.line, "'" + std::string(text) + "' in field " + fieldName + " is not " +
+                                   TypeWord(type));
 }
 
 class TCsvReader : public TRecordReader {
   public:
-    TCsvReader(std::unique_ptr<TCsvScanner> scanner, std::vector<std::string> names,
-               std::vector<TFieldType> types, std::int64_t count)
+    // With `kept` holding every row of the file, the file is not read again.
+    TCsvReader(std::unique_ptr<TCsvScanner> scanner, std::unique_ptr<TKeptRows> kept,
+               std::vector<std::string> names, std::vector<TFieldType> types, std::int64_t count)
         : FScanner(std::move(scanner)),
+          FKept(std::move(kept)),
           FNames(std::move(names)),
           FTypes(std::move(types)),
           FCount(count) {
         Rewind();
     }
 
-    void Rewind() override { FScanner->SeekRow(1); }
-    void SeekRecord(std::int64_t index) override { FScanner->SeekRow(index + 1); }
+    void Rewind() override { SeekRecord(0); }
+    void SeekRecord(std::int64_t index) override {
+        if (FKept)
+            FNextKept = index;
+        else
+            FScanner->SeekRow(index + 1);
+    }
     std::int64_t KnownCount() const override { return FCount; }
     bool ReadNext(std::vector<TFieldValue>& values) override {
-        if (!FScanner->NextRow(FRow)) return false;
+        if (!FKept) {
+            if (!FScanner->NextRow(FRow)) return false;
+            // The file may have changed since it was opened.
+            FScanner->CheckWidth(FRow, FTypes.size());
+        } else if (FNextKept < FKept->Count()) {
+            FKept->Get(FNextKept++, FRow);
+        } else {
+            return false;
+        }
         values.resize(FTypes.size());
         for (std::size_t c = 0; c < FTypes.size(); ++c)
-            values[c] = CellValue(*FScanner, FRow, c, FNames[c], FTypes[c]);
+            CellValue(*FScanner, FRow, c, FNames[c], FTypes[c], values[c]);
         return true;
     }
 
   private:
     std::unique_ptr<TCsvScanner> FScanner;
+    std::unique_ptr<TKeptRows> FKept;
+    std::int64_t FNextKept = 0;
     std::vector<std::string> FNames;
     std::vector<TFieldType> FTypes;
     std::int64_t FCount;
@@ -254,33 +349,37 @@ TCsvDataSet::TCsvDataSet(const std::string& name, const std::string& fileName,
     if (!scanner->NextRow(row)) FailDataSet(name, fileName + " has no header row");
     std::vector<std::string> names;
     std::vector<TFieldType> types;
-    for (const TCsvCell& cell : row.cells) {
-        if (cell.text.empty()) scanner->Fail(row.line, "a field of the header has no name");
-        names.push_back(cell.text);
-        types.push_back(GivenType(options.types, cell.text));
+    for (std::size_t c = 0; c < row.Size(); ++c) {
+        if (row.Text(c).empty()) scanner->Fail(row.line, "a field of the header has no name");
+        names.emplace_back(row.Text(c));
+        types.push_back(GivenType(options.types, names.back()));
     }
     // The first pass checks every row and reads the types of the columns
-    // not given, so a broken row fails before a report is written.
+    // not given, so a broken row fails before a report is written. The rows
+    // of a small file are kept, so that it is parsed only once.
     std::vector<TTextTypeGuess> guesses(names.size());
+    auto kept = std::make_unique<TKeptRows>();
+    TFieldValue checked;
     std::int64_t count = 0;
     for (; scanner->NextRow(row); ++count) {
-        if (row.cells.size() != names.size())
-            scanner->Fail(row.line, std::to_string(row.cells.size()) +
-                                        " fields where the header has " +
-                                        std::to_string(names.size()));
+        scanner->CheckWidth(row, names.size());
         for (std::size_t c = 0; c < names.size(); ++c) {
             if (types[c] != ftUnknown)
-                CellValue(*scanner, row, c, names[c], types[c]);
-            else if (!row.cells[c].text.empty())
-                guesses[c].See(row.cells[c].text);
+                CellValue(*scanner, row, c, names[c], types[c], checked);
+            else if (!row.Text(c).empty())
+                guesses[c].See(row.Text(c));
+        }
+        if (kept) {
+            kept->Add(row);
+            if (kept->Bytes() > kKeptRowBytes) kept.reset();
         }
     }
     for (std::size_t c = 0; c < names.size(); ++c) {
         if (types[c] == ftUnknown) types[c] = guesses[c].Type();
         AddField(names[c], types[c]);
     }
-    auto reader =
-        std::make_unique<TCsvReader>(std::move(scanner), std::move(names), std::move(types), count);
+    auto reader = std::make_unique<TCsvReader>(std::move(scanner), std::move(kept),
+                                               std::move(names), std::move(types), count);
     // A large file is parsed on a thread of its own while the report runs;
     // for a small one, starting the thread would cost more than it saves.
     if (count >= kPrefetchRows)

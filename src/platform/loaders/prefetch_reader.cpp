@@ -5,6 +5,10 @@ namespace qx {
 namespace {
 // Records per hand-over: the lock is taken once a batch, not once a record.
 constexpr std::size_t kBatchRecords = 4096;
+// Records read on the caller's thread after a rewind or seek before the
+// thread starts: a cursor that goes back one record at a time would
+// otherwise have a batch parsed ahead for every step.
+constexpr std::size_t kDirectRecords = 64;
 }  // namespace
 
 TPrefetchReader::TPrefetchReader(std::unique_ptr<TRecordReader> inner)
@@ -30,6 +34,7 @@ void TPrefetchReader::Stop() {
     FBatchNext = FBatchSize = 0;
     FEndTaken = false;
     FEndError = nullptr;
+    FDirectReads = 0;
 }
 
 void TPrefetchReader::Rewind() {
@@ -92,6 +97,10 @@ bool TPrefetchReader::TakeBatch() {
 }
 
 bool TPrefetchReader::ReadNext(std::vector<TFieldValue>& values) {
+    if (!FThread.joinable() && FDirectReads < kDirectRecords) {
+        ++FDirectReads;
+        return FInner->ReadNext(values);
+    }
     while (FBatchNext == FBatchSize)
         if (!TakeBatch()) return false;
     // The caller's vector goes back into the batch: its storage is reused.

@@ -7,7 +7,7 @@
 // Records come in the inner reader's order. An error the inner reader
 // raises comes out of ReadNext on the caller's thread, after the records
 // read before it. Rewind and SeekRecord stop the thread first; it starts
-// again with the next read.
+// again after the next few records, which are read on the caller's thread.
 #pragma once
 
 #include <condition_variable>
@@ -47,6 +47,7 @@ class TPrefetchReader : public TRecordReader {
     std::size_t FBatchSize = 0;
     bool FEndTaken = false;
     std::exception_ptr FEndError;
+    std::size_t FDirectReads = 0;  // since the last rewind or seek
 
     // Shared with the thread, under FMutex.
     std::mutex FMutex;
