@@ -12,16 +12,15 @@
 #pragma once
 
 #include <memory>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <vector>
 
 #include "platform/loaders/column_types.h"
+#include "platform/loaders/json_store.h"
 #include "platform/loaders/stream_dataset.h"
 
 namespace qx {
-
-using TJsonDocument = nlohmann::ordered_json;
 
 class TJsonDataSet : public TStreamDataSet {
   public:
@@ -29,9 +28,11 @@ class TJsonDataSet : public TStreamDataSet {
     // file (and line and column of a syntax error).
     static std::unique_ptr<TJsonDataSet> Open(const std::string& name, const std::string& source,
                                               const TColumnTypes& types = {});
-    // The records of `doc` (an array of objects, or the typed form).
-    TJsonDataSet(const std::string& name, std::shared_ptr<const TJsonDocument> doc,
-                 const TColumnTypes& types = {}, const std::string& where = "the document");
+    // The records of the value `at` of `doc` (an array of objects, or the
+    // typed form).
+    TJsonDataSet(const std::string& name, std::shared_ptr<const TJsonStore> doc,
+                 TJsonStore::TRef at, const TColumnTypes& types = {},
+                 const std::string& where = "the document");
     // A detail of `master`: the records of the array under `key` (matched
     // case-insensitively) in the master's current record; none when the
     // record has no such array.
@@ -46,21 +47,29 @@ class TJsonDataSet : public TStreamDataSet {
     void MasterMoved() override;
 
   private:
+    using TRef = TJsonStore::TRef;
     // The objects this dataset may ever show (a detail: those of every
     // master record), for finding its fields.
-    const std::vector<const TJsonDocument*>& AllRecords() const { return FAll; }
-    const TJsonDocument* CurrentObject() const;
-    void DefineFields(const TColumnTypes& types, const TJsonDocument* declared);
-    void ShowRecords(const TJsonDocument* array);
+    const std::vector<TRef>& AllRecords() const { return FAll; }
+    TRef CurrentObject() const;
+    void AddRecords(TRef array);
+    void DefineFields(const TColumnTypes& types, TRef declared);
+    void CheckValues(const std::vector<std::size_t>& columns) const;
+    void ShowRecords(TRef array);
 
-    std::shared_ptr<const TJsonDocument> FDoc;
+    std::shared_ptr<const TJsonStore> FDoc;
     TJsonDataSet* FJsonMaster = nullptr;
     std::string FKey;
     std::string FWhere;  // the file, for errors
-    std::vector<const TJsonDocument*> FAll;
-    const TJsonDocument* FRecords = nullptr;  // the array shown now
+    std::vector<TRef> FAll;
+    // The records shown now: FAll itself, or those of one master record.
+    const std::vector<TRef>* FShown = nullptr;
+    std::vector<TRef> FShownOfMaster;
     std::vector<std::string> FNames;
     std::vector<TFieldType> FTypes;
+    // Each key of the document: the field it gives a value of, times two,
+    // plus one when the key is the field's name exactly; -1: no field.
+    std::vector<int> FFieldOfKey;
 };
 
 // A dataset of a document already in memory (its keys in sorted order).
