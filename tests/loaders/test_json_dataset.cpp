@@ -133,3 +133,79 @@ TEST_F(JsonDataSet, LargeIntegersStayExactThroughExpressions) {
     EXPECT_EQ(Render("\\\\T.BIG\\\\ \\\\IIF(1 = 1, T.ID, 0)\\\\", {ds.get()}),
               "9007199254740993 123456789012");
 }
+
+TEST_F(JsonDataSet, PointersFollowTheirEscapesAndIndexes) {
+    const std::string file = MakeFile("p.json", R"({"a/b": {"m~n": [{"X": 1}]},
+      "list": [[{"X": 2}], [{"X": 3}, {"X": 4}]], "": [{"X": 5}]})");
+    struct Case {
+        const char* pointer;
+        std::vector<std::string> values;  // empty: nothing there
+    };
+    const Case cases[] = {
+        {"/a~1b/m~0n", {"1"}}, {"/list/1", {"3", "4"}}, {"/list/0", {"2"}}, {"/", {"5"}},
+        {"/list/01", {}},      {"/list/-", {}},         {"/list/2", {}},    {"/list/x", {}},
+        {"/a~2b", {}},         {"/a~1b/m~0n/0/X", {}},  // a number, not records: its own error
+                                                        // below
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pointer);
+        const std::string source = file + "#" + c.pointer;
+        if (c.values.empty()) {
+            const std::string error = ErrorOf([&] { TJsonDataSet::Open("T", source); });
+            if (std::string(c.pointer).ends_with("/X"))
+                EXPECT_EQ(error, "Dataset T: " + source + ": expected an array of objects");
+            else
+                EXPECT_EQ(error, "Dataset T: " + file + " has nothing at " + c.pointer);
+            continue;
+        }
+        auto ds = TJsonDataSet::Open("T", source);
+        EXPECT_EQ(Column(*ds, "X"), c.values);
+    }
+}
+
+TEST_F(JsonDataSet, RepeatedKeysAndNestedValuesInTextFields) {
+    // A key given twice in one object keeps its first place and its last
+    // value; an array or object in a text field is its JSON text.
+    const std::string file = MakeFile("r.json", R"([
+      {"A": 1, "B": {"k": [1, 2.5, "s"], "z": null}, "A": "x"},
+      {"b": "plain", "a": "y", "B": "exact"}])");
+    auto ds = TJsonDataSet::Open("T", file);
+    ASSERT_EQ(ds->FieldCount(), 2);
+    EXPECT_EQ(ds->Fields(0)->FieldName(), "A");
+    EXPECT_EQ(ds->Fields(1)->FieldName(), "B");
+    EXPECT_EQ(ds->Fields(0)->DataType(), ftString);
+    EXPECT_EQ(Column(*ds, "A"), (std::vector<std::string>{"x", "y"}));
+    EXPECT_EQ(Column(*ds, "B"),
+              (std::vector<std::string>{R"({"k":[1,2.5,"s"],"z":null})", "exact"}));
+    EXPECT_EQ(
+        ErrorOf([&] {
+            TJsonDataSet::Open("T", file, {{"B", ftLargeint}});
+        }),
+        "Dataset T: " + file +
+            R"(: record 1: value {"k":[1,2.5,"s"],"z":null} of field B does not fit its field type)");
+}
+
+TEST_F(JsonDataSet, LargeFilesAreReadInBlocks) {
+    // Records beyond the first blocks of the file, a string longer than a
+    // block of stored text, and a syntax error far into the file.
+    std::string text = "[\n";
+    const std::string longText(300000, 'L');
+    for (int i = 1; i <= 20000; ++i)
+        text += "{\"N\": " + std::to_string(i) + ", \"S\": \"" +
+                (i == 15000 ? longText : "row " + std::to_string(i)) + "\"},\n";
+    text += "{\"N\": 0}\n]";
+    auto ds = TJsonDataSet::Open("T", MakeFile("large.json", text));
+    EXPECT_EQ(ds->RecordCount(), 20001);
+    ds->GotoBookmark("14999");
+    EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 15000);
+    EXPECT_EQ(ds->FieldByName("S")->AsString(), longText);
+    ds->Prior();
+    EXPECT_EQ(ds->FieldByName("S")->AsString(), "row 14999");
+
+    text.insert(text.size() - 3, "?");
+    const std::string file = MakeFile("large.json", text);
+    EXPECT_EQ(ErrorOf([&] { TJsonDataSet::Open("T", file); }),
+              "Dataset T: " + file +
+                  ":20002:8: invalid JSON: syntax error while parsing object - invalid literal; "
+                  "last read: '0?'; expected '}'");
+}
