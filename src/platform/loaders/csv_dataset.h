@@ -3,9 +3,12 @@
 // file through once: every row must have as many fields as the header (a
 // row that does not, or bad quoting, is an error naming the file and line),
 // each column's type is read from its values unless given, and the number
-// of rows becomes known. Afterwards rows are read forward from the file as
-// the cursor moves; going back starts again from a remembered row offset,
-// one every so many rows, so no row is kept in memory.
+// of rows becomes known. The rows of a small file (up to 2 MiB of them in
+// memory) are kept then and not parsed again. Those of a larger one are
+// read forward from the file as the cursor moves, on a thread of their own;
+// going back starts again from a remembered row offset, one every so many
+// rows, so memory does not grow with the file. A row read again that no
+// longer matches the header (the file changed) is an error like any other.
 //
 // Values: an empty unquoted field is NULL; "" (quoted) is an empty string in
 // a string column and NULL in any other. Numbers use "." as the decimal
