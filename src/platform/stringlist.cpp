@@ -19,14 +19,30 @@ void TStringList::ReleaseObject(Item& item) {
     item.object = nullptr;
 }
 
+const std::string& TStringList::LineText(const Item& item, int index) const {
+    if (item.pending) {
+        MakeValue(index, item.text);
+        item.pending = false;
+    }
+    return item.text;
+}
+
+void TStringList::SetValuePending(int index) {
+    CheckIndex(index);
+    FItems[index].pending = true;
+}
+
+void TStringList::MakeValue(int, std::string&) const {}
+
 const std::string& TStringList::Strings(int index) const {
     CheckIndex(index);
-    return FItems[index].text;
+    return LineText(FItems[index], index);
 }
 
 void TStringList::SetStrings(int index, const std::string& s) {
     CheckIndex(index);
     FItems[index].text = s;
+    FItems[index].pending = false;
 }
 
 TObject* TStringList::Objects(int index) const {
@@ -66,7 +82,7 @@ void TStringList::Assign(const TStringList& other) {
     if (&other == this) return;
     Clear();
     FItems.reserve(other.FItems.size());
-    for (const Item& item : other.FItems) FItems.push_back({item.text, nullptr});
+    for (int i = 0; i < other.Count(); ++i) FItems.push_back({other.Strings(i), nullptr});
 }
 
 bool TStringList::SameText(const std::string& a, const std::string& b) const {
@@ -75,7 +91,7 @@ bool TStringList::SameText(const std::string& a, const std::string& b) const {
 
 int TStringList::IndexOf(const std::string& s) const {
     for (int i = 0; i < Count(); ++i)
-        if (SameText(FItems[i].text, s)) return i;
+        if (SameText(Strings(i), s)) return i;
     return -1;
 }
 
@@ -93,6 +109,7 @@ std::string TStringList::ValueFromIndex(int index) const {
 
 int TStringList::IndexOfName(const std::string& name) const {
     for (int i = 0; i < Count(); ++i) {
+        // The name part is never out of date, even while the value is.
         const std::string& line = FItems[i].text;
         const auto eq = line.find('=');
         if (eq != std::string::npos && SameText(line.substr(0, eq), name)) return i;
@@ -110,7 +127,7 @@ void TStringList::SetValues(const std::string& name, const std::string& value) {
     if (value.empty()) {
         if (i >= 0) Delete(i);
     } else if (i >= 0) {
-        FItems[i].text = name + "=" + value;
+        SetStrings(i, name + "=" + value);
     } else {
         Add(name + "=" + value);
     }
@@ -118,8 +135,8 @@ void TStringList::SetValues(const std::string& name, const std::string& value) {
 
 std::string TStringList::Text() const {
     std::string out;
-    for (const Item& item : FItems) {
-        out += item.text;
+    for (int i = 0; i < Count(); ++i) {
+        out += Strings(i);
         out += '\n';
     }
     return out;

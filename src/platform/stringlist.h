@@ -52,11 +52,25 @@ class TStringList : public TObject {
     std::string Text() const;
     void SetText(const std::string& text);
 
+  protected:
+    // A line whose value is made only when something reads it: a list that
+    // is written far more often than read (an accumulator set once per
+    // record) then skips making texts nobody looks at. The line keeps its
+    // name (the part before the first "=") meanwhile; MakeValue must write
+    // the whole line with that name. Any write of the line cancels it.
+    void SetValuePending(int index);
+    bool ValuePending(int index) const { return FItems[index].pending; }
+    virtual void MakeValue(int index, std::string& line) const;
+    // The line as stored, its value possibly out of date: for name lookups.
+    const std::string& StoredText(int index) const { return FItems[index].text; }
+
   private:
     struct Item {
-        std::string text;
+        mutable std::string text;
         TObject* object = nullptr;
+        mutable bool pending = false;
     };
+    const std::string& LineText(const Item& item, int index) const;
     bool SameText(const std::string& a, const std::string& b) const;
     void CheckIndex(int index) const;
     void ReleaseObject(Item& item);

@@ -62,11 +62,9 @@ std::int32_t TQxBaseReport::GetVarNumber(const std::string& ident) const {
     if (!FVarList)
         throw Exception("Incorrect using report variable (or variable doesn't exist):" + ident);
     for (int i = 0; i < FVarList->Count(); ++i) {
-        const std::string& line = FVarList->Strings(i);
-        const auto eq = line.find('=');
-        if (eq != std::string::npos && eq > 0 &&
-            SameTextAscii(std::string_view(line).substr(0, eq), ident))
-            return i + 1;
+        // Names only: a value waiting to be written stays so.
+        const std::string_view name = FVarList->EntryName(i);
+        if (!name.empty() && SameTextAscii(name, ident)) return i + 1;
     }
     return 0;
 }

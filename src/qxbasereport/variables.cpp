@@ -80,6 +80,15 @@ TQxVarListObject* TypeObject(const TQxVarList& list, int index) {
     return dynamic_cast<TQxVarListObject*>(object);
 }
 
+// True when a number's variable string is the same whether made under these
+// settings or with ".": a one-character separator that no number text uses
+// for anything else.
+bool SeparatorKeepsNumberText(const TFormatSettings& fs) {
+    if (fs.DecimalSeparator.size() != 1) return false;
+    const char c = fs.DecimalSeparator[0];
+    return !(c >= '0' && c <= '9') && c != '-' && c != '+' && c != 'E' && c != 'e';
+}
+
 }  // namespace
 
 TQxDataType TQxVarList::DataTypes(int index) const {
@@ -92,6 +101,32 @@ void TQxVarList::SetDataTypes(int index, TQxDataType t) {
         object->FDataType = t;
     else
         SetObjects(index, new TQxVarListObject(t));
+}
+
+std::string_view TQxVarList::EntryName(int index) const {
+    const std::string& line = StoredText(index);
+    const auto eq = line.find('=');
+    return eq == std::string::npos ? std::string_view() : std::string_view(line).substr(0, eq);
+}
+
+void TQxVarList::SetPendingNumber(int index, double number, double rounded) {
+    TQxVarListObject* object = TypeObject(*this, index);
+    object->FDataType = qxdtNumber;
+    // FNumber no longer belongs to the entry's old text.
+    object->FNumberEntry.clear();
+    object->FNumber = rounded;
+    object->FPendingNumber = number;
+    SetValuePending(index);
+}
+
+void TQxVarList::MakeValue(int index, std::string& line) const {
+    // Only numbers are left pending; their text is the same under every
+    // decimal separator that cannot be mistaken for part of a number.
+    static const TFormatSettings kDotSettings;
+    TQxVarListObject* object = TypeObject(*this, index);
+    line.erase(line.find('=') + 1);
+    line += FloatToVarStr(object->FPendingNumber, kDotSettings);
+    object->FNumberEntry = line;
 }
 
 // ---- variable strings ----------------------------------------------------------
@@ -311,8 +346,10 @@ double TQxReportVariable::AsFloat() const {
         return StrToFloat(ReplaceFirst(text, ".", FFmtSett->DecimalSeparator), *FFmtSett);
     }
     const std::int32_t n = FindVar("Get variable");
-    const std::string& entry = FOwnerBaseReport->VarList()->Strings(n - 1);
+    const TQxVarList& list = *FOwnerBaseReport->VarList();
     TQxVarListObject* cache = EntryObject(n);
+    if (cache != nullptr && list.NumberPending(n - 1)) return cache->FNumber;
+    const std::string& entry = list.Strings(n - 1);
     if (cache != nullptr && !cache->FNumberEntry.empty() && cache->FNumberEntry == entry)
         return cache->FNumber;
     std::string text = FOwnerBaseReport->GetVarByNumber(n);
@@ -335,6 +372,12 @@ void TQxReportVariable::SetAsFloat(double value) {
         return;
     }
     const std::int32_t n = FindVar("Set variable");
+    if (decided && EntryObject(n) != nullptr && SeparatorKeepsNumberText(*FFmtSett)) {
+        // An accumulator is set once per record and read as a number: its
+        // text is made only if something reads it as text.
+        FOwnerBaseReport->VarList()->SetPendingNumber(n - 1, value, rounded);
+        return;
+    }
     WriteEntry(n, FloatToVarStr(value, *FFmtSett), qxdtNumber);
     if (!decided) return;
     if (TQxVarListObject* cache = EntryObject(n)) {

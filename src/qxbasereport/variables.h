@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/component.h"
 #include "platform/stringlist.h"
@@ -46,6 +47,10 @@ class TQxVarListObject : public TObject {
     // Tied to the entry's text, so any change of the entry invalidates it.
     std::string FNumberEntry;
     double FNumber = 0;
+    // While the list holds the entry's value as pending: the number as set,
+    // which the entry's text is made from when read (FNumber is what that
+    // text reads back as).
+    double FPendingNumber = 0;
 };
 
 // One "name=value" entry per variable, in creation order, each owning its
@@ -61,6 +66,18 @@ class TQxVarList : public TStringList {
     TQxDataType DataTypes(int index) const;
     // Sets the entry's type, creating its type object when missing.
     void SetDataTypes(int index, TQxDataType t);
+
+    // The entry's name (empty when it has no "="), without making a
+    // pending value.
+    std::string_view EntryName(int index) const;
+    // Makes the entry a number (`rounded` being what its text reads back
+    // as) whose text is written only when something reads the entry. Only
+    // for entries that have their type object.
+    void SetPendingNumber(int index, double number, double rounded);
+    bool NumberPending(int index) const { return ValuePending(index); }
+
+  protected:
+    void MakeValue(int index, std::string& line) const override;
 };
 
 // The number form: the general float text with "." as decimal separator.

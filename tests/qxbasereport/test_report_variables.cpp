@@ -2,6 +2,8 @@
 // strings, locale behaviour, renaming, dataset aliases and persistence.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <nlohmann/json.hpp>
 
 #include "conscom/exceptions.h"
@@ -276,6 +278,67 @@ TEST_F(ReportVariables, KeptNumbersReadAsTheirText) {
     EXPECT_EQ(gt.AsFloat(), 5.25);
     gt.SetAsInteger(3);
     EXPECT_EQ(gt.AsFloat(), 3.0);
+}
+
+// A named number's text is written only when something reads it; every way
+// of reading the list must see the same text an immediate write gave.
+TEST_F(ReportVariables, NamedNumbersReadTheSameThroughEveryReader) {
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {{7 * 12.34, "86.38"}, {-1234.25, "-1234.25"}, {1e20, "1E20"},
+                 {0.1 + 0.2, "0.3"},   {2.675, "2.675"},       {1e-7, "1E-7"}};
+    using Reader = std::function<std::string(TQxBaseRTFReport&)>;
+    const std::pair<const char*, Reader> readers[] = {
+        {"Strings", [](TQxBaseRTFReport& r) { return r.VarList()->Strings(1); }},
+        {"Text", [](TQxBaseRTFReport& r) { return r.VarList()->Text(); }},
+        {"Values", [](TQxBaseRTFReport& r) { return "GT=" + r.VarList()->Values("gt"); }},
+        {"GetVarByNumber", [](TQxBaseRTFReport& r) { return "GT=" + r.GetVarByNumber(2); }},
+        {"Assign",
+         [](TQxBaseRTFReport& r) {
+             TStringList copy;
+             copy.Assign(*r.VarList());
+             return copy.Strings(1);
+         }},
+        {"IndexOf",
+         [](TQxBaseRTFReport& r) {
+             return std::to_string(r.VarList()->IndexOf(r.VarList()->Strings(1)));
+         }},
+    };
+    for (const auto& c : cases) {
+        for (const auto& [name, read] : readers) {
+            SCOPED_TRACE(std::string(name) + " " + c.text);
+            TQxBaseRTFReport fresh;
+            fresh.SetFmtSettings(CommaLocale());
+            fresh.CreateVar("A", "x");
+            fresh.CreateVar("GT", 0.0);
+            fresh.VarByName("GT").SetAsFloat(c.value);
+            const std::string expected = std::string("GT=") + c.text;
+            if (std::string_view(name) == "Text")
+                EXPECT_EQ(read(fresh), "A=x\n" + expected + "\n");
+            else if (std::string_view(name) == "IndexOf")
+                EXPECT_EQ(read(fresh), "1");
+            else
+                EXPECT_EQ(read(fresh), expected);
+            EXPECT_EQ(fresh.VarByName("GT").AsFloat(), std::stod(c.text));
+        }
+    }
+
+    // A write of the entry replaces the number waiting for its text, and an
+    // earlier read of the entry's text does not come back.
+    report.CreateVar("T", 0.0);
+    TQxReportVariable& t = report.VarByName("T");
+    EXPECT_EQ(t.AsFloat(), 0.0);
+    t.SetAsFloat(5);
+    t.SetAsInteger(0);
+    EXPECT_EQ(t.AsFloat(), 0.0);
+    t.SetAsFloat(2.5);
+    report.VarList()->SetStrings(0, "T=4");
+    EXPECT_EQ(t.AsFloat(), 4.0);
+    t.SetAsFloat(2.5);
+    t.ChangeVarName("U");
+    EXPECT_EQ(report.VarList()->Strings(0), "U=2.5");
+    EXPECT_EQ(report.VarByName("U").AsString(), "2,5");
 }
 
 TEST_F(ReportVariables, AssigningAListKeepsTypes) {
