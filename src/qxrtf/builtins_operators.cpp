@@ -107,41 +107,78 @@ int Compare(const TQxReportVariable& left, const TQxReportVariable& right, TQxDa
     }
 }
 
+// Whether a comparison that came out as c (-1, 0, 1) holds.
+bool ComparisonHolds(std::int32_t id, int c) {
+    switch (id) {
+        case QxFn::SysEq:
+            return c == 0;
+        case QxFn::SysNotEq:
+            return c != 0;
+        case QxFn::SysLt:
+            return c < 0;
+        case QxFn::SysGt:
+            return c > 0;
+        case QxFn::SysLtEq:
+            return c <= 0;
+        default:
+            return c >= 0;  // SysGtEq
+    }
+}
+
+// * / % + - of two numbers.
+double Arithmetic(std::int32_t id, double a, double b) {
+    switch (id) {
+        case QxFn::SysMult:
+            return a * b;
+        case QxFn::SysDiv:
+            return a / b;
+        case QxFn::SysPercent:
+            return std::fmod(a, b);
+        case QxFn::SysAdd:
+            return a + b;
+        default:
+            return a - b;  // SysSub
+    }
+}
+
+bool IsDivision(std::int32_t id) {
+    return id == QxFn::SysDiv || id == QxFn::SysPercent;
+}
+
+[[noreturn]] void DivisionByZero(const TQxBuiltinCall& call, const OperatorRow& row) {
+    throw Exception(std::string("Division by zero. Operation ") + row.operation + ", expression " +
+                    call.expr);
+}
+
+// Two numbers, read without copying them into variables when their values
+// allow it (the common case in every record). False leaves the operation to
+// the copies.
+bool NumberOperator(TQxBuiltinCall& call, const OperatorRow& row, std::int32_t id) {
+    double a = 0, b = 0;
+    if (!CopiedNumber(call.report, call.Arg(0), b)) return false;
+    if (IsDivision(id) && b == 0) DivisionByZero(call, row);
+    if (!CopiedNumber(call.report, call.Arg(1), a)) return false;
+    TQxReportVariable* result = call.Result();
+    if (result == nullptr) return true;
+    if (row.kind == OpKind::Compare)
+        result->SetAsBoolean(ComparisonHolds(id, a < b ? -1 : (b < a ? 1 : 0)));
+    else
+        result->SetAsFloat(Arithmetic(id, a, b));
+    return true;
+}
+
 void BinaryOperator(TQxBuiltinCall& call, std::int32_t id) {
     const OperatorRow& row = RowOf(id);
     TQxDataType l = qxdtUnknown, r = qxdtUnknown;
     CheckBinary(call, row, l, r);
+    if (l == qxdtNumber && r == qxdtNumber && NumberOperator(call, row, id)) return;
     const TQxReportVariable right = CopyOperand(call.report, call.Arg(0), r);
-    if ((id == QxFn::SysDiv || id == QxFn::SysPercent) && right.AsFloat() == 0)
-        throw Exception(std::string("Division by zero. Operation ") + row.operation +
-                        ", expression " + call.expr);
+    if (IsDivision(id) && right.AsFloat() == 0) DivisionByZero(call, row);
     const TQxReportVariable left = CopyOperand(call.report, call.Arg(1), l);
     TQxReportVariable* result = call.Result();
     if (result == nullptr) return;
     if (row.kind == OpKind::Compare) {
-        const int c = Compare(left, right, l);
-        bool value = false;
-        switch (id) {
-            case QxFn::SysEq:
-                value = c == 0;
-                break;
-            case QxFn::SysNotEq:
-                value = c != 0;
-                break;
-            case QxFn::SysLt:
-                value = c < 0;
-                break;
-            case QxFn::SysGt:
-                value = c > 0;
-                break;
-            case QxFn::SysLtEq:
-                value = c <= 0;
-                break;
-            default:
-                value = c >= 0;
-                break;  // SysGtEq
-        }
-        result->SetAsBoolean(value);
+        result->SetAsBoolean(ComparisonHolds(id, Compare(left, right, l)));
         return;
     }
     switch (id) {
@@ -152,13 +189,9 @@ void BinaryOperator(TQxBuiltinCall& call, std::int32_t id) {
             result->SetAsBoolean(left.AsBoolean() || right.AsBoolean());
             return;
         case QxFn::SysMult:
-            result->SetAsFloat(left.AsFloat() * right.AsFloat());
-            return;
         case QxFn::SysDiv:
-            result->SetAsFloat(left.AsFloat() / right.AsFloat());
-            return;
         case QxFn::SysPercent:
-            result->SetAsFloat(std::fmod(left.AsFloat(), right.AsFloat()));
+            result->SetAsFloat(Arithmetic(id, left.AsFloat(), right.AsFloat()));
             return;
         default:
             break;
@@ -170,7 +203,7 @@ void BinaryOperator(TQxBuiltinCall& call, std::int32_t id) {
     }
     const double a = l == qxdtDateTime ? left.AsDateTime() : left.AsFloat();
     const double b = r == qxdtDateTime ? right.AsDateTime() : right.AsFloat();
-    const double value = id == QxFn::SysAdd ? a + b : a - b;
+    const double value = Arithmetic(id, a, b);
     if (l == qxdtDateTime || r == qxdtDateTime)
         result->SetAsDateTime(value);
     else

@@ -7,6 +7,7 @@
 
 #include "conscom/exceptions.h"
 #include "conscom/internal/tables.h"
+#include "platform/internal/conv.h"
 #include "platform/internal/unicode.h"
 #include "qxbasereport/internal/lang_text.h"
 #include "qxrtf/internal/builtins.h"
@@ -34,6 +35,33 @@ TQxReportVariable CopyOperand(TQxRTF& report, const TObject* arg, TQxDataType ty
     copy.SetLocal(true);
     report.UDFArg2Var(arg, copy, type);
     return copy;
+}
+
+bool CopiedNumber(const TQxRTF& report, const TObject* arg, double& value) {
+    // A local copy keeps a number as a number only under a one-character
+    // decimal separator; under any other its value goes through text.
+    if (report.FmtSettings().DecimalSeparator.size() != 1) return false;
+    if (const auto* var = ArgVariable(arg)) return conv::RoundTo15Digits(var->AsFloat(), value);
+    const auto* field = ArgField(arg);
+    if (field == nullptr) return false;
+    switch (field->DataType()) {
+        case ftSmallint:
+        case ftInteger:
+        case ftWord:
+        case ftAutoInc:
+        case ftLargeint: {
+            // Up to 2^53 the integer is held exactly, as SetAsInteger keeps it.
+            constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
+            const std::int64_t n = field->AsLargeInt();
+            if (n < -kExactLimit || n > kExactLimit) return false;
+            value = static_cast<double>(n);
+            return true;
+        }
+        case ftCurrency:
+            return conv::RoundTo15Digits(field->AsCurrency(), value);
+        default:
+            return conv::RoundTo15Digits(field->AsFloat(), value);
+    }
 }
 
 void RequireArg(const TQxBuiltinCall& call, std::size_t i, TQxDataType type,

@@ -55,13 +55,16 @@ const TQxBuiltinTable& BuiltinTable();
 
 // What an argument is, asked several times per value: the exact types the
 // engine itself makes (Exact, Other) are told apart without a walk of the
-// class hierarchy; anything else takes the dynamic cast to Wanted.
+// class hierarchy; anything else takes the dynamic cast to Wanted. The type
+// records are compared by address, without the name comparison that a
+// mismatch costs: where one type has two records (across shared objects)
+// the dynamic cast still gives the right answer, Other being no Wanted.
 template <typename Wanted, typename Exact, typename Other>
 const Wanted* ArgOfKind(const TObject* arg) {
     if (arg == nullptr) return nullptr;
     const std::type_info& type = typeid(*arg);
-    if (type == typeid(Exact)) return static_cast<const Exact*>(arg);
-    if (type == typeid(Other)) return nullptr;
+    if (&type == &typeid(Exact)) return static_cast<const Exact*>(arg);
+    if (&type == &typeid(Other)) return nullptr;
     return dynamic_cast<const Wanted*>(arg);
 }
 inline const TQxReportVariable* ArgVariable(const TObject* arg) {
@@ -82,6 +85,10 @@ TQxDataType OperandType(const TObject* arg);
 // A fresh local variable of the report holding a copy of the argument's
 // value with the given type.
 TQxReportVariable CopyOperand(TQxRTF& report, const TObject* arg, TQxDataType type);
+// What CopyOperand(..., qxdtNumber).AsFloat() gives, without making the
+// copy; false where only the copy's text would tell (the caller then makes
+// the copy).
+bool CopiedNumber(const TQxRTF& report, const TObject* arg, double& value);
 // A named report variable: not local, name not blank.
 bool IsNamedVariable(const TObject* arg);
 
