@@ -79,6 +79,10 @@ class TField : public TObject {
     virtual TDateTime AsDateTime() const = 0;
     // The raw bytes of a blob; the text of any other field.
     virtual std::string AsBytes() const = 0;
+    // The field's value when the field holds it as text already, read in
+    // place rather than copied (null otherwise: ask AsString). Good until
+    // the dataset moves.
+    virtual const std::string* HeldText() const { return nullptr; }
     int AsInteger() const;
     double AsCurrency() const { return AsFloat(); }
 

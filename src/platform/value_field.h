@@ -37,6 +37,7 @@ class TValueField : public TField {
     bool AsBoolean() const override;
     TDateTime AsDateTime() const override;
     std::string AsBytes() const override { return AsString(); }
+    const std::string* HeldText() const override { return std::get_if<std::string>(&Value()); }
 
     // The current record's value as stored.
     const TFieldValue& Value() const { return FSource->CurrentValue(FIndex); }

@@ -124,7 +124,7 @@ class TQxBaseRTFReport : public TQxBaseReport {
     // above U+00FF as \u with a fallback when UnicodeByDefault is set.
     std::string txt2rtf(const std::string& s);
     // txt2rtf's text appended to `out`.
-    void AppendRtfText(std::string& out, const std::string& s);
+    void AppendRtfText(std::string& out, std::string_view s);
     // One character's bytes in the report's code page; empty when it has none.
     std::string CodePageBytes(std::string_view utf8Char);
     // A fresh file name Directory + Prefix + time + chance + extension; the

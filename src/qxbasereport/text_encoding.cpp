@@ -73,7 +73,7 @@ std::string TQxBaseRTFReport::txt2rtf(const std::string& s) {
     return out;
 }
 
-void TQxBaseRTFReport::AppendRtfText(std::string& out, const std::string& s) {
+void TQxBaseRTFReport::AppendRtfText(std::string& out, std::string_view s) {
     const std::size_t start = out.size();
     bool wroteUnicode = false;
     // Characters beyond the 16-bit range go as their two UTF-16 halves.
@@ -97,7 +97,7 @@ void TQxBaseRTFReport::AppendRtfText(std::string& out, const std::string& s) {
         while (plainEnd < s.size() && IsPlainByte(static_cast<unsigned char>(s[plainEnd])))
             ++plainEnd;
         if (plainEnd > pos) {
-            out.append(s, pos, plainEnd - pos);
+            out.append(s.substr(pos, plainEnd - pos));
             pos = plainEnd;
             continue;
         }
@@ -121,7 +121,7 @@ void TQxBaseRTFReport::AppendRtfText(std::string& out, const std::string& s) {
         }
         const std::size_t start = pos;
         const char32_t cp = Utf8Next(s, pos);
-        const std::string bytes = CodePageBytes(std::string_view(s).substr(start, pos - start));
+        const std::string bytes = CodePageBytes(s.substr(start, pos - start));
         if (FUnicodeByDefault && cp > 0xFF) {
             writeUnicode(cp, bytes);
         } else if (!bytes.empty()) {

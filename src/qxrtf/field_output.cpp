@@ -14,8 +14,13 @@ namespace qx {
 
 namespace {
 
+std::string_view TrimmedRight(std::string_view s) {
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+    return s;
+}
+
 std::string TrimRight(std::string s) {
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.pop_back();
+    s.resize(TrimmedRight(s).size());
     return s;
 }
 
@@ -183,7 +188,7 @@ std::string TQxRTF::BoolText(const std::string& value) const {
     return (value == FTrueValue || UpperCase(value) == "TRUE") ? FTrueValue : FFalseValue;
 }
 
-void TQxRTF::WriteValue(const std::string& value, const std::string& markup) {
+void TQxRTF::WriteValue(std::string_view value, const std::string& markup) {
     // One write per value, the pieces joined in a buffer that keeps its
     // storage from value to value: each write costs a scan and a call down
     // to the file.
@@ -336,6 +341,16 @@ void TQxRTF::WriteDataSetFieldValue(TField& field, const TQxRowContent& rc) {
     if (f == QxFmt::FRtf) {
         WriteRtfFragmentField(field, rc.sout);
         return;
+    }
+    if (f == QxFmt::NoFormat) {
+        // Text written as the dataset holds it, without a copy per value.
+        const TFieldType type = field.DataType();
+        const std::string* held =
+            type == ftBoolean || type == ftDate || type == ftDateTime ? nullptr : field.HeldText();
+        if (held != nullptr) {
+            WriteValue(TrimmedRight(*held), rc.sout);
+            return;
+        }
     }
     WriteValue(DataSetFieldText(field, rc.fmt), rc.sout);
 }

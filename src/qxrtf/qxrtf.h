@@ -282,7 +282,7 @@ class TQxRTF : public TQxBaseRTFReport {
     // An expression's value: as WriteTextValue of its text.
     void WriteVariableValue(const TQxReportVariable& var, const TQxFieldFormat& fmt,
                             const std::string& markup);
-    void WriteValue(const std::string& value, const std::string& markup);
+    void WriteValue(std::string_view value, const std::string& markup);
     std::string DataSetFieldText(const TField& field, const TQxFieldFormat& fmt);
     std::string DateFormatText(const TQxFieldFormat& fmt);
     std::string BoolText(const std::string& value) const;
