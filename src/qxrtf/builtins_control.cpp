@@ -71,8 +71,14 @@ void Set(TQxBuiltinCall& call) {
     const TQxDataType t = OperandType(value);
     if (t == qxdtUnknown)
         throw Exception("Operand type unknown. Function \"SET\", expression " + call.expr);
+    auto& variable = *static_cast<TQxReportVariable*>(call.args[0]);
+    // A number goes across without a copy where its value allows it.
+    if (double number = 0; t == qxdtNumber && CopiedNumber(call.report, value, number)) {
+        variable.SetAsFloat(number);
+        return;
+    }
     const TQxReportVariable copy = CopyOperand(call.report, value, t);
-    call.report.AssignTyped(*static_cast<TQxReportVariable*>(call.args[0]), copy, t);
+    call.report.AssignTyped(variable, copy, t);
 }
 
 // ---- conditions --------------------------------------------------------------------
