@@ -1,15 +1,12 @@
 #include "platform/internal/os.h"
 
-#include <fcntl.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
 #include <vector>
 
 #include "platform/exceptions.h"
@@ -65,35 +62,6 @@ std::uintptr_t ShellOpen(const std::string& fileName, int /*showCmd*/) {
         default:
             return kShellAssociationIncomplete;
     }
-}
-
-// Below this size freeing the blocks costs less than starting a thread.
-constexpr off_t kRemovalWorthAThread = off_t{8} << 20;
-
-TBackgroundRemoval::~TBackgroundRemoval() {
-    if (FCloser.joinable()) FCloser.join();
-}
-
-bool TBackgroundRemoval::Remove(const std::string& fileName) {
-    // An open descriptor keeps the blocks after the name is gone; they are
-    // freed when the last descriptor closes, on the thread that closes it.
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    struct stat st {};
-    if (fd < 0 || FCloser.joinable() || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        st.st_size < kRemovalWorthAThread) {
-        if (fd >= 0) ::close(fd);
-        return DeleteFile(fileName);
-    }
-    if (!DeleteFile(fileName)) {
-        ::close(fd);
-        return false;
-    }
-    try {
-        FCloser = std::thread([fd] { ::close(fd); });
-    } catch (const std::system_error&) {
-        ::close(fd);  // no thread to be had: free the blocks here
-    }
-    return true;
 }
 
 }  // namespace qx

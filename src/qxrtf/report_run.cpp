@@ -2,7 +2,6 @@
 // order of everything between the call and the last byte of output.
 #include "conscom/exceptions.h"
 #include "conscom/internal/shell_messages.h"
-#include "platform/internal/os.h"
 #include "platform/internal/registry.h"
 #include "platform/internal/unicode.h"
 #include "qxbasereport/internal/command_stream.h"
@@ -151,7 +150,6 @@ void TQxRTF::CompileTemplate() {
 void TQxRTF::PutField() {
     PrepareRun();
     const std::shared_ptr<const TQxCompiledTemplate> compiled = CompiledTemplate();
-    TBackgroundRemoval oldOutput;
     try {
         if (compiled)
             CheckCompiledFits(*compiled);
@@ -159,7 +157,7 @@ void TQxRTF::PutField() {
             LoadTemplate();
         // Before compiling: whatever fails from here on, no report of an
         // earlier run is left behind under the output name.
-        if (IsRegularFile(FOutFile)) oldOutput.Remove(FOutFile);
+        if (IsRegularFile(FOutFile)) DeleteFile(FOutFile);
         if (compiled) {
             StartFromCompiled(*compiled);
         } else {

@@ -92,32 +92,6 @@ TEST_F(FileStreamTest, TempFilesCarryPrefixAndPrivateMode) {
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
-// Large files lose their name at once (their blocks are freed behind the
-// caller's back), small ones on the spot; a name that is not there, or a
-// second large file while the first is still being freed, is handled too.
-TEST_F(FileStreamTest, BackgroundRemovalTakesTheNameAtOnce) {
-    const std::string big = Path("big.rtf"), big2 = Path("big2.rtf"), small = Path("small.rtf");
-    for (const std::string& name : {big, big2}) {
-        TFileStream f(name, TFileMode::fmCreate);
-        f.SetSize(std::int64_t{9} << 20);
-    }
-    { TFileStream f(small, TFileMode::fmCreate); }
-    {
-        TBackgroundRemoval removal;
-        EXPECT_TRUE(removal.Remove(big));
-        EXPECT_FALSE(FileExists(big));
-        EXPECT_TRUE(removal.Remove(big2));
-        EXPECT_FALSE(FileExists(big2));
-        EXPECT_TRUE(removal.Remove(small));
-        EXPECT_FALSE(FileExists(small));
-        EXPECT_FALSE(removal.Remove(Path("missing.rtf")));
-        // The name is free for the new report while the old blocks go.
-        TFileStream again(big, TFileMode::fmCreate);
-        again.WriteBuffer("new", 3);
-    }
-    EXPECT_EQ(qxtest::ReadFileBytes(big), "new");
-}
-
 TEST(ShellOpen, MissingFileIsReportedWithoutStartingAnything) {
     EXPECT_EQ(ShellOpen("/nonexistent/report.rtf", 1), kShellFileNotFound);
 }

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <thread>
 
 namespace qx {
 
@@ -21,25 +20,6 @@ inline constexpr std::uintptr_t kShellSuccess = 42;
 std::string CreateTempFile(const std::string& prefix);
 // The directory CreateTempFile uses.
 std::string TempDirectory();
-
-// Removes a file's name at once and leaves freeing its blocks to a thread of
-// its own: freeing a large earlier report takes milliseconds that the run
-// replacing it need not wait for. The destructor waits for that thread.
-class TBackgroundRemoval {
-  public:
-    TBackgroundRemoval() = default;
-    TBackgroundRemoval(const TBackgroundRemoval&) = delete;
-    TBackgroundRemoval& operator=(const TBackgroundRemoval&) = delete;
-    ~TBackgroundRemoval();
-
-    // Removes the name as DeleteFile does; false when it could not be
-    // removed. Small files, and files this process cannot open, are
-    // removed on the spot.
-    bool Remove(const std::string& fileName);
-
-  private:
-    std::thread FCloser;
-};
 
 // Opens a file with xdg-open and maps the outcome to the codes above:
 // a missing file 2, no xdg-open or no handler 31, another failure 27,
