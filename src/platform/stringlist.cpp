@@ -39,10 +39,21 @@ const std::string& TStringList::Strings(int index) const {
     return LineText(FItems[index], index);
 }
 
+namespace {
+
+std::string_view NamePart(std::string_view line) {
+    return line.substr(0, line.find('='));
+}
+
+}  // namespace
+
 void TStringList::SetStrings(int index, const std::string& s) {
     CheckIndex(index);
-    FItems[index].text = s;
-    FItems[index].pending = false;
+    Item& item = FItems[index];
+    // A new value under the same name keeps lookups by name good.
+    if (NamePart(item.text) != NamePart(s)) ++FNamesVersion;
+    item.text = s;
+    item.pending = false;
 }
 
 TObject* TStringList::Objects(int index) const {
@@ -57,6 +68,7 @@ void TStringList::SetObjects(int index, TObject* object) {
 }
 
 int TStringList::AddObject(const std::string& s, TObject* object) {
+    ++FNamesVersion;
     FItems.push_back({s, object});
     return Count() - 1;
 }
@@ -64,17 +76,20 @@ int TStringList::AddObject(const std::string& s, TObject* object) {
 void TStringList::Insert(int index, const std::string& s, TObject* object) {
     if (index < 0 || index > Count())
         throw Exception("List index out of bounds (" + std::to_string(index) + ")");
+    ++FNamesVersion;
     FItems.insert(FItems.begin() + index, Item{s, object});
 }
 
 void TStringList::Delete(int index) {
     CheckIndex(index);
     ReleaseObject(FItems[index]);
+    ++FNamesVersion;
     FItems.erase(FItems.begin() + index);
 }
 
 void TStringList::Clear() {
     for (Item& item : FItems) ReleaseObject(item);
+    ++FNamesVersion;
     FItems.clear();
 }
 

@@ -4,6 +4,7 @@
 // user expects (Unicode simple case folding, not just ASCII).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,11 @@ class TStringList : public TObject {
     std::string Text() const;
     void SetText(const std::string& text);
 
+    // Changes whenever a line's name (the part before the first "=") may
+    // have changed or lines were added, removed or moved: a lookup by name
+    // may be remembered while this stays the same.
+    std::uint64_t NamesVersion() const { return FNamesVersion; }
+
   protected:
     // A line whose value is made only when something reads it: a list that
     // is written far more often than read (an accumulator set once per
@@ -76,6 +82,7 @@ class TStringList : public TObject {
     void ReleaseObject(Item& item);
 
     std::vector<Item> FItems;
+    std::uint64_t FNamesVersion = 0;
     bool FOwnsObjects = false;
     bool FCaseSensitive = false;
 };

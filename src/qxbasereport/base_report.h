@@ -7,6 +7,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -381,6 +382,17 @@ class TQxBaseReport : public TComponent {
     TFormatSettings FmtSett = FormatSettings();
     std::unique_ptr<TQxVarList> FVarList = std::make_unique<TQxVarList>();
     std::unique_ptr<TQxReportVariable> FReportVariable = std::make_unique<TQxReportVariable>(this);
+    // The last few names GetVarNumber found, good while the list's names
+    // stay as they were: evaluating a record asks for the same few
+    // variables many times, each lookup otherwise a walk of the list.
+    struct TVarLookup {
+        std::string ident;
+        std::int32_t number = 0;
+    };
+    mutable std::array<TVarLookup, 4> FVarLookups;
+    mutable const TQxVarList* FVarLookupsList = nullptr;
+    mutable std::uint64_t FVarLookupsVersion = 0;
+    mutable std::size_t FVarLookupsNext = 0;
 
   private:
     void CmWriteInt(std::int32_t v);

@@ -61,10 +61,21 @@ TQxReportVariable& TQxBaseReport::VarByName(const std::string& name) {
 std::int32_t TQxBaseReport::GetVarNumber(const std::string& ident) const {
     if (!FVarList)
         throw Exception("Incorrect using report variable (or variable doesn't exist):" + ident);
+    if (FVarLookupsList != FVarList.get() || FVarLookupsVersion != FVarList->NamesVersion()) {
+        FVarLookups = {};
+        FVarLookupsList = FVarList.get();
+        FVarLookupsVersion = FVarList->NamesVersion();
+    }
+    for (const TVarLookup& known : FVarLookups)
+        if (known.number != 0 && known.ident == ident) return known.number;
     for (int i = 0; i < FVarList->Count(); ++i) {
         // Names only: a value waiting to be written stays so.
         const std::string_view name = FVarList->EntryName(i);
-        if (!name.empty() && SameTextAscii(name, ident)) return i + 1;
+        if (!name.empty() && SameTextAscii(name, ident)) {
+            FVarLookups[FVarLookupsNext] = TVarLookup{ident, i + 1};
+            FVarLookupsNext = (FVarLookupsNext + 1) % FVarLookups.size();
+            return i + 1;
+        }
     }
     return 0;
 }

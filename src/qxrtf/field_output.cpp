@@ -189,16 +189,16 @@ std::string TQxRTF::BoolText(const std::string& value) const {
 }
 
 void TQxRTF::WriteValue(std::string_view value, const std::string& markup) {
-    // One write per value, the pieces joined in a buffer that keeps its
-    // storage from value to value: each write costs a scan and a call down
-    // to the file.
+    // The value's pieces joined in a buffer that keeps its storage from
+    // value to value; the markup after it, often a table row's whole
+    // layout, goes to the file as it is rather than through the buffer.
     thread_local std::string joined;
     joined.assign("\\lang");
     joined += FLangText;
     joined += ' ';
     AppendRtfText(joined, value);
-    joined += markup;
     wr(joined);
+    wr(markup);
 }
 
 void TQxRTF::WriteVariableValue(const TQxReportVariable& var, const TQxFieldFormat& fmt,

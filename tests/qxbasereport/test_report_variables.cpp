@@ -341,6 +341,39 @@ TEST_F(ReportVariables, NamedNumbersReadTheSameThroughEveryReader) {
     EXPECT_EQ(report.VarByName("U").AsString(), "2,5");
 }
 
+// Lookups by name are remembered; every change of the list's names or order
+// must be seen by the next lookup.
+TEST_F(ReportVariables, LookupsFollowEveryChangeOfTheList) {
+    for (const char* name : {"A", "B", "C", "D", "E", "F"}) report.CreateVar(name, 1.0);
+    const auto number = [&](const char* name) { return report.GetVarNumber(name); };
+    for (int round = 0; round < 2; ++round) {  // more names than are remembered
+        for (const char* name : {"a", "B", "c", "D", "e", "F"})
+            EXPECT_EQ(number(name), name[0] - (name[0] >= 'a' ? 'a' : 'A') + 1) << name;
+    }
+    report.FreeVar("A");
+    EXPECT_EQ(number("A"), 0);
+    EXPECT_EQ(number("c"), 2);
+    report.VarByName("C").SetAsFloat(2.5);  // a new value keeps the names
+    EXPECT_EQ(number("C"), 2);
+    report.VarList()->SetStrings(0, "Z=2");
+    EXPECT_EQ(number("B"), 0);
+    EXPECT_EQ(number("z"), 1);
+    report.VarByName("C").ChangeVarName("Q");
+    EXPECT_EQ(number("C"), 0);
+    EXPECT_EQ(number("Q"), 2);
+    report.VarList()->Insert(0, "N=5");
+    EXPECT_EQ(number("Q"), 3);
+    report.VarList()->SetValues("N", "");  // deletes the line
+    EXPECT_EQ(number("Q"), 2);
+    TQxVarList other;
+    other.Add("E=1");
+    report.SetVarList(other);
+    EXPECT_EQ(number("E"), 1);
+    EXPECT_EQ(number("Q"), 0);
+    report.ClearVars();
+    EXPECT_EQ(number("E"), 0);
+}
+
 TEST_F(ReportVariables, AssigningAListKeepsTypes) {
     TQxVarList source;
     source.AddObject("N=1", new TQxVarListObject(qxdtNumber));
