@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <utility>
 
 #include "platform/internal/conv.h"
 
@@ -180,19 +182,35 @@ Decimal ShortestDecimal(double v) {
 
 }  // namespace
 
+namespace {
+
+// Powers of ten that together take off up to 15 trailing zeros.
+constexpr std::pair<unsigned long long, int> kZeroSteps[] = {
+    {100000000ULL, 8}, {10000ULL, 4}, {100ULL, 2}, {10ULL, 1}};
+
+}  // namespace
+
 Decimal ToDecimal(double v) {
     if (!std::isnormal(v)) return ToDecimalFromExactDigits(v);
     unsigned long long m = 0;
     int scale = 0;
     if (!FindDecimal15(v, m, scale)) return ShortestDecimal(v);
+    // Trailing zeros off first (at most 15: m <= 10^15), so that only the
+    // significant digits are made; a price has a handful of them.
+    int zeros = 0;
+    for (const auto& [power, count] : kZeroSteps) {
+        if (m % power == 0) {
+            m /= power;
+            zeros += count;
+        }
+    }
     char buf[24];
     const auto res = std::to_chars(buf, buf + sizeof buf, m);
-    const int n = static_cast<int>(res.ptr - buf);  // at most 16: 10^15 itself
     Decimal out;
     out.negative = std::signbit(v);
-    out.count = StripTrailingZeros(buf, n);
+    out.count = static_cast<int>(res.ptr - buf);
     std::memcpy(out.digits, buf, static_cast<std::size_t>(out.count));
-    out.exponent = n - scale;
+    out.exponent = out.count + zeros - scale;
     return out;
 }
 
