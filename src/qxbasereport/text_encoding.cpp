@@ -1,6 +1,7 @@
 // Plain text to RTF, and fresh output file names.
 #include <sys/stat.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -17,9 +18,9 @@ namespace qx {
 namespace {
 
 void AppendHexEscape(std::string& out, unsigned byte) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "\\'%02X", byte & 0xFF);
-    out += buf;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const char escape[] = {'\\', '\'', kHex[(byte >> 4) & 0xF], kHex[byte & 0xF]};
+    out.append(escape, sizeof escape);
 }
 
 // The control words that stand for ASCII characters of a value; the other
@@ -44,9 +45,12 @@ const char* AsciiEscape(char c) {
 }
 
 // Bytes written as they are: printable 7-bit ASCII but the RTF specials.
-constexpr bool IsPlainByte(unsigned char b) {
-    return b >= 0x20 && b < 0x80 && b != '\\' && b != '{' && b != '}';
-}
+// A table, since every byte of every value is looked up.
+constexpr std::array<bool, 256> kPlainBytes = [] {
+    std::array<bool, 256> plain{};
+    for (unsigned b = 0x20; b < 0x80; ++b) plain[b] = b != '\\' && b != '{' && b != '}';
+    return plain;
+}();
 
 }  // namespace
 
@@ -94,7 +98,7 @@ void TQxBaseRTFReport::AppendRtfText(std::string& out, std::string_view s) {
     for (std::size_t pos = 0; pos < s.size();) {
         // Runs of plain text, the bulk of most values, go in one piece.
         std::size_t plainEnd = pos;
-        while (plainEnd < s.size() && IsPlainByte(static_cast<unsigned char>(s[plainEnd])))
+        while (plainEnd < s.size() && kPlainBytes[static_cast<unsigned char>(s[plainEnd])])
             ++plainEnd;
         if (plainEnd > pos) {
             out.append(s.substr(pos, plainEnd - pos));
