@@ -359,6 +359,12 @@ bool IntToIdent(std::int32_t value, std::string_view& name, std::span<const TIde
 }
 
 const TQXBaseFunctionIDs* FindBaseFunction(std::int32_t id) {
+    // Asked for every call of every record: row -id - 1 is tried first,
+    // where the catalogue keeps it.
+    if (id < 0 && id >= -kQxBaseFunctionCount) {
+        const TQXBaseFunctionIDs& row = QxBaseFunctionsArr[static_cast<std::size_t>(-id - 1)];
+        if (row.id == id) return &row;
+    }
     const auto it = std::find_if(QxBaseFunctionsArr.begin(), QxBaseFunctionsArr.end(),
                                  [id](const TQXBaseFunctionIDs& r) { return r.id == id; });
     return it == QxBaseFunctionsArr.end() ? nullptr : &*it;

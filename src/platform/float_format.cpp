@@ -22,22 +22,33 @@ constexpr const char* kNegCurrLayouts[] = {"($1)", "-$1",  "$-1",   "$1-",  "(1$
                                            "1-$",  "1$-",  "-1 $",  "-$ 1", "1 $-", "$ 1-",
                                            "$ -1", "1- $", "($ 1)", "(1 $)"};
 
+// Digits [from, from + n) of d: its stored digits in one piece, '0' before
+// and after them.
+void PutDigits(TextWriter& w, const Decimal& d, int from, int n) {
+    for (; from < 0 && n > 0; ++from, --n) w.Put('0');
+    const int stored = std::clamp(d.count - from, 0, std::max(n, 0));
+    if (stored > 0) w.Put(std::string_view(d.digits + from, static_cast<std::size_t>(stored)));
+    for (int k = stored; k < n; ++k) w.Put('0');
+}
+
 // Integer part (with grouping when `group` is not empty), then `fraction`
 // digits after the decimal separator.
 void PutPlain(TextWriter& w, const Decimal& d, std::string_view group, int fraction,
               const TFormatSettings& fs) {
     if (d.exponent <= 0) {
         w.Put('0');
+    } else if (group.empty()) {
+        PutDigits(w, d, 0, d.exponent);
     } else {
         for (int i = 0; i < d.exponent; ++i) {
             w.Put(d.DigitAt(i));
             const int power = d.exponent - 1 - i;
-            if (!group.empty() && power > 0 && power % 3 == 0) w.Put(group);
+            if (power > 0 && power % 3 == 0) w.Put(group);
         }
     }
     if (fraction <= 0) return;
     w.Put(fs.DecimalSeparator);
-    for (int k = 0; k < fraction; ++k) w.Put(d.DigitAt(d.exponent + k));
+    PutDigits(w, d, d.exponent, fraction);
 }
 
 void PutGeneral(TextWriter& w, Decimal d, int precision, int expDigits, const TFormatSettings& fs) {

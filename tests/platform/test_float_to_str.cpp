@@ -93,6 +93,12 @@ TEST(FloatToStrF, KindsPrecisionAndDigits) {
         {12.5, ffFixed, 15, 25, "12.500000000000000000"},
         {0.1 + 0.2, ffFixed, 18, 17, "0.30000000000000000"},
         {-0.001, ffFixed, 15, 2, "0.00"},  // no sign on a value shown as zero
+        // Zeros between the point and the digits, and after them.
+        {0.00123, ffFixed, 15, 5, "0.00123"},
+        {0.00123, ffFixed, 15, 7, "0.0012300"},
+        {-0.0456, ffFixed, 18, 3, "-0.046"},
+        {120.5, ffFixed, 18, 0, "121"},
+        {1200, ffFixed, 18, 1, "1200.0"},
         // Up to the asked precision in integer digits: fixed, 15 of them
         // significant and zeros after them.
         {1234567890123000, ffNumber, 18, 2, "1,234,567,890,123,000.00"},
