@@ -1,12 +1,11 @@
 #include "platform/loaders/pg_connection.h"
 
-#include <libpq-fe.h>
-
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/internal/unicode.h"
 #include "platform/loaders/column_types.h"
+#include "platform/loaders/internal/pg_api.h"
 
 namespace qx {
 
@@ -59,7 +58,7 @@ std::string GivenPassword(PQconninfoOption* options) {
 }  // namespace
 
 void TPgResultFree::operator()(pg_result* result) const {
-    PQclear(result);
+    Libpq().PQclear(result);
 }
 
 std::string PgConnectFailure(const std::string& conninfo, const std::string& libpqMessage,
@@ -70,35 +69,38 @@ std::string PgConnectFailure(const std::string& conninfo, const std::string& lib
 }
 
 TPgConnection::TPgConnection(const std::string& conninfo, const std::string& dataSetName) {
+    if (const std::string& missing = LoadLibpq(); !missing.empty())
+        FailDataSet(dataSetName, missing);
+    const TLibpq& pq = Libpq();
     const std::string failed = "cannot connect to PostgreSQL: ";
     char* parseError = nullptr;
-    PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &parseError);
+    PQconninfoOption* options = pq.PQconninfoParse(conninfo.c_str(), &parseError);
     if (options == nullptr) {
         const std::string why = parseError != nullptr ? parseError : "out of memory";
-        PQfreemem(parseError);
+        pq.PQfreemem(parseError);
         FailDataSet(dataSetName, failed + PgConnectFailure(conninfo, why, false));
     }
     const std::string password = GivenPassword(options);
-    PQconninfoFree(options);
+    pq.PQconninfoFree(options);
 
-    FConn = PQconnectdb(conninfo.c_str());
-    if (FConn == nullptr || PQstatus(FConn) != CONNECTION_OK) {
+    FConn = pq.PQconnectdb(conninfo.c_str());
+    if (FConn == nullptr || pq.PQstatus(FConn) != CONNECTION_OK) {
         std::string why =
-            PgConnectFailure(conninfo, FConn ? PQerrorMessage(FConn) : "out of memory", true);
-        PQfinish(FConn);
+            PgConnectFailure(conninfo, FConn ? pq.PQerrorMessage(FConn) : "out of memory", true);
+        pq.PQfinish(FConn);
         FConn = nullptr;
         // libpq does not repeat passwords; this keeps it so whatever it says.
         ReplaceAll(why, password, "***");
         if (const char* fromEnv = std::getenv("PGPASSWORD")) ReplaceAll(why, fromEnv, "***");
         FailDataSet(dataSetName, failed + why);
     }
-    FLabel = std::string("PostgreSQL database ") + PQdb(FConn);
+    FLabel = std::string("PostgreSQL database ") + pq.PQdb(FConn);
     TPgResult result;
     TPgError error;
-    if (PQsetClientEncoding(FConn, "UTF8") != 0 || !Run(kSessionSettings, result, error) ||
+    if (pq.PQsetClientEncoding(FConn, "UTF8") != 0 || !Run(kSessionSettings, result, error) ||
         !Run(kBegin, result, error)) {
-        if (error.message.empty()) error.message = OneLine(PQerrorMessage(FConn));
-        PQfinish(FConn);
+        if (error.message.empty()) error.message = OneLine(pq.PQerrorMessage(FConn));
+        pq.PQfinish(FConn);
         FConn = nullptr;
         FailDataSet(dataSetName, FLabel + ": " + error.message);
     }
@@ -106,7 +108,7 @@ TPgConnection::TPgConnection(const std::string& conninfo, const std::string& dat
 
 TPgConnection::~TPgConnection() {
     // Nothing was written: ending the session ends the transaction.
-    PQfinish(FConn);
+    Libpq().PQfinish(FConn);
 }
 
 std::string TPgConnection::NewName(const char* prefix) {
@@ -114,24 +116,25 @@ std::string TPgConnection::NewName(const char* prefix) {
 }
 
 bool TPgConnection::Run(const std::string& command, TPgResult& result, TPgError& error) {
-    result.reset(PQexec(FConn, command.c_str()));
+    result.reset(Libpq().PQexec(FConn, command.c_str()));
     return Check(result, error);
 }
 
 bool TPgConnection::Check(TPgResult& result, TPgError& error) {
-    const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+    const TLibpq& pq = Libpq();
+    const ExecStatusType status = result ? pq.PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return true;
     const char* primary =
-        result ? PQresultErrorField(result.get(), PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+        result ? pq.PQresultErrorField(result.get(), PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     const char* position =
-        result ? PQresultErrorField(result.get(), PG_DIAG_STATEMENT_POSITION) : nullptr;
-    error.message = OneLine(primary != nullptr ? primary : PQerrorMessage(FConn));
+        result ? pq.PQresultErrorField(result.get(), PG_DIAG_STATEMENT_POSITION) : nullptr;
+    error.message = OneLine(primary != nullptr ? primary : pq.PQerrorMessage(FConn));
     error.position = position != nullptr ? std::atoi(position) : 0;
     // An error ends the transaction; a new one lets the other datasets (and
     // the next document of a batch) read on.
-    if (PQstatus(FConn) == CONNECTION_OK && PQtransactionStatus(FConn) == PQTRANS_INERROR) {
-        PQclear(PQexec(FConn, "ROLLBACK"));
-        PQclear(PQexec(FConn, kBegin));
+    if (pq.PQstatus(FConn) == CONNECTION_OK && pq.PQtransactionStatus(FConn) == PQTRANS_INERROR) {
+        pq.PQclear(pq.PQexec(FConn, "ROLLBACK"));
+        pq.PQclear(pq.PQexec(FConn, kBegin));
         ++FGeneration;
     }
     return false;

@@ -31,8 +31,9 @@ class TPgConnection {
   public:
     // `conninfo`: "key=value ..." or a postgresql:// URI; what it leaves out
     // comes from libpq's PG* environment variables (all of them when it is
-    // empty). Raises EDatabaseError naming `dataSetName` when the server
-    // cannot be reached or refuses; the message never shows a password.
+    // empty). Raises EDatabaseError naming `dataSetName` when libpq cannot
+    // be loaded (it is loaded by the first connection) or the server cannot
+    // be reached or refuses; the message never shows a password.
     TPgConnection(const std::string& conninfo, const std::string& dataSetName);
     ~TPgConnection();
     TPgConnection(const TPgConnection&) = delete;

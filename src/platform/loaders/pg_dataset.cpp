@@ -1,13 +1,12 @@
 #include "platform/loaders/pg_dataset.h"
 
-#include <libpq-fe.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
 #include "platform/internal/unicode.h"
+#include "platform/loaders/internal/pg_api.h"
 #include "platform/loaders/pg_sql.h"
 
 namespace qx {
@@ -157,7 +156,7 @@ class TPgCursorReader : public TRecordReader {
         // The transaction ends with the connection: only a cursor on a
         // connection that others go on using is worth closing.
         if (FOpen && FGeneration == FConnection->Generation())
-            PQclear(PQexec(FConnection->Handle(), ("CLOSE " + FCursor).c_str()));
+            Libpq().PQclear(Libpq().PQexec(FConnection->Handle(), ("CLOSE " + FCursor).c_str()));
     }
 
     void Rewind() override {
@@ -208,9 +207,9 @@ class TPgCursorReader : public TRecordReader {
         std::vector<const char*> values(p.values.size());
         for (std::size_t i = 0; i < values.size(); ++i)
             values[i] = p.isNull[i] ? nullptr : p.values[i].c_str();
-        TPgResult result(PQexecPrepared(FConnection->Handle(), FDeclare.c_str(),
-                                        static_cast<int>(values.size()), values.data(),
-                                        p.lengths.data(), p.binary.data(), 0));
+        TPgResult result(Libpq().PQexecPrepared(FConnection->Handle(), FDeclare.c_str(),
+                                                static_cast<int>(values.size()), values.data(),
+                                                p.lengths.data(), p.binary.data(), 0));
         TPgError error;
         if (!FConnection->Check(result, error)) Fail(error);
         FOpen = true;
@@ -222,24 +221,26 @@ class TPgCursorReader : public TRecordReader {
         if (FRead > 0) Run("MOVE FORWARD " + std::to_string(FRead) + " IN " + FCursor, result);
     }
     void Fetch() {
+        const TLibpq& pq = Libpq();
         Run("FETCH FORWARD " + std::to_string(FFetchRows) + " FROM " + FCursor, FChunk);
         FRow = 0;
-        FRows = PQntuples(FChunk.get());
+        FRows = pq.PQntuples(FChunk.get());
         FLastChunk = FRows < FFetchRows;
         std::size_t bytes = 0;
         for (int r = 0; r < FRows; ++r)
-            for (int c = 0; c < PQnfields(FChunk.get()); ++c)
-                bytes += static_cast<std::size_t>(PQgetlength(FChunk.get(), r, c));
+            for (int c = 0; c < pq.PQnfields(FChunk.get()); ++c)
+                bytes += static_cast<std::size_t>(pq.PQgetlength(FChunk.get(), r, c));
         const std::size_t perRow = FRows > 0 ? bytes / static_cast<std::size_t>(FRows) + 1 : 1;
         FFetchRows = static_cast<int>(
             std::clamp<std::size_t>(kFetchBytes / perRow, 1, static_cast<std::size_t>(kFetchRows)));
     }
     TFieldValue Value(int row, std::size_t c) const {
+        const TLibpq& pq = Libpq();
         const int column = static_cast<int>(c);
-        if (PQgetisnull(FChunk.get(), row, column)) return {};
+        if (pq.PQgetisnull(FChunk.get(), row, column)) return {};
         const Column& col = FColumns[c];
-        std::string_view text(PQgetvalue(FChunk.get(), row, column),
-                              static_cast<std::size_t>(PQgetlength(FChunk.get(), row, column)));
+        std::string_view text(pq.PQgetvalue(FChunk.get(), row, column),
+                              static_cast<std::size_t>(pq.PQgetlength(FChunk.get(), row, column)));
         std::string decoded;
         if (col.oid == kBoolOid) {
             decoded = text == "t" ? "true" : "false";
@@ -247,10 +248,10 @@ class TPgCursorReader : public TRecordReader {
         } else if (col.oid == kByteaOid) {
             std::size_t length = 0;
             unsigned char* bytes =
-                PQunescapeBytea(reinterpret_cast<const unsigned char*>(text.data()), &length);
+                pq.PQunescapeBytea(reinterpret_cast<const unsigned char*>(text.data()), &length);
             if (bytes == nullptr) FailValue(col, "out of memory");
             decoded.assign(reinterpret_cast<const char*>(bytes), length);
-            PQfreemem(bytes);
+            pq.PQfreemem(bytes);
             text = decoded;
         }
         TFieldValue value;
@@ -289,13 +290,14 @@ TPgDataSet::TPgDataSet(const std::string& name, std::shared_ptr<TPgConnection> c
       FSql(sqlOrTable),
       FParams(std::make_shared<TPgParams>()) {
     if (IsPgTableName(sqlOrTable)) {
+        const TLibpq& pq = Libpq();
         const char* value = sqlOrTable.c_str();
-        TPgResult found(PQexecParams(FConnection->Handle(), "SELECT to_regclass($1) IS NOT NULL", 1,
-                                     nullptr, &value, nullptr, nullptr, 0));
+        TPgResult found(pq.PQexecParams(FConnection->Handle(), "SELECT to_regclass($1) IS NOT NULL",
+                                        1, nullptr, &value, nullptr, nullptr, 0));
         TPgError error;
         if (!FConnection->Check(found, error))
             FailDataSet(name, FConnection->Label() + ": " + error.message);
-        if (PQntuples(found.get()) == 1 && *PQgetvalue(found.get(), 0, 0) == 't')
+        if (pq.PQntuples(found.get()) == 1 && *pq.PQgetvalue(found.get(), 0, 0) == 't')
             FSql = "SELECT * FROM " + sqlOrTable;
     }
     const std::string statement = Prepare(FSql);
@@ -312,7 +314,7 @@ std::string TPgDataSet::Prepare(const std::string& sql) {
     FServerSql = query.sql;
     const std::string statement = FConnection->NewName("qx_query_");
     TPgResult result(
-        PQprepare(FConnection->Handle(), statement.c_str(), query.sql.c_str(), 0, nullptr));
+        Libpq().PQprepare(FConnection->Handle(), statement.c_str(), query.sql.c_str(), 0, nullptr));
     TPgError error;
     if (!FConnection->Check(result, error))
         FailQuery(Name(), *FConnection, error, sql, query.OriginalCharacter(sql, error.position));
@@ -320,25 +322,26 @@ std::string TPgDataSet::Prepare(const std::string& sql) {
 }
 
 void TPgDataSet::DefineFields(const std::string& statement, const TColumnTypes& types) {
-    TPgResult described(PQdescribePrepared(FConnection->Handle(), statement.c_str()));
+    const TLibpq& pq = Libpq();
+    TPgResult described(pq.PQdescribePrepared(FConnection->Handle(), statement.c_str()));
     TPgError error;
     if (!FConnection->Check(described, error)) FailQuery(Name(), *FConnection, error, FSql);
     std::vector<TPgCursorReader::Column> columns;
-    for (int c = 0; c < PQnfields(described.get()); ++c) {
-        const std::string fieldName = PQfname(described.get(), c);
-        const unsigned int oid = PQftype(described.get(), c);
+    for (int c = 0; c < pq.PQnfields(described.get()); ++c) {
+        const std::string fieldName = pq.PQfname(described.get(), c);
+        const unsigned int oid = pq.PQftype(described.get(), c);
         TFieldType type = GivenType(types, fieldName);
         if (type == ftUnknown) type = PgFieldType(oid);
         AddField(fieldName, type);
         columns.push_back({fieldName, oid, type});
     }
-    if (PQnparams(described.get()) != static_cast<int>(FParamNames.size()))
+    if (pq.PQnparams(described.get()) != static_cast<int>(FParamNames.size()))
         FailDataSet(Name(), "write a parameter as :MASTER_FIELD, not $1, in the query: " + FSql);
     const std::string cursor = FConnection->NewName("qx_cursor_");
     const std::string declare = FConnection->NewName("qx_declare_");
     const std::string declareSql = "DECLARE " + cursor + " NO SCROLL CURSOR FOR " + FServerSql;
     TPgResult prepared(
-        PQprepare(FConnection->Handle(), declare.c_str(), declareSql.c_str(), 0, nullptr));
+        pq.PQprepare(FConnection->Handle(), declare.c_str(), declareSql.c_str(), 0, nullptr));
     if (!FConnection->Check(prepared, error)) FailQuery(Name(), *FConnection, error, FSql);
     SetReader(std::make_unique<TPgCursorReader>(FConnection, Name(), FSql, declare, cursor, FParams,
                                                 std::move(columns)));
