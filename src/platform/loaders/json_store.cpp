@@ -2,12 +2,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
+#include <functional>
+#include <stop_token>
+#include <thread>
 
 #include "platform/internal/unicode.h"
 #include "platform/loaders/column_types.h"
+#include "platform/loaders/split_point.h"
 
 namespace qx {
 
@@ -21,37 +25,15 @@ constexpr std::size_t kReadBlockBytes = 256 * 1024;
 // again; past this many, a map of them is kept.
 constexpr std::size_t kMembersScanned = 16;
 
+// Thrown out of the parser on a thread whose work is no longer wanted.
+struct TParseCancelled {};
+
 // The bytes of a file as the parser reads them, a block at a time: the
-// document is never in memory as text.
+// document is never in memory as text. Reading may start at an offset,
+// after a few bytes that are not in the file, and may stop once at an
+// offset to look at the parse so far.
 class TFileBytes {
   public:
-    class Iterator {
-      public:
-        using iterator_category = std::input_iterator_tag;
-        using value_type = char;
-        using difference_type = std::ptrdiff_t;
-        using pointer = const char*;
-        using reference = const char&;
-
-        Iterator() = default;
-        explicit Iterator(TFileBytes* file) : FFile(file), FAt(file->Refill()) {}
-        reference operator*() const { return *FAt; }
-        Iterator& operator++() {
-            if (++FAt == FFile->FEnd) FAt = FFile->Refill();
-            return *this;
-        }
-        Iterator operator++(int) {
-            Iterator before = *this;
-            ++*this;
-            return before;
-        }
-        bool operator==(const Iterator& other) const { return FAt == other.FAt; }
-
-      private:
-        TFileBytes* FFile = nullptr;
-        const char* FAt = nullptr;  // nullptr: the end of the file
-    };
-
     TFileBytes(const std::string& dataSetName, const std::string& file)
         : FName(dataSetName), FPath(file), FStream(std::fopen(file.c_str(), "rb")) {
         if (FStream == nullptr) FailDataSet(FName, "cannot read " + FPath);
@@ -62,24 +44,81 @@ class TFileBytes {
     TFileBytes(const TFileBytes&) = delete;
     TFileBytes& operator=(const TFileBytes&) = delete;
 
-    Iterator begin() { return Iterator(this); }
-    static Iterator end() { return {}; }
+    // Reading starts at `offset`, after `prefix` (which must outlive it).
+    void Start(std::int64_t offset, std::string_view prefix) {
+        if (std::fseek(FStream, static_cast<long>(offset), SEEK_SET) != 0)
+            FailDataSet(FName, "cannot read " + FPath);
+        FOffset = offset;
+        FPrefix = prefix;
+    }
+    // `onStop` runs once, before the byte at `offset` is read; it may end
+    // the parse by throwing.
+    void StopAt(std::int64_t offset, std::function<void()> onStop) {
+        FStopAt = offset;
+        FOnStop = std::move(onStop);
+    }
+    // Reading throws TParseCancelled once `token` asks it to stop.
+    void CancelWith(std::stop_token token) { FCancel = std::move(token); }
 
-  private:
-    // The next block's first byte; nullptr at the end of the file.
-    const char* Refill() {
-        const std::size_t n = std::fread(FBlock.data(), 1, FBlock.size(), FStream);
+    // The next bytes, [begin, end); false at the end of the file.
+    bool Next(const char*& begin, const char*& end) {
+        if (!FPrefix.empty()) {
+            begin = FPrefix.data();
+            end = begin + FPrefix.size();
+            FPrefix = {};
+            return true;
+        }
+        if (FCancel.stop_requested()) throw TParseCancelled{};
+        if (FOffset == FStopAt) {
+            FStopAt = -1;
+            FOnStop();
+        }
+        std::size_t want = FBlock.size();
+        if (FStopAt > FOffset)
+            want = static_cast<std::size_t>(
+                std::min<std::int64_t>(FStopAt - FOffset, static_cast<std::int64_t>(want)));
+        const std::size_t n = std::fread(FBlock.data(), 1, want, FStream);
         if (n == 0 && std::ferror(FStream)) FailDataSet(FName, "cannot read " + FPath);
-        FEnd = FBlock.data() + n;
-        return n == 0 ? nullptr : FBlock.data();
+        FOffset += static_cast<std::int64_t>(n);
+        begin = FBlock.data();
+        end = begin + n;
+        return n != 0;
     }
 
+  private:
     std::string FName;
     std::string FPath;
     std::FILE* FStream;
     std::vector<char> FBlock;
+    std::int64_t FOffset = 0;  // of the next byte read from the file
+    std::string_view FPrefix;
+    std::int64_t FStopAt = -1;
+    std::function<void()> FOnStop;
+    std::stop_token FCancel;
+};
+
+// The parser's input, as its input adapters give it: a byte at a time
+// from the block at hand, which the lexer's inner loop inlines.
+class TJsonInput {
+  public:
+    using char_type = char;
+    explicit TJsonInput(TFileBytes& bytes) : FBytes(&bytes) {}
+    std::char_traits<char>::int_type get_character() {
+        if (FAt == FEnd && !FBytes->Next(FAt, FEnd)) return std::char_traits<char>::eof();
+        return std::char_traits<char>::to_int_type(*FAt++);
+    }
+
+  private:
+    TFileBytes* FBytes;
+    const char* FAt = nullptr;
     const char* FEnd = nullptr;
 };
+
+// Parses the bytes into the builder's store, as one JSON value.
+template <typename Builder>
+void ParseBytes(TFileBytes& bytes, Builder& builder) {
+    nlohmann::detail::parser<Json, TJsonInput>(TJsonInput(bytes)).sax_parse(&builder, true);
+}
 
 // Line and column (from 1) of byte `offset` (from 1) of `file`.
 std::string LineAndColumn(const std::string& file, std::size_t offset) {
@@ -159,6 +198,16 @@ class TJsonStoreBuilder {
         FKeyCameBefore = FindMember(level, FKey);
         return true;
     }
+    // Whether the document is an array and the parse is between two of its
+    // elements (or before the first).
+    bool BetweenRootElements() const { return FDepth == 1 && !FLevels[0].object; }
+    // The elements of the array `rest`'s root hold (their nodes moved out of
+    // it) end the array open now, the document's root.
+    void EndWith(TJsonStore& rest) {
+        FStore.AppendElementsOf(rest);
+        Close();
+    }
+
     // The parser's own exception, of its own type, as its DOM parser raises.
     template <typename Exception>
     bool parse_error(std::size_t, const std::string&, const Exception& e) {
@@ -238,16 +287,95 @@ class TJsonStoreBuilder {
     TJsonStore::TRef FKeyCameBefore = TJsonStore::kNone;
 };
 
+namespace {
+
+// Thrown out of the parser where the part of the file parsed on a second
+// thread begins.
+struct TFirstPartDone {};
+
+// The elements of a document's root array from `split` on, parsed on a
+// thread of their own into a store of their own, as the elements of an
+// array that the parse opens itself.
+class TJsonSecondPart {
+  public:
+    TJsonSecondPart(const std::string& dataSetName, const std::string& file, std::int64_t split)
+        : FThread([this, dataSetName, file, split](std::stop_token cancel) {
+              try {
+                  TFileBytes bytes(dataSetName, file);
+                  bytes.Start(split, "[");
+                  bytes.CancelWith(std::move(cancel));
+                  TJsonStoreBuilder builder(FStore);
+                  ParseBytes(bytes, builder);
+                  FParsed = true;
+              } catch (...) {
+                  // The parse of the whole file meets the same fault and
+                  // reports it.
+              }
+          }) {}
+
+    // Waits for the thread: the elements' store, nullptr when the parse
+    // met a fault.
+    TJsonStore* Parsed() {
+        FThread.join();
+        return FParsed ? &FStore : nullptr;
+    }
+
+  private:
+    TJsonStore FStore;
+    bool FParsed = false;
+    std::jthread FThread;  // last: it works on the members above
+};
+
+void ParseWhole(TJsonStore& store, const std::string& dataSetName, const std::string& file) {
+    TFileBytes bytes(dataSetName, file);
+    TJsonStoreBuilder builder(store);
+    ParseBytes(bytes, builder);
+}
+
+// Parses `file` into `store`, a large array whose elements from `split`
+// (see JsonSplitPoint) on are parsed on a second thread meanwhile: the
+// parse here stops where they begin, if that is between two of the
+// array's own elements, and takes them when the second thread parsed them
+// without fault. False when that thread met a fault: the file is to be
+// parsed again from the start, so that the fault is reported as such a
+// parse reports it (its text tells what was read before it). A fault
+// before the stop is raised as it is.
+bool ParseInParts(TJsonStore& store, const std::string& dataSetName, const std::string& file,
+                  std::int64_t split) {
+    TJsonStoreBuilder builder(store);
+    TFileBytes bytes(dataSetName, file);
+    TJsonSecondPart second(dataSetName, file, split);
+    bool atSplit = false;
+    bytes.StopAt(split, [&] {
+        if (!builder.BetweenRootElements()) return;  // inside a record: read on
+        atSplit = true;
+        throw TFirstPartDone{};
+    });
+    try {
+        ParseBytes(bytes, builder);
+    } catch (const TFirstPartDone&) {
+    }
+    if (!atSplit) return true;
+    TJsonStore* rest = second.Parsed();
+    if (rest == nullptr) return false;
+    builder.EndWith(*rest);
+    return true;
+}
+
+}  // namespace
+
 TJsonStore::TJsonStore() = default;
 TJsonStore::~TJsonStore() = default;
 
 std::shared_ptr<const TJsonStore> TJsonStore::FromFile(const std::string& dataSetName,
                                                        const std::string& file) {
     auto store = std::make_shared<TJsonStore>();
-    TFileBytes bytes(dataSetName, file);
     try {
-        TJsonStoreBuilder builder(*store);
-        Json::sax_parse(bytes.begin(), bytes.end(), &builder);
+        const std::int64_t split = JsonSplitPoint(file);
+        if (split < 0 || !ParseInParts(*store, dataSetName, file, split)) {
+            store = std::make_shared<TJsonStore>();
+            ParseWhole(*store, dataSetName, file);
+        }
     } catch (const Json::parse_error& e) {
         FailDataSet(dataSetName, file + ":" + LineAndColumn(file, e.byte) +
                                      ": invalid JSON: " + ParseReason(e.what()));
@@ -275,6 +403,30 @@ TJsonStore::TRef TJsonStore::Append(std::uint32_t key, TKind kind) {
     n.hidden = n.replaced = false;
     n.end = 0;
     return FCount++;
+}
+
+void TJsonStore::AppendElementsOf(TJsonStore& other) {
+    // Node i of `other` (its root, node 0, is left out) becomes node
+    // base + i here; its chunks are freed as they are copied.
+    const TRef base = FCount - 1;
+    std::vector<std::uint32_t> keyOf(other.FKeys.size());
+    for (std::size_t k = 0; k < keyOf.size(); ++k) keyOf[k] = KeyId(other.FKeys[k]);
+    for (TRef i = 1; i < other.FCount; ++i) {
+        TNode node = other.Node(i);
+        if (node.key != kNoKey) node.key = keyOf[node.key];
+        if (node.kind == TKind::Array || node.kind == TKind::Object) node.end += base;
+        Node(Append(node.key, node.kind)) = node;
+        if (((i + 1) & (kChunkNodes - 1)) == 0) other.FChunks[i >> kChunkBits].reset();
+    }
+    for (const auto& [from, to] : other.FReplaced) FReplaced.emplace(from + base, to + base);
+    // Text is named by address: its blocks move as they are, ahead of this
+    // store's own, whose last one is the one with room left.
+    FTextBlocks.insert(FTextBlocks.begin(), std::make_move_iterator(other.FTextBlocks.begin()),
+                       std::make_move_iterator(other.FTextBlocks.end()));
+    other.FTextBlocks.clear();
+    other.FChunks.clear();
+    other.FReplaced.clear();
+    other.FCount = 0;
 }
 
 const char* TJsonStore::StoreText(std::string_view text) {

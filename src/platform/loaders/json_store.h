@@ -37,8 +37,10 @@ class TJsonStore {
         Object,
     };
 
-    // Parses `file`, read a block at a time. Raises EDatabaseError naming
-    // the dataset and the file (and the line and column of a syntax error).
+    // Parses `file`, read a block at a time; a large array's second half
+    // on a thread of its own meanwhile (see split_point.h). Raises
+    // EDatabaseError naming the dataset and the file (and the line and
+    // column of a syntax error).
     static std::shared_ptr<const TJsonStore> FromFile(const std::string& dataSetName,
                                                       const std::string& file);
     // A document already in memory.
@@ -113,6 +115,8 @@ class TJsonStore {
         return n.kind == TKind::Array || n.kind == TKind::Object ? n.end : node + 1;
     }
     TRef Append(std::uint32_t key, TKind kind);
+    // Appends the elements of the array `other` is, emptying it.
+    void AppendElementsOf(TJsonStore& other);
     const char* StoreText(std::string_view text);
     std::uint32_t KeyId(const std::string& key);
     nlohmann::ordered_json ToJson(TRef node) const;
