@@ -209,6 +209,18 @@ void TTextTypeGuess::See(std::string_view text) {
     }
 }
 
+void TTextTypeGuess::Merge(const TTextTypeGuess& other) {
+    // Each flag holds of every value seen: an integer is a float too (See
+    // tries the float only once integers are out), and a time of day
+    // counts only while every value is a date.
+    FSeen = FSeen || other.FSeen;
+    FInteger = FInteger && other.FInteger;
+    FFloat = FFloat && other.FFloat;
+    FBoolean = FBoolean && other.FBoolean;
+    FDate = FDate && other.FDate;
+    FWithTime = FWithTime || other.FWithTime;
+}
+
 TFieldType TTextTypeGuess::Type() const {
     if (!FSeen) return ftString;
     if (FInteger) return ftLargeint;

@@ -58,6 +58,8 @@ std::string IsoText(TFieldType type, TDateTime value, bool milliseconds = false)
 class TTextTypeGuess {
   public:
     void See(std::string_view text);
+    // Takes in what `other` saw, as if its values had been seen here too.
+    void Merge(const TTextTypeGuess& other);
     TFieldType Type() const;
 
   private:

@@ -1,13 +1,16 @@
 #include "platform/loaders/csv_dataset.h"
 
 #include "platform/loaders/prefetch_reader.h"
+#include "platform/loaders/split_point.h"
 
 #include <csv.h>
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <stop_token>
 #include <string_view>
+#include <thread>
 
 namespace qx {
 
@@ -69,6 +72,14 @@ class TKeptRows {
                FRows.capacity() * sizeof(TKept);
     }
     std::int64_t Count() const { return static_cast<std::int64_t>(FRows.size()); }
+    // Adds the rows of `later`, whose line numbers count from `lineBase` + 1.
+    void Append(const TKeptRows& later, std::int64_t lineBase) {
+        for (const TKept& kept : later.FRows)
+            FRows.push_back(
+                {FText.size() + kept.text, FCells.size() + kept.cell, lineBase + kept.line});
+        FText += later.FText;
+        FCells.insert(FCells.end(), later.FCells.begin(), later.FCells.end());
+    }
     void Get(std::int64_t index, TCsvRow& row) const {
         const auto i = static_cast<std::size_t>(index);
         const TKept& kept = FRows[i];
@@ -131,15 +142,40 @@ class TCsvScanner {
         return FRowsDone - static_cast<std::int64_t>(FDoneEnd - FDoneNext);
     }
 
+    // The next row; false at the end of the file, or where StopAt stops.
     bool NextRow(TCsvRow& row) {
         if (FDoneNext == FDoneEnd) {
             FDoneNext = FDoneEnd = 0;
-            while (FDoneEnd == 0 && !FFinished)
+            while (FDoneEnd == 0 && !FFinished && FOffset != FStopAt)
                 if (!FeedLine()) Finish();
             if (FDoneEnd == 0) return false;
         }
         std::swap(row, FDone[FDoneNext++]);
         return true;
+    }
+
+    // NextRow gives no row that goes on past `offset` (a line start, or -1:
+    // none).
+    void StopAt(long offset) { FStopAt = offset; }
+    // Whether reading is at the offset given to StopAt, between two rows.
+    bool StoppedBetweenRows() const {
+        return FOffset == FStopAt && FParser.pstate == kParserBetweenRows &&
+               FCurrent.cells.empty() && FDoneNext == FDoneEnd;
+    }
+    std::int64_t LineNo() const { return FLineNo; }
+    long Offset() const { return FOffset; }
+
+    // Reads from `offset` (a line start) on, counting lines and rows from
+    // there: line 1, row 0.
+    void StartAt(long offset) {
+        FMarks.assign(1, {offset, 1, 0});
+        SeekTo(FMarks.front());
+    }
+    // Takes in the offsets remembered by `later`, which started at the
+    // line after line `lineBase` of this file, `rowBase` rows into it.
+    void AddMarks(const TCsvScanner& later, std::int64_t lineBase, std::int64_t rowBase) {
+        for (const TRowMark& m : later.FMarks)
+            FMarks.push_back({m.offset, lineBase + m.line, rowBase + m.row});
     }
 
     // Positions on `row` (the header is row 0), from the nearest mark.
@@ -253,7 +289,8 @@ class TCsvScanner {
     long FOffset = 0;       // of FBlock[FPos]
     std::int64_t FLineNo = 1;
     std::int64_t FRowsDone = 0;  // rows completed by the parser
-    TCsvRow FCurrent;            // the row being parsed
+    long FStopAt = -1;
+    TCsvRow FCurrent;  // the row being parsed
     // Rows completed by the parser: FDone[FDoneNext, FDoneEnd) are not yet
     // returned; the rest are storage for the next ones.
     std::vector<TCsvRow> FDone;
@@ -290,6 +327,121 @@ void CellValue(const TCsvScanner& scanner, const TCsvRow& row, std::size_t colum
     if (!ValueFromText(text, type, value))
         scanner.Fail(row.line, "'" + std::string(text) + "' in field " + fieldName + " is not " +
                                    TypeWord(type));
+}
+
+// What reading rows when the file is opened finds: whether each row is
+// whole and each value fits a given type, what the values tell of the
+// other columns' types, how many rows there are, and the rows themselves
+// while they are few.
+class TCsvSurvey {
+  public:
+    TCsvSurvey(const std::vector<std::string>& names, const std::vector<TFieldType>& types)
+        : FNames(names), FTypes(types), FGuesses(names.size()) {}
+
+    // Reads the rows the scanner gives, until `stop` asks it to stop.
+    void Read(TCsvScanner& scanner, std::stop_token stop = {}) {
+        TCsvRow row;
+        TFieldValue checked;
+        while (!stop.stop_requested() && scanner.NextRow(row)) {
+            scanner.CheckWidth(row, FNames.size());
+            for (std::size_t c = 0; c < FNames.size(); ++c) {
+                if (FTypes[c] != ftUnknown)
+                    CellValue(scanner, row, c, FNames[c], FTypes[c], checked);
+                else if (!row.Text(c).empty())
+                    FGuesses[c].See(row.Text(c));
+            }
+            if (FKept) {
+                FKept->Add(row);
+                if (FKept->Bytes() > kKeptRowBytes) FKept.reset();
+            }
+            ++FCount;
+        }
+    }
+    // Takes in the survey of the rows that follow, whose line numbers
+    // count from `lineBase` + 1.
+    void Append(TCsvSurvey& later, std::int64_t lineBase) {
+        for (std::size_t c = 0; c < FGuesses.size(); ++c) FGuesses[c].Merge(later.FGuesses[c]);
+        FCount += later.FCount;
+        if (FKept && later.FKept) FKept->Append(*later.FKept, lineBase);
+        if (FKept && (!later.FKept || FKept->Bytes() > kKeptRowBytes)) FKept.reset();
+    }
+
+    std::int64_t Count() const { return FCount; }
+    TFieldType GuessedType(std::size_t column) const { return FGuesses[column].Type(); }
+    // Every row, or nullptr when they take too much memory to keep.
+    std::unique_ptr<TKeptRows> TakeKept() { return std::move(FKept); }
+
+  private:
+    const std::vector<std::string>& FNames;
+    const std::vector<TFieldType>& FTypes;  // given, or ftUnknown
+    std::vector<TTextTypeGuess> FGuesses;
+    std::unique_ptr<TKeptRows> FKept = std::make_unique<TKeptRows>();
+    std::int64_t FCount = 0;
+};
+
+// The rows of a file from a line start on, surveyed on a thread of their
+// own while the rows before are surveyed on the caller's.
+class TCsvSecondPart {
+  public:
+    TCsvSecondPart(const std::string& dataSetName, const std::string& fileName, char delimiter,
+                   long start, const std::vector<std::string>& names,
+                   const std::vector<TFieldType>& types)
+        : FSurvey(names, types),
+          FThread([this, dataSetName, fileName, delimiter, start](std::stop_token stop) {
+              try {
+                  FScanner = std::make_unique<TCsvScanner>(dataSetName, fileName, delimiter);
+                  FScanner->StartAt(start);
+                  FSurvey.Read(*FScanner, stop);
+                  FSurveyed = !stop.stop_requested();
+              } catch (...) {
+                  // Read again on the caller's thread, the fault is raised
+                  // there with its place in the whole file.
+              }
+          }) {}
+
+    void Cancel() { FThread.request_stop(); }
+    // Waits for the thread; false when it met a fault.
+    bool Wait() {
+        FThread.join();
+        return FSurveyed;
+    }
+    TCsvSurvey& Survey() { return FSurvey; }
+    const TCsvScanner& Scanner() const { return *FScanner; }
+
+  private:
+    TCsvSurvey FSurvey;
+    std::unique_ptr<TCsvScanner> FScanner;
+    bool FSurveyed = false;
+    std::jthread FThread;  // last: it works on the members above
+};
+
+// Surveys the rows after the header. In a large file, those from a line
+// start near the middle on are surveyed on a second thread meanwhile;
+// reading here stops there, and takes that survey if the line start is
+// one between rows (not inside a quoted value) and the second thread met
+// no fault. Any other way, reading goes on here, so that a fault is
+// raised where a reading from the start raises it.
+void SurveyRows(TCsvScanner& scanner, const std::string& dataSetName, const std::string& fileName,
+                char delimiter, TCsvSurvey& survey, const std::vector<std::string>& names,
+                const std::vector<TFieldType>& types) {
+    const long split = CsvSplitPoint(fileName);
+    if (split <= scanner.Offset()) {
+        survey.Read(scanner);
+        return;
+    }
+    TCsvSecondPart second(dataSetName, fileName, delimiter, split, names, types);
+    scanner.StopAt(split);
+    survey.Read(scanner);
+    const bool atSplit = scanner.StoppedBetweenRows();
+    scanner.StopAt(-1);
+    if (!atSplit) second.Cancel();
+    if (atSplit && second.Wait()) {
+        const std::int64_t lineBase = scanner.LineNo() - 1;
+        survey.Append(second.Survey(), lineBase);
+        scanner.AddMarks(second.Scanner(), lineBase, scanner.NextRowIndex());
+        return;
+    }
+    survey.Read(scanner);
 }
 
 class TCsvReader : public TRecordReader {
@@ -357,28 +509,14 @@ TCsvDataSet::TCsvDataSet(const std::string& name, const std::string& fileName,
     // The first pass checks every row and reads the types of the columns
     // not given, so a broken row fails before a report is written. The rows
     // of a small file are kept, so that it is parsed only once.
-    std::vector<TTextTypeGuess> guesses(names.size());
-    auto kept = std::make_unique<TKeptRows>();
-    TFieldValue checked;
-    std::int64_t count = 0;
-    for (; scanner->NextRow(row); ++count) {
-        scanner->CheckWidth(row, names.size());
-        for (std::size_t c = 0; c < names.size(); ++c) {
-            if (types[c] != ftUnknown)
-                CellValue(*scanner, row, c, names[c], types[c], checked);
-            else if (!row.Text(c).empty())
-                guesses[c].See(row.Text(c));
-        }
-        if (kept) {
-            kept->Add(row);
-            if (kept->Bytes() > kKeptRowBytes) kept.reset();
-        }
-    }
+    TCsvSurvey survey(names, types);
+    SurveyRows(*scanner, name, fileName, options.delimiter, survey, names, types);
     for (std::size_t c = 0; c < names.size(); ++c) {
-        if (types[c] == ftUnknown) types[c] = guesses[c].Type();
+        if (types[c] == ftUnknown) types[c] = survey.GuessedType(c);
         AddField(names[c], types[c]);
     }
-    auto reader = std::make_unique<TCsvReader>(std::move(scanner), std::move(kept),
+    const std::int64_t count = survey.Count();
+    auto reader = std::make_unique<TCsvReader>(std::move(scanner), survey.TakeKept(),
                                                std::move(names), std::move(types), count);
     // A large file is parsed on a thread of its own while the report runs;
     // for a small one, starting the thread would cost more than it saves.

@@ -9,6 +9,8 @@
 // going back starts again from a remembered row offset, one every so many
 // rows, so memory does not grow with the file. A row read again that no
 // longer matches the header (the file changed) is an error like any other.
+// A large file is read at opening in two parts at once, the second on a
+// thread of its own (see split_point.h).
 //
 // Values: an empty unquoted field is NULL; "" (quoted) is an empty string in
 // a string column and NULL in any other. Numbers use "." as the decimal
