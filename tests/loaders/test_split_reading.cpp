@@ -226,7 +226,8 @@ TEST_F(SplitReading, JsonRecordsAreThoseOfOneReading) {
         "{\"id\":-1,\"NAME\":\"b\",\"NAME\":\"last\",\"PRICE\":2},\r\n"
         "{\"ID\":-2,\"NAME\":\"" +
         longText + "\",\"PRICE\":3},\r\n";
-    const std::string text = "[\r\n" + JsonRecords(1, kRows, "\r\n") + middle + "{\"ID\":-3}]";
+    const std::string text =
+        "[\r\n" + JsonRecords(1, kRows, "\r\n") + middle + "{\"ID\":-3,\"L\":[{\"A\":1}]}]";
     const std::string file = MakeFile("big.json", text);
     ASSERT_EQ(text.substr(static_cast<std::size_t>(JsonSplitPoint(file)), 6), "{\"ID\":");
     auto ds = TJsonDataSet::Open("T", file);
@@ -257,6 +258,13 @@ TEST_F(SplitReading, JsonRecordsAreThoseOfOneReading) {
         }
     }
     EXPECT_EQ(row, kRows + 4);
+
+    // Elements after the cut are counted on by a pointer into the array.
+    auto last = TJsonDataSet::Open("L", file + "#/" + Number(kRows + 3) + "/L");
+    EXPECT_EQ(Column(*last, "A"), std::vector<std::string>{"1"});
+    const std::string past = "/" + Number(kRows + 4);
+    EXPECT_EQ(ErrorOf([&] { TJsonDataSet::Open("F", file + "#" + past); }),
+              "Dataset F: " + file + " has nothing at " + past);
 }
 
 TEST_F(SplitReading, JsonCutInsideARecordIsReadOn) {

@@ -406,19 +406,23 @@ TJsonStore::TRef TJsonStore::Append(std::uint32_t key, TKind kind) {
 }
 
 void TJsonStore::AppendElementsOf(TJsonStore& other) {
-    // Node i of `other` (its root, node 0, is left out) becomes node
-    // base + i here; its chunks are freed as they are copied.
-    const TRef base = FCount - 1;
+    // Node i of `other` becomes node start + i here, `start` the first of
+    // a chunk, so that its chunks move over as they are. Its root (node 0)
+    // and the rest of this store's last chunk become gaps.
+    const TRef start = (FCount + kChunkNodes - 1) & ~(kChunkNodes - 1);
+    if (FCount < start) MakeGap(FCount, start);
+    FChunks.insert(FChunks.end(), std::make_move_iterator(other.FChunks.begin()),
+                   std::make_move_iterator(other.FChunks.end()));
+    FCount = start + other.FCount;
+    MakeGap(start, start + 1);
     std::vector<std::uint32_t> keyOf(other.FKeys.size());
     for (std::size_t k = 0; k < keyOf.size(); ++k) keyOf[k] = KeyId(other.FKeys[k]);
-    for (TRef i = 1; i < other.FCount; ++i) {
-        TNode node = other.Node(i);
+    for (TRef i = start + 1; i < FCount; ++i) {
+        TNode& node = Node(i);
         if (node.key != kNoKey) node.key = keyOf[node.key];
-        if (node.kind == TKind::Array || node.kind == TKind::Object) node.end += base;
-        Node(Append(node.key, node.kind)) = node;
-        if (((i + 1) & (kChunkNodes - 1)) == 0) other.FChunks[i >> kChunkBits].reset();
+        if (node.kind == TKind::Array || node.kind == TKind::Object) node.end += start;
     }
-    for (const auto& [from, to] : other.FReplaced) FReplaced.emplace(from + base, to + base);
+    for (const auto& [from, to] : other.FReplaced) FReplaced.emplace(from + start, to + start);
     // Text is named by address: its blocks move as they are, ahead of this
     // store's own, whose last one is the one with room left.
     FTextBlocks.insert(FTextBlocks.begin(), std::make_move_iterator(other.FTextBlocks.begin()),
@@ -427,6 +431,15 @@ void TJsonStore::AppendElementsOf(TJsonStore& other) {
     other.FChunks.clear();
     other.FReplaced.clear();
     other.FCount = 0;
+}
+
+void TJsonStore::MakeGap(TRef at, TRef end) {
+    TNode& gap = Node(at);
+    gap.key = kNoKey;
+    gap.kind = TKind::Array;
+    gap.hidden = true;
+    gap.replaced = false;
+    gap.end = end;
 }
 
 const char* TJsonStore::StoreText(std::string_view text) {

@@ -76,7 +76,8 @@ class TJsonStore {
     template <typename Visit>
     void ForEachElement(TRef array, Visit visit) const {
         const TRef end = Node(array).end;
-        for (TRef i = array + 1; i < end; i = Next(i)) visit(i);
+        for (TRef i = array + 1; i < end; i = Next(i))
+            if (!Node(i).hidden) visit(i);
     }
 
     // The member `key` of `object`, matched exactly or else (the first
@@ -93,7 +94,10 @@ class TJsonStore {
     struct TNode {
         std::uint32_t key;  // a member's key, kNoKey for any other value
         TKind kind;
-        bool hidden;    // a member whose key came again before: see FReplaced
+        // A member whose key came again before (see FReplaced), or a gap
+        // where the parts of a document parsed apart were joined: an
+        // array node that Next steps over.
+        bool hidden;
         bool replaced;  // a member whose value is a later one's (FReplaced)
         union {
             std::int64_t integer;
@@ -117,6 +121,8 @@ class TJsonStore {
     TRef Append(std::uint32_t key, TKind kind);
     // Appends the elements of the array `other` is, emptying it.
     void AppendElementsOf(TJsonStore& other);
+    // Makes node `at` a gap up to `end`.
+    void MakeGap(TRef at, TRef end);
     const char* StoreText(std::string_view text);
     std::uint32_t KeyId(const std::string& key);
     nlohmann::ordered_json ToJson(TRef node) const;
