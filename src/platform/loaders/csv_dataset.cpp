@@ -425,20 +425,23 @@ void SurveyRows(TCsvScanner& scanner, const std::string& dataSetName, const std:
                 char delimiter, TCsvSurvey& survey, const std::vector<std::string>& names,
                 const std::vector<TFieldType>& types) {
     const long split = CsvSplitPoint(fileName);
-    if (split <= scanner.Offset()) {
+    std::unique_ptr<TCsvSecondPart> second;
+    if (split > scanner.Offset())
+        second =
+            StartSecondPart<TCsvSecondPart>(dataSetName, fileName, delimiter, split, names, types);
+    if (!second) {
         survey.Read(scanner);
         return;
     }
-    TCsvSecondPart second(dataSetName, fileName, delimiter, split, names, types);
     scanner.StopAt(split);
     survey.Read(scanner);
     const bool atSplit = scanner.StoppedBetweenRows();
     scanner.StopAt(-1);
-    if (!atSplit) second.Cancel();
-    if (atSplit && second.Wait()) {
+    if (!atSplit) second->Cancel();
+    if (atSplit && second->Wait()) {
         const std::int64_t lineBase = scanner.LineNo() - 1;
-        survey.Append(second.Survey(), lineBase);
-        scanner.AddMarks(second.Scanner(), lineBase, scanner.NextRowIndex());
+        survey.Append(second->Survey(), lineBase);
+        scanner.AddMarks(second->Scanner(), lineBase, scanner.NextRowIndex());
         return;
     }
     survey.Read(scanner);

@@ -313,6 +313,7 @@ class TJsonSecondPart {
               }
           }) {}
 
+    void Cancel() { FThread.request_stop(); }
     // Waits for the thread: the elements' store, nullptr when the parse
     // met a fault.
     TJsonStore* Parsed() {
@@ -336,18 +337,22 @@ void ParseWhole(TJsonStore& store, const std::string& dataSetName, const std::st
 // (see JsonSplitPoint) on are parsed on a second thread meanwhile: the
 // parse here stops where they begin, if that is between two of the
 // array's own elements, and takes them when the second thread parsed them
-// without fault. False when that thread met a fault: the file is to be
-// parsed again from the start, so that the fault is reported as such a
-// parse reports it (its text tells what was read before it). A fault
-// before the stop is raised as it is.
+// without fault. False when that thread met a fault (or could not be
+// started): the file is to be parsed again from the start, so that the
+// fault is reported as such a parse reports it (its text tells what was
+// read before it). A fault before the stop is raised as it is.
 bool ParseInParts(TJsonStore& store, const std::string& dataSetName, const std::string& file,
                   std::int64_t split) {
     TJsonStoreBuilder builder(store);
     TFileBytes bytes(dataSetName, file);
-    TJsonSecondPart second(dataSetName, file, split);
+    const auto second = StartSecondPart<TJsonSecondPart>(dataSetName, file, split);
+    if (!second) return false;
     bool atSplit = false;
     bytes.StopAt(split, [&] {
-        if (!builder.BetweenRootElements()) return;  // inside a record: read on
+        if (!builder.BetweenRootElements()) {  // inside a record: read on
+            second->Cancel();
+            return;
+        }
         atSplit = true;
         throw TFirstPartDone{};
     });
@@ -356,7 +361,7 @@ bool ParseInParts(TJsonStore& store, const std::string& dataSetName, const std::
     } catch (const TFirstPartDone&) {
     }
     if (!atSplit) return true;
-    TJsonStore* rest = second.Parsed();
+    TJsonStore* rest = second->Parsed();
     if (rest == nullptr) return false;
     builder.EndWith(*rest);
     return true;

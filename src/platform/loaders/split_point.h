@@ -8,7 +8,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <system_error>
+#include <utility>
 
 namespace qx {
 
@@ -28,5 +31,16 @@ std::int64_t CsvSplitPoint(const std::string& file);
 // that the "," is one between the array's own elements. -1 when the file
 // is small or unreadable, is no array, or no such place is found.
 std::int64_t JsonSplitPoint(const std::string& file);
+
+// A `Part` made of `args`, which starts a thread; nullptr when no thread
+// can be started, and the file is read in one piece.
+template <typename Part, typename... Args>
+std::unique_ptr<Part> StartSecondPart(Args&&... args) {
+    try {
+        return std::make_unique<Part>(std::forward<Args>(args)...);
+    } catch (const std::system_error&) {
+        return nullptr;
+    }
+}
 
 }  // namespace qx
