@@ -15,7 +15,19 @@ using namespace qx;
 
 namespace {
 
-class SplitReading : public qxtest::LoaderTest {};
+class SplitReading : public qxtest::LoaderTest {
+  protected:
+    // Writes `text` to `name`; checks that `cutOf` cuts it between `from`
+    // and `to`.
+    std::string WriteCutBetween(const std::string& name, const std::string& text, std::size_t from,
+                                std::size_t to, std::int64_t (*cutOf)(const std::string&)) {
+        const std::string file = MakeFile(name, text);
+        const std::int64_t cut = cutOf(file);
+        EXPECT_GT(cut, static_cast<std::int64_t>(from));
+        EXPECT_LT(cut, static_cast<std::int64_t>(to));
+        return file;
+    }
+};
 
 // Rows of filler enough for the file to be split.
 constexpr int kRows = 60000;
@@ -74,7 +86,9 @@ struct TFaultyText {
         text += before + rows(kRows / 4 + 1, kRows * 3 / 4);
         afterAt = text.size();
         text += after + rows(kRows * 3 / 4 + 1, kRows) + tail;
+        faultAt = before.empty() ? afterAt : beforeAt;
     }
+    std::size_t faultAt;  // the first fault: `before` if any, else `after`
 };
 
 }  // namespace
@@ -120,11 +134,9 @@ TEST_F(SplitReading, CsvValuesAndTypesAreThoseOfOneReading) {
     for (int i = 0; i < 8000; ++i) lines += "line " + std::to_string(i) + "\n";
     const std::string quoted = "0,\"" + lines + "end\",7\n";
     const std::string text = CsvAroundMiddle(quoted);
-    const std::string file = MakeFile("quoted.csv", text);
-    const std::int64_t cut = CsvSplitPoint(file);
     const std::size_t quoteAt = text.find(quoted);
-    ASSERT_GT(cut, static_cast<std::int64_t>(quoteAt));
-    ASSERT_LT(cut, static_cast<std::int64_t>(quoteAt + quoted.size()));
+    const std::string file =
+        WriteCutBetween("quoted.csv", text, quoteAt, quoteAt + quoted.size(), CsvSplitPoint);
     TCsvDataSet ds("T", file);
     EXPECT_EQ(ds.RecordCount(), kRows + 1);
     int row = 0;
@@ -207,13 +219,10 @@ TEST_F(SplitReading, CsvFaultsAreFoundOnTheirLine) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const TFaultyText faulty("N,NAME,X\n", rows, c.before, c.after, "");
-        const std::string file = MakeFile("bad.csv", faulty.text);
-        const std::int64_t cut = CsvSplitPoint(file);
-        ASSERT_GT(cut, static_cast<std::int64_t>(faulty.beforeAt));
-        ASSERT_LT(cut, static_cast<std::int64_t>(faulty.afterAt));
-        const std::size_t at = c.before.empty() ? faulty.afterAt : faulty.beforeAt;
+        const std::string file =
+            WriteCutBetween("bad.csv", faulty.text, faulty.beforeAt, faulty.afterAt, CsvSplitPoint);
         EXPECT_EQ(ErrorOf([&] { TCsvDataSet("T", file, c.options); }),
-                  "Dataset T: " + file + ":" + LineOf(faulty.text, at) + ": " + c.why);
+                  "Dataset T: " + file + ":" + LineOf(faulty.text, faulty.faultAt) + ": " + c.why);
     }
 }
 
@@ -318,12 +327,10 @@ TEST_F(SplitReading, JsonFaultsAreFoundWhereTheyAre) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const TFaultyText faulty("[\n", rows, c.before, c.after, "{}]\n");
-        const std::string file = MakeFile("bad.json", faulty.text);
-        const std::int64_t cut = JsonSplitPoint(file);
-        ASSERT_GT(cut, static_cast<std::int64_t>(faulty.beforeAt));
-        ASSERT_LT(cut, static_cast<std::int64_t>(faulty.afterAt));
-        const std::size_t at = (c.before.empty() ? faulty.afterAt : faulty.beforeAt) + c.column - 1;
-        const std::string place = c.column == 0 ? "" : ":" + PlaceOf(faulty.text, at);
+        const std::string file = WriteCutBetween("bad.json", faulty.text, faulty.beforeAt,
+                                                 faulty.afterAt, JsonSplitPoint);
+        const std::string place =
+            c.column == 0 ? "" : ":" + PlaceOf(faulty.text, faulty.faultAt + c.column - 1);
         EXPECT_EQ(ErrorOf([&] { TJsonDataSet::Open("T", file); }),
                   "Dataset T: " + file + place + ": " + c.why);
     }
@@ -369,4 +376,29 @@ TEST_F(SplitReading, JsonFaultRightAfterTheCutTellsWhatWasReadBefore) {
                   ": invalid JSON: syntax error while parsing value - invalid literal; last read: "
                   "'" +
                   Number(kRows / 2) + ".25},<U+000A>{},<U+000A>{},<U+000A>x'");
+}
+
+TEST_F(SplitReading, CsvOffsetsFromTheSecondPartFindRowsAndLines) {
+    // Every third row's value spans two lines. Once the file is read, a
+    // row after the cut changes; the cursor goes back to rows before it,
+    // from an offset the second part remembered, and meets it: the error
+    // names its line.
+    const auto x = [](int i) { return i % 3 == 0 ? "\"two\nlines\"" : Number(i); };
+    std::string text = "N,NAME,X\n" + CsvRows(1, kRows, x);
+    constexpr int changed = kRows * 5 / 8;
+    const std::size_t at = text.find("\n" + Number(changed) + ",") + 1;
+    const std::string file = WriteCutBetween("back.csv", text, 0, at, CsvSplitPoint);
+    TCsvDataSet ds("T", file);
+    ds.Last();
+    EXPECT_EQ(ds.Fields(0)->AsInteger(), kRows);
+    text[text.find(',', at)] = ';';
+    MakeFile("back.csv", text);
+    ds.GotoBookmark(Number(changed - 21));
+    EXPECT_EQ(ds.Fields(0)->AsInteger(), changed - 20);
+    static_assert((changed - 20) % 3 != 0, "a row on one line");
+    EXPECT_EQ(ds.Fields(2)->AsString(), Number(changed - 20));
+    EXPECT_EQ(ErrorOf([&] {
+                  for (int i = 0; i < 40; ++i) ds.Next();
+              }),
+              "Dataset T: " + file + ":" + LineOf(text, at) + ": 2 fields where the header has 3");
 }
