@@ -357,25 +357,44 @@ TEST_F(SplitReading, JsonFaultsAreFoundWhereTheyAre) {
     }
 }
 
-TEST_F(SplitReading, JsonFaultRightAfterTheCutTellsWhatWasReadBefore) {
-    // The cut falls on the first of two empty records, a bad literal after
-    // them: the parser's message quotes what it read since the last number,
-    // which lies before the cut.
+TEST_F(SplitReading, JsonFaultsRightAtTheCut) {
+    // Records up to about the middle, then `atCut` where the cut falls:
+    // blanks at the end put the file's middle `middle` bytes after the
+    // records (a negative count: before their end).
+    struct Case {
+        const char* name;
+        std::string atCut;
+        int middle;
+        std::string cutBefore;  // the cut is where this first comes in `atCut`
+        std::string faultAt;    // the fault is where this first comes in `atCut`
+        std::string why;
+    };
+    const Case cases[] = {
+        // The parser's message quotes what it read since the last number,
+        // which lies before the cut.
+        {"two empty records, a bad literal", "{},\n{},\nx,\n{}]", -5, "{},", "x",
+         "syntax error while parsing value - invalid literal; last read: '" + Number(kRows / 2) +
+             ".25},<U+000A>{},<U+000A>{},<U+000A>x'"},
+        // What follows the cut would parse as the rest of an array: the
+        // record it is in must not be taken as ended.
+        {"a record inside a record", "{\"a\":1,\n{\"b\":2}]", 3, "{\"b", "{\"b",
+         "syntax error while parsing object key - unexpected '{'; expected string literal"},
+    };
     const std::string first = "[\n" + JsonRecords(1, kRows / 2);
-    const std::string cutText = "{},\n{},\nx,\n";
-    const std::string records = JsonRecords(kRows / 2 + 1, kRows * 3 / 4);
-    // Blanks make the file twice `first` less 10 bytes long: its middle
-    // falls on the last line of `first`.
-    const std::string rest =
-        records + std::string(first.size() - 10 - cutText.size() - records.size() - 3, ' ') + "{}]";
-    const std::string text = first + cutText + rest;
-    const std::string file = MakeFile("cut.json", text);
-    ASSERT_EQ(JsonSplitPoint(file), static_cast<std::int64_t>(first.size()));
-    EXPECT_EQ(ErrorOf([&] { TJsonDataSet::Open("T", file); }),
-              "Dataset T: " + file + ":" + PlaceOf(text, text.find("x,\n")) +
-                  ": invalid JSON: syntax error while parsing value - invalid literal; last read: "
-                  "'" +
-                  Number(kRows / 2) + ".25},<U+000A>{},<U+000A>{},<U+000A>x'");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto size =
+            static_cast<std::size_t>(2 * (static_cast<std::int64_t>(first.size()) + c.middle));
+        const std::string text =
+            first + c.atCut + std::string(size - first.size() - c.atCut.size(), ' ');
+        const std::string file = MakeFile("cut.json", text);
+        ASSERT_EQ(JsonSplitPoint(file),
+                  static_cast<std::int64_t>(first.size() + c.atCut.find(c.cutBefore)));
+        EXPECT_EQ(ErrorOf([&] { TJsonDataSet::Open("T", file); }),
+                  "Dataset T: " + file + ":" +
+                      PlaceOf(text, first.size() + c.atCut.find(c.faultAt)) +
+                      ": invalid JSON: " + c.why);
+    }
 }
 
 TEST_F(SplitReading, CsvOffsetsFromTheSecondPartFindRowsAndLines) {

@@ -340,10 +340,10 @@ void ParseWhole(TJsonStore& store, const std::string& dataSetName, const std::st
 // without fault. False when that thread met a fault (or could not be
 // started): the file is to be parsed again from the start, so that the
 // fault is reported as such a parse reports it (its text tells what was
-// read before it). A fault before the stop is raised as it is. The look
-// at the parse at the stop only spares a stop in vain: a second part that
-// does not begin between the array's own elements cannot parse as one
-// array up to the end of the file.
+// read before it). A fault before the stop is raised as it is. Stopping
+// only between the array's own elements (after a ",") is what makes the
+// second part's parse one of the rest: elsewhere, text that is no valid
+// rest of the document may still parse as an array to the end.
 bool ParseInParts(TJsonStore& store, const std::string& dataSetName, const std::string& file,
                   std::int64_t split) {
     TJsonStoreBuilder builder(store);
