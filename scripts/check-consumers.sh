@@ -3,6 +3,8 @@
 # it three ways: the installed CMake package, pkg-config, and
 # add_subdirectory of a copy of the source tree. Each consumer is
 # examples/embedding/main.cpp; its output must hold the rendered records.
+# The loader library is checked the first two ways with examples/loaders:
+# a report from a CSV file, and libpq found when a connection is tried.
 # Usage: scripts/check-consumers.sh [WORKDIR]   (default: a new temp dir)
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,6 +44,29 @@ export PKG_CONFIG_PATH="$prefix/lib/pkgconfig:$prefix/lib64/pkgconfig:$prefix/sh
 # shellcheck disable=SC2046
 c++ -o "$work/pc-embedding" "$src/examples/embedding/main.cpp" $(pkg-config --cflags --libs qxrtf)
 check_output "$work/pc-embedding"
+
+# The loader library, both installed ways.
+printf 'NAME,QTY,PRICE\nWidget,2,12.5\nCaf\xc3\xa9 set,3,1.25\n' > "$work/items.csv"
+check_loaders() {  # binary
+    local out
+    out=$("$1" "$work/items.csv")
+    for want in 'Widget: ' '25.00' "Caf\\'E9 set: " '3.75' \
+        'PostgreSQL: Dataset PG: cannot connect to PostgreSQL'; do
+        if [[ "$out" != *"$want"* ]]; then
+            echo "check-consumers: $1 output lacks '$want':" >&2
+            echo "$out" >&2
+            exit 1
+        fi
+    done
+    echo "check-consumers: $1 ok"
+}
+cmake -S "$src/examples/loaders" -B "$work/pkg-loaders" "${gen[@]}" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/pkg-loaders" >/dev/null
+check_loaders "$work/pkg-loaders/loaders"
+# shellcheck disable=SC2046
+c++ -o "$work/pc-loaders" "$src/examples/loaders/main.cpp" $(pkg-config --cflags --libs qxrtf-loaders)
+check_loaders "$work/pc-loaders"
 
 # 3. add_subdirectory of a copy of the repository inside a parent project
 #    that has a src/ folder of its own (which the library must not compile).
