@@ -13,17 +13,21 @@ mkdir -p "$work"
 prefix=$work/prefix
 gen=(-G Ninja)
 
-check_output() {  # binary
-    local out
-    out=$("$1")
-    for want in 'Orders\par' 'Ada: ' '25.00' 'Brian: ' '14.50' '2 records'; do
+expect_in_output() {  # label output wanted...
+    local label=$1 out=$2 want
+    shift 2
+    for want in "$@"; do
         if [[ "$out" != *"$want"* ]]; then
-            echo "check-consumers: $1 output lacks '$want':" >&2
+            echo "check-consumers: $label output lacks '$want':" >&2
             echo "$out" >&2
             exit 1
         fi
     done
-    echo "check-consumers: $1 ok"
+    echo "check-consumers: $label ok"
+}
+
+check_output() {  # binary
+    expect_in_output "$1" "$("$1")" 'Orders\par' 'Ada: ' '25.00' 'Brian: ' '14.50' '2 records'
 }
 
 # The library, installed into a private prefix.
@@ -48,17 +52,8 @@ check_output "$work/pc-embedding"
 # The loader library, both installed ways.
 printf 'NAME,QTY,PRICE\nWidget,2,12.5\nCaf\xc3\xa9 set,3,1.25\n' > "$work/items.csv"
 check_loaders() {  # binary
-    local out
-    out=$("$1" "$work/items.csv")
-    for want in 'Widget: ' '25.00' "Caf\\'E9 set: " '3.75' \
-        'PostgreSQL: Dataset PG: cannot connect to PostgreSQL'; do
-        if [[ "$out" != *"$want"* ]]; then
-            echo "check-consumers: $1 output lacks '$want':" >&2
-            echo "$out" >&2
-            exit 1
-        fi
-    done
-    echo "check-consumers: $1 ok"
+    expect_in_output "$1" "$("$1" "$work/items.csv")" 'Widget: ' '25.00' "Caf\\'E9 set: " '3.75' \
+        'PostgreSQL: Dataset PG: cannot connect to PostgreSQL'
 }
 cmake -S "$src/examples/loaders" -B "$work/pkg-loaders" "${gen[@]}" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
