@@ -46,6 +46,11 @@ enum TFieldType : int {
     ftWideMemo = 39,
 };
 
+// The integer types: their values are read whole with AsLargeInt.
+constexpr bool IsIntegerType(TFieldType t) {
+    return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc || t == ftLargeint;
+}
+
 // Field lookup and type failures of a dataset.
 class EDatabaseError : public Exception {
   public:

@@ -392,9 +392,7 @@ std::int64_t TQxReportVariable::AsInteger() const {
 }
 
 void TQxReportVariable::SetAsInteger(std::int64_t value) {
-    // Up to 2^53 the integer converts to a double and back unchanged.
-    constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
-    if (value >= -kExactLimit && value <= kExactLimit &&
+    if (value >= -kExactIntegerLimit && value <= kExactIntegerLimit &&
         KeepLocalNumber(static_cast<double>(value), true))
         return;
     WriteText(std::to_string(value), qxdtNumber);

@@ -80,6 +80,10 @@ class TQxVarList : public TStringList {
     void MakeValue(int index, std::string& line) const override;
 };
 
+// Integers up to this size convert to a double and back unchanged, so a
+// variable keeps them as numbers.
+inline constexpr std::int64_t kExactIntegerLimit = std::int64_t{1} << 53;
+
 // The number form: the general float text with "." as decimal separator.
 std::string FloatToVarStr(double value, const TFormatSettings& fs);
 // The boolean form: the report's texts, or "True"/"False" when they are

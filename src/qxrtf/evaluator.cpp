@@ -44,24 +44,12 @@ bool CopiedNumber(const TQxRTF& report, const TObject* arg, double& value) {
     if (const auto* var = ArgVariable(arg)) return conv::RoundTo15Digits(var->AsFloat(), value);
     const auto* field = ArgField(arg);
     if (field == nullptr) return false;
-    switch (field->DataType()) {
-        case ftSmallint:
-        case ftInteger:
-        case ftWord:
-        case ftAutoInc:
-        case ftLargeint: {
-            // Up to 2^53 the integer is held exactly, as SetAsInteger keeps it.
-            constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
-            const std::int64_t n = field->AsLargeInt();
-            if (n < -kExactLimit || n > kExactLimit) return false;
-            value = static_cast<double>(n);
-            return true;
-        }
-        case ftCurrency:
-            return conv::RoundTo15Digits(field->AsCurrency(), value);
-        default:
-            return conv::RoundTo15Digits(field->AsFloat(), value);
-    }
+    if (!IsIntegerType(field->DataType())) return conv::RoundTo15Digits(field->AsFloat(), value);
+    // Held exactly as far as SetAsInteger keeps an integer as a number.
+    const std::int64_t n = field->AsLargeInt();
+    if (n < -kExactIntegerLimit || n > kExactIntegerLimit) return false;
+    value = static_cast<double>(n);
+    return true;
 }
 
 void RequireArg(const TQxBuiltinCall& call, std::size_t i, TQxDataType type,
@@ -125,22 +113,11 @@ void TQxRTF::UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataTy
             target.SetAsString(field->AsString());
             break;
         case qxdtNumber:
-            switch (field->DataType()) {
-                case ftSmallint:
-                case ftInteger:
-                case ftWord:
-                case ftAutoInc:
-                case ftLargeint:
-                    // In full: a 32-bit copy would wrap values beyond it.
-                    target.SetAsInteger(field->AsLargeInt());
-                    break;
-                case ftCurrency:
-                    target.SetAsFloat(field->AsCurrency());
-                    break;
-                default:
-                    target.SetAsFloat(field->AsFloat());
-                    break;
-            }
+            // An integer in full: a 32-bit copy would wrap values beyond it.
+            if (IsIntegerType(field->DataType()))
+                target.SetAsInteger(field->AsLargeInt());
+            else
+                target.SetAsFloat(field->AsFloat());
             break;
         case qxdtBoolean:
             target.SetAsBoolean(field->AsBoolean());

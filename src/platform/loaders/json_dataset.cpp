@@ -59,11 +59,6 @@ struct TJsonColumn {
     }
 };
 
-bool IsIntegerType(TFieldType type) {
-    return type == ftLargeint || type == ftInteger || type == ftSmallint || type == ftWord ||
-           type == ftAutoInc;
-}
-
 // The value `v` as a value of a field of `type` (into the storage `out`
 // has); false when it does not fit.
 bool ValueFromJson(const TJsonStore& doc, TRef v, TFieldType type, TFieldValue& out) {

@@ -44,10 +44,6 @@ constexpr OidType kOidTypes[] = {
 constexpr unsigned int kBoolOid = 16;
 constexpr unsigned int kByteaOid = 17;
 
-bool IsIntegerType(TFieldType t) {
-    return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc || t == ftLargeint;
-}
-
 bool IsDecimalType(TFieldType t) {
     return t == ftFloat || t == ftCurrency || t == ftBCD || t == ftFMTBcd;
 }

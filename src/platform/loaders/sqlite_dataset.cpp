@@ -40,10 +40,6 @@ std::string QuoteIdentifier(const std::string& name) {
     return quoted + "\"";
 }
 
-bool IsIntegerType(TFieldType t) {
-    return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc || t == ftLargeint;
-}
-
 void BindField(sqlite3_stmt* st, int index, const TField& field) {
     if (field.IsNull()) {
         sqlite3_bind_null(st, index);
