@@ -30,9 +30,10 @@
 #include "platform/internal/codepage.h"
 #include "platform/internal/unicode.h"
 #include "platform/streams.h"
-#include "qxrtf/internal/report_setup.h"
 #include "qxrtf/qxrtf.h"
 #include "record_view.h"
+#include "render_extras.h"
+#include "report_options.h"
 #include "tool_errors.h"
 
 namespace fs = std::filesystem;
@@ -41,17 +42,13 @@ namespace {
 
 enum ExitCode { kAllWritten = 0, kSomeFailed = 1, kUsage = 2 };
 
-// A command line that cannot run: exit code 2, not 1.
-class UsageError : public qx::Exception {
-  public:
-    using qx::Exception::Exception;
-};
+using tool::UsageError;
 
 struct BatchOptions {
     std::string templateFile, master, outDir, nameExpr, shard, shardKey, manifest, jobs;
-    bool overwrite = false, resume = false, failFast = false, unicode = false;
-    std::vector<std::string> vars, options;
-    DataOptions data;
+    bool overwrite = false, resume = false, failFast = false, pdf = false;
+    // What every report of the batch is given, as render takes it.
+    tool::ReportOptions report;
 };
 
 struct Shard {
@@ -99,20 +96,6 @@ qx::TQxTemplateBuffer BufferOf(const std::string& text) {
     return std::make_shared<const std::vector<std::uint8_t>>(text.begin(), text.end());
 }
 
-// The variables and options every report of the batch is given.
-void Prepare(qx::TQxRTF& report, const BatchOptions& o) {
-    for (const std::string& v : o.vars) qx::DefineVariableFromText(report, v);
-    qx::TQxRTFOptions set = report.Options();
-    for (const std::string& name : o.options) {
-        qx::TQxRTFOption option{};
-        if (!qx::RTFOptionFromName(name, option))
-            throw UsageError("Unknown RTF option '" + name + "'");
-        set.Include(option);
-    }
-    report.SetOptions(set);
-    if (o.unicode) report.SetUnicodeByDefault(true);
-}
-
 std::string StreamText(qx::TMemoryStream& out) {
     return std::string(reinterpret_cast<const char*>(out.Memory()),
                        static_cast<std::size_t>(out.Size()));
@@ -147,7 +130,7 @@ class BatchTemplate {
 
   private:
     void Setup(qx::TQxRTF& report) const {
-        Prepare(report, FOptions);
+        FOptions.report.Apply(report);
         if (FUnicode) report.SetUnicodeByDefault(true);
     }
 
@@ -323,6 +306,9 @@ class Worker {
     // Names the written temporary file `file`; false when it exists already.
     bool Place(std::int64_t record, const std::string& file);
     void Failed(std::int64_t record, const std::string& error, nlohmann::json& entry);
+    // With --pdf: the PDF copy of the placed document `file`, beside it.
+    fs::path PdfPathOf(const std::string& file) const;
+    void WritePdf(const std::string& file) const;
     fs::path TempPath() const;
 
     BatchRun& FRun;
@@ -335,7 +321,7 @@ class Worker {
 };
 
 Worker::Worker(BatchRun& run, int index)
-    : FRun(run), FO(run.options), FIndex(index), FOpened(run.options.data.Open()) {
+    : FRun(run), FO(run.options), FIndex(index), FOpened(run.options.report.data.Open()) {
     for (qx::TDataSet* ds : FOpened.datasets)
         if (qx::SameText(ds->Name(), FO.master)) FMaster = ds;
     if (FMaster == nullptr)
@@ -404,12 +390,23 @@ Worker::Outcome Worker::Document(std::int64_t record, const std::string& file) {
     if (renderError) std::rethrow_exception(renderError);
     if (keep) {
         outcome.status = "kept";
+        // A run killed between a document and its PDF left the PDF to do.
+        if (FO.pdf && !fs::exists(PdfPathOf(file))) WritePdf(file);
         return outcome;
     }
     WriteTempFile(TempPath(), bytes);
     if (!Place(record, file))
         throw qx::Exception("document " + file + " exists already (give --overwrite or --resume)");
+    if (FO.pdf) WritePdf(file);
     return outcome;
+}
+
+fs::path Worker::PdfPathOf(const std::string& file) const {
+    return FRun.dir / fs::path(file).replace_extension(".pdf");
+}
+
+void Worker::WritePdf(const std::string& file) const {
+    tool::ConvertToPdf((FRun.dir / file).string(), PdfPathOf(file).string());
 }
 
 bool Worker::Place(std::int64_t record, const std::string& file) {
@@ -553,10 +550,6 @@ nlohmann::json Batch::Manifest(double seconds) const {
 
 int Batch::Run() {
     const auto start = std::chrono::steady_clock::now();
-    {
-        qx::TQxRTF probe;  // a wrong option or variable is found before any record
-        Prepare(probe, FRun.options);
-    }
     // Each worker opens the data for itself: nothing of one is touched by another.
     for (int k = 0; k < FRun.jobs; ++k) FWorkers.push_back(std::make_unique<Worker>(FRun, k));
     Compile();
@@ -599,7 +592,7 @@ int Batch::Run() {
     return FFailed > 0 || !stopped.empty() ? kSomeFailed : kAllWritten;
 }
 
-int RunBatch(const BatchOptions& o, const std::vector<std::string>& extras) {
+int RunBatch(BatchOptions& o, const std::vector<std::string>& extras) {
     try {
         if (!extras.empty()) throw UsageError("Unknown argument " + extras.front());
         for (const auto& [value, option] : {std::pair{&o.templateFile, "TEMPLATE"},
@@ -609,6 +602,9 @@ int RunBatch(const BatchOptions& o, const std::vector<std::string>& extras) {
             if (value->empty()) throw UsageError(std::string(option) + " is required");
         if (o.resume && o.overwrite)
             throw UsageError("--resume and --overwrite exclude each other");
+        // A wrong option or variable is found before any record.
+        o.report.Resolve();
+        if (o.pdf) tool::RequireOffice();
         Batch batch(o);
         return batch.Run();
     } catch (const UsageError& e) {
@@ -660,15 +656,11 @@ void AddBatchCommand(CLI::App& app) {
         {"--overwrite", &BatchOptions::overwrite, "replace documents that exist"},
         {"--resume", &BatchOptions::resume, "keep documents that exist and write the others"},
         {"--fail-fast", &BatchOptions::failFast, "stop at the first record that fails"},
-        {"--unicode", &BatchOptions::unicode,
-         "write characters above U+00FF as \\u with a fallback"},
+        {"--pdf", &BatchOptions::pdf,
+         "also convert each document to DIR/<name>.pdf (needs LibreOffice)"},
     };
     for (const Flag& f : kFlags) cmd->add_flag(f.name, (*o).*f.value, f.help);
-    cmd->add_option("--var", o->vars,
-                    "variable NAME=VALUE[:number|boolean|date|string] (repeatable)");
-    cmd->add_option("--option", o->options,
-                    "RTF option by name, e.g. eoClearMissedFields (repeatable)");
-    o->data.AddTo(cmd);
+    o->report.AddTo(cmd);
     cmd->callback([o, cmd] {
         const int code = RunBatch(*o, cmd->remaining());
         if (code != kAllWritten) throw CLI::RuntimeError(code);

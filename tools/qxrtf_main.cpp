@@ -3,10 +3,8 @@
 // expression.
 #include <CLI/CLI.hpp>
 
-#include <fstream>
 #include <iostream>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -15,117 +13,32 @@
 #include "data_options.h"
 #include "expr_command.h"
 #include "platform/exceptions.h"
-#include "qxrtf/internal/report_setup.h"
 #include "qxrtf/qxrtf.h"
 #include "render_extras.h"
+#include "report_options.h"
 #include "tool_errors.h"
 
 namespace {
-
-// What render and dump share: the datasets, variables and options of a run.
-struct RunSetup {
-    DataOptions data;
-    std::vector<std::string> vars;
-    std::vector<std::string> options;
-    std::string settings;
-    bool unicode = false;
-    int codePage = 1252;
-    // A template whose scan never ends fails instead of filling the disk.
-    std::int64_t maxRepetitions = 10'000'000;
-    std::int64_t maxOutput = std::int64_t{2} << 30;
-    std::string imageRoot;
-
-    void AddTo(CLI::App* cmd) {
-        data.AddTo(cmd);
-        cmd->add_option("--var", vars,
-                        "variable NAME=VALUE[:number|boolean|date|string] (repeatable)");
-        cmd->add_option("--option", options,
-                        "RTF option by name, e.g. eoClearMissedFields (repeatable)");
-        cmd->add_option("--settings", settings,
-                        "JSON settings document of the report (its published properties)");
-        cmd->add_flag("--unicode", unicode, "write characters above U+00FF as \\u with a fallback");
-        cmd->add_option("--codepage", codePage, "code page of the output text (default 1252)");
-        cmd->add_option("--max-repetitions", maxRepetitions,
-                        "most passes one scan may make each time it runs (0: no limit)")
-            ->capture_default_str()
-            ->check(CLI::NonNegativeNumber);
-        cmd->add_option("--max-output", maxOutput, "most bytes a report may have (0: no limit)")
-            ->capture_default_str()
-            ->check(CLI::NonNegativeNumber);
-        cmd->add_option("--image-root", imageRoot,
-                        "folder picture files named in the template or data must lie in")
-            ->check(CLI::ExistingDirectory);
-    }
-    // Datasets keep the order they were given in: a one-letter alias A
-    // addresses the first.
-    qx::arrdataset Apply(qx::TQxRTF& report, DataOptions::Opened& opened) const {
-        report.SetMaxScanRepetitions(maxRepetitions);
-        report.SetMaxOutputSize(maxOutput);
-        report.SetImageRoot(imageRoot);
-        if (!settings.empty()) {
-            std::ifstream in(settings, std::ios::binary);
-            if (!in) throw qx::Exception("Cannot read settings file " + settings);
-            nlohmann::json doc;
-            try {
-                doc = nlohmann::json::parse(in);
-            } catch (const nlohmann::json::exception& e) {
-                throw qx::Exception("Settings file " + settings +
-                                    " is not valid JSON: " + e.what());
-            }
-            report.LoadSettings(doc);
-        }
-        opened = data.Open();
-        for (const std::string& v : vars) qx::DefineVariableFromText(report, v);
-        qx::TQxRTFOptions set = report.Options();
-        for (const std::string& o : options) {
-            qx::TQxRTFOption option{};
-            if (!qx::RTFOptionFromName(o, option))
-                throw qx::Exception("Unknown RTF option '" + o + "'");
-            set.Include(option);
-        }
-        report.SetOptions(set);
-        if (unicode) report.SetUnicodeByDefault(true);
-        if (codePage != 1252 || settings.empty()) report.SetCodePage(codePage);
-        return opened.datasets;
-    }
-};
-
-// Options every command that compiles the template takes besides its data.
-struct ReportOptions {
-    std::string locale;
-
-    void AddTo(CLI::App* cmd) {
-        cmd->add_option("--locale", locale,
-                        "number, currency and date formats of a system locale, e.g. de_DE.UTF-8");
-    }
-    void Apply(qx::TQxRTF& report) const {
-        if (locale.empty()) return;
-        try {
-            report.SetFmtSettings(qx::TFormatSettings::FromLocale(locale));
-        } catch (const qx::Exception& e) {
-            throw tool::UsageError(e.what());
-        }
-    }
-};
 
 // A command that compiles TEMPLATE with data: render, dump and check.
 struct TemplateCommand {
     CLI::App* cmd = nullptr;
     std::string templateFile;
-    RunSetup setup;
-    ReportOptions options;
+    tool::ReportOptions options;
 
     TemplateCommand(CLI::App& app, const char* name, const char* description) {
         cmd = app.add_subcommand(name, description);
         cmd->add_option("template", templateFile, "RTF template file")->required();
-        setup.AddTo(cmd);
         options.AddTo(cmd);
     }
-    qx::arrdataset Prepare(qx::TQxRTF& report, DataOptions::Opened& owned) const {
-        const qx::arrdataset datasets = setup.Apply(report, owned);
+    // Datasets keep the order they were given in: a one-letter alias A
+    // addresses the first.
+    qx::arrdataset Prepare(qx::TQxRTF& report, DataOptions::Opened& owned) {
+        options.Resolve();
         options.Apply(report);
+        owned = options.data.Open();
         report.SetInFile(templateFile);
-        return datasets;
+        return owned.datasets;
     }
 };
 

@@ -113,6 +113,11 @@ std::string LastLine(const std::string& file) {
 
 }  // namespace
 
+void RequireOffice() {
+    if (FindOffice().empty())
+        throw qx::Exception("--pdf needs LibreOffice (soffice), which is not installed");
+}
+
 void ConvertToPdf(const std::string& rtfFile, const std::string& pdfFile) {
     const std::string office = FindOffice();
     if (office.empty())
@@ -136,9 +141,17 @@ void ConvertToPdf(const std::string& rtfFile, const std::string& pdfFile) {
         throw qx::Exception("LibreOffice could not convert " + rtfFile + " to PDF" +
                             (detail.empty() ? std::string() : ": " + detail));
     }
+    // Copied beside its place and renamed, so that a PDF is there whole or
+    // not at all (the temporary directory may be on another file system).
+    const fs::path partial = fs::path(pdfFile).concat(".part");
     std::error_code ec;
-    fs::copy_file(produced, pdfFile, fs::copy_options::overwrite_existing, ec);
-    if (ec) throw qx::Exception("Cannot write " + pdfFile + ": " + ec.message());
+    fs::copy_file(produced, partial, fs::copy_options::overwrite_existing, ec);
+    if (!ec) fs::rename(partial, pdfFile, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(partial, ignored);
+        throw qx::Exception("Cannot write " + pdfFile + ": " + ec.message());
+    }
 }
 
 ProgressLine::ProgressLine(qx::TQxRTF& report) {

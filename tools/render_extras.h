@@ -18,6 +18,9 @@ namespace tool {
 // a LibreOffice the user has open) do not collide. Raises qx::Exception
 // with a clear message when LibreOffice is not installed or fails.
 void ConvertToPdf(const std::string& rtfFile, const std::string& pdfFile);
+// Raises qx::Exception when LibreOffice is not installed: for a batch that
+// converts every document, before the first.
+void RequireOffice();
 
 // A line on stderr counting the records of the outermost scan ("qxrtf:
 // 1200 of 5000 records"), shown only when stderr is a terminal and only

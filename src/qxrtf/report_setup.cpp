@@ -1,5 +1,7 @@
 #include "qxrtf/internal/report_setup.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "conscom/internal/tables.h"
@@ -62,13 +64,16 @@ void DefineVariableFromText(TQxBaseReport& report, const std::string& assignment
         throw Exception("Variable " + Quoted(assignment, " must be given as NAME=VALUE[:TYPE]"));
     const std::string name = assignment.substr(0, eq);
     std::string value = assignment.substr(eq + 1), type;
+    // A word after the last colon is a type, known or not, so that a
+    // misspelt one ("1:numeric") is an error rather than part of the text;
+    // a value that ends in a colon and a word is given as "...:string".
+    // Anything else after a colon ("10:30", "http://...") is text.
     const auto colon = value.rfind(':');
-    if (colon != std::string::npos) {
-        const std::string suffix = LowerCase(value.substr(colon + 1));
-        if (suffix == "string" || suffix == "number" || suffix == "boolean" || suffix == "date") {
-            type = suffix;
-            value.resize(colon);
-        }
+    if (colon != std::string::npos && colon + 1 < value.size() &&
+        std::all_of(value.begin() + static_cast<std::ptrdiff_t>(colon) + 1, value.end(),
+                    [](unsigned char c) { return std::isalpha(c) != 0; })) {
+        type = value.substr(colon + 1);
+        value.resize(colon);
     }
     DefineTypedVariable(report, name, value, type);
 }

@@ -193,7 +193,10 @@ TEST_F(ToolBatch, UsageErrorsExitWithTwo) {
         {Batch("d", "--name C.ID --bogus " + data), "Unknown argument --bogus"},
         {Batch("d", "--name C.ID --resume --overwrite " + data),
          "--resume and --overwrite exclude each other"},
-        {Batch("d", "--name C.ID --option eoNoSuch " + data), "Unknown RTF option 'eoNoSuch'"},
+        {Batch("d", "--name C.ID --option eoNoSuch " + data),
+         "--option eoNoSuch: no such RTF option (the options are eoGraphicsWmfCompatible, "
+         "eoGraphicsBinary, eoClearMissedFields, eoDotAsColon, eoNumericFormatClearZero, "
+         "eoKeepFrtfPar, eoProcessFormFields)"},
         {"batch '" + Path("t.rtf") + "' --master X --out-dir d --name C.ID " + data,
          "--master X: no such dataset (give it with --dataset, --csv or --json)"},
         {Batch("d", "--name C.ID --jobs 0 " + data),

@@ -1,0 +1,108 @@
+#include "report_options.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "platform/exceptions.h"
+#include "qxrtf/internal/report_setup.h"
+#include "tool_errors.h"
+
+namespace tool {
+
+namespace {
+
+std::string RTFOptionNames() {
+    std::string names;
+    for (const char* name : qx::kQxRTFOptionNames) names += (names.empty() ? "" : ", ") + std::string(name);
+    return names;
+}
+
+nlohmann::json ReadSettings(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw qx::Exception("Cannot read settings file " + file);
+    try {
+        return nlohmann::json::parse(in);
+    } catch (const nlohmann::json::exception& e) {
+        throw qx::Exception("Settings file " + file + " is not valid JSON: " + e.what());
+    }
+}
+
+}  // namespace
+
+void ReportOptions::AddTo(CLI::App* cmd) {
+    data.AddTo(cmd);
+    cmd->add_option("--var", FVars,
+                    "variable NAME=VALUE[:number|boolean|date|string] (repeatable; end a value "
+                    "that holds a colon with :string)");
+    cmd->add_option("--option", FOptionNames,
+                    "RTF option by name (repeatable): " + RTFOptionNames());
+    cmd->add_option("--settings", FSettingsFile,
+                    "JSON settings document of the report (its published properties; the keys "
+                    "are listed in docs/tool.md)");
+    cmd->add_option("--locale", FLocale,
+                    "number, currency and date formats of a system locale, e.g. de_DE.UTF-8");
+    cmd->add_flag("--unicode", FUnicode, "write characters above U+00FF as \\u with a fallback");
+    cmd->add_option("--codepage", FCodePage, "code page of the output text (default 1252)");
+    cmd->add_option("--max-repetitions", FMaxRepetitions,
+                    "most passes one scan may make each time it runs (0: no limit)")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    cmd->add_option("--max-output", FMaxOutput, "most bytes a report may have (0: no limit)")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    cmd->add_option("--image-root", FImageRoot,
+                    "folder picture files named in the template or data must lie in")
+        ->check(CLI::ExistingDirectory);
+}
+
+void ReportOptions::Resolve() {
+    FOptions = {};
+    for (const std::string& name : FOptionNames) {
+        qx::TQxRTFOption option{};
+        if (!qx::RTFOptionFromName(name, option))
+            throw UsageError("--option " + name + ": no such RTF option (the options are " +
+                             RTFOptionNames() + ")");
+        FOptions.Include(option);
+    }
+    {
+        // Each variable is defined once aside, so that a value that does
+        // not convert is found now and named with its option.
+        qx::TQxRTF probe;
+        for (const std::string& v : FVars) {
+            try {
+                qx::DefineVariableFromText(probe, v);
+            } catch (const std::exception& e) {
+                throw UsageError("--var " + v + ": " + e.what());
+            }
+        }
+    }
+    if (!FLocale.empty()) {
+        try {
+            FFormats = qx::TFormatSettings::FromLocale(FLocale);
+        } catch (const qx::Exception& e) {
+            throw UsageError(e.what());
+        }
+    }
+    if (!FSettingsFile.empty()) {
+        FSettings = ReadSettings(FSettingsFile);
+        qx::TQxRTF probe;  // a key with a wrong value is found before any data is read
+        probe.LoadSettings(*FSettings);
+    }
+}
+
+void ReportOptions::Apply(qx::TQxRTF& report) const {
+    report.SetMaxScanRepetitions(FMaxRepetitions);
+    report.SetMaxOutputSize(FMaxOutput);
+    report.SetImageRoot(FImageRoot);
+    // The settings come after the limits and the picture folder, which
+    // they may tighten but never lift, and before the command line's own
+    // options, which win.
+    if (FSettings) report.LoadSettings(*FSettings);
+    for (const std::string& v : FVars) qx::DefineVariableFromText(report, v);
+    report.SetOptions(qx::TQxRTFOptions::FromByte(report.Options().Byte() | FOptions.Byte()));
+    if (FUnicode) report.SetUnicodeByDefault(true);
+    if (FCodePage != 1252 || !FSettings) report.SetCodePage(FCodePage);
+    if (FFormats) report.SetFmtSettings(*FFormats);
+}
+
+}  // namespace tool

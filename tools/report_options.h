@@ -1,0 +1,56 @@
+// The options of a report run that every command filling a template takes
+// (render, dump, check and batch), defined once so that each means the
+// same in all of them: the data, variables, RTF options, settings file,
+// locale, output encoding, limits and picture folder.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data_options.h"
+#include "platform/sysutils.h"
+#include "qxrtf/qxrtf.h"
+
+namespace tool {
+
+class ReportOptions {
+  public:
+    void AddTo(CLI::App* cmd);
+
+    // Reads what the options name (the settings file, the locale, the RTF
+    // option names, the variables) once for the whole run, so that a
+    // mistake in them is found before any data is read or document
+    // written. Raises UsageError for a wrong command line and qx::Exception
+    // for a settings file that cannot be read.
+    void Resolve();
+
+    // Sets `report` up as the options say (everything but the data); call
+    // Resolve first. Cheap enough to run for every document of a batch.
+    void Apply(qx::TQxRTF& report) const;
+
+    DataOptions data;
+
+  private:
+    std::vector<std::string> FVars;
+    std::vector<std::string> FOptionNames;
+    std::string FSettingsFile;
+    std::string FLocale;
+    bool FUnicode = false;
+    int FCodePage = 1252;
+    // A template whose scan never ends fails instead of filling the disk.
+    std::int64_t FMaxRepetitions = 10'000'000;
+    std::int64_t FMaxOutput = std::int64_t{2} << 30;
+    std::string FImageRoot;
+
+    // What Resolve read.
+    std::optional<nlohmann::json> FSettings;
+    std::optional<qx::TFormatSettings> FFormats;
+    qx::TQxRTFOptions FOptions;
+};
+
+}  // namespace tool
