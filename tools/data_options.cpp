@@ -6,8 +6,10 @@
 #include "platform/internal/unicode.h"
 #include "platform/loaders/csv_dataset.h"
 #include "platform/loaders/json_dataset.h"
+#include "platform/loaders/keyed_detail.h"
 #include "platform/loaders/pg_dataset.h"
 #include "platform/loaders/sqlite_dataset.h"
+#include "tool_errors.h"
 
 namespace {
 
@@ -75,10 +77,11 @@ void DataOptions::AddTo(CLI::App* cmd) {
     add("--dataset", Kind::Sql,
         "dataset NAME=QUERY or NAME=TABLE from the --db database or --pg server (repeatable)");
     add("--detail", Kind::Detail,
-        "make NAME a detail of MASTER: NAME=MASTER links an SQLite or PostgreSQL dataset whose "
-        "query names "
-        ":MASTER_FIELD parameters; for a JSON master, NAME=MASTER[.KEY] is the array KEY "
-        "(default NAME) of the master's current record (repeatable)");
+        "make NAME a detail of MASTER, showing only the records of the master's current record: "
+        "NAME=MASTER for an SQLite or PostgreSQL dataset whose query names :MASTER_FIELD "
+        "parameters; NAME=MASTER:NAME_FIELD=MASTER_FIELD for a CSV or JSON file, whose records "
+        "whose NAME_FIELD equals the master's MASTER_FIELD belong to it; NAME=MASTER[.KEY] for "
+        "the nested array KEY (default NAME) of a JSON master's records (repeatable)");
     cmd->add_option("--delimiter", FDelimiter,
                     "field delimiter of the CSV files: one character or 'tab' (default ,)");
     cmd->add_option("--type", FTypes,
@@ -93,6 +96,89 @@ void DataOptions::Keep(Kind kind, const std::string& text) {
     FItems.push_back({kind, text, static_cast<int>(FSources.size()) - 1});
 }
 
+qx::TDataSet* DataOptions::Find(const Opened& opened, const std::string& name) {
+    for (qx::TDataSet* ds : opened.datasets)
+        if (qx::SameText(ds->Name(), name)) return ds;
+    return nullptr;
+}
+
+bool DataOptions::LinkDetail(const std::string& option, const std::string& name,
+                             const std::string& value, Opened& opened,
+                             const std::function<qx::TColumnTypes(const std::string&)>& typesOf) {
+    const std::string where = "--detail " + option + ": ";
+    // MASTER, MASTER.KEY (a JSON master's nested arrays) or
+    // MASTER:DETAIL_FIELD=MASTER_FIELD (a file's records linked by a key).
+    const auto colon = value.find(':');
+    std::string masterName = value.substr(0, colon), keyField, masterField;
+    if (colon != std::string::npos) {
+        const std::string link = value.substr(colon + 1);
+        const auto eq = link.find('=');
+        if (eq == std::string::npos || eq == 0 || eq + 1 == link.size())
+            throw tool::UsageError(where + "give the key as " + name + "=" + masterName + ":" +
+                                   name + "_FIELD=" + masterName + "_FIELD");
+        keyField = link.substr(0, eq);
+        masterField = link.substr(eq + 1);
+    }
+    qx::TDataSet* detail = Find(opened, name);
+    std::string nestedKey = name;
+    if (detail == nullptr && masterName.find('.') != std::string::npos) {
+        nestedKey = masterName.substr(masterName.find('.') + 1);
+        masterName.resize(masterName.find('.'));
+    }
+    qx::TDataSet* master = Find(opened, masterName);
+    if (master == nullptr)
+        throw qx::Exception("Detail " + name + ": no dataset " + masterName +
+                            " is given before it");
+    if (detail == nullptr) {
+        auto* jsonMaster = dynamic_cast<qx::TJsonDataSet*>(master);
+        if (jsonMaster == nullptr)
+            throw qx::Exception("Detail " + name +
+                                ": give it first with --dataset, --csv or --json (" + masterName +
+                                " is no JSON dataset with nested arrays)");
+        if (!keyField.empty())
+            throw tool::UsageError(where + "the records of a nested array belong to their " +
+                                   "master record already: give no key");
+        opened.owned.push_back(
+            std::make_unique<qx::TJsonDataSet>(name, *jsonMaster, nestedKey, typesOf(name)));
+        return true;
+    }
+    auto* stream = dynamic_cast<qx::TStreamDataSet*>(detail);
+    const int parameters = stream != nullptr ? stream->MasterParameterCount() : -1;
+    if (parameters >= 0) {
+        // Without a parameter every master record would list all the
+        // detail's records: a wrong report, not a shorter one.
+        if (!keyField.empty())
+            throw tool::UsageError(where + name + " is read by a query: link it to " + masterName +
+                                   " with :" + masterName +
+                                   "_FIELD parameters in the query, not with a key");
+        if (parameters == 0)
+            throw tool::UsageError(where + "the query of " + name + " has no :" + masterName +
+                                   "_FIELD parameter to link it to " + masterName +
+                                   ", so every record of " + masterName +
+                                   " would list all its records");
+        detail->SetMaster(master);
+        return false;
+    }
+    if (keyField.empty())
+        throw tool::UsageError(where + name +
+                               " is read from a file: give the fields that link it to " +
+                               masterName + ", as --detail " + name + "=" + masterName + ":" +
+                               name + "_FIELD=" + masterName + "_FIELD");
+    if (detail->FindField(keyField) == nullptr)
+        throw tool::UsageError(where + name + " has no field " + keyField);
+    if (master->FindField(masterField) == nullptr)
+        throw tool::UsageError(where + masterName + " has no field " + masterField);
+    // The keyed view takes the detail's place, in the list and as the name
+    // the template and later details find.
+    const auto owned = std::find_if(opened.owned.begin(), opened.owned.end(),
+                                    [&](const auto& ds) { return ds.get() == detail; });
+    std::unique_ptr<qx::TStreamDataSet> records(static_cast<qx::TStreamDataSet*>(owned->release()));
+    *owned = std::make_unique<qx::TKeyedDetail>(std::move(records), keyField, masterField);
+    (*owned)->SetMaster(master);
+    std::replace(opened.datasets.begin(), opened.datasets.end(), detail, owned->get());
+    return false;
+}
+
 DataOptions::Opened DataOptions::Open() const {
     Opened opened;
     const char delimiter = DelimiterFromText(FDelimiter);
@@ -101,11 +187,7 @@ DataOptions::Opened DataOptions::Open() const {
         const auto it = types.find(qx::UpperCase(name));
         return it == types.end() ? qx::TColumnTypes{} : it->second;
     };
-    const auto find = [&](const std::string& name) -> qx::TDataSet* {
-        for (const auto& ds : opened.owned)
-            if (qx::SameText(ds->Name(), name)) return ds.get();
-        return nullptr;
-    };
+    const auto find = [&](const std::string& name) { return Find(opened, name); };
     std::map<std::string, std::shared_ptr<qx::TSqliteDatabase>> databases;
     qx::TPgConnections connections;
     for (const Item& item : FItems) {
@@ -114,26 +196,7 @@ DataOptions::Opened DataOptions::Open() const {
                                                        : "NAME=FILE";
         const auto [name, value] = SplitNamed(item.text, form);
         if (item.kind == Kind::Detail) {
-            std::string masterName = value, key = name;
-            qx::TDataSet* detail = find(name);
-            if (detail == nullptr && value.find('.') != std::string::npos) {
-                masterName = value.substr(0, value.find('.'));
-                key = value.substr(value.find('.') + 1);
-            }
-            qx::TDataSet* master = find(masterName);
-            if (master == nullptr)
-                throw qx::Exception("Detail " + name + ": no dataset " + masterName +
-                                    " is given before it");
-            if (detail != nullptr) {
-                detail->SetMaster(master);
-                continue;
-            }
-            auto* jsonMaster = dynamic_cast<qx::TJsonDataSet*>(master);
-            if (jsonMaster == nullptr)
-                throw qx::Exception("Detail " + name + ": give it first with --dataset (" +
-                                    masterName + " is no JSON dataset with nested arrays)");
-            opened.owned.push_back(
-                std::make_unique<qx::TJsonDataSet>(name, *jsonMaster, key, typesOf(name)));
+            if (!LinkDetail(item.text, name, value, opened, typesOf)) continue;
         } else {
             if (find(name) != nullptr) throw qx::Exception("Dataset " + name + " is given twice");
             if (item.kind == Kind::Json) {

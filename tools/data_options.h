@@ -5,11 +5,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/dataset.h"
+#include "platform/loaders/column_types.h"
 #include "qxrtf/qxrtf.h"
 
 class DataOptions {
@@ -40,6 +42,13 @@ class DataOptions {
         int source;        // --dataset: the --db or --pg given before it, or -1
     };
     void Keep(Kind kind, const std::string& text);
+    static qx::TDataSet* Find(const Opened& opened, const std::string& name);
+    // Links the detail of --detail `option` (NAME=VALUE) to its master;
+    // true when that made a new dataset (a JSON master's nested array),
+    // which the caller lists.
+    static bool LinkDetail(const std::string& option, const std::string& name,
+                           const std::string& value, Opened& opened,
+                           const std::function<qx::TColumnTypes(const std::string&)>& typesOf);
 
     std::vector<Item> FItems;
     std::vector<Source> FSources;

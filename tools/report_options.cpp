@@ -13,7 +13,8 @@ namespace {
 
 std::string RTFOptionNames() {
     std::string names;
-    for (const char* name : qx::kQxRTFOptionNames) names += (names.empty() ? "" : ", ") + std::string(name);
+    for (const char* name : qx::kQxRTFOptionNames)
+        names += (names.empty() ? "" : ", ") + std::string(name);
     return names;
 }
 

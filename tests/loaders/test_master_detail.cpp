@@ -2,7 +2,9 @@
 #include <memory>
 
 #include "loader_fixture.h"
+#include "platform/loaders/csv_dataset.h"
 #include "platform/loaders/json_dataset.h"
+#include "platform/loaders/keyed_detail.h"
 #include "platform/loaders/sqlite_dataset.h"
 #include "platform/mem_dataset.h"
 
@@ -113,4 +115,57 @@ TEST_F(MasterDetail, DetailsOfDetailsFollowTheOuterMaster) {
               "Smith(1< pen ink>2< pad>)Jones()Brown(3< cap>)");
     customers->Last();
     EXPECT_EQ(lines.FieldByName("ITEM")->AsString(), "cap");
+}
+
+TEST_F(MasterDetail, KeyedFileDetailShowsTheRecordsOfTheMastersKey) {
+    // The same lines grouped by order, and scattered through the file; a
+    // line without an order (an empty key) and keys written as floats.
+    const struct {
+        const char* csv;
+        bool grouped;
+    } files[] = {
+        {"ORDER_ID,ITEM,QTY\n1,pen,2\n1.0,ink,1\n3,pad,5\n,lost,9\n", true},
+        {"ORDER_ID,ITEM,QTY\n1,pen,2\n3,pad,5\n,lost,9\n1.0,ink,1\n", false},
+    };
+    auto db = std::make_shared<TSqliteDatabase>(MakeDb("shop.db", kShopSql), "ORDERS");
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.csv);
+        TSqliteDataSet orders("ORDERS", db, "SELECT * FROM orders ORDER BY id");
+        TKeyedDetail lines(std::make_unique<TCsvDataSet>("LINES", MakeFile("lines.csv", f.csv)),
+                           "order_id", "ID");
+        EXPECT_EQ(lines.Grouped(), f.grouped);
+        lines.SetMaster(&orders);
+        EXPECT_EQ(Render(kInvoice, {&orders, &lines}), kInvoiceText);
+
+        // Moving about the records of one master record, and back by bookmark.
+        orders.First();
+        EXPECT_EQ(lines.RecordCount(), 2);
+        lines.Last();
+        EXPECT_TRUE(lines.Eof());
+        EXPECT_EQ(lines.FieldByName("ITEM")->AsString(), "ink");
+        const TBookmark ink = lines.GetBookmark();
+        lines.Prior();
+        EXPECT_EQ(lines.FieldByName("ITEM")->AsString(), "pen");
+        lines.Prior();
+        EXPECT_TRUE(lines.Bof());
+        lines.GotoBookmark(ink);
+        EXPECT_EQ(lines.FieldByName("ITEM")->AsString(), "ink");
+        orders.Next();  // Jones has no lines: the fields are blank, not another order's
+        EXPECT_TRUE(lines.Eof() && lines.Bof());
+        EXPECT_TRUE(lines.FieldByName("ITEM")->IsNull());
+        EXPECT_THROW(lines.GotoBookmark(ink), EDatabaseError);  // not one of Jones's
+    }
+    TSqliteDataSet orders("ORDERS", db, "orders");
+    EXPECT_THROW(
+        TKeyedDetail(std::make_unique<TCsvDataSet>("LINES", Path("lines.csv")), "NO", "ID"),
+        EDatabaseError);
+    TKeyedDetail lines(std::make_unique<TCsvDataSet>("LINES", Path("lines.csv")), "ORDER_ID",
+                       "NUMBER");
+    try {
+        lines.SetMaster(&orders);
+        ADD_FAILURE() << "a master field that is not there was taken";
+    } catch (const EDatabaseError& e) {
+        EXPECT_STREQ(e.what(),
+                     "Dataset LINES: master dataset ORDERS has no field NUMBER to link it by");
+    }
 }

@@ -27,13 +27,14 @@ TEST_F(BatchOptions, EachReportOptionMeansWhatItMeansToRender) {
     MakeFile("t.rtf",
              "{\\rtf1 \\\\C.NAME\\\\ \\\\FCUR(C.BAL)\\\\ \\\\FDTM(C.DAY, 'd mmmm yyyy')\\\\ "
              "\\\\X + 1\\\\ [\\\\MISSING\\\\] \\\\FIMG(F)\\\\}");
-    MakeFile("c.csv", "ID,NAME,BAL,DAY\n1,\xD0\x96\xD0\xB0\xD0\xBD\xD0\xBD\xD0\xB0 M\xC3\xBCller,"
-                      "102.15,2024-03-07\n");
+    MakeFile("c.csv",
+             "ID,NAME,BAL,DAY\n1,\xD0\x96\xD0\xB0\xD0\xBD\xD0\xBD\xD0\xB0 M\xC3\xBCller,"
+             "102.15,2024-03-07\n");
     MakeFile("p.png", qxtest::ReadFileBytes(qxtest::DataPath("pictures/quarters.png")));
     MakeFile("s.json", R"({"Lang": 1049, "Options": ["eoClearMissedFields"]})");
     fs::create_directory(Path("pics"));
-    const std::string data = "--csv C='" + Path("c.csv") + "' --var X=41:number --var F='" +
-                             Path("p.png") + "' ";
+    const std::string data =
+        "--csv C='" + Path("c.csv") + "' --var X=41:number --var F='" + Path("p.png") + "' ";
     struct Case {
         std::string args;
         std::string error;  // what both report instead of a document, if anything
@@ -61,7 +62,8 @@ TEST_F(BatchOptions, EachReportOptionMeansWhatItMeansToRender) {
         if (c.error.empty()) {
             ASSERT_EQ(render.exitCode, 0) << render.output;
             ASSERT_EQ(batch.exitCode, 0) << batch.output;
-            EXPECT_EQ(qxtest::ReadFileBytes(Path("out/1.rtf")), qxtest::ReadFileBytes(Path("r.rtf")));
+            EXPECT_EQ(qxtest::ReadFileBytes(Path("out/1.rtf")),
+                      qxtest::ReadFileBytes(Path("r.rtf")));
         } else {
             EXPECT_EQ(render.exitCode, 1);
             EXPECT_EQ(batch.exitCode, 1);
@@ -88,8 +90,8 @@ TEST_F(BatchOptions, PdfWritesACopyOfEachDocumentOrNothingWithoutLibreOffice) {
     const std::string batch = "batch '" + Path("t.rtf") + "' --master C --name C.NAME --csv C='" +
                               Path("c.csv") + "' --pdf --out-dir ";
     const ToolResult missing =
-        qxtest::RunCommand("PATH=/nonexistent " + std::string(QXRTF_TOOL_PATH) + " " + batch +
-                           "'" + Path("none") + "'");
+        qxtest::RunCommand("PATH=/nonexistent " + std::string(QXRTF_TOOL_PATH) + " " + batch + "'" +
+                           Path("none") + "'");
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.output,
               "qxrtf batch: --pdf needs LibreOffice (soffice), which is not installed\n");
@@ -100,7 +102,7 @@ TEST_F(BatchOptions, PdfWritesACopyOfEachDocumentOrNothingWithoutLibreOffice) {
     for (const char* name : {"Ann", "Bob"}) {
         SCOPED_TRACE(name);
         EXPECT_TRUE(fs::exists(Path("out/" + std::string(name) + ".rtf")));
-        EXPECT_EQ(qxtest::ReadFileBytes(Path("out/" + std::string(name) + ".pdf")).rfind("%PDF-", 0),
-                  0u);
+        EXPECT_EQ(
+            qxtest::ReadFileBytes(Path("out/" + std::string(name) + ".pdf")).rfind("%PDF-", 0), 0u);
     }
 }

@@ -53,6 +53,7 @@ class TPgDataSet : public TStreamDataSet {
     // Takes the parameters from the master's current record and runs the
     // query again.
     void First() override;
+    int MasterParameterCount() const override { return static_cast<int>(FParamNames.size()); }
 
   protected:
     void MasterMoved() override { First(); }

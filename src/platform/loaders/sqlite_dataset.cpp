@@ -322,6 +322,10 @@ void TSqliteDataSet::SetMaster(TDataSet* master) {
     First();
 }
 
+int TSqliteDataSet::MasterParameterCount() const {
+    return sqlite3_bind_parameter_count(FStatement->Handle());
+}
+
 void TSqliteDataSet::BindMaster() {
     sqlite3_stmt* st = FStatement->Handle();
     const int count = sqlite3_bind_parameter_count(st);

@@ -64,6 +64,7 @@ class TSqliteDataSet : public TStreamDataSet {
     // Binds the parameters from the master's current record and runs the
     // query again.
     void First() override;
+    int MasterParameterCount() const override;
 
   protected:
     void MasterMoved() override { First(); }

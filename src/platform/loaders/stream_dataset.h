@@ -49,6 +49,10 @@ class TStreamDataSet : public TDataSet, private TValueSource {
     TField* Fields(int index) const override;
     TBookmark GetBookmark() const override;
     void GotoBookmark(const TBookmark& bookmark) override;
+    // Of a dataset read by a query: the number of its :MASTER_FIELD
+    // parameters, by which it follows a master as its detail; -1 for one
+    // that has no query (a file), whose records are linked by a key.
+    virtual int MasterParameterCount() const { return -1; }
 
   protected:
     TField* AddField(const std::string& fieldName, TFieldType dataType);

@@ -1,0 +1,172 @@
+// Ordinary mistakes through the tool, as a new user makes them: each gives
+// the right report or a message naming its place and cause, with its exit
+// code, and a refused run leaves no output behind. Also: one sales report
+// from CSV, JSON and SQLite, details linked, has the same totals.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "loaders/loader_fixture.h"
+#include "tool/tool_runner.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Regions with their sales, a subtotal per region and a grand total.
+const char* const kSalesReport =
+    "{\\rtf1 \\\\SCAN(REGIONS)\\\\\\\\REGIONS.NAME\\\\:"
+    "\\\\SCAN(SALES), NOEOF, SUM(SALES.AMOUNT, SUB), SUM(SALES.AMOUNT, GRAND, NORESET)\\\\"
+    " \\\\SALES.AMOUNT\\\\\\\\ENDSCAN\\\\ = \\\\FFIX(SUB, 10:2)\\\\;\\\\ENDSCAN\\\\"
+    " Total \\\\FFIX(GRAND, 10:2)\\\\}";
+
+class ToolMistakes : public qxtest::LoaderTest {
+  protected:
+    void SetUp() override {
+        LoaderTest::SetUp();
+        MakeFile("sales.rtf", kSalesReport);
+        MakeFile("regions.csv", "ID,NAME\n1,North\n2,South\n3,East\n4,West\n");
+        // Not grouped by region: the detail keeps a list per key.
+        MakeFile("sales.csv", "REGION,AMOUNT\n2,20.25\n1,10.5\n4,7\n1,4\n2,0.75\n4,1.5\n1,100\n");
+        // Grouped by region: the detail keeps one run per key.
+        MakeFile("sorted.csv", "REGION,AMOUNT\n1,10.5\n1,4\n1,100\n2,20.25\n2,0.75\n4,7\n4,1.5\n");
+        MakeFile("regions.json", R"([{"ID": 1, "NAME": "North"}, {"ID": 2, "NAME": "South"},)"
+                                 R"( {"ID": 3, "NAME": "East"}, {"ID": 4, "NAME": "West"}])");
+        MakeFile("sales.json", R"([{"REGION": 2, "AMOUNT": 20.25}, {"REGION": 1, "AMOUNT": 10.5},)"
+                               R"( {"REGION": 4, "AMOUNT": 7}, {"REGION": 1, "AMOUNT": 4},)"
+                               R"( {"REGION": 2, "AMOUNT": 0.75}, {"REGION": 4, "AMOUNT": 1.5},)"
+                               R"( {"REGION": 1, "AMOUNT": 100}])");
+        MakeFile("nested.json",
+                 R"([{"ID": 1, "NAME": "North", "SALES": [{"AMOUNT": 10.5}, {"AMOUNT": 4},)"
+                 R"( {"AMOUNT": 100}]}, {"ID": 2, "NAME": "South", "SALES": [{"AMOUNT": 20.25},)"
+                 R"( {"AMOUNT": 0.75}]}, {"ID": 3, "NAME": "East"},)"
+                 R"( {"ID": 4, "NAME": "West", "SALES": [{"AMOUNT": 7}, {"AMOUNT": 1.5}]}])");
+        MakeDb("shop.db",
+               "CREATE TABLE regions (id INTEGER, name TEXT);"
+               "INSERT INTO regions VALUES (1, 'North'), (2, 'South'), (3, 'East'), (4, 'West');"
+               "CREATE TABLE sales (id INTEGER, region INTEGER, amount REAL);"
+               "INSERT INTO sales VALUES (1, 2, 20.25), (2, 1, 10.5), (3, 4, 7), (4, 1, 4),"
+               "(5, 2, 0.75), (6, 4, 1.5), (7, 1, 100);");
+    }
+
+    // Runs `args` in the case's directory, as a user in it would type them.
+    qxtest::ToolResult Run(const std::string& args, std::string& err) {
+        const qxtest::ToolResult r =
+            qxtest::RunShell("cd '" + Path("") + "' && " + std::string(QXRTF_TOOL_PATH) + " " +
+                             args + " 2>'" + Path("stderr.txt") + "'");
+        err = qxtest::ReadFileBytes(Path("stderr.txt"));
+        return r;
+    }
+};
+
+const char* const kSqliteSales =
+    "--db shop.db --dataset REGIONS=regions "
+    "--dataset SALES='SELECT amount FROM sales WHERE region = :REGIONS_ID ORDER BY id' "
+    "--detail SALES=REGIONS";
+
+}  // namespace
+
+TEST_F(ToolMistakes, OneSalesReportFromEverySourceHasTheSameTotals) {
+    std::string err;
+    const qxtest::ToolResult sql =
+        Run("render sales.rtf -o sql.rtf " + std::string(kSqliteSales), err);
+    ASSERT_EQ(sql.exitCode, 0) << err;
+    const std::string expected = qxtest::ReadFileBytes(Path("sql.rtf"));
+    EXPECT_EQ(expected,
+              "{\\rtf1 \\lang0 North: \\lang0 10.5 \\lang0 4 \\lang0 100 = \\lang0 114.50;"
+              "\\lang0 South: \\lang0 20.25 \\lang0 0.75 = \\lang0 21.00;\\lang0 East: = "
+              "\\lang0 0.00;\\lang0 West: \\lang0 7 \\lang0 1.5 = \\lang0 8.50; Total "
+              "\\lang0 144.00}");
+
+    const char* const sources[] = {
+        "--csv REGIONS=regions.csv --csv SALES=sales.csv --detail SALES=REGIONS:REGION=ID",
+        "--csv REGIONS=regions.csv --csv SALES=sorted.csv --detail SALES=REGIONS:REGION=ID",
+        "--json REGIONS=regions.json --json SALES=sales.json --detail SALES=REGIONS:REGION=ID",
+        // A JSON master with a CSV detail, the key fields in other case.
+        "--json REGIONS=regions.json --csv SALES=sales.csv --detail SALES=regions:region=id",
+        "--json REGIONS=nested.json --detail SALES=REGIONS.SALES",
+    };
+    for (const char* source : sources) {
+        SCOPED_TRACE(source);
+        fs::remove(Path("out.rtf"));
+        const qxtest::ToolResult r = Run(std::string("render sales.rtf -o out.rtf ") + source, err);
+        ASSERT_EQ(r.exitCode, 0) << err;
+        EXPECT_EQ(err, "");
+        EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")), expected);
+    }
+}
+
+namespace {
+
+struct Mistake {
+    std::string args;  // as typed in the case's directory
+    int exitCode;
+    std::string stderrText;  // exactly
+    std::string output;      // the file or directory the command would write
+    bool written;            // whether it is there afterwards
+};
+
+}  // namespace
+
+TEST_F(ToolMistakes, EachGivesItsMessageAndExitCode) {
+    const std::string csvUnlinked =
+        "--csv REGIONS=regions.csv --csv SALES=sales.csv --detail SALES=REGIONS";
+    const Mistake mistakes[] = {
+        // Details that are not linked to their master would list every
+        // sale under every region.
+        {"render sales.rtf -o o.rtf " + csvUnlinked, 2,
+         "qxrtf: --detail SALES=REGIONS: SALES is read from a file: give the fields that link it "
+         "to REGIONS, as --detail SALES=REGIONS:SALES_FIELD=REGIONS_FIELD\n",
+         "o.rtf", false},
+        {"batch sales.rtf --master REGIONS --out-dir out --name REGIONS.NAME " + csvUnlinked, 2,
+         "qxrtf batch: --detail SALES=REGIONS: SALES is read from a file: give the fields that "
+         "link it to REGIONS, as --detail SALES=REGIONS:SALES_FIELD=REGIONS_FIELD\n"
+         "Run with --help for more information.\n",
+         "out", false},
+        {"render sales.rtf -o o.rtf --json REGIONS=regions.json --json SALES=sales.json "
+         "--detail SALES=REGIONS",
+         2,
+         "qxrtf: --detail SALES=REGIONS: SALES is read from a file: give the fields that link it "
+         "to REGIONS, as --detail SALES=REGIONS:SALES_FIELD=REGIONS_FIELD\n",
+         "o.rtf", false},
+        {"render sales.rtf -o o.rtf --db shop.db --dataset REGIONS=regions --dataset SALES=sales "
+         "--detail SALES=REGIONS",
+         2,
+         "qxrtf: --detail SALES=REGIONS: the query of SALES has no :REGIONS_FIELD parameter to "
+         "link it to REGIONS, so every record of REGIONS would list all its records\n",
+         "o.rtf", false},
+        {"render sales.rtf -o o.rtf --db shop.db --dataset REGIONS=regions --dataset SALES=sales "
+         "--detail SALES=REGIONS:REGION=ID",
+         2,
+         "qxrtf: --detail SALES=REGIONS:REGION=ID: SALES is read by a query: link it to REGIONS "
+         "with :REGIONS_FIELD parameters in the query, not with a key\n",
+         "o.rtf", false},
+        {"render sales.rtf -o o.rtf --csv REGIONS=regions.csv --csv SALES=sales.csv "
+         "--detail SALES=REGIONS:REGON=ID",
+         2, "qxrtf: --detail SALES=REGIONS:REGON=ID: SALES has no field REGON\n", "o.rtf", false},
+        {"render sales.rtf -o o.rtf --csv REGIONS=regions.csv --csv SALES=sales.csv "
+         "--detail SALES=REGIONS:REGION=NO",
+         2, "qxrtf: --detail SALES=REGIONS:REGION=NO: REGIONS has no field NO\n", "o.rtf", false},
+        {"render sales.rtf -o o.rtf --csv REGIONS=regions.csv --csv SALES=sales.csv "
+         "--detail SALES=REGIONS:REGION",
+         2,
+         "qxrtf: --detail SALES=REGIONS:REGION: give the key as "
+         "SALES=REGIONS:SALES_FIELD=REGIONS_FIELD\n",
+         "o.rtf", false},
+        {"render sales.rtf -o o.rtf --json REGIONS=nested.json --detail SALES=REGIONS.SALES:A=B", 2,
+         "qxrtf: --detail SALES=REGIONS.SALES:A=B: the records of a nested array belong to their "
+         "master record already: give no key\n",
+         "o.rtf", false},
+    };
+    for (const Mistake& m : mistakes) {
+        SCOPED_TRACE(m.args);
+        fs::remove_all(Path(m.output));
+        std::string err;
+        const qxtest::ToolResult r = Run(m.args, err);
+        EXPECT_EQ(r.exitCode, m.exitCode);
+        EXPECT_EQ(err, m.stderrText);
+        EXPECT_EQ(r.output, "");
+        EXPECT_EQ(fs::exists(Path(m.output)), m.written);
+    }
+}
