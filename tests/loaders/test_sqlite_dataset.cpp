@@ -154,6 +154,8 @@ TEST_F(SqliteDataSet, ErrorsNameTheFileAndThePlace) {
          "Dataset T: " + path +
              ": no such table: orders in the query: "
              "SELECT * FROM orders"},
+        {"misspelt table", [&] { TSqliteDataSet("T", db, "tt"); },
+         "Dataset T: " + path + " has no table or view tt (it has t)"},
         {"bad date", [&] { TSqliteDataSet("T", db, "t"); },
          "Dataset T: " + path + ": row 1, field d: 'soon' is not an ISO-8601 date or time"},
         {"parameter without master",

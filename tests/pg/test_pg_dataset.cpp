@@ -201,6 +201,7 @@ TEST_F(PgDataSet, QueryErrorsPointIntoTheQueryAsWritten) {
          "Dataset ORDERS: PostgreSQL database qxtest: column \"nme\" does not exist at "
          "character 62 in the query: SELECT 'ü' AS u, * FROM orders WHERE customer_id = :C_ID "
          "AND nme = 1"},
+        {"custmers", "Dataset ORDERS: PostgreSQL database qxtest has no table or view custmers"},
         {"SELEC 1",
          "Dataset ORDERS: PostgreSQL database qxtest: syntax error at or near \"SELEC\" at "
          "character 1 in the query: SELEC 1"},

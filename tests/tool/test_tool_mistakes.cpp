@@ -158,6 +158,14 @@ TEST_F(ToolMistakes, EachGivesItsMessageAndExitCode) {
          "qxrtf: --detail SALES=REGIONS.SALES:A=B: the records of a nested array belong to their "
          "master record already: give no key\n",
          "o.rtf", false},
+        // A misspelt table name is told as such, not as a syntax error.
+        {"render sales.rtf -o o.rtf --db shop.db --dataset REGIONS=region", 1,
+         "qxrtf: Dataset REGIONS: shop.db has no table or view region (it has regions, sales)\n",
+         "o.rtf", false},
+        {"render sales.rtf -o o.rtf --db shop.db --dataset REGIONS='SELECT * FROM region'", 1,
+         "qxrtf: Dataset REGIONS: shop.db: no such table: region in the query: SELECT * FROM "
+         "region\n",
+         "o.rtf", false},
     };
     for (const Mistake& m : mistakes) {
         SCOPED_TRACE(m.args);

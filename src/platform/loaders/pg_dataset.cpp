@@ -293,8 +293,9 @@ TPgDataSet::TPgDataSet(const std::string& name, std::shared_ptr<TPgConnection> c
         TPgError error;
         if (!FConnection->Check(found, error))
             FailDataSet(name, FConnection->Label() + ": " + error.message);
-        if (pq.PQntuples(found.get()) == 1 && *pq.PQgetvalue(found.get(), 0, 0) == 't')
-            FSql = "SELECT * FROM " + sqlOrTable;
+        if (pq.PQntuples(found.get()) != 1 || *pq.PQgetvalue(found.get(), 0, 0) != 't')
+            FailDataSet(name, FConnection->Label() + " has no table or view " + sqlOrTable);
+        FSql = "SELECT * FROM " + sqlOrTable;
     }
     const std::string statement = Prepare(FSql);
     DefineFields(statement, types);

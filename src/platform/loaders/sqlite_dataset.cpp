@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/internal/unicode.h"
+#include "platform/loaders/pg_sql.h"
 #include "platform/sysutils.h"
 
 namespace qx {
@@ -249,6 +250,20 @@ bool TSqliteDatabase::HasTable(const std::string& name) const {
     return found;
 }
 
+std::string TSqliteDatabase::TableNames() const {
+    sqlite3_stmt* st = nullptr;
+    std::string names;
+    if (sqlite3_prepare_v2(FDb,
+                           "SELECT name FROM sqlite_master WHERE type IN ('table', 'view') AND "
+                           "name NOT LIKE 'sqlite_%' ORDER BY name",
+                           -1, &st, nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW)
+            names += (names.empty() ? "" : ", ") +
+                     std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    return names;
+}
+
 TFieldType FieldTypeFromDeclared(const std::string& declared) {
     const std::string upper = UpperCase(declared);
     for (const DeclaredType& d : kDeclaredTypes)
@@ -260,6 +275,13 @@ TSqliteDataSet::TSqliteDataSet(const std::string& name, std::shared_ptr<TSqliteD
                                const std::string& sqlOrTable, const TColumnTypes& types)
     : TStreamDataSet(name), FDb(std::move(db)), FGivenTypes(types) {
     const bool isTable = FDb->HasTable(sqlOrTable);
+    // A lone name is meant as a table: a misspelt one is told as such, not
+    // as SQLite's syntax error at its first character.
+    if (!isTable && IsPgTableName(sqlOrTable)) {
+        const std::string tables = FDb->TableNames();
+        FailDataSet(name, FDb->FileName() + " has no table or view " + sqlOrTable +
+                              (tables.empty() ? " (it has none)" : " (it has " + tables + ")"));
+    }
     const std::string sql = isTable ? "SELECT * FROM " + QuoteIdentifier(sqlOrTable) : sqlOrTable;
     FStatement = std::make_shared<TSqliteStatement>(FDb, name, sql);
     if (isTable) {

@@ -36,6 +36,8 @@ class TSqliteDatabase {
     const std::string& FileName() const { return FFileName; }
     // True when `name` is a table or view of the database.
     bool HasTable(const std::string& name) const;
+    // The tables and views, by name, for a message that names a missing one.
+    std::string TableNames() const;
 
   private:
     sqlite3* FDb = nullptr;
