@@ -14,7 +14,7 @@
 #include "expr_command.h"
 #include "platform/exceptions.h"
 #include "qxrtf/qxrtf.h"
-#include "render_extras.h"
+#include "render_output.h"
 #include "report_options.h"
 #include "tool_errors.h"
 
@@ -92,14 +92,9 @@ int main(int argc, char** argv) {
         DataOptions::Opened owned;
         qx::TQxRTF report;
         if (*render.cmd) {
-            const qx::arrdataset datasets = render.Prepare(report, owned);
-            report.SetOutFile(outFile);
-            const tool::ProgressLine progress(report);
-            if (openReport)
-                report.ExecuteOpen(datasets, 1);
-            else
-                report.Execute(datasets);
-            if (!pdfFile.empty()) tool::ConvertToPdf(outFile, pdfFile);
+            const tool::RenderTargets targets{render.templateFile, outFile, pdfFile, openReport};
+            tool::CheckTargetsDiffer(targets);
+            tool::RenderToTargets(report, render.Prepare(report, owned), targets);
         } else if (*dump.cmd) {
             std::cout << report.DumpCompiled(dump.Prepare(report, owned));
         } else if (*check.cmd) {

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <vector>
 
+#include "pending_file.h"
 #include "platform/exceptions.h"
 #include "qxrtf/qxrtf.h"
 
@@ -141,17 +142,13 @@ void ConvertToPdf(const std::string& rtfFile, const std::string& pdfFile) {
         throw qx::Exception("LibreOffice could not convert " + rtfFile + " to PDF" +
                             (detail.empty() ? std::string() : ": " + detail));
     }
-    // Copied beside its place and renamed, so that a PDF is there whole or
-    // not at all (the temporary directory may be on another file system).
-    const fs::path partial = fs::path(pdfFile).concat(".part");
+    // Copied whole beside its name first: an interrupted copy leaves no
+    // half a PDF under it.
+    PendingFile pending(pdfFile);
     std::error_code ec;
-    fs::copy_file(produced, partial, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::rename(partial, pdfFile, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(partial, ignored);
-        throw qx::Exception("Cannot write " + pdfFile + ": " + ec.message());
-    }
+    fs::copy_file(produced, pending.Path(), fs::copy_options::overwrite_existing, ec);
+    if (ec) throw qx::Exception("Cannot write " + pdfFile + ": " + ec.message());
+    pending.Commit();
 }
 
 ProgressLine::ProgressLine(qx::TQxRTF& report) {

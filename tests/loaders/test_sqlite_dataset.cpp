@@ -1,4 +1,5 @@
 // SQLite datasets over database files made by SQLite.
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -165,5 +166,64 @@ TEST_F(SqliteDataSet, ErrorsNameTheFileAndThePlace) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(ErrorOf(c.run), c.message);
+    }
+}
+
+TEST_F(SqliteDataSet, AQueryMayOnlyRead) {
+    const std::string path = MakeDb("shop.db",
+                                    "CREATE TABLE t (n INTEGER);"
+                                    "INSERT INTO t VALUES (1), (2);");
+    const std::string before = qxtest::ReadFileBytes(path);
+    auto db = std::make_shared<TSqliteDatabase>(path, "H");
+    const std::string copy = Path("copy.db");
+    struct Case {
+        std::string sql;
+        std::string refused;  // what the message names; empty for a second statement
+    };
+    const Case cases[] = {
+        {"VACUUM INTO '" + copy + "'", "a statement that writes"},
+        {"VACUUM", "a statement that writes"},
+        {"ATTACH '" + copy + "' AS c", "ATTACH " + copy},
+        {"PRAGMA user_version = 3", "PRAGMA user_version = 3"},
+        {"PRAGMA journal_mode = DELETE", "PRAGMA journal_mode = DELETE"},
+        {"PRAGMA optimize", "PRAGMA optimize"},
+        {"SELECT load_extension('" + copy + "')", "the function load_extension"},
+        {"CREATE TEMP TABLE z (a)", "CREATE z"},
+        {"CREATE TEMP VIEW v AS SELECT 1", "CREATE v"},
+        {"BEGIN", "a transaction BEGIN"},
+        {"DELETE FROM t", "DELETE from t"},
+        {"WITH c AS (SELECT 1) INSERT INTO t SELECT * FROM c", "INSERT into t"},
+        {"SELECT * FROM t; DELETE FROM t", ""},
+        {"SELECT * FROM t; SELECT 1", ""},
+        {"SELECT * FROM t; ATTACH 'x' AS x", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        const std::string message =
+            c.refused.empty()
+                ? "Dataset H: the query holds more than one statement: " + c.sql
+                : "Dataset H: " + path + ": only reading is allowed, not " + c.refused +
+                      ", in the query: " + c.sql;
+        EXPECT_EQ(ErrorOf([&] { TSqliteDataSet("H", db, c.sql); }), message);
+    }
+    EXPECT_FALSE(std::filesystem::exists(copy));
+    EXPECT_EQ(qxtest::ReadFileBytes(path), before);
+    TSqliteDataSet table("H", db, "t");
+    EXPECT_EQ(Column(table, "n"), (std::vector<std::string>{"1", "2"}));
+
+    // What only reads still runs, with whatever follows the one statement
+    // being blanks, comments or empty statements.
+    const std::string reading[] = {
+        "SELECT count(*) AS n FROM t;  -- the count\n;",
+        "PRAGMA table_info(t)",
+        "SELECT count(*) AS n FROM pragma_table_info('t')",
+        "SELECT count(*) AS n FROM json_each('[1, 2, 3]') /* three */",
+        "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 4) "
+        "SELECT n FROM c",
+        "PRAGMA user_version",
+    };
+    for (const std::string& sql : reading) {
+        SCOPED_TRACE(sql);
+        EXPECT_EQ(ErrorOf([&] { TSqliteDataSet("H", db, sql).First(); }), "(no error)");
     }
 }

@@ -6,6 +6,7 @@
 
 #include "platform/internal/unicode.h"
 #include "platform/loaders/pg_sql.h"
+#include "platform/loaders/internal/sqlite_read_only.h"
 #include "platform/sysutils.h"
 
 namespace qx {
@@ -93,7 +94,16 @@ class TSqliteStatement {
   public:
     TSqliteStatement(std::shared_ptr<TSqliteDatabase> db, std::string dataSetName, std::string sql)
         : FDb(std::move(db)), FName(std::move(dataSetName)), FSql(std::move(sql)) {
-        if (sqlite3_prepare_v2(FDb->Handle(), FSql.c_str(), -1, &FStmt, nullptr) != SQLITE_OK) {
+        FDb->Guard().Clear();
+        const char* tail = nullptr;
+        const int prepared = sqlite3_prepare_v2(FDb->Handle(), FSql.c_str(), -1, &FStmt, &tail);
+        const std::string refused = FDb->Guard().Why(prepared == SQLITE_OK ? FStmt : nullptr);
+        if (!refused.empty()) {
+            sqlite3_finalize(FStmt);
+            FailDataSet(FName, FDb->FileName() + ": only reading is allowed, not " + refused +
+                                   ", in the query: " + FSql);
+        }
+        if (prepared != SQLITE_OK) {
             const int offset = sqlite3_error_offset(FDb->Handle());
             std::string why = FDb->FileName() + ": " + sqlite3_errmsg(FDb->Handle());
             if (offset >= 0) why += " at character " + std::to_string(offset + 1);
@@ -101,6 +111,11 @@ class TSqliteStatement {
             FailDataSet(FName, why + " in the query: " + FSql);
         }
         if (FStmt == nullptr) FailDataSet(FName, "the query is empty");
+        // SQLite would run the first statement and silently drop the rest.
+        if (HasAnotherStatement(tail)) {
+            sqlite3_finalize(FStmt);
+            FailDataSet(FName, "the query holds more than one statement: " + FSql);
+        }
     }
     ~TSqliteStatement() { sqlite3_finalize(FStmt); }
     TSqliteStatement(const TSqliteStatement&) = delete;
@@ -122,6 +137,20 @@ class TSqliteStatement {
     }
 
   private:
+    // True when `rest` holds more than blanks, comments and empty statements.
+    bool HasAnotherStatement(const char* rest) const {
+        while (rest != nullptr && *rest != '\0') {
+            sqlite3_stmt* next = nullptr;
+            const char* after = nullptr;
+            const int prepared = sqlite3_prepare_v2(FDb->Handle(), rest, -1, &next, &after);
+            sqlite3_finalize(next);
+            if (prepared != SQLITE_OK || next != nullptr) return true;
+            if (after == nullptr || after <= rest) return false;
+            rest = after;
+        }
+        return false;
+    }
+
     std::shared_ptr<TSqliteDatabase> FDb;
     std::string FName;
     std::string FSql;
@@ -230,6 +259,7 @@ TSqliteDatabase::TSqliteDatabase(const std::string& fileName, const std::string&
         FDb = nullptr;
         FailDataSet(dataSetName, fileName + ": " + why);
     }
+    FGuard = std::make_unique<TSqliteReadOnlyGuard>(FDb);
 }
 
 TSqliteDatabase::~TSqliteDatabase() {

@@ -22,7 +22,11 @@ struct sqlite3_stmt;
 
 namespace qx {
 
-// One open database file, shared by the datasets that read it.
+class TSqliteReadOnlyGuard;
+
+// One open database file, shared by the datasets that read it. Its
+// statements may only read: anything that would write (a file, the
+// database, the connection's state) is refused when it is prepared.
 class TSqliteDatabase {
   public:
     // Raises EDatabaseError (naming `dataSetName`) when the file cannot be
@@ -34,6 +38,7 @@ class TSqliteDatabase {
 
     sqlite3* Handle() const { return FDb; }
     const std::string& FileName() const { return FFileName; }
+    TSqliteReadOnlyGuard& Guard() const { return *FGuard; }
     // True when `name` is a table or view of the database.
     bool HasTable(const std::string& name) const;
     // The tables and views, by name, for a message that names a missing one.
@@ -42,6 +47,7 @@ class TSqliteDatabase {
   private:
     sqlite3* FDb = nullptr;
     std::string FFileName;
+    std::unique_ptr<TSqliteReadOnlyGuard> FGuard;
 };
 
 // INTEGER/INT... -> ftLargeint, REAL/FLOAT/DOUBLE -> ftFloat,

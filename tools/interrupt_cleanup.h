@@ -1,0 +1,31 @@
+// What an interrupted run leaves behind: nothing of its own. SIGINT,
+// SIGTERM and SIGHUP remove the files and folders registered here and end
+// the tool with exit code 128 + the signal's number.
+#pragma once
+
+#include <string>
+
+namespace tool {
+
+// Installs the handler for the three signals, once; a signal the tool was
+// started with ignored (nohup, a background job of a script) stays ignored.
+void RemoveFilesOnInterrupt();
+
+// Registers one path for removal on interrupt, for as long as it lives.
+// Files are removed before folders, so a folder holding registered files
+// goes too once they are gone.
+class InterruptCleanup {
+  public:
+    enum class Kind { kFile, kFolder };
+    InterruptCleanup(std::string path, Kind kind);
+    ~InterruptCleanup();
+    InterruptCleanup(const InterruptCleanup&) = delete;
+    InterruptCleanup& operator=(const InterruptCleanup&) = delete;
+
+  private:
+    const std::string FPath;  // its bytes are what the handler reads
+    Kind FKind;
+    int FSlot = -1;
+};
+
+}  // namespace tool
