@@ -182,7 +182,7 @@ TEST_F(SqliteDataSet, AQueryMayOnlyRead) {
     };
     const Case cases[] = {
         {"VACUUM INTO '" + copy + "'", "a statement that writes"},
-        {"VACUUM", "a statement that writes"},
+        {"VACUUM main", "a statement that writes"},
         {"ATTACH '" + copy + "' AS c", "ATTACH " + copy},
         {"PRAGMA user_version = 3", "PRAGMA user_version = 3"},
         {"PRAGMA journal_mode = DELETE", "PRAGMA journal_mode = DELETE"},
@@ -190,7 +190,7 @@ TEST_F(SqliteDataSet, AQueryMayOnlyRead) {
         {"SELECT load_extension('" + copy + "')", "the function load_extension"},
         {"CREATE TEMP TABLE z (a)", "CREATE z"},
         {"CREATE TEMP VIEW v AS SELECT 1", "CREATE v"},
-        {"BEGIN", "a transaction BEGIN"},
+        {"BEGIN TRANSACTION", "a transaction BEGIN"},
         {"DELETE FROM t", "DELETE from t"},
         {"WITH c AS (SELECT 1) INSERT INTO t SELECT * FROM c", "INSERT into t"},
         {"SELECT * FROM t; DELETE FROM t", ""},
