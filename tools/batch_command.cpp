@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "batch_files.h"
 #include "batch_naming.h"
 #include "data_options.h"
 #include "platform/exceptions.h"
@@ -166,59 +167,6 @@ class RecordText {
     BatchTemplate FTemplate;
 };
 
-void WriteAll(int fd, const std::string& bytes, const fs::path& path) {
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            throw qx::Exception("Cannot write " + path.string() + ": " + std::strerror(errno));
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-// Writes `bytes` to `temp`, flushed to the disk.
-void WriteTempFile(const fs::path& temp, const std::string& bytes) {
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw qx::Exception("Cannot create " + temp.string() + ": " + std::strerror(errno));
-    try {
-        WriteAll(fd, bytes, temp);
-        if (::fsync(fd) != 0)
-            throw qx::Exception("Cannot write " + temp.string() + ": " + std::strerror(errno));
-    } catch (...) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw;
-    }
-    ::close(fd);
-}
-
-// Gives the complete file `temp` the name `target`: a document is either
-// there whole or not there at all. Without `replace` the name is taken
-// only if free (atomically, so two processes naming the same document
-// cannot both succeed); false when it was not.
-bool NameFile(const fs::path& temp, const fs::path& target, bool replace) {
-    if (replace) {
-        if (::rename(temp.c_str(), target.c_str()) != 0) {
-            const int error = errno;
-            ::unlink(temp.c_str());
-            throw qx::Exception("Cannot write " + target.string() + ": " + std::strerror(error));
-        }
-        return true;
-    }
-    const int linked = ::link(temp.c_str(), target.c_str());
-    const int error = errno;
-    ::unlink(temp.c_str());
-    if (linked == 0) return true;
-    if (error == EEXIST) return false;
-    throw qx::Exception("Cannot write " + target.string() + ": " + std::strerror(error));
-}
-
-bool PlaceFile(const fs::path& temp, const fs::path& target, const std::string& bytes,
-               bool replace) {
-    WriteTempFile(temp, bytes);
-    return NameFile(temp, target, replace);
-}
-
 // What the workers of a run share. The options and templates are only
 // read while they run; the rest is behind its lock.
 struct BatchRun {
@@ -232,12 +180,14 @@ struct BatchRun {
           key("--shard-key", o.shardKey, o),
           namedBelow(static_cast<std::size_t>(jobs), 0) {}
 
-    // The temporary files of this shard start so: each shard is run by one
-    // process at a time, so they are its own, and what a killed run left is
-    // removed when the shard runs again.
+    // The temporary files and the lock of this shard start so. One process
+    // at a time runs a shard in a folder (it holds the lock), so the
+    // temporary files are its own, and what a killed run left is removed
+    // when the shard runs again.
     std::string TempPrefix() const {
         return ".qxrtf-batch-" + std::to_string(shard.index) + "-of-" + std::to_string(shard.count);
     }
+    fs::path LockPath() const { return dir / (TempPrefix() + ".lock"); }
 
     const BatchOptions& options;
     const Shard shard;
@@ -292,6 +242,11 @@ class Worker {
         std::string file;
     };
     void Walk();
+    // Moves the master to its first or next record. A detail that cannot
+    // follow it (its query fails for this record's values) fails that one
+    // record: its error is answered ("" when every detail followed). An
+    // error of the master itself is raised and ends the walk.
+    std::string MoveMaster(bool first);
     // The file name of the master's current record; raises when it has none.
     std::string FileName();
     // Every record of this worker below `record` is named.
@@ -304,12 +259,11 @@ class Worker {
     // Renders the document of the master's current record.
     Outcome Document(std::int64_t record, const std::string& file);
     // Names the written temporary file `file`; false when it exists already.
-    bool Place(std::int64_t record, const std::string& file);
+    bool Place(std::int64_t record, const std::string& file, batch::TempFile& temp);
     void Failed(std::int64_t record, const std::string& error, nlohmann::json& entry);
     // With --pdf: the PDF copy of the placed document `file`, beside it.
     fs::path PdfPathOf(const std::string& file) const;
     void WritePdf(const std::string& file) const;
-    fs::path TempPath() const;
 
     BatchRun& FRun;
     const BatchOptions& FO;
@@ -331,11 +285,6 @@ Worker::Worker(BatchRun& run, int index)
     FDatasets = FOpened.datasets;
     for (qx::TDataSet*& ds : FDatasets)
         if (ds == FMaster) ds = FView.get();
-}
-
-fs::path Worker::TempPath() const {
-    const std::string suffix = FRun.jobs > 1 ? "." + std::to_string(FIndex) : std::string();
-    return FRun.dir / (FRun.TempPrefix() + suffix + ".tmp");
 }
 
 std::string Worker::FileName() {
@@ -394,8 +343,8 @@ Worker::Outcome Worker::Document(std::int64_t record, const std::string& file) {
         if (FO.pdf && !fs::exists(PdfPathOf(file))) WritePdf(file);
         return outcome;
     }
-    WriteTempFile(TempPath(), bytes);
-    if (!Place(record, file))
+    batch::TempFile temp(FRun.dir, FRun.TempPrefix(), bytes);
+    if (!Place(record, file, temp))
         throw qx::Exception("document " + file + " exists already (give --overwrite or --resume)");
     if (FO.pdf) WritePdf(file);
     return outcome;
@@ -409,17 +358,16 @@ void Worker::WritePdf(const std::string& file) const {
     tool::ConvertToPdf((FRun.dir / file).string(), PdfPathOf(file).string());
 }
 
-bool Worker::Place(std::int64_t record, const std::string& file) {
-    if (!FO.overwrite) return NameFile(TempPath(), FRun.dir / file, false);
+bool Worker::Place(std::int64_t record, const std::string& file, batch::TempFile& temp) {
+    if (!FO.overwrite) return temp.NameAs(FRun.dir / file, false);
     const std::lock_guard<std::mutex> lock(FRun.placeLock);
     std::int64_t& last = FRun.lastPlaced[file];
     if (last > record) {
         // A later record's document has the name: it is the one to keep.
-        ::unlink(TempPath().c_str());
         return true;
     }
     last = record;
-    return NameFile(TempPath(), FRun.dir / file, true);
+    return temp.NameAs(FRun.dir / file, true);
 }
 
 void Worker::Failed(std::int64_t record, const std::string& error, nlohmann::json& entry) {
@@ -447,9 +395,29 @@ void Worker::Run() {
     NamedBelow(INT64_MAX);
 }
 
+std::string Worker::MoveMaster(bool first) {
+    if (first) {
+        // Its details were run for the first record when they were linked
+        // (a failure there ends the batch before any record).
+        FMaster->First();
+        return {};
+    }
+    const qx::TBookmark before = FMaster->GetBookmark();
+    try {
+        FMaster->Next();
+        return {};
+    } catch (const std::exception& e) {
+        // The details are told once the master stands on its new record:
+        // a master that moved failed in one of them.
+        if (FMaster->Eof() || FMaster->GetBookmark() == before) throw;
+        return e.what();
+    }
+}
+
 void Worker::Walk() {
     std::int64_t record = 0, ofShard = 0;
-    for (FMaster->First(); !FMaster->Eof(); FMaster->Next()) {
+    for (std::string detailError = MoveMaster(true); !FMaster->Eof();
+         detailError = MoveMaster(false)) {
         if (FRun.stop) break;
         stoppedAt = ++record;
         FView->First();
@@ -463,9 +431,9 @@ void Worker::Walk() {
         if (batch::ShardOfKey(key, FRun.shard.count) != FRun.shard.index) continue;
         if (ofShard++ % FRun.jobs != FIndex) continue;
         NamedBelow(record);
-        std::string file, nameError;
+        std::string file, nameError = detailError;
         try {
-            file = FileName();
+            if (detailError.empty()) file = FileName();
         } catch (const std::exception& e) {
             nameError = e.what();
         }
@@ -494,10 +462,10 @@ class Batch {
     // Compiles the document's template and the name and key expressions,
     // once for the whole run.
     void Compile();
-    // Temporary files of this shard that a killed run with more workers left.
-    void RemoveLeftTempFiles() const;
     nlohmann::json Manifest(double seconds) const;
     fs::path ManifestPath() const;
+    // Why a second run of the shard into the same folder is refused.
+    std::string BusyMessage() const;
 
     BatchRun FRun;
     std::vector<std::unique_ptr<Worker>> FWorkers;
@@ -526,14 +494,14 @@ void Batch::Compile() {
     if (!o.shardKey.empty()) FRun.key.Compile(ds);
 }
 
-void Batch::RemoveLeftTempFiles() const {
-    const std::string prefix = FRun.TempPrefix();
-    for (const auto& e : fs::directory_iterator(FRun.dir)) {
-        const std::string f = e.path().filename().string();
-        const bool ours = f == prefix + ".tmp" || (f.rfind(prefix + ".", 0) == 0 && f.size() > 4 &&
-                                                   f.compare(f.size() - 4, 4, ".tmp") == 0);
-        if (ours) ::unlink(e.path().c_str());
-    }
+std::string Batch::BusyMessage() const {
+    const std::string what = FRun.shard.count == 1
+                                 ? std::string("another batch")
+                                 : "another run of shard " + std::to_string(FRun.shard.index) +
+                                       "/" + std::to_string(FRun.shard.count);
+    return what + " is writing into " + FRun.dir.string() + " (it holds " +
+           FRun.LockPath().string() +
+           "); wait for it to end or give another --out-dir";
 }
 
 nlohmann::json Batch::Manifest(double seconds) const {
@@ -554,7 +522,8 @@ int Batch::Run() {
     for (int k = 0; k < FRun.jobs; ++k) FWorkers.push_back(std::make_unique<Worker>(FRun, k));
     Compile();
     fs::create_directories(FRun.dir);
-    RemoveLeftTempFiles();
+    const batch::ShardLock lock(FRun.LockPath(), BusyMessage());
+    batch::RemoveLeftTempFiles(FRun.dir, FRun.TempPrefix());
 
     if (FRun.jobs == 1) {
         FWorkers.front()->Run();
@@ -584,7 +553,9 @@ int Batch::Run() {
     nlohmann::json manifest = Manifest(seconds);
     if (!stopped.empty()) manifest["stopped"] = stopped;
     const fs::path manifestPath = ManifestPath();
-    PlaceFile(fs::path(manifestPath).concat(".tmp"), manifestPath, manifest.dump(2) + "\n", true);
+    const fs::path manifestDir = manifestPath.has_parent_path() ? manifestPath.parent_path() : ".";
+    batch::TempFile(manifestDir, FRun.TempPrefix(), manifest.dump(2) + "\n")
+        .NameAs(manifestPath, true);
     if (!stopped.empty()) std::cerr << "qxrtf batch: " << stopped << '\n';
     std::cerr << "qxrtf batch: " << FWritten << " documents written, " << FKept << " kept, "
               << FFailed << " failures, " << std::fixed << std::setprecision(2) << seconds

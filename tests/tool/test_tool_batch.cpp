@@ -432,3 +432,99 @@ TEST_F(ToolBatch, FailFastStopsEveryWorker) {
     EXPECT_EQ(m["documents"].size(),
               m["written"].get<std::size_t>() + m["failed"].get<std::size_t>());
 }
+
+// A retried job overlapping the first: the second run of the shard is
+// refused while the first holds the folder, and the first writes every
+// customer's own letter.
+TEST_F(ToolBatch, ASecondRunOfTheSameShardIsRefusedWhileOneRuns) {
+    MakeFile("t.rtf", kLetter);
+    const int count = 2000;
+    const std::string db = MakeShop(count);
+    const std::string out = Path("out");
+    qxtest::ToolProcess first(
+        {"batch", Path("t.rtf"), "--master", "C", "--out-dir", out, "--name", "C.NAME", "--db", db,
+         "--dataset", "C=c", "--dataset", "O=SELECT item FROM o WHERE cid = :C_ID ORDER BY item DESC",
+         "--detail", "O=C"},
+        Path("first.log"));
+    ASSERT_TRUE(first.Started());
+    ASSERT_TRUE(qxtest::WaitFor([&] { return fs::exists(out) && !Documents("out").empty(); }))
+        << qxtest::ReadFileBytes(Path("first.log"));
+    for (const std::string mode : {"", "--resume ", "--overwrite "}) {
+        SCOPED_TRACE(mode);
+        const ToolResult second = RunTool(Batch("out", mode + "--name C.NAME " + Data(db)));
+        EXPECT_EQ(second.exitCode, 1);
+        EXPECT_EQ(second.output, "qxrtf batch: another batch is writing into " + out +
+                                     " (it holds " + out +
+                                     "/.qxrtf-batch-0-of-1.lock); wait for it to end or give "
+                                     "another --out-dir\n");
+    }
+    ASSERT_FALSE(first.Wait(std::chrono::milliseconds(0)))
+        << "the first run ended before the second was tried: make it longer";
+    ASSERT_TRUE(first.Wait());
+    EXPECT_EQ(first.Result(), 0) << qxtest::ReadFileBytes(Path("first.log"));
+    const auto docs = Documents("out");
+    ASSERT_EQ(docs.size(), static_cast<std::size_t>(count));
+    for (const auto& [file, text] : docs) ASSERT_EQ(text, Letter(std::stoi(file.substr(9, 4))));
+    EXPECT_EQ(Manifest("out/manifest.json")["written"], count);
+    EXPECT_TRUE(HiddenFiles("out").empty());
+
+    // Once it has ended, the shard runs again.
+    const ToolResult again = RunTool(Batch("out", "--resume --name C.NAME " + Data(db)));
+    EXPECT_EQ(again.exitCode, 0) << again.output;
+    EXPECT_EQ(Manifest("out/manifest.json")["kept"], count);
+    EXPECT_TRUE(HiddenFiles("out").empty());
+}
+
+// A detail query that fails for some master records (here the second and
+// the fourth, whose ids are in `bad`) fails those records only; --resume
+// retries them once the data is right.
+TEST_F(ToolBatch, ADetailThatFailsFailsItsRecordAndTheBatchGoesOn) {
+    MakeFile("t.rtf", kLetter);
+    const std::string db = MakeShop(5);
+    MakeDb("shop.db", "CREATE TABLE bad (cid INTEGER); INSERT INTO bad VALUES (2), (4);");
+    const std::string data =
+        "--db '" + db +
+        "' --dataset C=c --dataset O='SELECT item FROM o WHERE cid = :C_ID AND CASE WHEN "
+        "EXISTS (SELECT 1 FROM bad WHERE cid = :C_ID) THEN json_extract(\"{\", \"$\") ELSE 1 "
+        "END ORDER BY item DESC' --detail O=C";
+    const std::string error = "Dataset O: " + db + ": malformed JSON";
+    const std::string args = "--name C.NAME --shard-key C.NAME " + data;
+
+    const ToolResult r = RunTool(Batch("out", args));
+    EXPECT_EQ(r.exitCode, 1);
+    for (int record : {2, 4})
+        EXPECT_NE(r.output.find("qxrtf batch: record " + std::to_string(record) + ": " + error +
+                                "\n"),
+                  std::string::npos)
+            << r.output;
+    const nlohmann::json m = Manifest("out/manifest.json");
+    EXPECT_FALSE(m.contains("stopped")) << m;
+    EXPECT_EQ(m["written"], 3);
+    EXPECT_EQ(m["failed"], 2);
+    ASSERT_EQ(m["documents"].size(), 5u);
+    for (int record : {2, 4}) {
+        SCOPED_TRACE(record);
+        const nlohmann::json expected = {{"record", record},
+                                         {"key", CustomerName(record)},
+                                         {"status", "failed"},
+                                         {"error", error}};
+        EXPECT_EQ(m["documents"][record - 1], expected);
+    }
+    const auto docs = Documents("out");
+    EXPECT_EQ(docs.size(), 3u);
+    for (int id : {1, 3, 5}) EXPECT_EQ(docs.at(CustomerName(id) + ".rtf"), Letter(id));
+
+    const ToolResult fast = RunTool(Batch("fast", "--fail-fast " + args));
+    EXPECT_EQ(fast.exitCode, 1);
+    EXPECT_EQ(Manifest("fast/manifest.json")["documents"].size(), 2u);
+    EXPECT_EQ(Documents("fast").size(), 1u);
+
+    MakeDb("shop.db", "DELETE FROM bad;");
+    const ToolResult resumed = RunTool(Batch("out", "--resume " + args));
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.output;
+    const nlohmann::json after = Manifest("out/manifest.json");
+    EXPECT_EQ(after["kept"], 3);
+    EXPECT_EQ(after["written"], 2);
+    EXPECT_EQ(Documents("out").size(), 5u);
+    EXPECT_EQ(Documents("out").at(CustomerName(4) + ".rtf"), Letter(4));
+}
