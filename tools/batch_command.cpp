@@ -119,6 +119,14 @@ class BatchTemplate {
         report.SetTemplateBuffer(bytes, static_cast<std::int32_t>(bytes->size()));
         FCompiled = report.Compile(ds);
     }
+    // What `bytes` names that `ds` and the variables do not have.
+    std::vector<qx::TQxCheckWarning> Check(qx::TQxTemplateBuffer bytes,
+                                           const qx::arrdataset& ds) const {
+        qx::TQxRTF report;
+        Setup(report);
+        report.SetTemplateBuffer(bytes, static_cast<std::int32_t>(bytes->size()));
+        return report.CheckTemplate(ds).warnings;
+    }
     std::string Render(const qx::arrdataset& ds, int* codePage = nullptr) const {
         qx::TQxRTF report;
         Setup(report);
@@ -150,11 +158,18 @@ class RecordText {
         : FOption(option), FExpression(expression), FTemplate(o, true) {}
     // An expression that does not compile is a mistake of the command line.
     void Compile(const qx::arrdataset& ds) {
+        const qx::TQxTemplateBuffer bytes = BufferOf("{\\rtf1 \\\\" + FExpression + "\\\\}");
         try {
-            FTemplate.Compile(BufferOf("{\\rtf1 \\\\" + FExpression + "\\\\}"), ds);
+            FTemplate.Compile(bytes, ds);
         } catch (const qx::Exception& e) {
             throw UsageError(FOption + " " + FExpression + ": " + e.what());
         }
+        // A name the data does not have would be written as typed, the
+        // same text for every record: the first document would take the
+        // name and every other record fail on it.
+        const std::vector<qx::TQxCheckWarning> unknown = FTemplate.Check(bytes, ds);
+        if (!unknown.empty())
+            throw UsageError(FOption + " " + FExpression + ": " + unknown.front().message);
     }
     std::string Of(const qx::arrdataset& ds) const {
         int codePage = 0;

@@ -35,16 +35,38 @@ std::map<std::string, qx::TColumnTypes> ColumnTypesFrom(const std::vector<std::s
         const auto eq = item.find('=');
         const auto dot = item.find('.');
         if (eq == std::string::npos || dot == std::string::npos || dot == 0 || dot + 1 >= eq)
-            throw qx::Exception("Field type '" + item + "' must be given as NAME.FIELD=TYPE");
+            throw tool::UsageError("--type " + item + ": give it as NAME.FIELD=TYPE");
         qx::TFieldType type = qx::ftUnknown;
         const std::string typeName = item.substr(eq + 1);
         if (!qx::FieldTypeFromName(typeName, type))
-            throw qx::Exception("Unknown field type '" + typeName +
-                                "' (known: " + qx::FieldTypeNames() + ")");
+            throw tool::UsageError("--type " + item + ": unknown field type '" + typeName +
+                                   "' (known: " + qx::FieldTypeNames() + ")");
         types[qx::UpperCase(item.substr(0, dot))].emplace_back(item.substr(dot + 1, eq - dot - 1),
                                                                type);
     }
     return types;
+}
+
+// A --type for a dataset or column the data does not have would be
+// ignored, and the column read with the type its values suggest.
+void CheckTypedColumns(const std::vector<std::string>& given, const qx::arrdataset& datasets) {
+    for (const std::string& item : given) {
+        const auto dot = item.find('.');
+        const std::string name = item.substr(0, dot);
+        const std::string field = item.substr(dot + 1, item.find('=') - dot - 1);
+        const auto ds = std::find_if(datasets.begin(), datasets.end(), [&](const qx::TDataSet* d) {
+            return qx::SameText(d->Name(), name);
+        });
+        if (ds == datasets.end())
+            throw tool::UsageError("--type " + item + ": no dataset " + name + " is given");
+        if ((*ds)->FindField(field) == nullptr) {
+            std::string fields;
+            for (int i = 0; i < (*ds)->FieldCount(); ++i)
+                fields += (i > 0 ? ", " : "") + (*ds)->Fields(i)->FieldName();
+            throw tool::UsageError("--type " + item + ": " + name + " has no column " + field +
+                                   " (its columns: " + fields + ")");
+        }
+    }
 }
 
 }  // namespace
@@ -222,6 +244,7 @@ DataOptions::Opened DataOptions::Open() const {
         }
         opened.datasets.push_back(opened.owned.back().get());
     }
+    CheckTypedColumns(FTypes, opened.datasets);
     // A detail query without a master fails now rather than in a scan.
     for (const auto& ds : opened.owned)
         if (ds->Master() == nullptr) ds->First();

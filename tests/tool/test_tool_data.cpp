@@ -96,10 +96,6 @@ TEST_F(ToolData, BadDataOptionsFailWithOneMessage) {
         {"--csv C=" + Q(csv), "qxrtf: Dataset C: " + csv + ":3: 1 fields where the header has 2\n"},
         {"--csv C=" + Q(csv) + " --delimiter ab",
          "qxrtf: The CSV delimiter must be one character or 'tab', not 'ab'\n"},
-        {"--csv C=" + Q(csv) + " --type C.A=number",
-         "qxrtf: Unknown field type 'number' (known: string, memo, integer, float, currency, "
-         "boolean, date, time, datetime, blob, graphic)\n"},
-        {"--type CA=string", "qxrtf: Field type 'CA=string' must be given as NAME.FIELD=TYPE\n"},
         {"--db " + Q(db) + " --dataset X",
          "qxrtf: Dataset 'X' must be given as NAME=QUERY or NAME=TABLE\n"},
     };

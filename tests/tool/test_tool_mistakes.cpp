@@ -166,6 +166,46 @@ TEST_F(ToolMistakes, EachGivesItsMessageAndExitCode) {
          "qxrtf: Dataset REGIONS: shop.db: no such table: region in the query: SELECT * FROM "
          "region\n",
          "o.rtf", false},
+        // Options that do not say what they mean are usage errors naming
+        // the option and the variable or column.
+        {"render sales.rtf -o o.rtf --var X=1:numeric", 2,
+         "qxrtf: --var X=1:numeric: Unknown variable type 'numeric' (string, number, boolean, "
+         "date)\n",
+         "o.rtf", false},
+        {"render sales.rtf -o o.rtf --var X=abc:number", 2,
+         "qxrtf: --var X=abc:number: 'abc' is not a valid floating point value\n", "o.rtf", false},
+        {"render sales.rtf -o o.rtf --var X=2024-02-30:date", 2,
+         "qxrtf: --var X=2024-02-30:date: '2024-02-30' is not a valid date (yyyy-mm-dd "
+         "[hh:nn[:ss]])\n",
+         "o.rtf", false},
+        {"render sales.rtf -o o.rtf --option eoClearMissingFields", 2,
+         "qxrtf: --option eoClearMissingFields: no such RTF option (the options are "
+         "eoGraphicsWmfCompatible, eoGraphicsBinary, eoClearMissedFields, eoDotAsColon, "
+         "eoNumericFormatClearZero, eoKeepFrtfPar, eoProcessFormFields)\n",
+         "o.rtf", false},
+        {"render sales.rtf -o o.rtf --csv REGIONS=regions.csv --type REGIONS.NAEM=string", 2,
+         "qxrtf: --type REGIONS.NAEM=string: REGIONS has no column NAEM (its columns: ID, "
+         "NAME)\n",
+         "o.rtf", false},
+        {"render sales.rtf -o o.rtf --csv REGIONS=regions.csv --type REGION.NAME=string", 2,
+         "qxrtf: --type REGION.NAME=string: no dataset REGION is given\n", "o.rtf", false},
+        {"render sales.rtf -o o.rtf --csv REGIONS=regions.csv --type REGIONS.ID=number", 2,
+         "qxrtf: --type REGIONS.ID=number: unknown field type 'number' (known: string, memo, "
+         "integer, float, currency, boolean, date, time, datetime, blob, graphic)\n",
+         "o.rtf", false},
+        {"render sales.rtf -o o.rtf --csv REGIONS=regions.csv --type ID=string", 2,
+         "qxrtf: --type ID=string: give it as NAME.FIELD=TYPE\n", "o.rtf", false},
+        // A name expression with an unknown field would name every
+        // document alike: refused before the first.
+        {"batch sales.rtf --master REGIONS --out-dir out --name REGIONS.NAEM " +
+             std::string(kSqliteSales),
+         2,
+         "qxrtf batch: --name REGIONS.NAEM: dataset REGIONS has no field NAEM\n"
+         "Run with --help for more information.\n",
+         "out", false},
+        {"batch sales.rtf --master REGIONS --out-dir out --name REGIONS.NAME " +
+             std::string(kSqliteSales),
+         0, "", "out/North.rtf", true},
     };
     for (const Mistake& m : mistakes) {
         SCOPED_TRACE(m.args);
@@ -173,8 +213,24 @@ TEST_F(ToolMistakes, EachGivesItsMessageAndExitCode) {
         std::string err;
         const qxtest::ToolResult r = Run(m.args, err);
         EXPECT_EQ(r.exitCode, m.exitCode);
-        EXPECT_EQ(err, m.stderrText);
+        if (m.exitCode == 0)  // a batch's summary line has its time
+            EXPECT_EQ(err.rfind("qxrtf batch: 4 documents written, 0 kept, 0 failures, ", 0), 0u)
+                << err;
+        else
+            EXPECT_EQ(err, m.stderrText);
         EXPECT_EQ(r.output, "");
         EXPECT_EQ(fs::exists(Path(m.output)), m.written);
+    }
+}
+
+TEST_F(ToolMistakes, HelpListsTheOptionNames) {
+    std::string err;
+    const qxtest::ToolResult help = Run("render --help", err);
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* name :
+         {"eoGraphicsWmfCompatible", "eoGraphicsBinary", "eoClearMissedFields", "eoDotAsColon",
+          "eoNumericFormatClearZero", "eoKeepFrtfPar", "eoProcessFormFields"}) {
+        SCOPED_TRACE(name);
+        EXPECT_NE(help.output.find(name), std::string::npos) << help.output;
     }
 }
