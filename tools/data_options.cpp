@@ -222,10 +222,10 @@ DataOptions::Opened DataOptions::Open() const {
         } else {
             if (find(name) != nullptr) throw qx::Exception("Dataset " + name + " is given twice");
             if (item.kind == Kind::Json) {
-                opened.owned.push_back(qx::TJsonDataSet::Open(name, value, typesOf(name)));
+                opened.owned.push_back(qx::TJsonDataSet::Open(name, value, typesOf(name), FGuess));
             } else if (item.kind == Kind::Csv) {
                 opened.owned.push_back(std::make_unique<qx::TCsvDataSet>(
-                    name, value, qx::TCsvOptions{delimiter, typesOf(name)}));
+                    name, value, qx::TCsvOptions{delimiter, typesOf(name)}, FGuess));
             } else {
                 if (FSources.empty())
                     throw qx::Exception("Dataset " + name +

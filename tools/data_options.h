@@ -28,6 +28,10 @@ class DataOptions {
     };
     Opened Open() const;
 
+    // How the file datasets read the types of their columns: the locale's
+    // decimal separator, and where a column given up as text is told.
+    void SetGuess(qx::TGuessOptions guess) { FGuess = std::move(guess); }
+
   private:
     enum class Kind { Json, Csv, Sql, Detail };
     // What a --dataset reads: an SQLite file (--db) or a PostgreSQL
@@ -54,4 +58,5 @@ class DataOptions {
     std::vector<Source> FSources;
     std::string FDelimiter = ",";
     std::vector<std::string> FTypes;
+    qx::TGuessOptions FGuess;
 };

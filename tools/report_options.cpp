@@ -1,6 +1,7 @@
 #include "report_options.h"
 
 #include <fstream>
+#include <iostream>
 #include <iterator>
 
 #include "platform/exceptions.h"
@@ -77,18 +78,32 @@ void ReportOptions::Resolve() {
             }
         }
     }
+    qx::TGuessOptions guess;
     if (!FLocale.empty()) {
         try {
             FFormats = qx::TFormatSettings::FromLocale(FLocale);
         } catch (const qx::Exception& e) {
             throw UsageError(e.what());
         }
+        // Numbers in the data may be written as the locale writes them.
+        if (FFormats->DecimalSeparator.size() == 1)
+            guess.decimalSeparator = FFormats->DecimalSeparator[0];
     }
+    guess.warn = [this](const std::string& file, const std::string& message) {
+        WarnOfData(file, message);
+    };
+    data.SetGuess(std::move(guess));
     if (!FSettingsFile.empty()) {
         FSettings = ReadSettings(FSettingsFile);
         qx::TQxRTF probe;  // a key with a wrong value is found before any data is read
         probe.LoadSettings(*FSettings);
     }
+}
+
+void ReportOptions::WarnOfData(const std::string& file, const std::string& message) const {
+    const std::lock_guard<std::mutex> hold(FWarnedLock);
+    std::string line = file + ": " + message;
+    if (FWarned.insert(line).second) std::cerr << line << '\n';
 }
 
 void ReportOptions::Apply(qx::TQxRTF& report) const {

@@ -7,8 +7,10 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,9 @@ class ReportOptions {
     DataOptions data;
 
   private:
+    // Prints a warning of the data once, however many workers open it.
+    void WarnOfData(const std::string& file, const std::string& message) const;
+
     std::vector<std::string> FVars;
     std::vector<std::string> FOptionNames;
     std::string FSettingsFile;
@@ -51,6 +56,8 @@ class ReportOptions {
     std::optional<nlohmann::json> FSettings;
     std::optional<qx::TFormatSettings> FFormats;
     qx::TQxRTFOptions FOptions;
+    mutable std::mutex FWarnedLock;
+    mutable std::set<std::string> FWarned;
 };
 
 }  // namespace tool

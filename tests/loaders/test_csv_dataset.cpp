@@ -233,3 +233,46 @@ TEST_F(CsvDataSet, AFileChangedAfterOpeningFailsOnTheChangedRow) {
               }),
               "Dataset T: " + file + ":4: 2 fields where the header has 3");
 }
+
+TEST_F(CsvDataSet, AFewOddValuesMakeTheColumnTextAndAreTold) {
+    struct Case {
+        const char* name;
+        std::string csv;  // of a column X
+        char decimalSeparator;
+        TFieldType type;
+        std::string warning;  // "" for none
+    };
+    const Case cases[] = {
+        {"an impossible date", "X\n2024-01-22\n2024-02-30\n2024-03-01\n", '.', ftString,
+         "line 3, field X: \"2024-02-30\" is not a date; the column is read as text"},
+        {"a word among numbers", "X\n12.5\n13\nn/a\n14\nn.a.\n", '.', ftString,
+         "line 4, field X: \"n/a\" is not a number; the column is read as text"},
+        {"a locale's number without the locale", "X\n12.50\n\"249,00\"\n3\n", '.', ftString,
+         "line 3, field X: \"249,00\" is not a number; the column is read as text"},
+        {"numbers in the locale's form", "X\n12.50\n\"249,00\"\n3\n", ',', ftFloat, ""},
+        {"a number among booleans", "X\ntrue\nfalse\n1\ntrue\n", '.', ftString,
+         "line 4, field X: \"1\" is not a boolean (true or false); the column is read as text"},
+        // Text columns whose values are mostly not of one type say nothing.
+        {"half numbers", "X\n1\nx\n2\ny\n", '.', ftString, ""},
+        {"codes with leading zeros", "X\n0107\n1000\n2000\n", '.', ftString, ""},
+        {"names", "X\nAnn\nBob\n2024\n", '.', ftString, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = MakeFile("x.csv", c.csv);
+        std::vector<std::string> warnings;
+        TGuessOptions guess;
+        guess.decimalSeparator = c.decimalSeparator;
+        guess.warn = [&](const std::string& f, const std::string& message) {
+            EXPECT_EQ(f, file);
+            warnings.push_back(message);
+        };
+        TCsvDataSet ds("T", file, {}, guess);
+        EXPECT_EQ(ds.FieldByName("X")->DataType(), c.type);
+        EXPECT_EQ(warnings, c.warning.empty() ? std::vector<std::string>{}
+                                              : std::vector<std::string>{c.warning});
+        if (c.type == ftFloat) {
+            EXPECT_EQ(Column(ds, "X"), (std::vector<std::string>{"12.5", "249", "3"}));
+        }
+    }
+}

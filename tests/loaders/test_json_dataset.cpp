@@ -209,3 +209,54 @@ TEST_F(JsonDataSet, LargeFilesAreReadInBlocks) {
                   ":20002:8: invalid JSON: syntax error while parsing object - invalid literal; "
                   "last read: '0?'; expected '}'");
 }
+
+TEST_F(JsonDataSet, AFewOddValuesMakeTheColumnTextAndAreTold) {
+    struct Case {
+        const char* name;
+        std::string values;  // of key X, one record each
+        char decimalSeparator;
+        TFieldType type;
+        std::string warning;  // "" for none
+    };
+    const Case cases[] = {
+        {"an impossible date", R"("2024-01-22", "2024-02-30", "2024-03-01")", '.', ftString,
+         "record 2, field X: \"2024-02-30\" is not a date; the column is read as text"},
+        {"a word among numbers", R"(10.5, 20, "n/a", 7)", '.', ftString,
+         "record 3, field X: \"n/a\" is not a number; the column is read as text"},
+        {"a number written as text in the locale's form", R"(10.5, "249,00", 7)", ',', ftFloat, ""},
+        {"a number written as text", R"(10.5, "249.00", 7)", '.', ftFloat, ""},
+        {"a string among booleans", R"(true, false, "yes", true)", '.', ftString,
+         "record 3, field X: \"yes\" is not a boolean (true or false); the column is read as "
+         "text"},
+        {"mixed half and half", R"(1, "a", 2, "b")", '.', ftString, ""},
+        {"numbers as text only", R"("1", "2")", '.', ftString, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string json = "[";
+        std::size_t start = 0;
+        for (std::size_t comma; start <= c.values.size(); start = comma + 1) {
+            comma = c.values.find(", ", start);
+            if (comma == std::string::npos) comma = c.values.size();
+            json += std::string(json.size() > 1 ? ", " : "") +
+                    "{\"X\": " + c.values.substr(start, comma - start) + "}";
+            if (comma == c.values.size()) break;
+            ++comma;
+        }
+        const std::string file = MakeFile("x.json", json + "]");
+        std::vector<std::string> warnings;
+        TGuessOptions guess;
+        guess.decimalSeparator = c.decimalSeparator;
+        guess.warn = [&](const std::string& f, const std::string& message) {
+            EXPECT_EQ(f, file);
+            warnings.push_back(message);
+        };
+        const auto ds = TJsonDataSet::Open("T", file, {}, guess);
+        EXPECT_EQ(ds->FieldByName("X")->DataType(), c.type);
+        EXPECT_EQ(warnings, c.warning.empty() ? std::vector<std::string>{}
+                                              : std::vector<std::string>{c.warning});
+        if (c.type == ftFloat) {
+            EXPECT_EQ(Column(*ds, "X"), (std::vector<std::string>{"10.5", "249", "7"}));
+        }
+    }
+}

@@ -421,3 +421,33 @@ TEST_F(SplitReading, CsvOffsetsFromTheSecondPartFindRowsAndLines) {
               }),
               "Dataset T: " + file + ":" + LineOf(text, at) + ": 2 fields where the header has 3");
 }
+
+TEST_F(SplitReading, AColumnGivenUpAsTextNamesTheLineOfItsFirstOddValue) {
+    // Integers throughout but for odd values on one side of the cut or on
+    // both: the warning names the first, as one reading names it.
+    const struct {
+        const char* name;
+        std::string before, after;
+    } cases[] = {
+        {"after the cut", "", "0,odd,n/a\n"},
+        {"before the cut", "0,odd,n/a\n", ""},
+        {"on both sides", "0,odd,n/a\n", "0,odd,none\n"},
+    };
+    const auto rows = [](int first, int last) { return CsvRows(first, last, Number); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TFaultyText odd("N,NAME,X\n", rows, c.before, c.after, "");
+        const std::string file =
+            WriteCutBetween("odd.csv", odd.text, odd.beforeAt, odd.afterAt, CsvSplitPoint);
+        std::vector<std::string> warnings;
+        TGuessOptions guess;
+        guess.warn = [&](const std::string& f, const std::string& message) {
+            warnings.push_back(f + ": " + message);
+        };
+        TCsvDataSet t("T", file, {}, guess);
+        EXPECT_EQ(t.FieldByName("X")->DataType(), ftString);
+        EXPECT_EQ(warnings, (std::vector<std::string>{
+                                file + ": line " + LineOf(odd.text, odd.faultAt) +
+                                ", field X: \"n/a\" is not a number; the column is read as text"}));
+    }
+}

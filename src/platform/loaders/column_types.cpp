@@ -192,24 +192,97 @@ bool ParseIso(std::string_view text, TIsoValue& out, bool timeOnly) {
     return true;
 }
 
-void TTextTypeGuess::See(std::string_view text) {
+bool ParseNumber(std::string_view text, double& out, char decimalSeparator) {
+    if (decimalSeparator == '.' || text.find(decimalSeparator) == std::string_view::npos)
+        return ParseFloat(text, out);
+    // The locale's form: its separator where "." would be, and no ".".
+    char copy[64];
+    if (text.size() >= sizeof copy || text.find('.') != std::string_view::npos) return false;
+    for (std::size_t k = 0; k < text.size(); ++k)
+        copy[k] = text[k] == decimalSeparator ? '.' : text[k];
+    return ParseFloat(std::string_view(copy, text.size()), out);
+}
+
+void TTypeVotes::Misfit(TKind kind, std::int64_t place, std::string_view shown) {
+    TCount& count = FCounts[kind];
+    if (count.misfits++ == 0) {
+        count.firstMisfit = place;
+        count.shown = shown;
+    }
+}
+
+void TTypeVotes::Merge(const TTypeVotes& other, std::int64_t placeBase) {
+    for (int kind = 0; kind < 3; ++kind) {
+        TCount& mine = FCounts[kind];
+        const TCount& theirs = other.FCounts[kind];
+        if (mine.misfits == 0 && theirs.misfits > 0) {
+            mine.firstMisfit = theirs.firstMisfit + placeBase;
+            mine.shown = theirs.shown;
+        }
+        mine.fits += theirs.fits;
+        mine.misfits += theirs.misfits;
+    }
+}
+
+std::string TTypeVotes::GivenUpWarning(const std::string& placeWord,
+                                       const std::string& field) const {
+    static const char* const kWords[] = {"a number", "a boolean (true or false)", "a date"};
+    int best = -1;
+    for (int kind = 0; kind < 3; ++kind) {
+        const TCount& c = FCounts[kind];
+        if (c.misfits > 0 && c.misfits <= kMaxMisfits && c.fits > c.misfits &&
+            (best < 0 || c.fits > FCounts[best].fits))
+            best = kind;
+    }
+    if (best < 0) return {};
+    const TCount& c = FCounts[best];
+    std::string text = placeWord + " " + std::to_string(c.firstMisfit) + ", field " + field + ": ";
+    text += c.shown;
+    text += " is not ";
+    text += kWords[best];
+    text += "; the column is read as text";
+    return text;
+}
+
+void TTextTypeGuess::See(std::string_view text, std::int64_t place) {
     FSeen = true;
     std::int64_t i = 0;
     double f = 0;
     bool b = false;
     TIsoValue iso;
-    if (FInteger && !ParseInteger(text, i)) FInteger = false;
-    if (FFloat && !FInteger && !ParseFloat(text, f)) FFloat = false;
-    if (FBoolean && !ParseBoolean(text, b, false)) FBoolean = false;
-    if (FDate) {
-        if (!ParseIso(text, iso))
+    // Each type is tried while the column may still be of it, or be of it
+    // but for a few odd values (which the votes tell).
+    const auto vote = [&](TTypeVotes::TKind kind, bool fits) {
+        if (fits)
+            FVotes.Fit(kind);
+        else
+            FVotes.Misfit(kind, place, "\"" + std::string(text) + "\"");
+        return fits;
+    };
+    if (FFloat || FVotes.Wants(TTypeVotes::vkNumber)) {
+        const bool integer = FInteger && ParseInteger(text, i);
+        if (!integer) FInteger = false;
+        // A code with a leading zero (a zip, an account) is text on
+        // purpose, not a number gone wrong: it does not count against one.
+        const bool code = text.size() > 1 && text[0] == '0' &&
+                          text.find_first_not_of("0123456789") == std::string_view::npos;
+        if (code)
+            FFloat = false;
+        else if (!vote(TTypeVotes::vkNumber, integer || ParseNumber(text, f, FDecimalSeparator)))
+            FFloat = false;
+    }
+    if ((FBoolean || FVotes.Wants(TTypeVotes::vkBoolean)) &&
+        !vote(TTypeVotes::vkBoolean, ParseBoolean(text, b, false)))
+        FBoolean = false;
+    if (FDate || FVotes.Wants(TTypeVotes::vkDate)) {
+        if (!vote(TTypeVotes::vkDate, ParseIso(text, iso)))
             FDate = false;
         else if (iso.hasTime)
             FWithTime = true;
     }
 }
 
-void TTextTypeGuess::Merge(const TTextTypeGuess& other) {
+void TTextTypeGuess::Merge(const TTextTypeGuess& other, std::int64_t placeBase) {
     // Each flag holds of every value seen: an integer is a float too (See
     // tries the float only once integers are out), and a time of day
     // counts only while every value is a date.
@@ -219,6 +292,7 @@ void TTextTypeGuess::Merge(const TTextTypeGuess& other) {
     FBoolean = FBoolean && other.FBoolean;
     FDate = FDate && other.FDate;
     FWithTime = FWithTime || other.FWithTime;
+    FVotes.Merge(other.FVotes, placeBase);
 }
 
 TFieldType TTextTypeGuess::Type() const {
@@ -248,7 +322,8 @@ std::string IsoText(TFieldType type, TDateTime value, bool milliseconds) {
     return std::string(date) + " " + timeText;
 }
 
-bool ValueFromText(std::string_view text, TFieldType type, TFieldValue& out) {
+bool ValueFromText(std::string_view text, TFieldType type, TFieldValue& out,
+                   char decimalSeparator) {
     switch (type) {
         case ftSmallint:
         case ftInteger:
@@ -265,7 +340,7 @@ bool ValueFromText(std::string_view text, TFieldType type, TFieldValue& out) {
         case ftBCD:
         case ftFMTBcd: {
             double f = 0;
-            if (!ParseFloat(text, f)) return false;
+            if (!ParseNumber(text, f, decimalSeparator)) return false;
             out = f;
             return true;
         }

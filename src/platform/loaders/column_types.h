@@ -3,6 +3,8 @@
 // when the source declares none.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -52,28 +54,82 @@ bool ParseIso(std::string_view text, TIsoValue& out, bool timeOnly = false);
 // `milliseconds`, ".fff" follows the seconds when they have a fraction.
 std::string IsoText(TFieldType type, TDateTime value, bool milliseconds = false);
 
+// How the loaders read the columns whose type is not given.
+struct TGuessOptions {
+    // Numbers may also be written with this decimal separator, the
+    // locale's ("249,00" under a German locale); "." is always one.
+    char decimalSeparator = '.';
+    // Told of each column read as text because a few of its values do not
+    // fit the type the others have, with the file and the warning text.
+    std::function<void(const std::string& file, const std::string& message)> warn;
+};
+
+// How many values of a column fit each type a column may be guessed to
+// have, and the first that does not, so that a column given up as text
+// because of a few odd values can say which.
+class TTypeVotes {
+  public:
+    enum TKind { vkNumber, vkBoolean, vkDate };
+    // Whether a vote for `kind` can still matter: once too many values do
+    // not fit it, the column is no column of that type with a few odd
+    // values, and its values need not be tried any more.
+    bool Wants(TKind kind) const { return FCounts[kind].misfits <= kMaxMisfits; }
+    void Fit(TKind kind) { ++FCounts[kind].fits; }
+    // A value at `place` (a record or line number) that does not fit
+    // `kind`; `shown` is the value as the warning quotes it.
+    void Misfit(TKind kind, std::int64_t place, std::string_view shown);
+    // Takes in the votes of values seen elsewhere, whose places count from
+    // `placeBase` + 1.
+    void Merge(const TTypeVotes& other, std::int64_t placeBase);
+    // For a column read as text: "PLACE_WORD N, field F: VALUE is not a
+    // number; the column is read as text" when most of its values (and no
+    // more than 1000 besides) fit one type; empty otherwise.
+    std::string GivenUpWarning(const std::string& placeWord, const std::string& field) const;
+
+  private:
+    static constexpr std::int64_t kMaxMisfits = 1000;
+    struct TCount {
+        std::int64_t fits = 0;
+        std::int64_t misfits = 0;
+        std::int64_t firstMisfit = 0;  // its place
+        std::string shown;
+    };
+    TCount FCounts[3];
+};
+
 // Decides a column's type from the text of its non-empty values: integer
 // (within 64 bits, no leading zero), float, boolean (true/false), date,
 // date-time, else string.
 class TTextTypeGuess {
   public:
-    void See(std::string_view text);
-    // Takes in what `other` saw, as if its values had been seen here too.
-    void Merge(const TTextTypeGuess& other);
+    explicit TTextTypeGuess(char decimalSeparator = '.') : FDecimalSeparator(decimalSeparator) {}
+    // `place`: the record or line the value is in.
+    void See(std::string_view text, std::int64_t place = 0);
+    // Takes in what `other` saw, as if its values had been seen here too;
+    // its places count from `placeBase` + 1.
+    void Merge(const TTextTypeGuess& other, std::int64_t placeBase = 0);
     TFieldType Type() const;
+    const TTypeVotes& Votes() const { return FVotes; }
 
   private:
+    char FDecimalSeparator;
     bool FSeen = false;
     bool FInteger = true;
     bool FFloat = true;
     bool FBoolean = true;
     bool FDate = true;       // every value an ISO date or date-time
     bool FWithTime = false;  // some value has a time of day
+    TTypeVotes FVotes;
 };
 
-// Reads `text` as a value of `type` ("." is the decimal separator, dates
-// are ISO). False when the text is not one.
-bool ValueFromText(std::string_view text, TFieldType type, TFieldValue& out);
+// True when `text` is a number: "." or `decimalSeparator` before the
+// fraction, no leading zero, no "inf" or "nan".
+bool ParseNumber(std::string_view text, double& out, char decimalSeparator = '.');
+
+// Reads `text` as a value of `type` ("." or `decimalSeparator` is the
+// decimal separator, dates are ISO). False when the text is not one.
+bool ValueFromText(std::string_view text, TFieldType type, TFieldValue& out,
+                   char decimalSeparator = '.');
 
 // `out` becomes `text`, in the string it already holds if it holds one:
 // a record's values are read into the storage of an earlier record's.

@@ -318,13 +318,14 @@ const char* TypeWord(TFieldType type) {
 
 // Reads the cell `column` of `row` into `value` (its storage reused).
 void CellValue(const TCsvScanner& scanner, const TCsvRow& row, std::size_t column,
-               const std::string& fieldName, TFieldType type, TFieldValue& value) {
+               const std::string& fieldName, TFieldType type, TFieldValue& value,
+               char decimalSeparator) {
     const std::string_view text = row.Text(column);
     if (row.Null(column) || (text.empty() && !IsTextType(type))) {
         value = {};
         return;
     }
-    if (!ValueFromText(text, type, value))
+    if (!ValueFromText(text, type, value, decimalSeparator))
         scanner.Fail(row.line, "'" + std::string(text) + "' in field " + fieldName + " is not " +
                                    TypeWord(type));
 }
@@ -335,8 +336,12 @@ void CellValue(const TCsvScanner& scanner, const TCsvRow& row, std::size_t colum
 // while they are few.
 class TCsvSurvey {
   public:
-    TCsvSurvey(const std::vector<std::string>& names, const std::vector<TFieldType>& types)
-        : FNames(names), FTypes(types), FGuesses(names.size()) {}
+    TCsvSurvey(const std::vector<std::string>& names, const std::vector<TFieldType>& types,
+               char decimalSeparator)
+        : FNames(names),
+          FTypes(types),
+          FDecimalSeparator(decimalSeparator),
+          FGuesses(names.size(), TTextTypeGuess(decimalSeparator)) {}
 
     // Reads the rows the scanner gives, until `stop` asks it to stop.
     void Read(TCsvScanner& scanner, std::stop_token stop = {}) {
@@ -346,9 +351,9 @@ class TCsvSurvey {
             scanner.CheckWidth(row, FNames.size());
             for (std::size_t c = 0; c < FNames.size(); ++c) {
                 if (FTypes[c] != ftUnknown)
-                    CellValue(scanner, row, c, FNames[c], FTypes[c], checked);
+                    CellValue(scanner, row, c, FNames[c], FTypes[c], checked, FDecimalSeparator);
                 else if (!row.Text(c).empty())
-                    FGuesses[c].See(row.Text(c));
+                    FGuesses[c].See(row.Text(c), row.line);
             }
             if (FKept) {
                 FKept->Add(row);
@@ -360,7 +365,8 @@ class TCsvSurvey {
     // Takes in the survey of the rows that follow, whose line numbers
     // count from `lineBase` + 1.
     void Append(TCsvSurvey& later, std::int64_t lineBase) {
-        for (std::size_t c = 0; c < FGuesses.size(); ++c) FGuesses[c].Merge(later.FGuesses[c]);
+        for (std::size_t c = 0; c < FGuesses.size(); ++c)
+            FGuesses[c].Merge(later.FGuesses[c], lineBase);
         FCount += later.FCount;
         if (FKept && later.FKept) FKept->Append(*later.FKept, lineBase);
         if (FKept && (!later.FKept || FKept->Bytes() > kKeptRowBytes)) FKept.reset();
@@ -368,12 +374,15 @@ class TCsvSurvey {
 
     std::int64_t Count() const { return FCount; }
     TFieldType GuessedType(std::size_t column) const { return FGuesses[column].Type(); }
+    const TTextTypeGuess& Guess(std::size_t column) const { return FGuesses[column]; }
+    char DecimalSeparator() const { return FDecimalSeparator; }
     // Every row, or nullptr when they take too much memory to keep.
     std::unique_ptr<TKeptRows> TakeKept() { return std::move(FKept); }
 
   private:
     const std::vector<std::string>& FNames;
     const std::vector<TFieldType>& FTypes;  // given, or ftUnknown
+    char FDecimalSeparator;
     std::vector<TTextTypeGuess> FGuesses;
     std::unique_ptr<TKeptRows> FKept = std::make_unique<TKeptRows>();
     std::int64_t FCount = 0;
@@ -385,8 +394,8 @@ class TCsvSecondPart {
   public:
     TCsvSecondPart(const std::string& dataSetName, const std::string& fileName, char delimiter,
                    long start, const std::vector<std::string>& names,
-                   const std::vector<TFieldType>& types)
-        : FSurvey(names, types),
+                   const std::vector<TFieldType>& types, char decimalSeparator)
+        : FSurvey(names, types, decimalSeparator),
           FThread([this, dataSetName, fileName, delimiter, start](std::stop_token stop) {
               try {
                   FScanner = std::make_unique<TCsvScanner>(dataSetName, fileName, delimiter);
@@ -427,8 +436,8 @@ void SurveyRows(TCsvScanner& scanner, const std::string& dataSetName, const std:
     const long split = CsvSplitPoint(fileName);
     std::unique_ptr<TCsvSecondPart> second;
     if (split > scanner.Offset())
-        second =
-            StartSecondPart<TCsvSecondPart>(dataSetName, fileName, delimiter, split, names, types);
+        second = StartSecondPart<TCsvSecondPart>(dataSetName, fileName, delimiter, split, names,
+                                                 types, survey.DecimalSeparator());
     if (!second) {
         survey.Read(scanner);
         return;
@@ -451,12 +460,14 @@ class TCsvReader : public TRecordReader {
   public:
     // With `kept` holding every row of the file, the file is not read again.
     TCsvReader(std::unique_ptr<TCsvScanner> scanner, std::unique_ptr<TKeptRows> kept,
-               std::vector<std::string> names, std::vector<TFieldType> types, std::int64_t count)
+               std::vector<std::string> names, std::vector<TFieldType> types, std::int64_t count,
+               char decimalSeparator)
         : FScanner(std::move(scanner)),
           FKept(std::move(kept)),
           FNames(std::move(names)),
           FTypes(std::move(types)),
-          FCount(count) {
+          FCount(count),
+          FDecimalSeparator(decimalSeparator) {
         Rewind();
     }
 
@@ -480,7 +491,7 @@ class TCsvReader : public TRecordReader {
         }
         values.resize(FTypes.size());
         for (std::size_t c = 0; c < FTypes.size(); ++c)
-            CellValue(*FScanner, FRow, c, FNames[c], FTypes[c], values[c]);
+            CellValue(*FScanner, FRow, c, FNames[c], FTypes[c], values[c], FDecimalSeparator);
         return true;
     }
 
@@ -491,13 +502,14 @@ class TCsvReader : public TRecordReader {
     std::vector<std::string> FNames;
     std::vector<TFieldType> FTypes;
     std::int64_t FCount;
+    char FDecimalSeparator;
     TCsvRow FRow;
 };
 
 }  // namespace
 
 TCsvDataSet::TCsvDataSet(const std::string& name, const std::string& fileName,
-                         const TCsvOptions& options)
+                         const TCsvOptions& options, const TGuessOptions& guess)
     : TStreamDataSet(name) {
     auto scanner = std::make_unique<TCsvScanner>(name, fileName, options.delimiter);
     TCsvRow row;
@@ -512,15 +524,23 @@ TCsvDataSet::TCsvDataSet(const std::string& name, const std::string& fileName,
     // The first pass checks every row and reads the types of the columns
     // not given, so a broken row fails before a report is written. The rows
     // of a small file are kept, so that it is parsed only once.
-    TCsvSurvey survey(names, types);
+    const char separator = guess.decimalSeparator;
+    TCsvSurvey survey(names, types, separator);
     SurveyRows(*scanner, name, fileName, options.delimiter, survey, names, types);
     for (std::size_t c = 0; c < names.size(); ++c) {
-        if (types[c] == ftUnknown) types[c] = survey.GuessedType(c);
+        if (types[c] == ftUnknown) {
+            types[c] = survey.GuessedType(c);
+            const std::string warning =
+                types[c] == ftString ? survey.Guess(c).Votes().GivenUpWarning("line", names[c])
+                                     : std::string();
+            if (!warning.empty() && guess.warn) guess.warn(fileName, warning);
+        }
         AddField(names[c], types[c]);
     }
     const std::int64_t count = survey.Count();
-    auto reader = std::make_unique<TCsvReader>(std::move(scanner), survey.TakeKept(),
-                                               std::move(names), std::move(types), count);
+    auto reader =
+        std::make_unique<TCsvReader>(std::move(scanner), survey.TakeKept(), std::move(names),
+                                     std::move(types), count, separator);
     // A large file is parsed on a thread of its own while the report runs;
     // for a small one, starting the thread would cost more than it saves.
     if (count >= kPrefetchRows)

@@ -14,7 +14,11 @@
 //
 // Values: an empty unquoted field is NULL; "" (quoted) is an empty string in
 // a string column and NULL in any other. Numbers use "." as the decimal
-// separator; a number with a leading zero (a code such as 007) is text.
+// separator, or the one of the guess options; a number with a leading zero (a
+// code such as 007) is text. A column whose values mostly fit one type but
+// for a few is read as text, and the first of those few is told to the
+// guess options' warn (file, "line 9, field PRICE: \"249,00\" is not a number;
+// the column is read as text").
 #pragma once
 
 #include <string>
@@ -34,7 +38,7 @@ struct TCsvOptions {
 class TCsvDataSet : public TStreamDataSet {
   public:
     TCsvDataSet(const std::string& name, const std::string& fileName,
-                const TCsvOptions& options = {});
+                const TCsvOptions& options = {}, const TGuessOptions& guess = {});
     ~TCsvDataSet() override;
 };
 

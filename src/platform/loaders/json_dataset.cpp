@@ -17,39 +17,64 @@ struct TJsonColumn {
     explicit TJsonColumn(std::string n) : name(std::move(n)) {}
     std::string name;
     bool integers = false, floats = false, booleans = false, strings = false, nested = false;
-    bool bigUnsigned = false;  // beyond 64-bit signed: kept as a float
+    bool bigUnsigned = false;    // beyond 64-bit signed: kept as a float
+    bool numericStrings = true;  // every non-empty string is a number
     TTextTypeGuess stringGuess;
+    TTypeVotes votes;
 
-    void See(const TJsonStore& doc, TRef v) {
-        switch (doc.Kind(v)) {
+    // `record`: the value's record number, for the warning of a column
+    // given up as text.
+    void See(const TJsonStore& doc, TRef v, std::int64_t record, char decimalSeparator) {
+        const TKind kind = doc.Kind(v);
+        switch (kind) {
             case TKind::Null:
                 return;
             case TKind::False:
             case TKind::True:
                 booleans = true;
-                return;
+                break;
             case TKind::Unsigned:
                 bigUnsigned = true;
-                return;
+                break;
             case TKind::Integer:
                 integers = true;
-                return;
+                break;
             case TKind::Float:
                 floats = true;
-                return;
+                break;
             case TKind::String:
                 strings = true;
-                if (!doc.Text(v).empty()) stringGuess.See(doc.Text(v));
-                return;
+                if (doc.Text(v).empty()) return;
+                stringGuess.See(doc.Text(v));
+                break;
             case TKind::Array:
             case TKind::Object:
                 nested = true;
                 return;
         }
+        const bool text = kind == TKind::String;
+        const bool number = text ? votes.Wants(TTypeVotes::vkNumber) &&
+                                       ParseNumber(doc.Text(v), scratch, decimalSeparator)
+                                 : kind != TKind::False && kind != TKind::True;
+        if (text && !number) numericStrings = false;
+        Vote(doc, v, record, TTypeVotes::vkNumber, number);
+        Vote(doc, v, record, TTypeVotes::vkBoolean, kind == TKind::False || kind == TKind::True);
+        if (votes.Wants(TTypeVotes::vkDate))
+            Vote(doc, v, record, TTypeVotes::vkDate, text && ParseIso(doc.Text(v), iso));
+    }
+    void Vote(const TJsonStore& doc, TRef v, std::int64_t record, TTypeVotes::TKind kind,
+              bool fits) {
+        if (fits)
+            votes.Fit(kind);
+        else if (votes.Wants(kind))
+            votes.Misfit(kind, record, doc.Dump(v));
     }
     bool IsField() const { return !nested || integers || floats || booleans || strings; }
     TFieldType Type() const {
-        const int kinds = (integers || floats || bigUnsigned) + booleans + strings + nested;
+        const bool numbers = integers || floats || bigUnsigned;
+        // Numbers, some written as text ("249,00" in the locale's form).
+        if (numbers && strings && numericStrings && !booleans && !nested) return ftFloat;
+        const int kinds = numbers + booleans + strings + nested;
         if (kinds != 1) return ftString;
         if (booleans) return ftBoolean;
         if (floats || bigUnsigned) return ftFloat;
@@ -57,11 +82,16 @@ struct TJsonColumn {
         const TFieldType t = stringGuess.Type();
         return t == ftDate || t == ftDateTime ? t : ftString;
     }
+
+  private:
+    double scratch = 0;
+    TIsoValue iso;
 };
 
 // The value `v` as a value of a field of `type` (into the storage `out`
 // has); false when it does not fit.
-bool ValueFromJson(const TJsonStore& doc, TRef v, TFieldType type, TFieldValue& out) {
+bool ValueFromJson(const TJsonStore& doc, TRef v, TFieldType type, TFieldValue& out,
+                   char decimalSeparator) {
     const TKind kind = doc.Kind(v);
     if (kind == TKind::Null) {
         out = {};
@@ -73,7 +103,7 @@ bool ValueFromJson(const TJsonStore& doc, TRef v, TFieldType type, TFieldValue& 
             out = {};
             return true;
         }
-        return ValueFromText(s, type, out);
+        return ValueFromText(s, type, out, decimalSeparator);
     }
     if (IsTextType(type)) {
         AssignText(out, doc.Dump(v));
@@ -116,12 +146,14 @@ void ChooseValues(const TJsonStore& doc, TRef record, const std::vector<int>& fi
 class TJsonReader : public TRecordReader {
   public:
     TJsonReader(const TJsonStore& doc, const std::vector<TRef>& records,
-                const std::vector<int>& fieldOfKey, const std::vector<TFieldType>& types)
+                const std::vector<int>& fieldOfKey, const std::vector<TFieldType>& types,
+                char decimalSeparator)
         : FDoc(doc),
           FRecords(records),
           FFieldOfKey(fieldOfKey),
           FTypes(types),
-          FChosen(types.size()) {}
+          FChosen(types.size()),
+          FDecimalSeparator(decimalSeparator) {}
 
     void Rewind() override { FNext = 0; }
     void SeekRecord(std::int64_t index) override { FNext = static_cast<std::size_t>(index); }
@@ -135,7 +167,7 @@ class TJsonReader : public TRecordReader {
             if (FChosen[c] == kNone)
                 values[c] = {};
             else
-                ValueFromJson(FDoc, FChosen[c], FTypes[c], values[c]);
+                ValueFromJson(FDoc, FChosen[c], FTypes[c], values[c], FDecimalSeparator);
         }
         return true;
     }
@@ -146,13 +178,15 @@ class TJsonReader : public TRecordReader {
     const std::vector<int>& FFieldOfKey;
     const std::vector<TFieldType>& FTypes;
     std::vector<TRef> FChosen;
+    char FDecimalSeparator;
     std::size_t FNext = 0;
 };
 
 }  // namespace
 
 std::unique_ptr<TJsonDataSet> TJsonDataSet::Open(const std::string& name, const std::string& source,
-                                                 const TColumnTypes& types) {
+                                                 const TColumnTypes& types,
+                                                 const TGuessOptions& guess) {
     std::string file = source, pointer;
     const std::size_t hash = source.rfind('#');
     if (hash != std::string::npos && (hash + 1 == source.size() || source[hash + 1] == '/')) {
@@ -161,15 +195,16 @@ std::unique_ptr<TJsonDataSet> TJsonDataSet::Open(const std::string& name, const 
     }
     auto doc = TJsonStore::FromFile(name, file);
     if (pointer.empty())
-        return std::make_unique<TJsonDataSet>(name, doc, TJsonStore::kRoot, types, file);
+        return std::make_unique<TJsonDataSet>(name, doc, TJsonStore::kRoot, types, file, guess);
     const TRef place = doc->AtPointer(pointer);
     if (place == kNone) FailDataSet(name, file + " has nothing at " + pointer);
-    return std::make_unique<TJsonDataSet>(name, doc, place, types, file + "#" + pointer);
+    return std::make_unique<TJsonDataSet>(name, doc, place, types, file + "#" + pointer, guess);
 }
 
 TJsonDataSet::TJsonDataSet(const std::string& name, std::shared_ptr<const TJsonStore> doc, TRef at,
-                           const TColumnTypes& types, const std::string& where)
-    : TStreamDataSet(name), FDoc(std::move(doc)), FWhere(where) {
+                           const TColumnTypes& types, const std::string& where,
+                           const TGuessOptions& guess)
+    : TStreamDataSet(name), FDoc(std::move(doc)), FWhere(where), FGuess(guess) {
     TRef records = at;
     TRef declared = kNone;
     if (FDoc->IsObject(at)) {
@@ -185,7 +220,8 @@ TJsonDataSet::TJsonDataSet(const std::string& name, std::shared_ptr<const TJsonS
     AddRecords(records);
     DefineFields(types, declared);
     FShown = &FAll;
-    SetReader(std::make_unique<TJsonReader>(*FDoc, FAll, FFieldOfKey, FTypes));
+    SetReader(
+        std::make_unique<TJsonReader>(*FDoc, FAll, FFieldOfKey, FTypes, FGuess.decimalSeparator));
     First();
 }
 
@@ -195,7 +231,8 @@ TJsonDataSet::TJsonDataSet(const std::string& name, TJsonDataSet& master, const 
       FDoc(master.FDoc),
       FJsonMaster(&master),
       FKey(key),
-      FWhere(master.FWhere + " (" + master.Name() + "." + key + ")") {
+      FWhere(master.FWhere + " (" + master.Name() + "." + key + ")"),
+      FGuess(master.FGuess) {
     for (const TRef owner : master.AllRecords()) {
         const TRef array = FDoc->FindKey(owner, key);
         if (array == kNone || FDoc->Kind(array) == TKind::Null) continue;
@@ -234,7 +271,10 @@ void TJsonDataSet::DefineFields(const TColumnTypes& types, TRef declared) {
     const std::size_t declaredCount = columns.size();
     // Each key's column once found: a key names the same column throughout.
     std::vector<int> columnOfKey(FDoc->KeyCount(), -1);
-    for (const TRef record : FAll)
+    const char separator = FGuess.decimalSeparator;
+    std::int64_t number = 0;
+    for (const TRef record : FAll) {
+        ++number;
         FDoc->ForEachMember(record, [&](std::uint32_t key, TRef value) {
             int& c = columnOfKey[key];
             if (c < 0) {
@@ -246,13 +286,18 @@ void TJsonDataSet::DefineFields(const TColumnTypes& types, TRef declared) {
                 if (static_cast<std::size_t>(c) == columns.size())
                     columns.emplace_back(FDoc->Key(key));
             }
-            columns[static_cast<std::size_t>(c)].See(*FDoc, value);
+            columns[static_cast<std::size_t>(c)].See(*FDoc, value, number, separator);
         });
+    }
     for (std::size_t c = declaredCount; c < columns.size(); ++c) {
         if (!columns[c].IsField()) continue;
         const TFieldType given = GivenType(types, columns[c].name);
         FNames.push_back(columns[c].name);
         FTypes.push_back(given != ftUnknown ? given : columns[c].Type());
+        const std::string warning = given == ftUnknown && FTypes.back() == ftString
+                                        ? columns[c].votes.GivenUpWarning("record", columns[c].name)
+                                        : std::string();
+        if (!warning.empty() && FGuess.warn) FGuess.warn(FWhere, warning);
     }
     for (std::size_t c = 0; c < FNames.size(); ++c) {
         if (c < declaredCount && GivenType(types, FNames[c]) != ftUnknown)
@@ -284,7 +329,8 @@ void TJsonDataSet::CheckValues(const std::vector<std::size_t>& columns) const {
     for (std::size_t r = 0; r < FAll.size(); ++r) {
         ChooseValues(*FDoc, FAll[r], FFieldOfKey, chosen);
         for (const std::size_t c : columns)
-            if (chosen[c] != kNone && !ValueFromJson(*FDoc, chosen[c], FTypes[c], value))
+            if (chosen[c] != kNone &&
+                !ValueFromJson(*FDoc, chosen[c], FTypes[c], value, FGuess.decimalSeparator))
                 FailDataSet(Name(), FWhere + ": record " + std::to_string(r + 1) + ": value " +
                                         FDoc->Dump(chosen[c]) + " of field " + FNames[c] +
                                         " does not fit its field type");
@@ -296,7 +342,8 @@ void TJsonDataSet::ShowRecords(TRef array) {
     if (array != kNone)
         FDoc->ForEachElement(array, [&](TRef record) { FShownOfMaster.push_back(record); });
     FShown = &FShownOfMaster;
-    SetReader(std::make_unique<TJsonReader>(*FDoc, *FShown, FFieldOfKey, FTypes));
+    SetReader(std::make_unique<TJsonReader>(*FDoc, *FShown, FFieldOfKey, FTypes,
+                                            FGuess.decimalSeparator));
     First();
 }
 

@@ -7,8 +7,11 @@
 // Types: from {"fields": {"NAME": "string", ...}, "rows": [...]} when the
 // document gives them, else from the values: integers (64-bit, exact),
 // numbers, true/false, and strings, where a column whose every non-empty
-// string is an ISO-8601 date (or date-time) is a date (date-time) column.
-// Any other mix is a string column.
+// string is an ISO-8601 date (or date-time) is a date (date-time) column,
+// and one of numbers whose strings are all numbers too ("249,00" in the
+// locale's form of the guess options) a float column. Any other mix is a
+// string column; when most of its values are of one type, the first that
+// is not is told to the guess options' warn.
 #pragma once
 
 #include <memory>
@@ -27,12 +30,13 @@ class TJsonDataSet : public TStreamDataSet {
     // `source`: FILE or FILE#/json/pointer. Raises EDatabaseError naming the
     // file (and line and column of a syntax error).
     static std::unique_ptr<TJsonDataSet> Open(const std::string& name, const std::string& source,
-                                              const TColumnTypes& types = {});
+                                              const TColumnTypes& types = {},
+                                              const TGuessOptions& guess = {});
     // The records of the value `at` of `doc` (an array of objects, or the
     // typed form).
     TJsonDataSet(const std::string& name, std::shared_ptr<const TJsonStore> doc,
                  TJsonStore::TRef at, const TColumnTypes& types = {},
-                 const std::string& where = "the document");
+                 const std::string& where = "the document", const TGuessOptions& guess = {});
     // A detail of `master`: the records of the array under `key` (matched
     // case-insensitively) in the master's current record; none when the
     // record has no such array.
@@ -61,6 +65,7 @@ class TJsonDataSet : public TStreamDataSet {
     TJsonDataSet* FJsonMaster = nullptr;
     std::string FKey;
     std::string FWhere;  // the file, for errors
+    TGuessOptions FGuess;
     std::vector<TRef> FAll;
     // The records shown now: FAll itself, or those of one master record.
     const std::vector<TRef>* FShown = nullptr;
