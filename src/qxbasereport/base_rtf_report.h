@@ -275,6 +275,7 @@ class TQxBaseRTFReport : public TQxBaseReport {
     void SkipChars(int n);
     bool ReadField(std::string& field);
     bool MatchQuote(std::uint8_t c, bool closing, const TLookahead& la);
+    int UnicodeTailLength(int wordLength) const;
     bool IsFieldDelimiter(std::uint8_t c, const TLookahead& la) const;
     bool BeginsBreak(std::uint8_t c, const TLookahead& la) const;
     bool IsPassThroughGroup(const TLookahead& la) const;

@@ -15,19 +15,30 @@ bool TQxBaseRTFReport::LeftQuote(char32_t c) const {
         case 0x00BB:
         case 0x201C:
         case 0x201D:
+        case 0x2018:
+        case 0x2019:
+        case 0x201A:
             return true;
         default:
             return false;
     }
 }
 
+// The single quotes close one another the way writers mix them: 'x',
+// ‘x’, ’x’ (Swedish) and ‚x‘ (German), each also closed by a
+// straight apostrophe, since Word's \lquote and \rquote read as one.
 bool TQxBaseRTFReport::RightQuote(char32_t open, char32_t c) const {
     switch (open) {
         case U'"':
-        case U'\'':
         case U'`':
         case U'~':
             return c == open;
+        case U'\'':
+        case 0x2018:
+        case 0x2019:
+            return c == U'\'' || c == 0x2019;
+        case 0x201A:
+            return c == U'\'' || c == 0x2018;
         case 0x00AB:
         case 0x00BB:
             return c == 0x00BB;

@@ -4,6 +4,7 @@
 // merged Bloc, groups that must never be searched for fields as
 // BalancedBloc, table rows as TableBegin/TableEnd, and the document tables
 // through their readers.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string_view>
@@ -72,34 +73,63 @@ constexpr TKeyword kParagraphEnds[] = {{"PAR", true}, {"CELL", true}, {"SECT", t
 constexpr int kCellEnd = 1;
 
 // Quote marks inside a field. A mark is either one raw byte or a control
-// word or hex escape after a backslash (matched without regard to case).
+// word or escape after a backslash (matched without regard to case).
+// Quote kinds: 1 typographic double, 2 \lquote/\rquote, 3 guillemets,
+// 4 ", 5 ', 6 `, 7 ~, 8 \ldblquote/\rdblquote, and the curly single
+// quotes of the word processors: 9 opened by U+2018, 10 by U+2019, 11 by
+// the low U+201A. The single quotes close one another's kinds the way a
+// writer may mix them (Word writes U+2018 as \lquote, LibreOffice as
+// \u8216), so every pairing that reads as one quotation closes it.
+constexpr unsigned Kind(int k) {
+    return 1u << k;
+}
+constexpr unsigned kSingleKinds = Kind(2) | Kind(5) | Kind(9) | Kind(10);
+
 struct TQuoteMark {
     std::uint8_t raw;       // the raw byte, or 0 for the backslash forms
     std::string_view word;  // upper case, after the backslash
-    int openKind;           // the quote kind the mark opens
-    const char* text;       // what the field text gets
+    int openKind;           // the quote kind the mark opens, 0 for none
+    unsigned closes;        // the quote kinds the mark closes
+    const char* text;       // what the field text gets; nullptr: the mark as written
     int length;             // template characters the mark occupies
+    // For a byte of the code page's upper half (raw or \'hh): the character
+    // it must stand for in the report's code page to be a quote mark.
+    char32_t meaning = 0;
 };
 
 // In the order in which opening marks are tried.
 constexpr TQuoteMark kQuoteMarks[] = {
-    {0x93, {}, 1, "\u201C", 1},
-    {0, "'93", 1, "\\'93", 4},
-    {0x94, {}, 1, "\u201D", 1},
-    {0, "'94", 1, "\\'94", 4},
-    {0, "LQUOTE", 2, "\\lquote", 7},
-    {0, "LDBLQUOTE", 8, "\\ldblquote", 10},
-    {0, "RDBLQUOTE", 8, "\\rdblquote", 10},
-    {0, "RQUOTE", 2, "\\rquote", 7},
-    {0xAB, {}, 3, "\u00AB", 1},
-    {0, "'AB", 3, "\\'ab", 4},
-    {0xBB, {}, 3, "\u00BB", 1},
-    {0, "'BB", 3, "\\'bb", 4},
-    {'"', {}, 4, "\"", 1},
-    {'\'', {}, 5, "'", 1},
-    {'`', {}, 6, "`", 1},
-    {'~', {}, 7, "~", 1},
+    {0x93, {}, 1, 0, "\u201C", 1},
+    {0, "'93", 1, 0, "\\'93", 4},
+    {0x94, {}, 1, Kind(1) | Kind(8), "\u201D", 1},
+    {0, "'94", 1, Kind(1) | Kind(8), "\\'94", 4},
+    {0, "LQUOTE", 2, Kind(11), "\\lquote", 7},
+    {0, "LDBLQUOTE", 8, 0, "\\ldblquote", 10},
+    {0, "RDBLQUOTE", 8, Kind(1) | Kind(8), "\\rdblquote", 10},
+    {0, "RQUOTE", 2, kSingleKinds, "\\rquote", 7},
+    {0xAB, {}, 3, 0, "\u00AB", 1},
+    {0, "'AB", 3, 0, "\\'ab", 4},
+    {0xBB, {}, 3, Kind(3), "\u00BB", 1},
+    {0, "'BB", 3, Kind(3), "\\'bb", 4},
+    {'"', {}, 4, Kind(4), "\"", 1},
+    {'\'', {}, 5, kSingleKinds | Kind(11), "'", 1},
+    {'`', {}, 6, Kind(6), "`", 1},
+    {'~', {}, 7, Kind(7), "~", 1},
+    {0, "U8216", 9, Kind(11), nullptr, 6},
+    {0, "'91", 9, Kind(11), nullptr, 4, 0x2018},
+    {0x91, {}, 9, Kind(11), nullptr, 1, 0x2018},
+    {0, "U8217", 10, kSingleKinds, nullptr, 6},
+    {0, "'92", 10, kSingleKinds, nullptr, 4, 0x2019},
+    {0x92, {}, 10, kSingleKinds, nullptr, 1, 0x2019},
+    {0, "U8218", 11, 0, nullptr, 6},
+    {0, "'82", 11, 0, nullptr, 4, 0x201A},
+    {0x82, {}, 11, 0, nullptr, 1, 0x201A},
 };
+
+// The byte of a hex escape mark ("'91").
+constexpr std::uint8_t HexByte(std::string_view word) {
+    return static_cast<std::uint8_t>(rtf::HexValue(word[1]) * 16 + rtf::HexValue(word[2]));
+}
 
 // The bytes that can begin a quote mark.
 constexpr std::array<bool, 256> kQuoteStarts = [] {
@@ -109,20 +139,6 @@ constexpr std::array<bool, 256> kQuoteStarts = [] {
         if (m.raw != 0) t[m.raw] = true;
     return t;
 }();
-
-// The marks (indexes into kQuoteMarks) that close each quote kind.
-constexpr int kNoMark = -1;
-constexpr int kClosingMarks[9][3] = {
-    {kNoMark, kNoMark, kNoMark},
-    {2, 3, 6},               // typographic double quote
-    {13, 7, kNoMark},        // \lquote, \rquote
-    {11, 10, kNoMark},       // guillemets
-    {12, kNoMark, kNoMark},  // "
-    {13, 7, kNoMark},        // '
-    {14, kNoMark, kNoMark},  // `
-    {15, kNoMark, kNoMark},  // ~
-    {2, 3, 6},               // \ldblquote, \rdblquote
-};
 
 constexpr int kMaxFieldLength = 10000;
 
@@ -443,21 +459,33 @@ void TQxBaseRTFReport::AppendByte(std::string& field, std::uint8_t c) {
 // Recognises a quote mark at the byte `c` just read: an opening mark when
 // no quote is open, else a closing mark of the open quote's kind. On a
 // match sets FQuoteSkip and FQuoteStr (and FQuoteIndex for an opening
-// mark) and answers true; the caller moves past the mark.
+// mark; FQuoteStr stays empty for a mark taken as written) and answers
+// true; the caller moves past the mark.
 bool TQxBaseRTFReport::MatchQuote(std::uint8_t c, bool closing, const TLookahead& la) {
     if (!kQuoteStarts[c]) return false;
     auto matches = [&](const TQuoteMark& m) {
-        if (m.raw != 0) return c == m.raw;
-        return c == '\\' && la.StartsWith(m.word);
+        if (m.raw != 0) {
+            if (c != m.raw) return false;
+        } else if (c != '\\' || !la.StartsWith(m.word)) {
+            return false;
+        } else if (m.word[0] == 'U' && rtf::IsAsciiDigit(la.c[m.word.size()])) {
+            return false;  // \u82160 is another character
+        }
+        return m.meaning == 0 ||
+               (Codec().SingleByte() && Codec().DecodeByte(m.raw != 0 ? m.raw : HexByte(m.word)) ==
+                                            m.meaning);
     };
     auto take = [&](const TQuoteMark& m) {
         FQuoteSkip = m.length;
-        FQuoteStr = m.text;
+        FQuoteStr = m.text != nullptr ? m.text : "";
+        // A \uN mark carries its delimiting blank and the fallback
+        // characters that stand in for it in readers without Unicode.
+        if (m.raw == 0 && m.word[0] == 'U') FQuoteSkip += UnicodeTailLength(m.length - 1);
     };
     if (closing) {
-        for (int index : kClosingMarks[FQuoteIndex]) {
-            if (index == kNoMark || !matches(kQuoteMarks[index])) continue;
-            take(kQuoteMarks[index]);
+        for (const TQuoteMark& m : kQuoteMarks) {
+            if ((m.closes & Kind(FQuoteIndex)) == 0 || !matches(m)) continue;
+            take(m);
             return true;
         }
         return false;
@@ -469,6 +497,27 @@ bool TQxBaseRTFReport::MatchQuote(std::uint8_t c, bool closing, const TLookahead
         return true;
     }
     return false;
+}
+
+// Template characters after the first `wordLength` characters following
+// the backslash of a \uN word (Fpnt just after the backslash): its
+// delimiting blank and FUnicodeSkipCount fallback characters, each a hex
+// escape or one plain byte.
+int TQxBaseRTFReport::UnicodeTailLength(int wordLength) const {
+    const TLookahead la = Peek(TLookahead::kSize);
+    int at = wordLength;
+    if (la.c[at] == ' ') ++at;
+    for (int k = 0; k < FUnicodeSkipCount && at < la.n; ++k) {
+        const char ch = la.c[at];
+        if (ch == '\\' && la.c[at + 1] == '\'') {
+            at += 4;
+        } else if (ch == '\\' || ch == '{' || ch == '}' || ch == static_cast<char>(kEofByte)) {
+            break;
+        } else {
+            ++at;
+        }
+    }
+    return std::min(at, la.n) - wordLength;
 }
 
 // True when the backslash `c` just read is a typed backslash (\\ or \'5c)
@@ -525,8 +574,13 @@ bool TQxBaseRTFReport::ReadField(std::string& field) {
         if (c == '\\' || c == '{') la = Peek(12);
         const bool closes = FQuoteIndex != 0;
         if (MatchQuote(c, closes, la)) {
-            field += FQuoteStr;
-            SkipChars(FQuoteSkip - 1);
+            if (FQuoteStr.empty()) {
+                AppendByte(field, c);
+                AppendChars(field, FQuoteSkip - 1);
+            } else {
+                field += FQuoteStr;
+                SkipChars(FQuoteSkip - 1);
+            }
             count += FQuoteSkip;
             if (closes) {
                 if ((FQuoteIndex == 2 || FQuoteIndex == 8) && Peek(1).c[0] == ' ') {
