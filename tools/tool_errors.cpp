@@ -12,7 +12,9 @@ void PrintError(std::ostream& os, const std::string& message,
         os << "qxrtf: " << message << '\n';
         return;
     }
-    os << PositionPrefix(templateFile, *pos) << message << '\n';
+    os << PositionPrefix(templateFile, *pos) << message;
+    if (!pos->records.empty()) os << " (" << qx::RecordPlacesText(pos->records) << ')';
+    os << '\n';
     os << "    \\" << pos->fieldText << "\\\n";
 }
 

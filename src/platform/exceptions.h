@@ -7,8 +7,18 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace qx {
+
+// A scanned dataset and the 1-based number of the record a run had reached
+// in it (counted from the scan's start, so a detail counts anew for each
+// master record).
+struct TQxRecordPlace {
+    std::string dataset;
+    std::int64_t record = 0;
+    bool operator==(const TQxRecordPlace&) const = default;
+};
 
 // Where in a template the field or command that caused an error stands.
 struct TQxErrorPos {
@@ -16,8 +26,19 @@ struct TQxErrorPos {
     int line = 0;             // 1-based line of the RTF source
     int column = 0;           // 1-based byte column within that line
     std::string fieldText;    // the field's text as typed, without its delimiters
+    // For an error while running: the records of the scans being run,
+    // outermost first; empty outside scans and for compile errors.
+    std::vector<TQxRecordPlace> records;
     bool operator==(const TQxErrorPos&) const = default;
 };
+
+// "ORDERS record 3, LINES record 2" for the records of a position.
+inline std::string RecordPlacesText(const std::vector<TQxRecordPlace>& records) {
+    std::string text;
+    for (const TQxRecordPlace& r : records)
+        text += (text.empty() ? "" : ", ") + r.dataset + " record " + std::to_string(r.record);
+    return text;
+}
 
 class Exception : public std::runtime_error {
   public:
@@ -31,6 +52,10 @@ class Exception : public std::runtime_error {
     // the field is known and not replaced on the way out.
     void SetPosIfNone(const TQxErrorPos& pos) {
         if (!FPos) FPos = pos;
+    }
+    // Adds the records being run to the position, once.
+    void SetRecordsIfNone(std::vector<TQxRecordPlace> records) {
+        if (FPos && FPos->records.empty()) FPos->records = std::move(records);
     }
 
   private:

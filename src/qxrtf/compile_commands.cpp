@@ -18,11 +18,52 @@ bool EndsWithParen(const std::string& s) {
 
 }  // namespace
 
-bool TQxRTF::CommandAllowed(int column) const {
-    const TQxScanInfo* top = FScs->CurrentTopScanInfo();
-    const int kind = top->QxLngId();
+namespace {
+
+bool KindAllows(int kind, int column) {
     return kind >= 0 && kind < 8 &&
            QxBaseLangControl[static_cast<std::size_t>(kind)][static_cast<std::size_t>(column)];
+}
+
+// The command that opened a block, as the author typed its keyword.
+const char* OpeningKeyword(const TQxScanInfo& block) {
+    switch (block.QxLngId()) {
+        case lcScan:
+            return "SCAN";
+        case lcIf:
+            return "IF";
+        case lcElsIf:
+            return "ELSIF";
+        default:
+            return "ELSE";
+    }
+}
+
+}  // namespace
+
+bool TQxRTF::CommandAllowed(int column) const {
+    return KindAllows(FScs->CurrentTopScanInfo()->QxLngId(), column);
+}
+
+void TQxRTF::CheckInnerBlockClosed(int column, const char* command) const {
+    const TQxScanInfo* top = FScs->CurrentTopScanInfo();
+    if (top == nullptr || CommandAllowed(column)) return;
+    bool fitsOuter = false;
+    for (int depth = 1; !fitsOuter && FScs->OpenBlock(depth) != nullptr; ++depth)
+        fitsOuter = KindAllows(FScs->OpenBlock(depth)->QxLngId(), column);
+    // A command that fits no open block is simply not expected.
+    if (!fitsOuter) return;
+    const TQxErrorPos here = FieldErrorPos(FKwdPnt, std::string());
+    const std::string message = std::string(OpeningKeyword(*top)) + " is not closed before " +
+                                command + " at " + std::to_string(here.line) + ":" +
+                                std::to_string(here.column);
+    // The error stands at the command that left its block open.
+    const auto attach = [&](auto e) {
+        if (const auto pos = ErrorPosAtCm(top->CmPosition())) e.SetPosIfNone(*pos);
+        return e;
+    };
+    if (top->IsScan()) throw attach(EIllegalScanUse(message));
+    throw attach(EIllegalIFUse(message));
 }
 
 std::uint16_t TQxRTF::CurrentBlock() const {
@@ -97,6 +138,7 @@ void TQxRTF::CompileScanEntry(const std::string& fieldText, const std::string& m
         throw EIllegalScanUse("Error: Scanentry already exists for scan block: " + fieldText);
     if (top->IsFooter())
         throw EIllegalScanUse("Error: Scanentry not allowed after scanfooter: " + fieldText);
+    CheckInnerBlockClosed(lcScanEntry, "SCANENTRY");
     if (!CommandAllowed(lcScanEntry))
         throw EIllegalScanUse("Error: Scanentry is not expected: " + fieldText);
     std::string remainder;
@@ -115,6 +157,7 @@ void TQxRTF::CompileScanFooter(const std::string& fieldText, const std::string& 
     if (top == nullptr) throw EIllegalScanUse("Error: Scanfooter must be after Scan: " + fieldText);
     if (top->IsFooter())
         throw EIllegalScanUse("Error: Scanfooter already exists for scan block: " + fieldText);
+    CheckInnerBlockClosed(lcScanFooter, "SCANFOOTER");
     if (!CommandAllowed(lcScanFooter))
         throw EIllegalScanUse("Error: Scanfooter is not expected: " + fieldText);
     CompileExtraCalls(
@@ -133,6 +176,7 @@ void TQxRTF::CompileEndScan(const std::string& fieldText, const std::string& mar
     SplitArgs(fieldText, items);
     const TQxScanInfo* top = FScs->CurrentTopScanInfo();
     if (top == nullptr) throw EIllegalScanUse("Error: Endscan must be after scan: " + fieldText);
+    CheckInnerBlockClosed(lcEndScan, "ENDSCAN");
     if (!CommandAllowed(lcEndScan))
         throw EIllegalScanUse("Error: Endscan is not expected: " + fieldText);
     CompileExtraCalls(
@@ -243,6 +287,7 @@ void TQxRTF::CompileElse(const std::string& fieldText, const std::string& markup
     CheckSingleItem(fieldText, "Else", items);
     if (FScs->CurrentTopScanInfo() == nullptr)
         throw EIllegalIFUse("Error: \"else\" must be after \"if\": " + fieldText);
+    CheckInnerBlockClosed(lcElse, "ELSE");
     if (!CommandAllowed(lcElse))
         throw EIllegalIFUse("Error: \"else\" is not expected: " + fieldText);
     std::string remainder;
@@ -261,6 +306,7 @@ void TQxRTF::CompileElsIf(const std::string& fieldText, const std::string& marku
         throw EIllegalIFUse("Illegal using of \"elsif\" keyword: " + items[0]);
     if (FScs->CurrentTopScanInfo() == nullptr)
         throw EIllegalIFUse("Error: \"elseif\" must be after \"if\": " + fieldText);
+    CheckInnerBlockClosed(lcElsIf, "ELSIF");
     if (!CommandAllowed(lcElsIf))
         throw EIllegalIFUse("Error: \"elseif\" is not expected: " + fieldText);
     std::string condition = Trim(items[0]);
@@ -285,6 +331,7 @@ void TQxRTF::CompileEndIf(const std::string& fieldText, const std::string& marku
     CheckSingleItem(fieldText, "endif", items);
     if (FScs->CurrentTopScanInfo() == nullptr)
         throw EIllegalIFUse("Error: \"endif\" must be after \"if\": " + fieldText);
+    CheckInnerBlockClosed(lcEndIf, "ENDIF");
     if (!CommandAllowed(lcEndIf))
         throw EIllegalIFUse("Error: \"endif\" is not expected: " + fieldText);
     // Each ELSIF of this chain left one more level open. The count is kept

@@ -99,14 +99,23 @@ void TQxRTF::CompilePass() {
         const std::int32_t kwdPnt = FKwdPnt, endPnt = Fpnt;
         // As typed, blanks included: what a message shows the author.
         const std::string typed = TypedFieldText(raw);
+        FFieldBeingCompiled = {cmBegin, cmBegin, kwdPnt, endPnt, typed};
+        FFieldSpanNoted = false;
         try {
             CompileField(raw);
         } catch (Exception& e) {
             e.SetPosIfNone(FieldErrorPos(kwdPnt, typed));
             throw;
         }
-        CmNoteFieldSpan(cmBegin, kwdPnt, endPnt, typed);
+        NoteFieldSpan();
     }
+}
+
+void TQxRTF::NoteFieldSpan() {
+    if (FFieldSpanNoted) return;
+    FFieldSpanNoted = true;
+    const TQxFieldSpan& f = FFieldBeingCompiled;
+    CmNoteFieldSpan(f.cmBegin, f.kwdPnt, f.endPnt, f.text);
 }
 
 void TQxRTF::CompileField(const std::string& raw) {
@@ -129,6 +138,9 @@ void TQxRTF::CompileField(const std::string& raw) {
         command.cmFrom = FCmPos;
         CompileBlockCommand(code, typed, markup);
         command.cmLength = FCmPos - command.cmFrom;
+        // Before the records move to a row boundary, so that the field's
+        // span follows them there.
+        NoteFieldSpan();
         command.placeholder = markup + FKillParMarkup;
         command.pntAfter = Fpnt;
         PlaceRowCommand(command, *role);

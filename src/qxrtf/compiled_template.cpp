@@ -29,8 +29,11 @@ std::string JoinNames(const std::vector<std::string>& names) {
 std::shared_ptr<const TQxCompiledTemplate> TQxRTF::Compile(const arrdataset& ds) {
     std::shared_ptr<TQxCompiledTemplate> compiled(new TQxCompiledTemplate);
     TQxCompiledTemplate& c = *compiled;
+    if (FWarningSink == nullptr) FOwnWarnings.Clear();
     CompileOnly(ds, [&] {
         CheckBlocksClosed();
+        // Once for every run of the compiled template.
+        WarnOfCompiledFields();
         c.FTemplate = FPFileHolder;
         c.FLength = Flent;
         const std::uint8_t* commands = FCmStream->Memory();

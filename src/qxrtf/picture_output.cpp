@@ -64,8 +64,12 @@ void TQxRTF::WritePictureFile(const std::string& fileName, const TQxFieldFormat&
     TPicture picture;
     try {
         picture.LoadFromFile(file);
-    } catch (const Exception&) {
-        // Reported in the document, where the reader sees which file is missing.
+    } catch (const Exception& e) {
+        // Reported in the document, where the reader sees which file is
+        // missing, and as a warning of the field, so that nobody has to
+        // read the document to learn of it.
+        Warn(ErrorPosAtCm(FCmStream->Position() - 1),
+             "cannot load picture file " + fileName + ": " + e.what());
         wr(txt2rtf("#Can't load file " + fileName));
         wr(markup);
         return;

@@ -22,6 +22,7 @@
 #include "platform/mem_dataset.h"
 #include "platform/picture.h"
 #include "platform/streams.h"
+#include "platform/warnings.h"
 #include "platform/sysutils.h"
 #include "qxbasereport/base_rtf_report.h"
 #include "qxbasereport/image_format.h"
@@ -84,6 +85,23 @@ class TQxRTF : public TQxBaseRTFReport {
     // in (a relative name is taken inside it); empty: anywhere.
     const std::string& ImageRoot() const { return FImageRoot; }
     void SetImageRoot(const std::string& value) { FImageRoot = value; }
+
+    // Where the report's warnings go: fields the data does not have (an
+    // unknown dataset, field, variable or function, brackets that do not
+    // balance), given once the template is compiled, and picture files
+    // that cannot be read, given as the run meets them. Each warning
+    // comes once per field, however many records run it. The report's own
+    // sink is cleared as each run starts; a sink set here (to share it with
+    // the loaders, or between reports) is the application's to clear. A
+    // strict sink makes the run fail at the first check after a warning,
+    // before any output is written for a compile-time one.
+    TQxWarningSink& WarningSink() { return FWarningSink != nullptr ? *FWarningSink : FOwnWarnings; }
+    const TQxWarningSink& WarningSink() const {
+        return FWarningSink != nullptr ? *FWarningSink : FOwnWarnings;
+    }
+    void SetWarningSink(TQxWarningSink* sink) { FWarningSink = sink; }
+    // Shorthand for WarningSink().List() after a run.
+    const std::vector<TQxWarning>& Warnings() const { return WarningSink().List(); }
 
     bool DisableControls() const { return FDisableControls; }
     void SetDisableControls(bool value) {
@@ -175,6 +193,13 @@ class TQxRTF : public TQxBaseRTFReport {
                                  const std::string& stestf, const std::string& markup,
                                  const TQxFieldFormat& fmt);
     virtual void CompileField(const std::string& raw);
+    // The field being compiled. Its span of the command stream is noted
+    // once its records are written: a block command's before they move to
+    // a row boundary (the span moves with them), any other field's after
+    // CompileField.
+    TQxFieldSpan FFieldBeingCompiled;
+    bool FFieldSpanNoted = false;
+    void NoteFieldSpan();
     void CompileExpression(const std::string& callText, const std::string& fieldText,
                            const TQxFieldFormat& fmt, const std::string& markup);
     void CompileBlockExpression(const std::string& callText, std::int32_t id,
@@ -184,6 +209,10 @@ class TQxRTF : public TQxBaseRTFReport {
                      std::int32_t position, std::int32_t iifNumber);
     static std::string FormatFunctionName(std::int32_t fmtnumber);
     bool CommandAllowed(int column) const;
+    // A block command (`column` of the nesting table) that the innermost
+    // open block does not take but a block further out does: the innermost
+    // one was left open, which is raised at the command that opened it.
+    void CheckInnerBlockClosed(int column, const char* command) const;
     std::uint16_t CurrentBlock() const;
     std::uint16_t NextBlock() const;
     void CompileCondition(const std::string& condition, std::uint16_t block);
@@ -392,6 +421,8 @@ class TQxRTF : public TQxBaseRTFReport {
     void CompileTemplate();
     // A block still open at the end of the template is an error.
     void CheckBlocksClosed() const;
+    // The records of the scans being run, for the position of an error.
+    std::vector<TQxRecordPlace> RunningRecords() const;
     void ReleaseRun();
     // Compiles the template with the datasets `ds`, calls `inspect` on the
     // compiled state and releases the run, on success and on failure.
@@ -413,6 +444,14 @@ class TQxRTF : public TQxBaseRTFReport {
     bool FControlsDisabledByRun = false;
     std::int64_t FMaxScanRepetitions = 0;
     std::string FImageRoot;
+    TQxWarningSink FOwnWarnings;
+    TQxWarningSink* FWarningSink = nullptr;
+    // Gives a warning of the field at `pos` to the sink (and fails a strict run).
+    void Warn(std::optional<TQxErrorPos> pos, const std::string& message);
+    // The template's warnings, found in the compiled command stream.
+    void WarnOfCompiledFields();
+    // What the compiled command stream holds (template_check.cpp).
+    TQxTemplateCheck InspectCompiled();
     void LoadImageRoot(const std::string& root);
     int FCallDepth = 0;  // calls being compiled inside one another
     [[noreturn]] void ScanRepetitionsExceeded(const TQxScanInfo& info) const;

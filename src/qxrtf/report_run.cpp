@@ -38,6 +38,7 @@ void TQxRTF::RunEntry(RunKind kind, const arrdataset& ds, std::int32_t showCmd,
     FExecuteSuccessful = true;
     FLastErrMsg = "No errors.";
     FLastErrPos.reset();
+    if (FWarningSink == nullptr) FOwnWarnings.Clear();
     try {
         if (kind == RunKind::Stream && outStream == nullptr)
             throw EIOError("Output stream is not assigned");
@@ -131,13 +132,39 @@ void TQxRTF::PrepareRun() {
     FOutTab.clear();
 }
 
+namespace {
+
+// What a template that is not RTF is, when it is a document a word
+// processor writes by default: the author saved it in the wrong format.
+const char* DocumentKind(std::string_view bytes) {
+    if (bytes.rfind("PK\x03\x04", 0) == 0) {
+        if (bytes.find("word/") != std::string_view::npos) return "a Word document (DOCX)";
+        if (bytes.find("application/vnd.oasis.opendocument") != std::string_view::npos)
+            return "an OpenDocument text (ODT)";
+        return nullptr;
+    }
+    if (bytes.rfind("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 0) == 0)
+        return "a Word 97-2003 document (DOC)";
+    return nullptr;
+}
+
+}  // namespace
+
 void TQxRTF::LoadTemplate() {
     CreateDocumentLists();
     ReadFileBody();
-    static constexpr std::uint8_t kRtfHeader[] = {'{', '\\', 'r', 't', 'f'};
-    bool isRtf = Flent >= 5;
-    for (int i = 0; isRtf && i < 5; ++i) isRtf = FPFile[i] == kRtfHeader[i];
-    if (!isRtf) throw EBadRtfFormat("Template is not RTF file.");
+    static constexpr std::string_view kRtfHeader = "{\\rtf";
+    const std::string_view bytes(reinterpret_cast<const char*>(FPFile),
+                                 static_cast<std::size_t>(Flent));
+    if (bytes.rfind(kRtfHeader, 0) == 0) return;
+    // A template read from a file is named, so that a run over many
+    // templates says which one is wrong.
+    std::string message = "Template is not RTF file.";
+    if (!FTmLoaded && !FInFile.empty()) message = "Template is not RTF file: " + FInFile + ".";
+    if (const char* kind = DocumentKind(bytes))
+        message += std::string(" It is ") + kind +
+                   ": open it in the word processor and save it as Rich Text Format (.rtf).";
+    throw EBadRtfFormat(message);
 }
 
 void TQxRTF::CompileTemplate() {
@@ -163,6 +190,9 @@ void TQxRTF::PutField() {
         } else {
             CompileTemplate();
             CheckBlocksClosed();
+            // Before the output is opened: a strict run that has warnings
+            // writes nothing.
+            WarnOfCompiledFields();
         }
         FInTable = false;
         // A file run writes its output directly. A caller's stream is only
@@ -185,6 +215,7 @@ void TQxRTF::PutField() {
             // The record being executed is the one just read: the stream
             // stands inside it or at its end.
             if (const auto pos = ErrorPosAtCm(FCmStream->Position() - 1)) e.SetPosIfNone(*pos);
+            e.SetRecordsIfNone(RunningRecords());
             throw;
         }
         SaveToOutTable(0);
@@ -205,6 +236,14 @@ void TQxRTF::PutField() {
         throw;
     }
     ReleaseRun();
+}
+
+std::vector<TQxRecordPlace> TQxRTF::RunningRecords() const {
+    std::vector<TQxRecordPlace> records;
+    for (const TQxScanInfo* scan : FScs->RunningScans())
+        if (scan->DataSet() != nullptr)
+            records.push_back({scan->DataSet()->Name(), scan->Repetitions()});
+    return records;
 }
 
 void TQxRTF::CheckBlocksClosed() const {

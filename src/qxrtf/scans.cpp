@@ -1,5 +1,7 @@
 #include "qxrtf/scans.h"
 
+#include <algorithm>
+
 #include "conscom/exceptions.h"
 #include "conscom/internal/tables.h"
 #include "qxrtf/qxrtf.h"
@@ -120,6 +122,11 @@ TQxScanInfo* TQxScans::CurrentTopScanInfo() const {
     return ScanInfo(CurrentScanNum());
 }
 
+TQxScanInfo* TQxScans::OpenBlock(int depth) const {
+    if (depth < 0 || depth >= FScLevel) return nullptr;
+    return ScanInfo(FScanNum[static_cast<std::size_t>(FScLevel - 1 - depth)]);
+}
+
 void TQxScans::SetCurrentScan(int n) {
     TQxScanInfo* info = ScanInfo(n);
     FNum = info != nullptr ? static_cast<std::uint16_t>(n) : 0;
@@ -175,12 +182,18 @@ bool TQxScans::NotEof() const {
 }
 
 const TQxScanInfo* TQxScans::RunningScan() const {
-    const TQxScanInfo* running = nullptr;
-    for (const auto& info : FArrScanInfo) {
-        if (info->IsScan() && !info->FIsCompleted &&
-            (running == nullptr || info->FLevel > running->FLevel))
-            running = info.get();
-    }
+    const std::vector<const TQxScanInfo*> running = RunningScans();
+    return running.empty() ? nullptr : running.back();
+}
+
+std::vector<const TQxScanInfo*> TQxScans::RunningScans() const {
+    // A scan not reached yet is not completed either, but has made no pass.
+    std::vector<const TQxScanInfo*> running;
+    for (const auto& info : FArrScanInfo)
+        if (info->IsScan() && !info->FIsCompleted && info->FRepetitions > 0)
+            running.push_back(info.get());
+    std::stable_sort(running.begin(), running.end(),
+                     [](const TQxScanInfo* a, const TQxScanInfo* b) { return a->FLevel < b->FLevel; });
     return running;
 }
 

@@ -160,6 +160,9 @@ class TQxScans : public TObject {
     }
     // The innermost open block (compile pass); nullptr when none is open.
     TQxScanInfo* CurrentTopScanInfo() const;
+    // The open block `depth` levels out from the innermost (0: the
+    // innermost); nullptr when fewer blocks are open.
+    TQxScanInfo* OpenBlock(int depth) const;
 
     // Run pass: make a block current by number and move its dataset.
     void SetCurrentScan(int n);
@@ -174,6 +177,8 @@ class TQxScans : public TObject {
     bool NotEof() const;
     // The innermost scan (not an if block) that is running, or nullptr.
     const TQxScanInfo* RunningScan() const;
+    // Every scan that is running, outermost first.
+    std::vector<const TQxScanInfo*> RunningScans() const;
 
   private:
     TQxRTF* FOwnerReport;

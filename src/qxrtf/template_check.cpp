@@ -59,11 +59,27 @@ struct TQxRTF::TQxCheckState {
 };
 
 TQxTemplateCheck TQxRTF::CheckTemplate(const arrdataset& ds) {
-    TQxCheckState state;
+    TQxTemplateCheck result;
     CompileOnly(ds, [&] {
         CheckBlocksClosed();
-        for (const TQxFieldSpan& span : FCmFieldSpans) CheckFieldSpan(span, state);
+        result = InspectCompiled();
     });
+    return result;
+}
+
+void TQxRTF::WarnOfCompiledFields() {
+    for (TQxCheckWarning& w : InspectCompiled().warnings) Warn(std::move(w.pos), w.message);
+}
+
+void TQxRTF::Warn(std::optional<TQxErrorPos> pos, const std::string& message) {
+    TQxWarningSink& sink = WarningSink();
+    sink.Add({std::string(), std::move(pos), message});
+    sink.CheckStrict();
+}
+
+TQxTemplateCheck TQxRTF::InspectCompiled() {
+    TQxCheckState state;
+    for (const TQxFieldSpan& span : FCmFieldSpans) CheckFieldSpan(span, state);
     for (auto& [number, block] : state.blocks) state.result.blocks.push_back(block);
     for (const TQxCheckState::Use& use : state.uses) {
         if (use.exempt || state.declared.count(UpperCase(use.name)) != 0 ||
@@ -104,14 +120,22 @@ void TQxRTF::CheckFieldSpan(const TQxFieldSpan& span, TQxCheckState& state) {
     }
     std::string what = command ? "command" : expression ? "expression" : simpleKind;
     if (what.empty()) {
-        // No record of its own: not a report field, or a call of a function
-        // that does not exist, which the run leaves as typed.
+        // No record of its own: not a report field, a call of a function
+        // that does not exist, or a field whose brackets do not balance,
+        // all of which the run leaves as typed.
         std::string text = span.text;
         TQxFieldFormat fmt;
         const std::int32_t code = ClassifyField(text, fmt);
-        if (code != CmKind::Call && code != CmKind::Expression) return;
-        state.result.warnings.push_back(
-            {pos, "no function of this name exists; the field is left as typed"});
+        std::vector<std::string> items;
+        if (!SplitArgs(span.text, items)) {
+            state.result.warnings.push_back(
+                {pos, "the brackets of this field do not balance; the field is left as typed"});
+        } else if (code == CmKind::Call || code == CmKind::Expression) {
+            state.result.warnings.push_back(
+                {pos, "no function of this name exists; the field is left as typed"});
+        } else {
+            return;
+        }
         what = "expression";
     }
     state.result.fields.push_back({pos, what});

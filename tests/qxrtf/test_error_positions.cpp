@@ -114,6 +114,68 @@ TEST_F(ErrorPositions, EachSourceOfErrorPointsAtItsField) {
     }
 }
 
+TEST_F(ErrorPositions, ABlockLeftOpenIsReportedAtItsCommand) {
+    AddDataSet("A", {{"X", ftInteger}}, {{1}});
+    struct Case {
+        std::string body;
+        std::string opener;  // the command left open, as it stands in the RTF
+        std::string typed;
+        std::string closer;   // the command that came before its end
+        std::string message;  // before " at LINE:COL" of the closer
+    };
+    const Case cases[] = {
+        {"\\\\SCAN(A)\\\\\n\\\\IF(A.X=1)\\\\ y \\\\ENDSCAN\\\\", R"(\\IF(A.X)", "IF(A.X=1)",
+         R"(\\ENDSCAN)", "IF is not closed before ENDSCAN"},
+        {R"(\\SCAN(A)\\ \\IF(A.X=1)\\ y \\ELSE\\ z)"
+         "\n"
+         R"( \\SCANFOOTER\\ \\ENDSCAN\\)",
+         R"(\\ELSE)", "ELSE", R"(\\SCANFOOTER)", "ELSE is not closed before SCANFOOTER"},
+        {R"(\\SCAN(A)\\ \\IF(A.X=1)\\ \\ELSIF(A.X=2)\\ \\SCANENTRY\\)", R"(\\ELSIF)",
+         "ELSIF(A.X=2)", R"(\\SCANENTRY)", "ELSIF is not closed before SCANENTRY"},
+        {"\\\\IF(A.X=1)\\\\\n x \\\\SCAN(A)\\\\ y\n\n \\\\ENDIF\\\\", R"(\\SCAN)", "SCAN(A)",
+         R"(\\ENDIF)", "SCAN is not closed before ENDIF"},
+        {R"(\\IF(A.X=1)\\ \\SCAN(A)\\ \\ELSE\\)", R"(\\SCAN)", "SCAN(A)", R"(\\ELSE)",
+         "SCAN is not closed before ELSE"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        const std::string doc = qxtest::Doc(c.body);
+        const auto [line, column] = LineColumn(doc, doc.find(c.closer));
+        const std::string message =
+            c.message + " at " + std::to_string(line) + ":" + std::to_string(column);
+        ExpectAt(RunFailing(doc, message), doc, c.opener, c.typed);
+    }
+}
+
+TEST_F(ErrorPositions, RunTimeErrorsNameTheRecordsOfTheScansBeingRun) {
+    AddDataSet("ORDERS", {{"D", ftInteger}}, {{1}, {0}});
+    AddDataSet("LINES", {{"N", ftInteger}}, {{10}, {20}, {30}});
+    struct Case {
+        std::string body;
+        std::string message;
+        std::vector<TQxRecordPlace> records;
+    };
+    const Case cases[] = {
+        {R"(\\SCAN(ORDERS)\\\\SCAN(LINES)\\\\LINES.N / ORDERS.D\\\\ENDSCAN\\\\ENDSCAN\\)",
+         "Division by zero. Operation \"/\", expression LINES.N/ORDERS.D",
+         {{"ORDERS", 2}, {"LINES", 1}}},
+        // A detail counts its records anew for each master record.
+        {R"(\\SCAN(ORDERS)\\\\SCAN(LINES)\\\\LINES.N / (LINES.N - 20 + ORDERS.D)\\)"
+         R"(\\ENDSCAN\\\\ENDSCAN\\)",
+         "Division by zero. Operation \"/\", expression LINES.N/(LINES.N-20+ORDERS.D)",
+         {{"ORDERS", 2}, {"LINES", 2}}},
+        // A scan that has ended is no longer named; outside scans, none is.
+        {R"(\\SCAN(LINES)\\x\\ENDSCAN\\ \\1 / (ORDERS.D - 1)\\)",
+         "Division by zero. Operation \"/\", expression 1/(ORDERS.D-1)", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        const auto pos = RunFailing(qxtest::Doc(c.body), c.message);
+        ASSERT_TRUE(pos.has_value());
+        EXPECT_EQ(pos->records, c.records);
+    }
+}
+
 TEST_F(ErrorPositions, ErrorsOfNoFieldHaveNoPositionAndSuccessClearsIt) {
     EXPECT_FALSE(RunFailing("plain text", "Template is not RTF file.").has_value());
     const std::string bad = qxtest::Doc("\\\\IF(1)\\\\");

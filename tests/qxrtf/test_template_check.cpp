@@ -78,7 +78,9 @@ TEST_F(TemplateCheck, WarnsOfNamesTheDataDoesNotHave) {
     const TQxTemplateCheck c = Check(
         "\\\\SCAN(ORDERS), VAR(SEEN), CTN(ORDERS.ID, N, NORESET)\\\\"
         "\\\\ORDERS.IDX\\\\ \\\\CUSTOMERS.NAME\\\\ \\\\ORDERS.(3)\\\\\\\\ENDSCAN\\\\ "
-        "\\\\UPPER(MISSING) + N\\\\ \\\\SEEN\\\\ \\\\NOSUCHFN(1)\\\\");
+        "\\\\UPPER(MISSING) + N\\\\ \\\\SEEN\\\\ \\\\NOSUCHFN(1)\\\\ \\\\FNUM(ORDERS.ID, 10:2\\\\ "
+        // Curly quotes delimit a string: no variable 'a b' is asked for.
+        R"(\\UPPER(\u8216\'91a b\u8217\'92)\\)");
     struct Expected {
         std::string field;
         std::string message;
@@ -88,6 +90,8 @@ TEST_F(TemplateCheck, WarnsOfNamesTheDataDoesNotHave) {
         {"CUSTOMERS.NAME", "no dataset is named CUSTOMERS"},
         {"ORDERS.(3)", "dataset ORDERS has no field (3)"},
         {"NOSUCHFN(1)", "no function of this name exists; the field is left as typed"},
+        {"FNUM(ORDERS.ID, 10:2",
+         "the brackets of this field do not balance; the field is left as typed"},
         {"UPPER(MISSING) + N", "variable MISSING is not defined"},
     };
     ASSERT_EQ(c.warnings.size(), std::size(expected));
@@ -96,6 +100,24 @@ TEST_F(TemplateCheck, WarnsOfNamesTheDataDoesNotHave) {
         EXPECT_EQ(c.warnings[i].pos.fieldText, expected[i].field);
         EXPECT_EQ(c.warnings[i].message, expected[i].message);
     }
+}
+
+TEST_F(TemplateCheck, CommandsInTableCellsKeepTheirPlace) {
+    AddDataSet("ORDERS", {{"ID", ftInteger}}, {});
+    // One row per record: SCAN at the start of the first cell, ENDSCAN at
+    // the end of the last; the commands' records move to the row's ends.
+    const TQxTemplateCheck c = Check(
+        R"(\trowd\cellx1000\cellx2000\pard\intbl \\SCAN(ORDERS)\\\\ORDERS.ID\\\cell )"
+        "\n"
+        R"(\pard\intbl \\ORDERS.ID\\\\ENDSCAN\\\cell\row\pard after)");
+    std::vector<std::string> fields;
+    for (const TQxCheckField& f : c.fields) fields.push_back(f.pos.fieldText);
+    EXPECT_EQ(fields,
+              (std::vector<std::string>{"SCAN(ORDERS)", "ORDERS.ID", "ORDERS.ID", "ENDSCAN"}));
+    ASSERT_EQ(c.blocks.size(), 1u);
+    EXPECT_EQ(c.blocks[0].close.fieldText, "ENDSCAN");
+    EXPECT_EQ(c.blocks[0].close.line, 2);
+    EXPECT_EQ(c.blocks[0].close.column, 26);
 }
 
 TEST_F(TemplateCheck, CompileErrorsAreRaisedWithTheirPosition) {
