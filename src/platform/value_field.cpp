@@ -8,6 +8,10 @@
 namespace qx {
 
 std::string TValueField::AsString() const {
+    return AsStringIn(FormatSettings());
+}
+
+std::string TValueField::AsStringIn(const TFormatSettings& fs) const {
     const TFieldValue& v = Value();
     if (auto s = std::get_if<std::string>(&v)) return *s;
     if (auto i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
@@ -15,14 +19,14 @@ std::string TValueField::AsString() const {
     if (auto d = std::get_if<double>(&v)) {
         switch (DataType()) {
             case ftDate:
-                return DateToStr(*d);
+                return DateToStr(*d, fs);
             case ftTime:
-                return TimeToStr(*d);
+                return TimeToStr(*d, fs);
             case ftDateTime:
             case ftTimeStamp:
-                return DateTimeToStr(*d);
+                return DateTimeToStr(*d, fs);
             default:
-                return FloatToStr(*d);
+                return FloatToStr(*d, fs);
         }
     }
     return {};

@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "platform/dataset.h"
+#include "platform/sysutils.h"
 
 namespace qx {
 
@@ -32,6 +33,9 @@ class TValueField : public TField {
 
     bool IsNull() const override { return std::holds_alternative<std::monostate>(Value()); }
     std::string AsString() const override;
+    // AsString with the given format settings instead of the process-wide
+    // ones (dates, times and floating values).
+    std::string AsStringIn(const TFormatSettings& fs) const;
     std::int64_t AsLargeInt() const override;
     double AsFloat() const override;
     bool AsBoolean() const override;

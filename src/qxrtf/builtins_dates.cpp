@@ -112,23 +112,23 @@ void TimeOfDay(TQxBuiltinCall& call) {
 
 void DateText(TQxBuiltinCall& call) {
     call.ReturnString(
-        DateToStr(OnlyArg(call, qxdtDateTime, kDateToStrArg).AsDate(), FormatSettings()));
+        DateToStr(OnlyArg(call, qxdtDateTime, kDateToStrArg).AsDate(), call.report.FmtSettings()));
 }
 
 void DateTimeText(TQxBuiltinCall& call) {
     call.ReturnString(DateTimeToStr(OnlyArg(call, qxdtDateTime, kDateTimeToStrArg).AsDateTime(),
-                                    FormatSettings()));
+                                    call.report.FmtSettings()));
 }
 
 void TimeText(TQxBuiltinCall& call) {
     call.ReturnString(
-        TimeToStr(OnlyArg(call, qxdtDateTime, kTimeToStrArg).AsDateTime(), FormatSettings()));
+        TimeToStr(OnlyArg(call, qxdtDateTime, kTimeToStrArg).AsDateTime(), call.report.FmtSettings()));
 }
 
 void TextToDate(TQxBuiltinCall& call) {
     const std::string s = OnlyArg(call, qxdtString, kStrToDateArg).AsString();
     TDateTime value = 0;
-    if (!TryStrToDate(s, value, FormatSettings(), YearOf(call.report.CurrentDateTime())))
+    if (!TryStrToDate(s, value, call.report.FmtSettings(), YearOf(call.report.CurrentDateTime())))
         throw EConvertError("'" + s + "' is not a valid date");
     SetDate(call, value);
 }
@@ -136,14 +136,14 @@ void TextToDate(TQxBuiltinCall& call) {
 void TextToDateTime(TQxBuiltinCall& call) {
     const std::string s = OnlyArg(call, qxdtString, kStrToDateTimeArg).AsString();
     TDateTime value = 0;
-    if (!TryStrToDateTime(s, value, FormatSettings(), YearOf(call.report.CurrentDateTime())))
+    if (!TryStrToDateTime(s, value, call.report.FmtSettings(), YearOf(call.report.CurrentDateTime())))
         throw EConvertError("'" + s + "' is not a valid date and time");
     SetDateTime(call, value);
 }
 
 void TextToTime(TQxBuiltinCall& call) {
     SetDateTime(call,
-                StrToTime(OnlyArg(call, qxdtString, kStrToTimeArg).AsString(), FormatSettings()));
+                StrToTime(OnlyArg(call, qxdtString, kStrToTimeArg).AsString(), call.report.FmtSettings()));
 }
 
 // ---- parts of a date ------------------------------------------------------------------

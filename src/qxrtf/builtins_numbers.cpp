@@ -149,7 +149,7 @@ void FormatFloatText(TQxBuiltinCall& call) {
     RequireArg(call, 1, qxdtNumber, kFormatFloatArgs[1]);
     const double x = ArgValue(call, 1, qxdtNumber).AsFloat();
     const std::string pattern = ArgValue(call, 0, qxdtString).AsString();
-    call.ReturnString(Trim(FormatFloat(pattern, x, FormatSettings())));
+    call.ReturnString(Trim(FormatFloat(pattern, x, call.report.FmtSettings())));
 }
 
 // ---- arithmetic ---------------------------------------------------------------------

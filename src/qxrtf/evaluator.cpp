@@ -11,6 +11,7 @@
 #include "platform/internal/unicode.h"
 #include "qxbasereport/internal/lang_text.h"
 #include "qxrtf/internal/builtins.h"
+#include "qxrtf/internal/field_values.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -110,7 +111,7 @@ void TQxRTF::UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataTy
     if (field == nullptr) return;
     switch (type) {
         case qxdtString:
-            target.SetAsString(field->AsString());
+            target.SetAsString(FieldTextIn(*field, FmtSett));
             break;
         case qxdtNumber:
             // An integer in full: a 32-bit copy would wrap values beyond it.

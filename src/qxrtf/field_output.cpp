@@ -8,6 +8,7 @@
 #include "platform/value_field.h"
 #include "qxbasereport/internal/lang_text.h"
 #include "qxbasereport/variables.h"
+#include "qxrtf/internal/field_values.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -167,7 +168,7 @@ static bool FieldNumber(const TField& field, const TFormatSettings& fs, double& 
         default:
             return false;
     }
-    if (FormatSettings().DecimalSeparator != "." || fs.DecimalSeparator.size() != 1) return false;
+    if (fs.DecimalSeparator.size() != 1) return false;
     const auto* valueField = dynamic_cast<const TValueField*>(&field);
     const double* stored =
         valueField != nullptr ? std::get_if<double>(&valueField->Value()) : nullptr;
@@ -285,12 +286,17 @@ void TQxRTF::WriteConstantField(std::int32_t kind, const TQxRowContent& rc) {
     }
 }
 
+std::string FieldTextIn(const TField& field, const TFormatSettings& fs) {
+    const auto* valueField = dynamic_cast<const TValueField*>(&field);
+    return valueField != nullptr ? valueField->AsStringIn(fs) : field.AsString();
+}
+
 std::string TQxRTF::DataSetFieldText(const TField& field, const TQxFieldFormat& fmt) {
     if (field.DataType() == ftBoolean) return field.AsBoolean() ? FTrueValue : FFalseValue;
     if (field.DataType() == ftDate || field.DataType() == ftDateTime) {
         if (fmt.fmtnumber == QxFmt::FDtm)
             return FormatDateTime(DateFormatText(fmt), field.AsDateTime(), FmtSett);
-        std::string text = field.AsString();
+        std::string text = FieldTextIn(field, FmtSett);
         // The time part of a date-time is not written.
         const auto blank = text.find(' ');
         if (blank != std::string::npos && blank + 1 > 8) text.resize(blank);
@@ -302,7 +308,7 @@ std::string TQxRTF::DataSetFieldText(const TField& field, const TQxFieldFormat& 
     if (row != nullptr && row->isfloat && FieldNumber(field, FmtSett, number))
         return FormatNumber(number, fmt, *row, FmtSett, clearZero, FDecimalRSeparator,
                             FDecimalRTerminator);
-    std::string text = TrimRight(field.AsString());
+    std::string text = TrimRight(FieldTextIn(field, FmtSett));
     if (row != nullptr && row->isfloat) {
         FormatNumericText(text, fmt, *row, FmtSett, FOptions.Contains(eoNumericFormatClearZero),
                           FDecimalRSeparator, FDecimalRTerminator);
