@@ -112,20 +112,17 @@ class BatchTemplate {
     BatchTemplate(const BatchOptions& o, bool unicode) : FOptions(o), FUnicode(unicode) {}
 
     // Compiles `bytes` for datasets named as `ds`; raises the engine's
-    // error, with its position, when the template does not compile.
-    void Compile(qx::TQxTemplateBuffer bytes, const qx::arrdataset& ds) {
+    // error, with its position, when the template does not compile. The
+    // template's warnings go to the run's sink, or with `ownWarnings` are
+    // answered instead.
+    std::vector<qx::TQxWarning> Compile(qx::TQxTemplateBuffer bytes, const qx::arrdataset& ds,
+                                        bool ownWarnings = false) {
         qx::TQxRTF report;
         Setup(report);
+        if (ownWarnings) report.SetWarningSink(nullptr);
         report.SetTemplateBuffer(bytes, static_cast<std::int32_t>(bytes->size()));
         FCompiled = report.Compile(ds);
-    }
-    // What `bytes` names that `ds` and the variables do not have.
-    std::vector<qx::TQxCheckWarning> Check(qx::TQxTemplateBuffer bytes,
-                                           const qx::arrdataset& ds) const {
-        qx::TQxRTF report;
-        Setup(report);
-        report.SetTemplateBuffer(bytes, static_cast<std::int32_t>(bytes->size()));
-        return report.CheckTemplate(ds).warnings;
+        return ownWarnings ? report.Warnings() : std::vector<qx::TQxWarning>();
     }
     std::string Render(const qx::arrdataset& ds, int* codePage = nullptr) const {
         qx::TQxRTF report;
@@ -156,20 +153,19 @@ class RecordText {
   public:
     RecordText(const std::string& option, const std::string& expression, const BatchOptions& o)
         : FOption(option), FExpression(expression), FTemplate(o, true) {}
-    // An expression that does not compile is a mistake of the command line.
+    // An expression that does not compile, or names what the data does not
+    // have, is a mistake of the command line: every record would get the
+    // expression as typed for its name.
     void Compile(const qx::arrdataset& ds) {
-        const qx::TQxTemplateBuffer bytes = BufferOf("{\\rtf1 \\\\" + FExpression + "\\\\}");
+        std::vector<qx::TQxWarning> warnings;
         try {
-            FTemplate.Compile(bytes, ds);
+            warnings =
+                FTemplate.Compile(BufferOf("{\\rtf1 \\\\" + FExpression + "\\\\}"), ds, true);
         } catch (const qx::Exception& e) {
             throw UsageError(FOption + " " + FExpression + ": " + e.what());
         }
-        // A name the data does not have would be written as typed, the
-        // same text for every record: the first document would take the
-        // name and every other record fail on it.
-        const std::vector<qx::TQxCheckWarning> unknown = FTemplate.Check(bytes, ds);
-        if (!unknown.empty())
-            throw UsageError(FOption + " " + FExpression + ": " + unknown.front().message);
+        if (!warnings.empty())
+            throw UsageError(FOption + " " + FExpression + ": " + warnings.front().message);
     }
     std::string Of(const qx::arrdataset& ds) const {
         int codePage = 0;
@@ -501,6 +497,8 @@ void Batch::Compile() {
     const qx::arrdataset& ds = FWorkers.front()->DataSets();
     try {
         FRun.document.Compile(ReadTemplate(o.templateFile), ds);
+    } catch (const qx::EStrictWarnings& e) {
+        throw qx::Exception(std::string(e.what()) + " (--strict); no document was written");
     } catch (const qx::Exception& e) {
         const std::string where = e.Pos() ? tool::PositionPrefix(o.templateFile, *e.Pos()) : "";
         throw qx::Exception(where + e.what());
@@ -590,6 +588,7 @@ int RunBatch(BatchOptions& o, const std::vector<std::string>& extras) {
             throw UsageError("--resume and --overwrite exclude each other");
         // A wrong option or variable is found before any record.
         o.report.Resolve();
+        o.report.PrintWarnings(o.templateFile, std::cerr);
         if (o.pdf) tool::RequireOffice();
         Batch batch(o);
         return batch.Run();
@@ -647,6 +646,7 @@ void AddBatchCommand(CLI::App& app) {
     };
     for (const Flag& f : kFlags) cmd->add_flag(f.name, (*o).*f.value, f.help);
     o->report.AddTo(cmd);
+    o->report.AddStrictTo(cmd);
     cmd->callback([o, cmd] {
         const int code = RunBatch(*o, cmd->remaining());
         if (code != kAllWritten) throw CLI::RuntimeError(code);

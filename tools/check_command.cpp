@@ -36,7 +36,7 @@ void PrintCheck(const qx::TQxTemplateCheck& check, const std::string& templateFi
         << ", " << Counted(check.functions.size(), "function call") << ", "
         << Counted(check.warnings.size(), "warning") << std::endl;
     for (const qx::TQxCheckWarning& w : check.warnings)
-        PrintError(err, "warning: " + w.message, w.pos, templateFile);
+        PrintWarning(err, {std::string(), w.pos, w.message}, templateFile);
 }
 
 }  // namespace tool

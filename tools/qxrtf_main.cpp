@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
                            "also convert the report to this PDF file (needs LibreOffice)");
     render.cmd->add_flag("--open", openReport,
                          "open the finished report with the desktop's default application");
+    render.options.AddStrictTo(render.cmd);
 
     TemplateCommand dump(app, "dump",
                          "Compile TEMPLATE and print its command stream, one record a line");
@@ -92,6 +93,7 @@ int main(int argc, char** argv) {
         DataOptions::Opened owned;
         qx::TQxRTF report;
         if (*render.cmd) {
+            render.options.PrintWarnings(render.templateFile, std::cerr);
             const tool::RenderTargets targets{render.templateFile, outFile, pdfFile, openReport};
             tool::CheckTargetsDiffer(targets);
             tool::RenderToTargets(report, render.Prepare(report, owned), targets);

@@ -106,7 +106,20 @@ void ReportOptions::WarnOfData(const std::string& file, const std::string& messa
     if (FWarned.insert(line).second) std::cerr << line << '\n';
 }
 
+void ReportOptions::AddStrictTo(CLI::App* cmd) {
+    cmd->add_flag("--strict", FStrict,
+                  "make every warning an error: no report is written for a template or data "
+                  "with warnings");
+}
+
+void ReportOptions::PrintWarnings(const std::string& templateFile, std::ostream& err) {
+    FWarnings.SetStrict(FStrict);
+    FWarnings.SetOnWarning(
+        [templateFile, &err](const qx::TQxWarning& w) { PrintWarning(err, w, templateFile); });
+}
+
 void ReportOptions::Apply(qx::TQxRTF& report) const {
+    report.SetWarningSink(&FWarnings);
     report.SetMaxScanRepetitions(FMaxRepetitions);
     report.SetMaxOutputSize(FMaxOutput);
     report.SetImageRoot(FImageRoot);

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,16 @@ class ReportOptions {
 
     // Sets `report` up as the options say (everything but the data); call
     // Resolve first. Cheap enough to run for every document of a batch.
+    // Every report set up so gives its warnings to Warnings().
     void Apply(qx::TQxRTF& report) const;
+
+    // --strict, for the commands that write reports (render and batch).
+    void AddStrictTo(CLI::App* cmd);
+    // The sink of the run's warnings, the templates' and the data's: each
+    // is printed on `err` as it comes, a template's with its place in
+    // `templateFile`; under --strict any of them fails the run.
+    void PrintWarnings(const std::string& templateFile, std::ostream& err);
+    qx::TQxWarningSink& Warnings() const { return FWarnings; }
 
     DataOptions data;
 
@@ -58,6 +68,9 @@ class ReportOptions {
     qx::TQxRTFOptions FOptions;
     mutable std::mutex FWarnedLock;
     mutable std::set<std::string> FWarned;
+    bool FStrict = false;
+    // Shared by the reports of the run, which add to it from their threads.
+    mutable qx::TQxWarningSink FWarnings;
 };
 
 }  // namespace tool

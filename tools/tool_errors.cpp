@@ -18,4 +18,14 @@ void PrintError(std::ostream& os, const std::string& message,
     os << "    \\" << pos->fieldText << "\\\n";
 }
 
+void PrintWarning(std::ostream& os, const qx::TQxWarning& warning,
+                  const std::string& templateFile) {
+    if (warning.pos) {
+        PrintError(os, "warning: " + warning.message, warning.pos, templateFile);
+        return;
+    }
+    os << (warning.source.empty() ? std::string("qxrtf") : warning.source)
+       << ": warning: " << warning.message << '\n';
+}
+
 }  // namespace tool

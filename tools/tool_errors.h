@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/exceptions.h"
+#include "platform/warnings.h"
 
 namespace tool {
 
@@ -33,6 +34,11 @@ std::string PositionPrefix(const std::string& templateFile, const qx::TQxErrorPo
 void PrintError(std::ostream& os, const std::string& message,
                 const std::optional<qx::TQxErrorPos>& pos, const std::string& templateFile);
 
+// Writes a warning as PrintError writes an error, with "warning: " before
+// its text: "TEMPLATE:LINE:COL: warning: ..." for a template field,
+// "SOURCE: warning: ..." for a data file.
+void PrintWarning(std::ostream& os, const qx::TQxWarning& warning, const std::string& templateFile);
+
 // Runs `body` and turns what it raises into the tool's report and exit code.
 template <class Body>
 int RunReporting(const std::string& templateFile, Body&& body) {
@@ -41,6 +47,10 @@ int RunReporting(const std::string& templateFile, Body&& body) {
     } catch (const UsageError& e) {
         PrintError(std::cerr, e.what(), std::nullopt, templateFile);
         return kExitUsageError;
+    } catch (const qx::EStrictWarnings& e) {
+        PrintError(std::cerr, std::string(e.what()) + " (--strict); no report was written",
+                   std::nullopt, templateFile);
+        return kExitReportError;
     } catch (const qx::Exception& e) {
         PrintError(std::cerr, e.what(), e.Pos(), templateFile);
         return kExitReportError;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,9 +38,15 @@ class TQxWarningSink {
 
     // Records a warning and tells the handler, unless the same warning was
     // given before (a field warns once, however many records run it).
+    // Reports running in several threads may share a sink: Add and
+    // CheckStrict take a lock, and the handler is called under it.
     void Add(TQxWarning warning);
+    // The warnings so far; read it when no run is adding to it.
     const std::vector<TQxWarning>& List() const { return FList; }
-    void Clear() { FList.clear(); }
+    void Clear() {
+        const std::lock_guard<std::mutex> hold(FLock);
+        FList.clear();
+    }
 
     // Called for each new warning as it is given.
     const TOnWarning& OnWarning() const { return FOnWarning; }
@@ -54,6 +61,7 @@ class TQxWarningSink {
     void CheckStrict() const;
 
   private:
+    mutable std::mutex FLock;
     std::vector<TQxWarning> FList;
     TOnWarning FOnWarning;
     bool FStrict = false;

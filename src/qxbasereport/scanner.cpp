@@ -90,7 +90,10 @@ struct TQuoteMark {
     std::string_view word;  // upper case, after the backslash
     int openKind;           // the quote kind the mark opens, 0 for none
     unsigned closes;        // the quote kinds the mark closes
-    const char* text;       // what the field text gets; nullptr: the mark as written
+    // What the field text gets; nullptr: the mark as written. A raw byte of
+    // the upper half goes in as its hex escape, which the field text reads
+    // through the code page (a raw character there would count as markup).
+    const char* text;
     int length;             // template characters the mark occupies
     // For a byte of the code page's upper half (raw or \'hh): the character
     // it must stand for in the report's code page to be a quote mark.
@@ -117,13 +120,13 @@ constexpr TQuoteMark kQuoteMarks[] = {
     {'~', {}, 7, Kind(7), "~", 1},
     {0, "U8216", 9, Kind(11), nullptr, 6},
     {0, "'91", 9, Kind(11), nullptr, 4, 0x2018},
-    {0x91, {}, 9, Kind(11), nullptr, 1, 0x2018},
+    {0x91, {}, 9, Kind(11), "\\'91", 1, 0x2018},
     {0, "U8217", 10, kSingleKinds, nullptr, 6},
     {0, "'92", 10, kSingleKinds, nullptr, 4, 0x2019},
-    {0x92, {}, 10, kSingleKinds, nullptr, 1, 0x2019},
+    {0x92, {}, 10, kSingleKinds, "\\'92", 1, 0x2019},
     {0, "U8218", 11, 0, nullptr, 6},
     {0, "'82", 11, 0, nullptr, 4, 0x201A},
-    {0x82, {}, 11, 0, nullptr, 1, 0x201A},
+    {0x82, {}, 11, 0, "\\'82", 1, 0x201A},
 };
 
 // The byte of a hex escape mark ("'91").
@@ -472,8 +475,8 @@ bool TQxBaseRTFReport::MatchQuote(std::uint8_t c, bool closing, const TLookahead
             return false;  // \u82160 is another character
         }
         return m.meaning == 0 ||
-               (Codec().SingleByte() && Codec().DecodeByte(m.raw != 0 ? m.raw : HexByte(m.word)) ==
-                                            m.meaning);
+               (Codec().SingleByte() &&
+                Codec().DecodeByte(m.raw != 0 ? m.raw : HexByte(m.word)) == m.meaning);
     };
     auto take = [&](const TQuoteMark& m) {
         FQuoteSkip = m.length;

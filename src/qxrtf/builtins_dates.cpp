@@ -121,8 +121,8 @@ void DateTimeText(TQxBuiltinCall& call) {
 }
 
 void TimeText(TQxBuiltinCall& call) {
-    call.ReturnString(
-        TimeToStr(OnlyArg(call, qxdtDateTime, kTimeToStrArg).AsDateTime(), call.report.FmtSettings()));
+    call.ReturnString(TimeToStr(OnlyArg(call, qxdtDateTime, kTimeToStrArg).AsDateTime(),
+                                call.report.FmtSettings()));
 }
 
 void TextToDate(TQxBuiltinCall& call) {
@@ -136,14 +136,15 @@ void TextToDate(TQxBuiltinCall& call) {
 void TextToDateTime(TQxBuiltinCall& call) {
     const std::string s = OnlyArg(call, qxdtString, kStrToDateTimeArg).AsString();
     TDateTime value = 0;
-    if (!TryStrToDateTime(s, value, call.report.FmtSettings(), YearOf(call.report.CurrentDateTime())))
+    if (!TryStrToDateTime(s, value, call.report.FmtSettings(),
+                          YearOf(call.report.CurrentDateTime())))
         throw EConvertError("'" + s + "' is not a valid date and time");
     SetDateTime(call, value);
 }
 
 void TextToTime(TQxBuiltinCall& call) {
-    SetDateTime(call,
-                StrToTime(OnlyArg(call, qxdtString, kStrToTimeArg).AsString(), call.report.FmtSettings()));
+    SetDateTime(call, StrToTime(OnlyArg(call, qxdtString, kStrToTimeArg).AsString(),
+                                call.report.FmtSettings()));
 }
 
 // ---- parts of a date ------------------------------------------------------------------

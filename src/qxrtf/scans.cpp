@@ -192,8 +192,9 @@ std::vector<const TQxScanInfo*> TQxScans::RunningScans() const {
     for (const auto& info : FArrScanInfo)
         if (info->IsScan() && !info->FIsCompleted && info->FRepetitions > 0)
             running.push_back(info.get());
-    std::stable_sort(running.begin(), running.end(),
-                     [](const TQxScanInfo* a, const TQxScanInfo* b) { return a->FLevel < b->FLevel; });
+    std::stable_sort(
+        running.begin(), running.end(),
+        [](const TQxScanInfo* a, const TQxScanInfo* b) { return a->FLevel < b->FLevel; });
     return running;
 }
 

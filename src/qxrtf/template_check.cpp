@@ -68,7 +68,12 @@ TQxTemplateCheck TQxRTF::CheckTemplate(const arrdataset& ds) {
 }
 
 void TQxRTF::WarnOfCompiledFields() {
-    for (TQxCheckWarning& w : InspectCompiled().warnings) Warn(std::move(w.pos), w.message);
+    // All of them before a strict sink stops the run: the author fixes
+    // them in one go.
+    TQxWarningSink& sink = WarningSink();
+    for (TQxCheckWarning& w : InspectCompiled().warnings)
+        sink.Add({std::string(), std::move(w.pos), w.message});
+    sink.CheckStrict();
 }
 
 void TQxRTF::Warn(std::optional<TQxErrorPos> pos, const std::string& message) {

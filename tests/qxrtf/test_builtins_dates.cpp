@@ -79,18 +79,18 @@ TEST_F(DateBuiltins, ValuesWritten) {
     CheckValues(cases);
 }
 
-TEST_F(DateBuiltins, TextsFollowTheProcessWideSettings) {
+TEST_F(DateBuiltins, TextsFollowTheReportsSettingsNotTheProcessWideOnes) {
     TFormatSettings german;
     german.ShortDateFormat = "dd.MM.yyyy";
     german.DateSeparator = ".";
     german.LongTimeFormat = "hh:nn:ss";
     FormatSettings() = german;  // the report's own settings stay US English
     const ValueCase cases[] = {
-        {"DATETOSTR(\\{2024-03-07\\})", "07.03.2024"},
-        {"TIMETOSTR(DT)", "14:25:36"},
-        {"DATETIMETOSTR(DT)", "07.03.2024 14:25:36"},
-        {"DTOS(STRTODATE('07.03.2024'))", "20240307"},
-        {"STOD('20240307')", "3/7/2024"},  // a value, written with the report's settings
+        {"DATETOSTR(\\{2024-03-07\\})", "3/7/2024"},
+        {"TIMETOSTR(DT)", "2:25:36 PM"},
+        {"DATETIMETOSTR(DT)", "3/7/2024 2:25:36 PM"},
+        {"DTOS(STRTODATE('3/7/2024'))", "20240307"},
+        {"STOD('20240307')", "3/7/2024"},
     };
     CheckValues(cases);
 }

@@ -3,24 +3,12 @@
 // reports in one process can have two locales.
 #include <gtest/gtest.h>
 
+#include "platform/conv_test_util.h"
 #include "qxrtf/engine_fixture.h"
 
 using namespace qx;
 
 namespace {
-
-TFormatSettings German() {
-    TFormatSettings fs;
-    fs.DecimalSeparator = ",";
-    fs.ThousandSeparator = ".";
-    fs.CurrencyString = "EUR";
-    fs.CurrencyFormat = 3;
-    fs.ShortDateFormat = "dd.MM.yyyy";
-    fs.DateSeparator = ".";
-    fs.LongTimeFormat = "hh:mm:ss";
-    fs.ShortTimeFormat = "hh:mm";
-    return fs;
-}
 
 // Settings no report here uses: a run that read them would show it.
 TFormatSettings Stray() {
@@ -84,10 +72,10 @@ TEST_F(ProcessSettings, EveryConversionUsesTheReportsSettings) {
         {"SALES.DAY", "07.03.2024", "3/7/2024"},
         {"SALES.AMOUNT", "1234,5", "1234.5"},
         {"FNUM(SALES.AMOUNT, 10:2)", "1.234,50", "1,234.50"},
-        {"FCUR(SALES.AMOUNT)", "1.234,50 EUR", "$1,234.50"},
+        {"FCUR(SALES.AMOUNT)", "1.234,50 \\'80", "$1,234.50"},
     };
     // Both reports live at once and run in turn.
-    LocaleReport german(German());
+    LocaleReport german(qx::testing::CommaSettings());
     LocaleReport defaults{TFormatSettings()};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.field);
@@ -99,8 +87,7 @@ TEST_F(ProcessSettings, EveryConversionUsesTheReportsSettings) {
                 EXPECT_THROW(report->Render(body), EConvertError);
                 continue;
             }
-            EXPECT_NE(report->Render(body).find("\\lang0 " + expected + "\\par"),
-                      std::string::npos)
+            EXPECT_NE(report->Render(body).find("\\lang0 " + expected + "\\par"), std::string::npos)
                 << report->Render(body);
         }
     }

@@ -155,9 +155,10 @@ TEST_F(ReportRunTest, FailuresAreRecordedAndLeaveNothingBehind) {
     };
     const Case cases[] = {
         {"", "Can't read file " + Path("missing.rtf")},
-        {"{\\rt", "Template is not RTF file."},
-        {"plain text, no header", "Template is not RTF file."},
-        {"{\\RTF1 upper case}", "Template is not RTF file."},
+        // A template file is named.
+        {"{\\rt", "Template is not RTF file: " + Path("t.rtf") + "."},
+        {"plain text, no header", "Template is not RTF file: " + Path("t.rtf") + "."},
+        {"{\\RTF1 upper case}", "Template is not RTF file: " + Path("t.rtf") + "."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message + " / " + c.templateText);

@@ -106,10 +106,10 @@ TEST_F(TemplateCheck, CommandsInTableCellsKeepTheirPlace) {
     AddDataSet("ORDERS", {{"ID", ftInteger}}, {});
     // One row per record: SCAN at the start of the first cell, ENDSCAN at
     // the end of the last; the commands' records move to the row's ends.
-    const TQxTemplateCheck c = Check(
-        R"(\trowd\cellx1000\cellx2000\pard\intbl \\SCAN(ORDERS)\\\\ORDERS.ID\\\cell )"
-        "\n"
-        R"(\pard\intbl \\ORDERS.ID\\\\ENDSCAN\\\cell\row\pard after)");
+    const TQxTemplateCheck c =
+        Check(R"(\trowd\cellx1000\cellx2000\pard\intbl \\SCAN(ORDERS)\\\\ORDERS.ID\\\cell )"
+              "\n"
+              R"(\pard\intbl \\ORDERS.ID\\\\ENDSCAN\\\cell\row\pard after)");
     std::vector<std::string> fields;
     for (const TQxCheckField& f : c.fields) fields.push_back(f.pos.fieldText);
     EXPECT_EQ(fields,

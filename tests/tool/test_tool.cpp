@@ -30,8 +30,9 @@ TEST_F(ToolTest, ErrorsGoToStderrWithExitCodeOne) {
         {"render '" + Path("missing.rtf") + "' -o '" + Path("o.rtf") + "'",
          "qxrtf: Can't read file " + Path("missing.rtf") + "\n"},
         {"render '" + Path("bad.rtf") + "' -o '" + Path("o.rtf") + "'",
-         "qxrtf: Template is not RTF file.\n"},
-        {"dump '" + Path("bad.rtf") + "'", "qxrtf: Template is not RTF file.\n"},
+         "qxrtf: Template is not RTF file: " + Path("bad.rtf") + ".\n"},
+        {"dump '" + Path("bad.rtf") + "'",
+         "qxrtf: Template is not RTF file: " + Path("bad.rtf") + ".\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -219,7 +220,7 @@ TEST_F(ToolTest, ErrorsPointIntoTheTemplate) {
                 Path("items.json") + "'");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.output, run + ":32:22: Division by zero. Operation \"/\", expression " +
-                            "100/ITEMS.QTY\n    \\100 / ITEMS.QTY\\\n");
+                            "100/ITEMS.QTY (ITEMS record 2)\n    \\100 / ITEMS.QTY\\\n");
     // dump compiles too, and says where.
     r = RunTool("dump '" + compile + "'");
     EXPECT_EQ(r.exitCode, 1);

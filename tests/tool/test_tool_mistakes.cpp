@@ -4,6 +4,7 @@
 // from CSV, JSON and SQLite, details linked, has the same totals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -274,4 +275,119 @@ TEST_F(ToolMistakes, NumbersInTheLocalesFormAreReadAsNumbers) {
     EXPECT_EQ(err, "");
     EXPECT_EQ(qxtest::ReadFileBytes(Path("o.rtf")),
               "{\\rtf1 \\lang0 12,50 \\'80;\\lang0 249,00 \\'80;\\lang0 3,00 \\'80;}");
+
+// Mistakes in the template: a field the data does not have is warned of
+// with its place (an error under --strict, before anything is written),
+// a run-time error names its record, a block left open is told where it
+// opens, and curly quotes work as straight ones.
+TEST_F(ToolMistakes, TemplateMistakesAreToldWithTheirPlace) {
+    const std::string quotes = R"(\u8216\'91big one\u8217\'92)";
+    const std::pair<const char*, std::string> templates[] = {
+        {"field.rtf", R"({\rtf1 \\SCAN(REGIONS)\\\\REGIONS.NAM\\\\ENDSCAN\\})"},
+        {"function.rtf", R"({\rtf1 \\UPPPER(REGIONS.NAME)\\})"},
+        {"variable.rtf", R"({\rtf1 Dear \\CUSTOMER\\})"},
+        {"bracket.rtf", R"({\rtf1 \\FNUM(REGIONS.ID, 10:2\\ x})"},
+        {"picture.rtf", R"({\rtf1 \\FIMG('img/missing.png', 0)\\})"},
+        {"open.rtf",
+         "{\\rtf1 \\\\SCAN(REGIONS)\\\\\n\\\\IF(REGIONS.ID > 1)\\\\ many\n"
+         "\\\\ENDSCAN\\\\}"},
+        {"divide.rtf", R"({\rtf1 \\SCAN(REGIONS)\\\\10 / (REGIONS.ID - 2)\\\\ENDSCAN\\})"},
+        {"mismatch.rtf", R"({\rtf1 \\SCAN(REGIONS)\\\\REGIONS.NAME + REGIONS.ID\\\\ENDSCAN\\})"},
+        {"curly.rtf",
+         "{\\rtf1 \\\\IIF(REGIONS.ID > 1, " + quotes +
+             R"(, \ldblquote small\rdblquote )\\ \\FDTM(D, \u8216\'91d mmmm yyyy\u8217\'92)\\})"},
+    };
+    for (const auto& [file, text] : templates) MakeFile(file, text);
+    MakeFile("letter.docx",
+             std::string("PK\x03\x04", 4) + "....[Content_Types].xml....word/document.xml");
+    // "FILE:LINE:COL" of the first `needle` in the template FILE.
+    const auto at = [&](const std::string& file, const std::string& needle) {
+        const std::string text = qxtest::ReadFileBytes(Path(file));
+        const std::size_t offset = text.find(needle);
+        const std::size_t lineStart = text.rfind('\n', offset) + 1;  // 0 on the first line
+        const auto line = 1 + std::count(text.begin(), text.begin() + offset, '\n');
+        return file + ":" + std::to_string(line) + ":" + std::to_string(offset - lineStart + 1);
+    };
+    const std::string regions = " --json REGIONS=regions.json";
+    const std::string noField = at("field.rtf", "\\\\REGIONS.NAM") +
+                                ": warning: dataset REGIONS has no field NAM\n"
+                                "    \\REGIONS.NAM\\\n";
+    const std::string noPicture = at("picture.rtf", "\\\\FIMG") +
+                                  ": warning: cannot load picture file img/missing.png: Cannot "
+                                  "open file \"img/missing.png\". No such file or directory\n"
+                                  "    \\FIMG('img/missing.png', 0)\\\n";
+    const std::string strictStop =
+        "qxrtf: Stopped by 1 warning: warnings are errors in a strict run (--strict); no report "
+        "was written\n";
+    const Mistake mistakes[] = {
+        {"render field.rtf -o o.rtf" + regions, 0, noField, "o.rtf", true},
+        {"render field.rtf -o o.rtf --strict" + regions, 1, noField + strictStop, "o.rtf", false},
+        {"render function.rtf -o o.rtf" + regions, 0,
+         at("function.rtf", "\\\\UPPPER") +
+             ": warning: no function of this name exists; the field is left as typed\n"
+             "    \\UPPPER(REGIONS.NAME)\\\n",
+         "o.rtf", true},
+        {"render variable.rtf -o o.rtf", 0,
+         at("variable.rtf", "\\\\CUSTOMER") +
+             ": warning: variable CUSTOMER is not defined\n    \\CUSTOMER\\\n",
+         "o.rtf", true},
+        {"render bracket.rtf -o o.rtf" + regions, 0,
+         at("bracket.rtf", "\\\\FNUM") +
+             ": warning: the brackets of this field do not balance; the field is left as typed\n"
+             "    \\FNUM(REGIONS.ID, 10:2\\\n",
+         "o.rtf", true},
+        {"render picture.rtf -o o.rtf", 0, noPicture, "o.rtf", true},
+        {"render picture.rtf -o o.rtf --strict", 1, noPicture + strictStop, "o.rtf", false},
+        {"batch field.rtf --master REGIONS --out-dir out --name REGIONS.ID --strict" + regions, 1,
+         noField +
+             "qxrtf batch: Stopped by 1 warning: warnings are errors in a strict run (--strict); "
+             "no document was written\n",
+         "out/1.rtf", false},
+        // A name the data does not have would name every file after the
+        // expression as typed.
+        {"batch field.rtf --master REGIONS --out-dir out --name REGIONS.NAEM" + regions, 2,
+         "qxrtf batch: --name REGIONS.NAEM: dataset REGIONS has no field NAEM\n"
+         "Run with --help for more information.\n",
+         "out", false},
+        {"render open.rtf -o o.rtf" + regions, 1,
+         at("open.rtf", "\\\\IF") + ": IF is not closed before ENDSCAN at " +
+             at("open.rtf", "\\\\ENDSCAN").substr(9) + "\n    \\IF(REGIONS.ID > 1)\\\n",
+         "o.rtf", false},
+        {"render divide.rtf -o o.rtf" + regions, 1,
+         at("divide.rtf", "\\\\10") +
+             ": Division by zero. Operation \"/\", expression 10/(REGIONS.ID-2) (REGIONS record "
+             "2)\n    \\10 / (REGIONS.ID - 2)\\\n",
+         "o.rtf", false},
+        {"render mismatch.rtf -o o.rtf" + regions, 1,
+         at("mismatch.rtf", "\\\\REGIONS.NAME") +
+             ": Operator/operand type mismatch. Operation \"+\", expression "
+             "REGIONS.NAME+REGIONS.ID (REGIONS record 1)\n    \\REGIONS.NAME + REGIONS.ID\\\n",
+         "o.rtf", false},
+        {"render letter.docx -o o.rtf", 1,
+         "qxrtf: Template is not RTF file: letter.docx. It is a Word document (DOCX): open it in "
+         "the word processor and save it as Rich Text Format (.rtf).\n",
+         "o.rtf", false},
+        {"render curly.rtf -o o.rtf --var D=2024-03-07:date" + regions, 0, "", "o.rtf", true},
+    };
+    for (const Mistake& m : mistakes) {
+        SCOPED_TRACE(m.args);
+        fs::remove_all(Path(m.output));
+        std::string err;
+        const qxtest::ToolResult r = Run(m.args, err);
+        EXPECT_EQ(r.exitCode, m.exitCode);
+        EXPECT_EQ(err, m.stderrText);
+        EXPECT_EQ(r.output, "");
+        EXPECT_EQ(fs::exists(Path(m.output)), m.written);
+    }
+    EXPECT_NE(qxtest::ReadFileBytes(Path("o.rtf")).find("big one"), std::string::npos);
+    EXPECT_NE(qxtest::ReadFileBytes(Path("o.rtf")).find("7 March 2024"), std::string::npos);
+
+    // A batch warns of a field once, not once per document.
+    std::string err;
+    fs::remove_all(Path("out"));
+    const qxtest::ToolResult batch =
+        Run("batch field.rtf --master REGIONS --out-dir out --name REGIONS.ID" + regions, err);
+    EXPECT_EQ(batch.exitCode, 0);
+    const std::string head = noField + "qxrtf batch: 4 documents written, 0 kept, 0 failures";
+    EXPECT_EQ(err.substr(0, head.size()), head);
 }
