@@ -22,8 +22,7 @@ namespace {
 // symbolic and hard links count), else the same path once links and dots
 // are resolved.
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
+    struct stat sa {}, sb {};
     if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     std::error_code ea, eb;
@@ -49,7 +48,8 @@ void CheckTargetsDiffer(const RenderTargets& targets) {
         throw UsageError("--pdf " + targets.pdf + " would overwrite the template " +
                          targets.templateFile);
     if (SameFile(targets.pdf, targets.report))
-        throw UsageError("--pdf " + targets.pdf + " would overwrite the report " + targets.report);
+        throw UsageError("--pdf " + targets.pdf + " would overwrite the report " +
+                         targets.report);
 }
 
 void RenderToTargets(qx::TQxRTF& report, const qx::arrdataset& datasets,
