@@ -294,7 +294,7 @@ TEST_F(ToolMistakes, TemplateMistakesAreToldWithTheirPlace) {
         {"divide.rtf", R"({\rtf1 \\SCAN(REGIONS)\\\\10 / (REGIONS.ID - 2)\\\\ENDSCAN\\})"},
         {"mismatch.rtf", R"({\rtf1 \\SCAN(REGIONS)\\\\REGIONS.NAME + REGIONS.ID\\\\ENDSCAN\\})"},
         {"curly.rtf",
-         "{\\rtf1 \\\\IIF(REGIONS.ID > 1, " + quotes +
+         "{\\rtf1 \\\\IIF(REGIONS.ID < 2, " + quotes +
              R"(, \ldblquote small\rdblquote )\\ \\FDTM(D, \u8216\'91d mmmm yyyy\u8217\'92)\\})"},
     };
     for (const auto& [file, text] : templates) MakeFile(file, text);
@@ -345,7 +345,7 @@ TEST_F(ToolMistakes, TemplateMistakesAreToldWithTheirPlace) {
          "out/1.rtf", false},
         // A name the data does not have would name every file after the
         // expression as typed.
-        {"batch field.rtf --master REGIONS --out-dir out --name REGIONS.NAEM" + regions, 2,
+        {"batch divide.rtf --master REGIONS --out-dir out --name REGIONS.NAEM" + regions, 2,
          "qxrtf batch: --name REGIONS.NAEM: dataset REGIONS has no field NAEM\n"
          "Run with --help for more information.\n",
          "out", false},
