@@ -82,7 +82,6 @@ class TQxScanInfo : public TObject {
     // Passes through the scan's body since it started (the first one
     // included); counted by the run pass.
     std::int64_t Repetitions() const { return FRepetitions; }
-    void ResetRepetitions() { FRepetitions = 0; }
     std::int64_t AddRepetition() { return ++FRepetitions; }
 
   private:
