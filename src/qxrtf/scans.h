@@ -82,6 +82,7 @@ class TQxScanInfo : public TObject {
     // Passes through the scan's body since it started (the first one
     // included); counted by the run pass.
     std::int64_t Repetitions() const { return FRepetitions; }
+    void ResetRepetitions() { FRepetitions = 0; }
     std::int64_t AddRepetition() { return ++FRepetitions; }
 
   private:
