@@ -4,6 +4,17 @@
 
 namespace qx {
 
+std::int64_t RowOfBookmark(const TBookmark& bookmark) {
+    std::size_t used = 0;
+    std::int64_t row = -1;
+    try {
+        row = std::stoll(bookmark, &used);
+    } catch (const std::exception&) {
+        return -1;
+    }
+    return used == bookmark.size() && row >= 0 ? row : -1;
+}
+
 bool TField::IsBlob() const {
     switch (FDataType) {
         case ftBlob:

@@ -60,6 +60,10 @@ class EDatabaseError : public Exception {
 // An opaque position in a dataset, made by the dataset that reads it back.
 using TBookmark = std::string;
 
+// The record number a bookmark made of a row number names, or -1 when the
+// text is not such a number (datasets whose bookmarks are row numbers).
+std::int64_t RowOfBookmark(const TBookmark& bookmark);
+
 class TDataSet;
 
 class TField : public TObject {

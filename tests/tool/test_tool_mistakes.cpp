@@ -22,8 +22,35 @@ const char* const kSalesReport =
     " \\\\SALES.AMOUNT\\\\\\\\ENDSCAN\\\\ = \\\\FFIX(SUB, 10:2)\\\\;\\\\ENDSCAN\\\\"
     " Total \\\\FFIX(GRAND, 10:2)\\\\}";
 
+namespace {
+
+struct Mistake {
+    std::string args;  // as typed in the case's directory
+    int exitCode;
+    std::string stderrText;  // exactly
+    std::string output;      // the file or directory the command would write
+    bool written;            // whether it is there afterwards
+};
+
+}  // namespace
+
 class ToolMistakes : public qxtest::LoaderTest {
   protected:
+    // Runs one mistake and checks its exit code, its message, and whether
+    // its output is there; a batch's closing summary, which has its time,
+    // is left out of the message.
+    void ExpectMistake(const Mistake& m) {
+        SCOPED_TRACE(m.args);
+        fs::remove_all(Path(m.output));
+        std::string err;
+        const qxtest::ToolResult r = Run(m.args, err);
+        EXPECT_EQ(r.exitCode, m.exitCode);
+        const std::size_t summary = err.find("qxrtf batch: ");
+        EXPECT_EQ(err.substr(0, m.exitCode == 0 ? summary : std::string::npos), m.stderrText);
+        EXPECT_EQ(r.output, "");
+        EXPECT_EQ(fs::exists(Path(m.output)), m.written);
+    }
+
     void SetUp() override {
         LoaderTest::SetUp();
         MakeFile("sales.rtf", kSalesReport);
@@ -108,18 +135,6 @@ TEST_F(ToolMistakes, OneSalesReportFromEverySourceHasTheSameTotals) {
         EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")), expected);
     }
 }
-
-namespace {
-
-struct Mistake {
-    std::string args;  // as typed in the case's directory
-    int exitCode;
-    std::string stderrText;  // exactly
-    std::string output;      // the file or directory the command would write
-    bool written;            // whether it is there afterwards
-};
-
-}  // namespace
 
 TEST_F(ToolMistakes, EachGivesItsMessageAndExitCode) {
     const std::string csvUnlinked =
@@ -239,18 +254,7 @@ TEST_F(ToolMistakes, EachGivesItsMessageAndExitCode) {
          "text\n",
          "o.rtf", true},
     };
-    for (const Mistake& m : mistakes) {
-        SCOPED_TRACE(m.args);
-        fs::remove_all(Path(m.output));
-        std::string err;
-        const qxtest::ToolResult r = Run(m.args, err);
-        EXPECT_EQ(r.exitCode, m.exitCode);
-        // A batch ends with its summary line, which has its time.
-        const std::size_t summary = err.find("qxrtf batch: ");
-        EXPECT_EQ(err.substr(0, m.exitCode == 0 ? summary : std::string::npos), m.stderrText);
-        EXPECT_EQ(r.output, "");
-        EXPECT_EQ(fs::exists(Path(m.output)), m.written);
-    }
+    for (const Mistake& m : mistakes) ExpectMistake(m);
 }
 
 TEST_F(ToolMistakes, HelpListsTheOptionNames) {
@@ -370,16 +374,7 @@ TEST_F(ToolMistakes, TemplateMistakesAreToldWithTheirPlace) {
          "o.rtf", false},
         {"render curly.rtf -o o.rtf --var D=2024-03-07:date" + regions, 0, "", "o.rtf", true},
     };
-    for (const Mistake& m : mistakes) {
-        SCOPED_TRACE(m.args);
-        fs::remove_all(Path(m.output));
-        std::string err;
-        const qxtest::ToolResult r = Run(m.args, err);
-        EXPECT_EQ(r.exitCode, m.exitCode);
-        EXPECT_EQ(err, m.stderrText);
-        EXPECT_EQ(r.output, "");
-        EXPECT_EQ(fs::exists(Path(m.output)), m.written);
-    }
+    for (const Mistake& m : mistakes) ExpectMistake(m);
     EXPECT_NE(qxtest::ReadFileBytes(Path("o.rtf")).find("big one"), std::string::npos);
     EXPECT_NE(qxtest::ReadFileBytes(Path("o.rtf")).find("7 March 2024"), std::string::npos);
 

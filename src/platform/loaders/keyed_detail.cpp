@@ -181,15 +181,9 @@ TBookmark TKeyedDetail::GetBookmark() const {
 }
 
 void TKeyedDetail::GotoBookmark(const TBookmark& bookmark) {
-    std::int64_t record = -1;
-    std::size_t used = 0;
-    try {
-        record = std::stoll(bookmark, &used);
-    } catch (const std::exception&) {
-        record = -1;
-    }
+    const std::int64_t record = RowOfBookmark(bookmark);
     std::int64_t position = -1;
-    if (used == bookmark.size() && record >= 0) {
+    if (record >= 0) {
         if (FRun != nullptr && record >= FRun->first && record < FRun->first + FRun->count) {
             position = record - FRun->first;
         } else if (FList != nullptr) {

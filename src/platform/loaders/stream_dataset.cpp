@@ -154,14 +154,8 @@ TBookmark TStreamDataSet::GetBookmark() const {
 }
 
 void TStreamDataSet::GotoBookmark(const TBookmark& bookmark) {
-    std::int64_t row = -1;
-    std::size_t used = 0;
-    try {
-        row = std::stoll(bookmark, &used);
-    } catch (const std::exception&) {
-        row = -1;
-    }
-    if (used != bookmark.size() || !Fetch(row)) throw EDatabaseError("Record not found");
+    const std::int64_t row = RowOfBookmark(bookmark);
+    if (row < 0 || !Fetch(row)) throw EDatabaseError("Record not found");
     FEof = FBof = false;
     Moved();
 }
