@@ -97,10 +97,11 @@ struct OperatorInfo {
 };
 
 // clang-format off
-constexpr std::array<OperatorInfo, 20> kOperators = {{
+constexpr std::array<OperatorInfo, 21> kOperators = {{
     {"&&", 2, true, true, true, 3},
     {"||", 2, true, true, true, 3},
     {"<=", 2, false, false, true, 5},
+    {"=>", 2, false, false, true, 5},
     {">=", 2, false, false, true, 5},
     {"<>", 2, false, true, true, 4},
     {"!=", 2, false, true, true, 4},
@@ -142,12 +143,13 @@ bool IsPrefix(const std::string& op) {
 // Whether a sign after this token is a sign of the next operand.
 bool UnaryAfter(const TQxOperand& t) {
     return !t.IsOperand && OneOf(t.Text, {"(", "+", "-", "*", "/", "%", "<", ">", "=",
-                                          "<=", ">=", "<>", "!=", ":="});
+                                          "<=", "=>", ">=", "<>", "!=", ":="});
 }
 
 // Whether operator `cur` may follow the operator `prev`.
 bool OperatorMayFollow(const std::string& prev, const std::string& cur) {
-    if (OneOf(prev, {"+", "-", "*", "/", "%", "<", ">", "=", "<=", ">=", "<>", "!=", ":="}))
+    if (OneOf(prev,
+              {"+", "-", "*", "/", "%", "<", ">", "=", "<=", "=>", ">=", "<>", "!=", ":="}))
         return OneOf(cur, {"(", "u+", "u-"});
     if (OneOf(prev, {"&&", "||", "!"})) return OneOf(cur, {"!", "("});
     if (OneOf(prev, {"u+", "u-"})) return cur == "(";
@@ -247,10 +249,11 @@ Token ReadOperandToken(const TQxBaseReport& r, U32View u, bool dotAsColon) {
 // ---- operator reader --------------------------------------------------------------
 
 // The operator at the start of `s` (blanks skipped before), "" when there is
-// none; a sign read with `unary` becomes "u+" or "u-".
+// none; a sign read with `unary` becomes "u+" or "u-". "=>" is a spelling of
+// ">=" (both become SYS_GTEQ); read as "=" then ">" it could only fail.
 std::string OperatorAt(std::string_view s, bool unary) {
     if (s.size() >= 2 &&
-        OneOf(std::string(s.substr(0, 2)), {":=", "&&", "||", "<=", ">=", "<>", "!="}))
+        OneOf(std::string(s.substr(0, 2)), {":=", "&&", "||", "<=", "=>", ">=", "<>", "!="}))
         return std::string(s.substr(0, 2));
     if (s.empty() || std::string_view("!%()*+-/<=>").find(s[0]) == std::string_view::npos)
         return {};

@@ -98,6 +98,10 @@ void TQxRTF::SkipBlock(bool scan) {
         remainder = item.remainder;
         if (TQxScanInfo* current = FScs->CurrentScanInfo()) current->SetFirstPass(true);
         FScs->SetCurrentScan(item.block);
+        // A scan nested in a skipped one is entered too, as far as its
+        // totals go.
+        if (const TQxScanInfo* block = FScs->CurrentScanInfo(); scan && IsScanOpen(id) && block)
+            StartScanTotals(*block);
         const bool opens = scan ? IsScanOpen(id) : id == CmKind::If;
         const bool closes = scan ? id == CmKind::EndScan : id == CmKind::EndIf;
         if (opens) ++depth;
@@ -171,7 +175,11 @@ void TQxRTF::ComputeScanBalances(TQxScanInfo& info, const std::string& openRemai
     info.SetEmptyBalance(EmptyBalanceAfter(openRemainder, true));
 
     // Full balance: one repetition, from where it starts to the footer or
-    // the end of the scan.
+    // the end of the scan. A nested scan counts with one pass over its body:
+    // its own rebalancing makes all its repetitions together leave the
+    // groups of one pass, and a skipped nested scan writes the same net
+    // braces. (Counting only its command and closing texts would rebalance
+    // against groups that the nested body itself closes or opens.)
     std::string markup, remainder;
     std::string_view bytes;
     FCmStream->SetPosition(info.EntryCmPosition());
@@ -179,29 +187,17 @@ void TQxRTF::ComputeScanBalances(TQxScanInfo& info, const std::string& openRemai
     ReadItemTexts(markup, remainder, bytes);
     BraceCollector braces;
     braces.Add(remainder);
-    for (;;) {
+    for (int depth = 0;;) {
         CmReadItemInfo();
         const std::int32_t id = FCmLastId;
         if (id == CmKind::End) break;
         ReadItemTexts(markup, remainder, bytes);
-        if (id == CmKind::ScanFooter || id == CmKind::EndScan) {
+        if (depth == 0 && (id == CmKind::ScanFooter || id == CmKind::EndScan)) {
             braces.Add(markup);
             break;
         }
-        if (IsScanOpen(id)) {
-            // A nested scan adds its opening markup and its closing remainder.
-            braces.Add(markup);
-            for (int depth = 1; depth > 0;) {
-                CmReadItemInfo();
-                const std::int32_t inner = FCmLastId;
-                if (inner == CmKind::End) break;
-                if (IsScanOpen(inner)) ++depth;
-                if (inner == CmKind::EndScan) --depth;
-                ReadItemTexts(markup, remainder, bytes);
-            }
-            braces.Add(remainder);
-            continue;
-        }
+        if (IsScanOpen(id)) ++depth;
+        if (id == CmKind::EndScan) --depth;
         braces.Add(markup);
         braces.Add(remainder);
         braces.Add(bytes);

@@ -228,9 +228,7 @@ void TQxRTF::CompileExpression(const std::string& callText, const std::string& f
     rc.ftype = rcdata;
     rc.DefinedType = rcdata;
     rc.Defined = true;
-    CmSaveExprBeginItem(rc, true, false, static_cast<std::uint16_t>(FScs->CurrentScanNum()));
-    CompileCall(id, args, 0, 0, 0);
-    CmSaveExprEndItem();
+    CompileExprBlock(rc, true, false, static_cast<std::uint16_t>(FScs->CurrentScanNum()), id, args);
 }
 
 // Writes a condition or an extra call as an expression block whose value
@@ -244,9 +242,25 @@ void TQxRTF::CompileBlockExpression(const std::string& callText, std::int32_t id
     rc.ftype = rcdata;
     rc.DefinedType = rcdata;
     rc.Defined = true;
-    CmSaveExprBeginItem(rc, false, manage, block);
+    CompileExprBlock(rc, false, manage, block, id, args);
+}
+
+void TQxRTF::CompileExprBlock(const TQxRowContent& rc, bool output, bool manage,
+                              std::uint16_t block, std::int32_t id,
+                              const std::vector<std::string>& args) {
+    CmSaveExprBeginItem(rc, output, manage, block);
+    FExprBlock = block;
     CompileCall(id, args, 0, 0, 0);
     CmSaveExprEndItem();
+}
+
+void TQxRTF::NoteScanTotal(std::int32_t id, const std::vector<std::string>& args) {
+    if (id != QxFn::Sum && id != QxFn::Ctn && id != QxFn::Cts) return;
+    if (args.size() < 2 || (args.size() > 2 && UpperCase(Trim(args[2])) == "NORESET")) return;
+    std::string accumulator = args[1];
+    TQxFieldFormat fmt;
+    if (ClassifyField(accumulator, fmt) != CmKind::Variable) return;
+    if (TQxScanInfo* scan = FScs->ScanAround(FExprBlock)) scan->AddTotal(accumulator);
 }
 
 void TQxRTF::CompileCall(std::int32_t id, const std::vector<std::string>& args, std::int32_t parent,
@@ -296,7 +310,13 @@ void TQxRTF::CompileCall(std::int32_t id, const std::vector<std::string>& args, 
         if (id == QxFn::Iif && i < 3)
             CmSaveExecuteUDFItem(kIifCompanions[i], 1, argIif, pos, QxFn::Iif);
     }
-    CmSaveExecuteUDFItem(id, static_cast<std::int32_t>(args.size()), iifNumber, position, parent);
+    NoteScanTotal(id, args);
+    // SYS_IIF_TEST, SYS_IIF_TRUE and SYS_IIF_FALSE written by name belong to
+    // no IIF: without a number they select no branch, also inside an IIF.
+    const bool iifPartByName =
+        id == QxFn::SysIifTest || id == QxFn::SysIifTrue || id == QxFn::SysIifFalse;
+    CmSaveExecuteUDFItem(id, static_cast<std::int32_t>(args.size()), iifPartByName ? 0 : iifNumber,
+                         position, parent);
 }
 
 std::string TQxRTF::FormatFunctionName(std::int32_t fmtnumber) {

@@ -185,9 +185,11 @@ void TQxRTF::InitFunctions(std::int32_t id, const TQxUDFArgs& args, std::int32_t
         const auto* third = ArgVariable(args[2]);
         reset = third == nullptr || UpperCase(Trim(third->Name())) != "NORESET";
     }
+    // A total in a scan started when the scan was entered (StartScanTotals)
+    // and accumulates over it; outside every scan it starts each time.
     const TQxScanInfo* current = FScs->CurrentScanInfo();
-    if (reset && (FScs->ScLevel() == 0 || (current != nullptr && current->FirstPass())))
-        acc->SetAsInteger(0);
+    const bool inScan = current != nullptr && FScs->ScanAround(current->Number()) != nullptr;
+    if (reset && !inScan) acc->SetAsInteger(0);
 }
 
 void TQxRTF::DoFunctions(std::int32_t id, const TQxUDFArgs& args, TObject* result,

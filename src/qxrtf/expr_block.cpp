@@ -166,6 +166,9 @@ void TQxRTF::EvaluateExprBlock() {
                 state.Pop(n);
                 state.stack.push_back(holder);
             }
+            // Only the parts of an IIF (numbered) pick a branch; a call by
+            // name has no branch to pass over and is just its value.
+            if (iif == 0) continue;
             if (id == QxFn::SysIifTest) {
                 const auto* test = ArgVariable(holder);
                 if (test != nullptr && test->AsBoolean())

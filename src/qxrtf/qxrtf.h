@@ -205,8 +205,14 @@ class TQxRTF : public TQxBaseRTFReport {
     void CompileBlockExpression(const std::string& callText, std::int32_t id,
                                 const std::vector<std::string>& args, bool manage,
                                 std::uint16_t block);
+    // The records of an expression: ExprBegin, its calls, ExprEnd.
+    void CompileExprBlock(const TQxRowContent& rc, bool output, bool manage, std::uint16_t block,
+                          std::int32_t id, const std::vector<std::string>& args);
     void CompileCall(std::int32_t id, const std::vector<std::string>& args, std::int32_t parent,
                      std::int32_t position, std::int32_t iifNumber);
+    // A total (SUM, CTN, CTS without NORESET) in a scan joins the totals that
+    // start again when the scan is entered.
+    void NoteScanTotal(std::int32_t id, const std::vector<std::string>& args);
     static std::string FormatFunctionName(std::int32_t fmtnumber);
     bool CommandAllowed(int column) const;
     // A block command (`column` of the nesting table) that the innermost
@@ -283,6 +289,8 @@ class TQxRTF : public TQxBaseRTFReport {
     // Evaluates the extra calls of a scan command again (a repetition that
     // resumes at the scanentry passes over them).
     void RunScanCalls(const TQxScanInfo& info);
+    // Sets the scan's totals to 0 (declaring them when missing).
+    void StartScanTotals(const TQxScanInfo& info);
     void RunIfTest();
     void RunEndIf();
     // Reads the payload of the block item whose header was just read
@@ -454,6 +462,7 @@ class TQxRTF : public TQxBaseRTFReport {
     TQxTemplateCheck InspectCompiled();
     void LoadImageRoot(const std::string& root);
     int FCallDepth = 0;  // calls being compiled inside one another
+    std::uint16_t FExprBlock = 0;  // the block of the expression being compiled
     [[noreturn]] void ScanRepetitionsExceeded(const TQxScanInfo& info) const;
     [[noreturn]] void OutputLimitExceeded() override;
 };

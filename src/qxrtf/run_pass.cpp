@@ -100,6 +100,7 @@ void TQxRTF::RunScanStart() {
     TQxScanInfo& info = *FScs->CurrentScanInfo();
     info.SetFirstPass(true);
     info.ResetRepetitions();
+    StartScanTotals(info);
     if (!info.Balance()) {
         ComputeScanBalances(info, item.remainder);
         info.SetBalance(true);
@@ -118,6 +119,13 @@ void TQxRTF::RunScanStart() {
         SkipScan();
         if (FOnScanEof) FOnScanEof(info);
         info.SetIsCompleted(true);
+    }
+}
+
+void TQxRTF::StartScanTotals(const TQxScanInfo& info) {
+    for (const std::string& name : info.Totals()) {
+        if (GetVarNumber(name) == 0) CreateVar(name, 0.0);
+        VarByName(name).SetAsInteger(0);
     }
 }
 

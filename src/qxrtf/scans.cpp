@@ -4,6 +4,7 @@
 
 #include "conscom/exceptions.h"
 #include "conscom/internal/tables.h"
+#include "qxbasereport/internal/lang_text.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -27,6 +28,12 @@ TQxScanInfo::TQxScanInfo(TQxRTF* ownerReport, const TQxBlockOpening& opening, in
 
 bool TQxScanInfo::IsScan() const {
     return FqxlngId == lcScan || FqxlngId == lcScanEntry || FqxlngId == lcScanFooter;
+}
+
+void TQxScanInfo::AddTotal(const std::string& accumulator) {
+    for (const std::string& name : FTotals)
+        if (SameTextAscii(name, accumulator)) return;
+    FTotals.push_back(accumulator);
 }
 
 void TQxScanInfo::SetSelectedRows(TBookmarkList* list) {
@@ -68,11 +75,13 @@ void TQxScans::EnterScan(std::int32_t cmPos, std::int32_t pnt, const TQxBlockOpe
         if (isScan) throw EIllegalScanUse(text);
         throw EIllegalIFUse(text);
     }
+    const int parent = CurrentScanNum();
     ++FScLevel;
     if (FScLevel > FScLevelMax) FScLevelMax = FScLevel;
     ++FScCount;
     FArrScanInfo.push_back(
         std::make_unique<TQxScanInfo>(FOwnerReport, opening, FScLevel, FScCount, cmPos, pnt));
+    FArrScanInfo.back()->FParent = parent;
     if (FScanNum.size() < FScLevel) FScanNum.resize(FScLevel);
     FScanNum[FScLevel - 1] = FScCount;
 }
@@ -196,6 +205,14 @@ std::vector<const TQxScanInfo*> TQxScans::RunningScans() const {
         running.begin(), running.end(),
         [](const TQxScanInfo* a, const TQxScanInfo* b) { return a->FLevel < b->FLevel; });
     return running;
+}
+
+TQxScanInfo* TQxScans::ScanAround(int number) const {
+    // A parent is opened before its blocks: the walk goes down in number
+    // and ends.
+    TQxScanInfo* block = ScanInfo(number);
+    while (block != nullptr && !block->IsScan()) block = ScanInfo(block->FParent);
+    return block;
 }
 
 }  // namespace qx

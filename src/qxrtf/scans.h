@@ -55,6 +55,8 @@ class TQxScanInfo : public TObject {
     TQxRTF* OwnerReport() const { return FOwnerReport; }
     int Number() const { return FNumber; }
     int ScanLevel() const { return FLevel; }
+    // The block this one stands in (0 when none).
+    int Parent() const { return FParent; }
     TDataSet* DataSet() const { return FDataSet; }
 
     bool IsCompleted() const { return FIsCompleted; }
@@ -84,6 +86,12 @@ class TQxScanInfo : public TObject {
     std::int64_t Repetitions() const { return FRepetitions; }
     void ResetRepetitions() { FRepetitions = 0; }
     std::int64_t AddRepetition() { return ++FRepetitions; }
+    // The accumulators of the totals (SUM, CTN, CTS without NORESET) that
+    // stand in this scan, however deep in IF, ELSIF and ELSE parts: they
+    // start again from 0 each time the scan is entered. Noted by the
+    // compile pass, each name once.
+    const std::vector<std::string>& Totals() const { return FTotals; }
+    void AddTotal(const std::string& accumulator);
 
   private:
     friend class TQxScans;
@@ -92,6 +100,7 @@ class TQxScanInfo : public TObject {
     std::int32_t FCmPosition;
     int FNumber;
     int FLevel;
+    int FParent = 0;
     std::int32_t FEntryCmPosition;
     std::int32_t FScanEntryPnt;
     bool FIsEntry = false;
@@ -117,6 +126,7 @@ class TQxScanInfo : public TObject {
     int FqxlngId;
     std::string FCommandText;
     std::int64_t FRepetitions = 0;
+    std::vector<std::string> FTotals;
 };
 
 class TQxScans : public TObject {
@@ -179,6 +189,9 @@ class TQxScans : public TObject {
     const TQxScanInfo* RunningScan() const;
     // Every scan that is running, outermost first.
     std::vector<const TQxScanInfo*> RunningScans() const;
+    // The scan that block `number` is or stands in, however deep in IF,
+    // ELSIF and ELSE parts; nullptr outside every scan.
+    TQxScanInfo* ScanAround(int number) const;
 
   private:
     TQxRTF* FOwnerReport;

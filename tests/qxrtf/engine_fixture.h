@@ -40,6 +40,7 @@ class EngineTest : public ::testing::Test {
     qx::arrdataset DataSets() const {
         qx::arrdataset out;
         for (const auto& d : datasets) out.push_back(d.get());
+        for (const auto& d : otherDatasets) out.push_back(d.get());
         return out;
     }
     // The document body the run produced for `body` (between the header we
@@ -60,6 +61,9 @@ class EngineTest : public ::testing::Test {
 
     EvaluatorProbe report;
     std::vector<std::unique_ptr<qx::TMemDataSet>> datasets;
+    // Datasets of other kinds (a detail that follows its master), given to
+    // the run after `datasets`.
+    std::vector<std::unique_ptr<qx::TDataSet>> otherDatasets;
 };
 
 }  // namespace qxtest

@@ -1,7 +1,8 @@
 // What a template author sees in the report for the corners of the
 // language: empty strings, aggregates over scans with a header, while
-// scans that never start, ELSEIF, large integers and amounts, NULL values,
-// the old output file after a failure, and the texts of a few messages.
+// scans that never start, ELSEIF, "=>", IIF parts called by name, large
+// integers and amounts, NULL values, the old output file after a failure,
+// and the texts of a few messages.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -112,6 +113,29 @@ TEST_F(TemplateSemantics, ElseIfIsASpellingOfElsif) {
         report.VarByName("T").SetAsFloat(c.t);
         EXPECT_EQ(Render(c.body), c.expected);
     }
+}
+
+TEST_F(TemplateSemantics, ArrowIsGreaterOrEqual) {
+    report.CreateVar("X", 2.0);
+    const RenderCase cases[] = {
+        {R"([\\IIF(3=>2,1,0)\\])", R"([\lang0 1])"},
+        {R"([\\IIF(2=>3,1,0)\\])", R"([\lang0 0])"},
+        {R"([\\X=>2\\])", R"([\lang0 True])"},
+        {R"(\\IF(X => 2.5)\\big\\ELSIF(X=>-1)\\small\\ENDIF\\)", "small"},
+    };
+    for (const RenderCase& c : cases) Expect(c);
+}
+
+TEST_F(TemplateSemantics, IifPartsCalledByNameAreTheirValue) {
+    const RenderCase cases[] = {
+        {R"([\\SYS_IIF_TEST(1=2)\\])", R"([\lang0 False])"},
+        {R"([\\SYS_IIF_TEST(1=1)\\])", R"([\lang0 True])"},
+        // Inside an IIF a call by name picks no branch of it.
+        {R"([\\IIF(SYS_IIF_TEST(1=2),"a","b")\\])", R"([\lang0 b])"},
+        {R"([\\IIF(1=1,IIF(SYS_IIF_TEST(1=2),"a","b"),"c")\\])", R"([\lang0 b])"},
+        {R"([\\IIF(1=2,"a",SYS_IIF_TEST(1=1))\\])", R"([\lang0 True])"},
+    };
+    for (const RenderCase& c : cases) Expect(c);
 }
 
 TEST_F(TemplateSemantics, LargeIntegersAreReadInFull) {
