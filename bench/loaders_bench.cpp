@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -99,6 +100,52 @@ BENCHMARK(BM_OpenAndWalk<OpenSqlite>)
     ->Name("Sqlite/Walk")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// A header of `columns` columns (or an object of as many keys) over two
+// records: opening it should take time linear in its width.
+std::string WideFile(const char* extension, int columns) {
+    const fs::path path = dataDir / ("wide-" + std::to_string(columns) + "." + extension);
+    if (fs::exists(path)) return path.string();
+    std::string text;
+    if (std::string(extension) == "csv") {
+        for (int c = 0; c < columns; ++c) text += (c ? ",C" : "C") + std::to_string(c);
+        text += "\n";
+        for (int r = 0; r < 2; ++r) {
+            for (int c = 0; c < columns; ++c) text += (c ? ",v" : "v") + std::to_string(c);
+            text += "\n";
+        }
+    } else {
+        std::string object = "{";
+        for (int c = 0; c < columns; ++c)
+            object += (c ? ",\"K" : "\"K") + std::to_string(c) + "\":" + std::to_string(c);
+        text = "[" + object + "}," + object + "}]";
+    }
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+}
+
+void BM_WideCsv(benchmark::State& state) {
+    const std::string file = WideFile("csv", static_cast<int>(state.range(0)));
+    for (auto _ : state) qx::TCsvDataSet ds("WIDE", file);
+    state.SetComplexityN(state.range(0));
+}
+void BM_WideJson(benchmark::State& state) {
+    const std::string file = WideFile("json", static_cast<int>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(qx::TJsonDataSet::Open("WIDE", file));
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_WideCsv)
+    ->Name("Csv/WideHeader")
+    ->RangeMultiplier(4)
+    ->Range(3125, 50000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+BENCHMARK(BM_WideJson)
+    ->Name("Json/WideObject")
+    ->RangeMultiplier(4)
+    ->Range(3125, 50000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 }  // namespace
 

@@ -390,7 +390,7 @@ void Worker::Failed(std::int64_t record, const std::string& error, nlohmann::jso
         NamedBelow(record + 1);  // wakes the workers waiting for names
     }
     const std::lock_guard<std::mutex> lock(FRun.reportLock);
-    std::cerr << "qxrtf batch: record " << record << ": " << error << '\n';
+    std::cerr << "qxrtf batch: record " << record << ": " << tool::EscapeControls(error) << '\n';
 }
 
 void Worker::Run() {
@@ -569,7 +569,7 @@ int Batch::Run() {
     const fs::path manifestDir = manifestPath.has_parent_path() ? manifestPath.parent_path() : ".";
     batch::TempFile(manifestDir, FRun.TempPrefix(), manifest.dump(2) + "\n")
         .NameAs(manifestPath, true);
-    if (!stopped.empty()) std::cerr << "qxrtf batch: " << stopped << '\n';
+    if (!stopped.empty()) std::cerr << "qxrtf batch: " << tool::EscapeControls(stopped) << '\n';
     std::cerr << "qxrtf batch: " << FWritten << " documents written, " << FKept << " kept, "
               << FFailed << " failures, " << std::fixed << std::setprecision(2) << seconds
               << " seconds\n";
@@ -593,10 +593,10 @@ int RunBatch(BatchOptions& o, const std::vector<std::string>& extras) {
         Batch batch(o);
         return batch.Run();
     } catch (const UsageError& e) {
-        std::cerr << "qxrtf batch: " << e.what() << "\nRun with --help for more information.\n";
+        std::cerr << "qxrtf batch: " << tool::EscapeControls(e.what()) << "\nRun with --help for more information.\n";
         return kUsage;
     } catch (const std::exception& e) {
-        std::cerr << "qxrtf batch: " << e.what() << '\n';
+        std::cerr << "qxrtf batch: " << tool::EscapeControls(e.what()) << '\n';
         return kSomeFailed;
     }
 }

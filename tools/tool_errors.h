@@ -6,6 +6,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "platform/exceptions.h"
 #include "platform/warnings.h"
@@ -24,6 +25,11 @@ class UsageError : public qx::Exception {
   public:
     using qx::Exception::Exception;
 };
+
+// `text` with its control characters written as \xHH (C0 but tab and
+// line feed, DEL, and the C1 range U+0080..U+009F), so that a value quoted
+// in a message (a CSV cell, a file name) cannot steer the terminal.
+std::string EscapeControls(std::string_view text);
 
 // "TEMPLATE:LINE:COL: " for a position in `templateFile`.
 std::string PositionPrefix(const std::string& templateFile, const qx::TQxErrorPos& pos);

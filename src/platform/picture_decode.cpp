@@ -4,7 +4,12 @@
 #include <gif_lib.h>
 #include <png.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -253,9 +258,27 @@ void TPicture::LoadFromBytes(std::string_view bytes) {
 }
 
 void TPicture::LoadFromFile(const std::string& fileName) {
-    TFileStream file(fileName, TFileMode::fmOpenRead);
-    std::string bytes(static_cast<std::size_t>(file.Size()), '\0');
-    file.ReadBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    // Opened without waiting and read only when it is a regular file: a
+    // named pipe would block the run for ever, a device never ends and a
+    // folder holds no picture.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EFOpenError("Cannot open file \"" + fileName + "\". It is not a regular file");
+    }
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (done < bytes.size()) throw EReadError("Cannot read file \"" + fileName + "\"");
     LoadFromBytes(bytes);
 }
 

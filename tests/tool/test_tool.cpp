@@ -1,6 +1,8 @@
 // The command-line tool as a user runs it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "qxrtf/qxrtf.h"
@@ -300,4 +302,21 @@ TEST_F(ToolTest, PdfNeedsLibreOfficeAndSaysSo) {
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(qxtest::ReadFileBytes(Path("out.pdf")).rfind("%PDF-", 0), 0u);
     EXPECT_TRUE(TempFiles().empty());  // the private LibreOffice profile is gone
+}
+
+// A picture name that is no regular file is a picture that cannot be
+// loaded, noted in the document as a missing one is: a named pipe no
+// longer blocks the run for ever (the shell's timeout ends it if it does).
+TEST_F(ToolTest, PicturesComeOnlyFromRegularFiles) {
+    ASSERT_EQ(mkfifo(Path("pipe.png").c_str(), 0600), 0);
+    std::filesystem::create_directory(Path("folder.png"));
+    qxtest::WriteFileBytes(Path("t.rtf"), "{\\rtf1 \\\\FIMG(F)\\\\}");
+    for (const std::string& name : {Path("pipe.png"), Path("folder.png"), std::string("/dev/zero")}) {
+        SCOPED_TRACE(name);
+        const ToolResult r = RunCommand("timeout 60 " + std::string(QXRTF_TOOL_PATH) + " render '" +
+                                        Path("t.rtf") + "' -o '" + Path("out.rtf") + "' --var F=" +
+                                        name);
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")), "{\\rtf1 #Can't load file " + name + "}");
+    }
 }

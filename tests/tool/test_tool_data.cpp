@@ -107,3 +107,16 @@ TEST_F(ToolData, BadDataOptionsFailWithOneMessage) {
         EXPECT_FALSE(std::filesystem::exists(Path("out.rtf")));
     }
 }
+
+// A value quoted in a message cannot steer the terminal: its control
+// characters (escape sequences, C1 controls) come out as \xHH.
+TEST_F(ToolData, ControlCharactersInMessagesAreEscaped) {
+    qxtest::WriteFileBytes(Path("t.rtf"), "{\\rtf1 \\\\D.N\\\\}");
+    qxtest::WriteFileBytes(Path("d.csv"), "N\n\x1b[31mred\x1b]0;title\x07\xc2\x9b" "1m\n");
+    const ToolResult r = RunTool("render '" + Path("t.rtf") + "' -o '" + Path("o.rtf") +
+                                 "' --csv D='" + Path("d.csv") + "' --type D.N=date");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output, "qxrtf: Dataset D: " + Path("d.csv") +
+                            ":2: '\\x1B[31mred\\x1B]0;title\\x07\\x9B1m' in field N is not an "
+                            "ISO-8601 date or time\n");
+}

@@ -1,6 +1,7 @@
 #include "platform/loaders/json_dataset.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "platform/internal/unicode.h"
 
@@ -270,6 +271,11 @@ void TJsonDataSet::DefineFields(const TColumnTypes& types, TRef declared) {
         });
     const std::size_t declaredCount = columns.size();
     // Each key's column once found: a key names the same column throughout.
+    // Names are found by their upper-cased text, so an object of many keys
+    // costs time linear in its size.
+    std::unordered_map<std::string, int> columnOfName;
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        columnOfName.emplace(UpperCase(columns[c].name), static_cast<int>(c));
     std::vector<int> columnOfKey(FDoc->KeyCount(), -1);
     const char separator = FGuess.decimalSeparator;
     std::int64_t number = 0;
@@ -278,13 +284,10 @@ void TJsonDataSet::DefineFields(const TColumnTypes& types, TRef declared) {
         FDoc->ForEachMember(record, [&](std::uint32_t key, TRef value) {
             int& c = columnOfKey[key];
             if (c < 0) {
-                c = static_cast<int>(std::find_if(columns.begin(), columns.end(),
-                                                  [&](const auto& col) {
-                                                      return SameText(col.name, FDoc->Key(key));
-                                                  }) -
-                                     columns.begin());
-                if (static_cast<std::size_t>(c) == columns.size())
-                    columns.emplace_back(FDoc->Key(key));
+                const auto [it, fresh] = columnOfName.emplace(UpperCase(FDoc->Key(key)),
+                                                              static_cast<int>(columns.size()));
+                if (fresh) columns.emplace_back(FDoc->Key(key));
+                c = it->second;
             }
             columns[static_cast<std::size_t>(c)].See(*FDoc, value, number, separator);
         });
@@ -304,13 +307,15 @@ void TJsonDataSet::DefineFields(const TColumnTypes& types, TRef declared) {
             FTypes[c] = GivenType(types, FNames[c]);
         AddField(FNames[c], FTypes[c]);
     }
+    std::unordered_map<std::string, std::size_t> fieldOfName;
+    for (std::size_t c = 0; c < FNames.size(); ++c) fieldOfName.emplace(UpperCase(FNames[c]), c);
     FFieldOfKey.assign(FDoc->KeyCount(), -1);
-    for (std::uint32_t key = 0; key < FDoc->KeyCount(); ++key)
-        for (std::size_t c = 0; c < FNames.size(); ++c)
-            if (SameText(FNames[c], FDoc->Key(key))) {
-                FFieldOfKey[key] = static_cast<int>(c * 2 + (FNames[c] == FDoc->Key(key)));
-                break;
-            }
+    for (std::uint32_t key = 0; key < FDoc->KeyCount(); ++key) {
+        const auto it = fieldOfName.find(UpperCase(FDoc->Key(key)));
+        if (it == fieldOfName.end()) continue;
+        const std::size_t c = it->second;
+        FFieldOfKey[key] = static_cast<int>(c * 2 + (FNames[c] == FDoc->Key(key)));
+    }
     // Check every value now, so that a bad one fails before a report is
     // written, not in the middle of it. A column whose type was read from
     // its own numbers, booleans or strings takes each of them as it is:

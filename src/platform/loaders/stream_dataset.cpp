@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/internal/unicode.h"
+
 namespace qx {
 
 namespace {
@@ -29,7 +31,7 @@ TStreamDataSet::TStreamDataSet(const std::string& name) {
 TStreamDataSet::~TStreamDataSet() = default;
 
 TField* TStreamDataSet::AddField(const std::string& fieldName, TFieldType dataType) {
-    if (FindField(fieldName) != nullptr)
+    if (!FFoldedNames.insert(UpperCase(fieldName)).second)
         throw EDatabaseError("Dataset " + Name() + ": duplicate field name '" + fieldName + "'");
     FFields.push_back(std::make_unique<TValueField>(this, static_cast<const TValueSource*>(this),
                                                     fieldName, dataType, FieldCount()));

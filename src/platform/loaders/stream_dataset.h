@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/dataset.h"
@@ -58,7 +59,10 @@ class TStreamDataSet : public TDataSet, private TValueSource {
     TField* AddField(const std::string& fieldName, TFieldType dataType);
     // Before the engine has looked at them: a detail learns the types of
     // its computed columns only once it has a master record to run with.
-    void ClearFields() { FFields.clear(); }
+    void ClearFields() {
+        FFields.clear();
+        FFoldedNames.clear();
+    }
     void SetReader(std::unique_ptr<TRecordReader> reader);
     TRecordReader& Reader() { return *FReader; }
     // The 0-based current record, -1 when there is none.
@@ -75,6 +79,9 @@ class TStreamDataSet : public TDataSet, private TValueSource {
     bool ReadRecord(std::int64_t index, std::vector<TFieldValue>& values);
 
     std::vector<std::unique_ptr<TField>> FFields;
+    // The field names upper-cased: a file of 50,000 columns checks each new
+    // name for a duplicate at once, not against every name before it.
+    std::unordered_set<std::string> FFoldedNames;
     std::unique_ptr<TRecordReader> FReader;
     std::vector<TFieldValue> FValues;  // of the current record
     std::int64_t FCurrent = -1;        // -1: no current record (empty)
