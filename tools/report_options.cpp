@@ -46,10 +46,22 @@ void ReportOptions::AddTo(CLI::App* cmd) {
     cmd->add_flag("--unicode", FUnicode, "write characters above U+00FF as \\u with a fallback");
     cmd->add_option("--codepage", FCodePage, "code page of the output text (default 1252)");
     cmd->add_option("--max-repetitions", FMaxRepetitions,
-                    "most passes one scan may make each time it runs (0: no limit)")
+                    "most passes one scan may make in a run (0: no limit)")
         ->capture_default_str()
         ->check(CLI::NonNegativeNumber);
     cmd->add_option("--max-output", FMaxOutput, "most bytes a report may have (0: no limit)")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    cmd->add_option("--max-steps", FMaxSteps,
+                    "most function and operator calls a run may evaluate (0: no limit)")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    cmd->add_option("--max-value", FMaxValue,
+                    "most bytes one value a run makes may have (0: no limit)")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    cmd->add_option("--max-variables", FMaxVariables,
+                    "most bytes the report variables may hold together (0: no limit)")
         ->capture_default_str()
         ->check(CLI::NonNegativeNumber);
     cmd->add_option("--image-root", FImageRoot,
@@ -122,6 +134,9 @@ void ReportOptions::Apply(qx::TQxRTF& report) const {
     report.SetWarningSink(&FWarnings);
     report.SetMaxScanRepetitions(FMaxRepetitions);
     report.SetMaxOutputSize(FMaxOutput);
+    report.SetMaxEvaluationSteps(FMaxSteps);
+    report.SetMaxValueSize(FMaxValue);
+    report.SetMaxVariablesSize(FMaxVariables);
     report.SetImageRoot(FImageRoot);
     // The settings come after the limits and the picture folder, which
     // they may tighten but never lift, and before the command line's own

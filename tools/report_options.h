@@ -60,6 +60,10 @@ class ReportOptions {
     // A template whose scan never ends fails instead of filling the disk.
     std::int64_t FMaxRepetitions = 10'000'000;
     std::int64_t FMaxOutput = std::int64_t{2} << 30;
+    // Nor does one that loops without writing, or doubles a text.
+    std::int64_t FMaxSteps = 1'000'000'000;
+    std::int64_t FMaxValue = std::int64_t{64} << 20;
+    std::int64_t FMaxVariables = std::int64_t{256} << 20;
     std::string FImageRoot;
 
     // What Resolve read.

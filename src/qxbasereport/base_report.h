@@ -65,6 +65,22 @@ class TQxBaseReport : public TComponent {
     // that never stops cannot fill the disk; 0: no limit.
     std::int64_t MaxOutputSize() const { return FMaxOutputSize; }
     void SetMaxOutputSize(std::int64_t value) { FMaxOutputSize = value < 0 ? 0 : value; }
+    // The most bytes one value may have that a run makes (an expression's
+    // result, a report variable it sets), and the most the report variables
+    // may hold together during a run, so that a template that doubles a
+    // string in a loop fails before memory runs out; 0: no limit.
+    std::int64_t MaxValueSize() const { return FMaxValueSize; }
+    void SetMaxValueSize(std::int64_t value) { FMaxValueSize = value < 0 ? 0 : value; }
+    std::int64_t MaxVariablesSize() const { return FMaxVariablesSize; }
+    void SetMaxVariablesSize(std::int64_t value) { FMaxVariablesSize = value < 0 ? 0 : value; }
+    // During a run: counts report variable `name` going from `oldSize` to
+    // `newSize` bytes against MaxValueSize and MaxVariablesSize.
+    void CountVariableWrite(const std::string& name, std::size_t oldSize, std::size_t newSize);
+    // Fails the run when a value of `size` bytes is larger than MaxValueSize.
+    void CheckValueSize(std::size_t size, const std::string& what) const {
+        if (FMaxValueSize != 0 && static_cast<std::int64_t>(size) > FMaxValueSize)
+            ValueSizeExceeded(size, what);
+    }
 
     // ---- template input ---------------------------------------------------
     // Takes `size` bytes of `buffer` as the template, kept across runs until
@@ -215,6 +231,10 @@ class TQxBaseReport : public TComponent {
     }
     // Throws the error of a run that wrote more than MaxOutputSize.
     [[noreturn]] virtual void OutputLimitExceeded();
+    [[noreturn]] void ValueSizeExceeded(std::size_t size, const std::string& what) const;
+    // The report variables are counted from here until StopCountingVariables.
+    void StartCountingVariables();
+    void StopCountingVariables() { FCountingVariables = false; }
     virtual std::uintptr_t ShellOpenFile(const std::string& fileName, std::int32_t showCmd);
     // The per-run code-page codec (created on first use).
     const TCodePageCodec& Codec();
@@ -376,6 +396,10 @@ class TQxBaseReport : public TComponent {
     int FCodePage = 1252;
     std::int64_t FMaxOutputSize = 0;
     std::int64_t FBytesWritten = 0;
+    std::int64_t FMaxValueSize = 0;
+    std::int64_t FMaxVariablesSize = 0;
+    bool FCountingVariables = false;
+    std::int64_t FVariablesSize = 0;  // bytes of all variable entries while counting
     std::unique_ptr<TCodePageCodec> FCodec;
 
     // ---- report variables ---------------------------------------------------

@@ -69,13 +69,13 @@ void AddLooseFonts(const std::string& text, TStringList& fonts, int charset) {
     flush();
 }
 
-// The decimal number at text[pos] (moving pos past it); a colour component
-// without one is a conversion error.
-std::uint8_t ColorComponent(const std::string& text, std::size_t& pos) {
+// The decimal number at text[pos] (moving pos past it), at most 255; -1
+// when there is none.
+int ColorComponent(const std::string& text, std::size_t& pos) {
     const std::size_t start = pos;
     const std::int64_t value = rtf::ReadNumber(text.data(), pos, text.size());
-    if (pos == start) throw EConvertError("'' is not a valid integer value");
-    return static_cast<std::uint8_t>(std::min<std::int64_t>(value, 255));
+    if (pos == start) return -1;
+    return static_cast<int>(std::min<std::int64_t>(value, 255));
 }
 
 }  // namespace
@@ -154,11 +154,25 @@ void TQxBaseRTFReport::ReadColorTable() {
     // What stands before the first colour (normally the automatic colour's
     // lone ";") is kept as the first entry.
     const std::string lead = text.substr(0, text.find('\\'));
+    // A component without a number (a sign, say) fails at its own place.
+    const auto component = [&](std::size_t& pos, std::size_t nameLength) {
+        const int value = ColorComponent(text, pos);
+        if (value >= 0) return static_cast<std::uint8_t>(value);
+        const std::size_t at = pos - nameLength;
+        std::size_t end = pos < text.size() && text[pos] == '-' ? pos + 1 : pos;
+        while (end < text.size() && rtf::IsAsciiDigit(text[end])) ++end;
+        const std::string word = text.substr(at, end - at);
+        EBadRtfFormat error(std::string(kColorTableError) + ": \\" + word +
+                            " is no colour component from 0 to 255");
+        // At the word's backslash (template positions here count from 1).
+        error.SetPosIfNone(FieldErrorPos(static_cast<std::int32_t>(from + at - 1), word));
+        throw error;
+    };
     TQxColorArray colors;
     for (std::size_t pos = 0; (pos = text.find("red", pos)) != std::string::npos;) {
         pos += 3;
         TQxColor color;
-        color.SetFr(ColorComponent(text, pos));
+        color.SetFr(component(pos, 3));
         colors.push_back(color);
     }
     auto readComponent = [&](const char* name, void (TQxColor::*set)(std::uint8_t)) {
@@ -167,7 +181,7 @@ void TQxBaseRTFReport::ReadColorTable() {
             pos = text.find(name, pos);
             if (pos == std::string::npos) return;
             pos += std::char_traits<char>::length(name);
-            (color.*set)(ColorComponent(text, pos));
+            (color.*set)(component(pos, std::char_traits<char>::length(name)));
         }
     };
     readComponent("green", &TQxColor::SetFg);

@@ -93,6 +93,8 @@ void TQxBaseReport::SaveSettings(nlohmann::json& doc) const {
     doc["UnicodeByDefault"] = FUnicodeByDefault;
     doc["CodePage"] = FCodePage;
     doc["MaxOutputSize"] = FMaxOutputSize;
+    doc["MaxValueSize"] = FMaxValueSize;
+    doc["MaxVariablesSize"] = FMaxVariablesSize;
     TMemoryStream types;
     WriteVarDataTypes(types);
     doc["VarDataTypes"] = ToHex(types, types.Size());
@@ -112,6 +114,8 @@ std::optional<std::int64_t> TQxBaseReport::LimitSetting(const nlohmann::json& do
 
 void TQxBaseReport::LoadSettings(const nlohmann::json& doc) {
     const std::optional<std::int64_t> maxOutput = LimitSetting(doc, "MaxOutputSize");
+    const std::optional<std::int64_t> maxValue = LimitSetting(doc, "MaxValueSize");
+    const std::optional<std::int64_t> maxVariables = LimitSetting(doc, "MaxVariablesSize");
     // The variables are built aside, so that a bad document leaves them as
     // they were.
     const bool hasVars = doc.contains("VarList");
@@ -135,6 +139,8 @@ void TQxBaseReport::LoadSettings(const nlohmann::json& doc) {
     LoadProperty<bool>(doc, "UnicodeByDefault", [this](bool v) { SetUnicodeByDefault(v); });
     LoadProperty<int>(doc, "CodePage", [this](int v) { SetCodePage(v); });
     if (maxOutput) SetMaxOutputSize(StricterLimit(FMaxOutputSize, *maxOutput));
+    if (maxValue) SetMaxValueSize(StricterLimit(FMaxValueSize, *maxValue));
+    if (maxVariables) SetMaxVariablesSize(StricterLimit(FMaxVariablesSize, *maxVariables));
     // The UDFList link names another component; the application links it.
     SetVarList(vars);
 }

@@ -284,6 +284,8 @@ void TQxReportVariable::WriteEntry(std::int32_t n, const std::string& text, TQxD
     // keeps its own.
     thread_local std::string entry;
     entry.assign(FVarName).append(1, '=').append(text);
+    FOwnerBaseReport->CountVariableWrite(FVarName, list.CountedSize(n - 1),
+                                         type == qxdtString ? entry.size() : FVarName.size() + 1);
     list.SetStrings(n - 1, entry);
     list.SetDataTypes(n - 1, type);
 }
@@ -375,7 +377,10 @@ void TQxReportVariable::SetAsFloat(double value) {
     if (decided && EntryObject(n) != nullptr && SeparatorKeepsNumberText(*FFmtSett)) {
         // An accumulator is set once per record and read as a number: its
         // text is made only if something reads it as text.
-        FOwnerBaseReport->VarList()->SetPendingNumber(n - 1, value, rounded);
+        TQxVarList& list = *FOwnerBaseReport->VarList();
+        FOwnerBaseReport->CountVariableWrite(FVarName, list.CountedSize(n - 1),
+                                             FVarName.size() + 1);
+        list.SetPendingNumber(n - 1, value, rounded);
         return;
     }
     WriteEntry(n, FloatToVarStr(value, *FFmtSett), qxdtNumber);

@@ -75,6 +75,12 @@ class TQxVarList : public TStringList {
     // for entries that have their type object.
     void SetPendingNumber(int index, double number, double rounded);
     bool NumberPending(int index) const { return ValuePending(index); }
+    // The bytes an entry counts against the report's variable limits: a
+    // text its whole entry, any other value (a few bytes, a number's text
+    // perhaps not made yet) its name and "=".
+    std::size_t CountedSize(int index) const {
+        return DataTypes(index) == qxdtString ? Strings(index).size() : EntryName(index).size() + 1;
+    }
 
   protected:
     void MakeValue(int index, std::string& line) const override;
@@ -134,6 +140,9 @@ class TQxReportVariable : public TObject {
     // A local number kept as a number (set from a number whose text reads
     // back as itself): AsFloat gives it without going through text.
     bool HoldsNumber() const { return FLocal && FHasLocalNumber; }
+    // The bytes of a local value's text as held (0 for a number whose text
+    // is not made yet: it is short).
+    std::size_t LocalTextSize() const { return FLocal ? FLocalValue.size() : 0; }
     TQxDataType DataType() const;
     void SetDataType(TQxDataType value);
     std::string DataTypeText() const { return DataTypeToText(DataType()); }

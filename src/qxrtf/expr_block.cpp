@@ -76,6 +76,14 @@ void TQxRTF::ReplaceNoReset(TQxExprState& state, std::int32_t id, TQxUDFArgs& ar
     args[2] = flag;
 }
 
+void TQxRTF::CountEvaluationStep(const TObject* holder) {
+    if (FMaxEvaluationSteps != 0 && ++FEvaluationSteps > FMaxEvaluationSteps)
+        throw EIllegalFunctionUse("Report evaluation took more than the " +
+                                  std::to_string(FMaxEvaluationSteps) +
+                                  " steps a run may take (MaxEvaluationSteps)");
+    if (const auto* value = ArgVariable(holder)) CheckValueSize(value->LocalTextSize(), "Value");
+}
+
 TObject* TQxRTF::NewResultHolder(TQxExprState& state, std::int32_t id) {
     switch (GetUDFResultType(id)) {
         case udfrNil:
@@ -160,6 +168,7 @@ void TQxRTF::EvaluateExprBlock() {
             TObject* holder = NewResultHolder(state, id);
             ReplaceNoReset(state, id, args);
             ExecUDF(id, args, n, holder, state.expr);
+            CountEvaluationStep(holder);
             lastId = id;
             lastHolder = holder;
             if (id != QxFn::SysIifTrue && id != QxFn::SysIifFalse) {

@@ -4,6 +4,31 @@
 
 namespace qx {
 
+namespace {
+
+// The target as it may stand between the field's quotes: a quote would end
+// it and a backslash may start a switch or escape the closing quote, so both
+// are percent-encoded, as are control characters, which have no place in a
+// link and would become paragraph marks in the field's instruction.
+std::string QuotableTarget(const std::string& target) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(target.size());
+    for (const char c : target) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\' || byte < 0x20 || byte == 0x7F) {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 void TQxRTF::WriteHyperlink(const std::string& value, const std::string& markup) {
     const auto bar = value.find('|');
     std::string target = value, shown;
@@ -18,7 +43,7 @@ void TQxRTF::WriteHyperlink(const std::string& value, const std::string& markup)
     wr("{\\field{\\*\\fldinst {\\lang");
     wr(FLangText);
     wr(" HYPERLINK \"");
-    wr(txt2rtf(target));
+    wr(txt2rtf(QuotableTarget(target)));
     wr("\" }}{\\fldrslt \\lang");
     wr(FLangText);
     wr(" ");

@@ -77,10 +77,16 @@ class TQxRTF : public TQxBaseRTFReport {
     // (a template that is not RTF, an output that cannot be written).
     const std::optional<TQxErrorPos>& LastErrPos() const { return FLastErrPos; }
 
-    // The most times one scan may repeat each time it runs, so that a
-    // condition that never turns false ends in an error; 0: no limit.
+    // The most times one scan may repeat in a run (all its starts
+    // together, so that an inner scan cannot begin its count afresh for
+    // every pass of an outer one that never ends), so that a condition that
+    // never turns false ends in an error; 0: no limit.
     std::int64_t MaxScanRepetitions() const { return FMaxScanRepetitions; }
     void SetMaxScanRepetitions(std::int64_t value) { FMaxScanRepetitions = value < 0 ? 0 : value; }
+    // The most calls (functions and operators) a run may evaluate, so that
+    // a loop that writes nothing still ends; 0: no limit.
+    std::int64_t MaxEvaluationSteps() const { return FMaxEvaluationSteps; }
+    void SetMaxEvaluationSteps(std::int64_t value) { FMaxEvaluationSteps = value < 0 ? 0 : value; }
     // The folder picture files named in the template or its data must lie
     // in (a relative name is taken inside it); empty: anywhere.
     const std::string& ImageRoot() const { return FImageRoot; }
@@ -451,6 +457,11 @@ class TQxRTF : public TQxBaseRTFReport {
     // The datasets whose controls this run disabled (restored exactly once).
     bool FControlsDisabledByRun = false;
     std::int64_t FMaxScanRepetitions = 0;
+    std::int64_t FMaxEvaluationSteps = 0;
+    std::int64_t FEvaluationSteps = 0;  // calls evaluated in this run
+    // Counts one evaluated call against MaxEvaluationSteps, and its result
+    // `holder` against MaxValueSize.
+    void CountEvaluationStep(const TObject* holder);
     std::string FImageRoot;
     TQxWarningSink FOwnWarnings;
     TQxWarningSink* FWarningSink = nullptr;

@@ -209,6 +209,13 @@ void TQxRTF::PutField() {
         Fpnt = 0;
         ForgetDecodedRows();
         SeekToBeginCmStream();
+        FEvaluationSteps = 0;
+        StartCountingVariables();
+        // Variables the application sets after the run are its own business.
+        struct StopCounting {
+            TQxRTF& report;
+            ~StopCounting() { report.StopCountingVariables(); }
+        } stopCounting{*this};
         try {
             RunPass();
         } catch (Exception& e) {

@@ -22,6 +22,7 @@ void TQxRTF::SaveSettings(nlohmann::json& doc) const {
     doc["Options"] = std::move(options);
     doc["DisableControls"] = FDisableControls;
     doc["MaxScanRepetitions"] = FMaxScanRepetitions;
+    doc["MaxEvaluationSteps"] = FMaxEvaluationSteps;
     doc["ImageRoot"] = FImageRoot;
 }
 
@@ -53,6 +54,7 @@ void TQxRTF::LoadSettings(const nlohmann::json& doc) {
         fail("DisableControls must be true or false");
     if (doc.contains("Name") && !doc.at("Name").is_string()) fail("Name must be a text");
     const std::optional<std::int64_t> maxRepetitions = LimitSetting(doc, "MaxScanRepetitions");
+    const std::optional<std::int64_t> maxSteps = LimitSetting(doc, "MaxEvaluationSteps");
     if (doc.contains("ImageRoot") && !doc.at("ImageRoot").is_string())
         fail("ImageRoot must be a text");
 
@@ -63,6 +65,7 @@ void TQxRTF::LoadSettings(const nlohmann::json& doc) {
     if (options) SetOptions(*options);
     if (doc.contains("DisableControls")) SetDisableControls(doc.at("DisableControls").get<bool>());
     if (maxRepetitions) SetMaxScanRepetitions(StricterLimit(FMaxScanRepetitions, *maxRepetitions));
+    if (maxSteps) SetMaxEvaluationSteps(StricterLimit(FMaxEvaluationSteps, *maxSteps));
     if (doc.contains("ImageRoot")) LoadImageRoot(doc.at("ImageRoot").get<std::string>());
 }
 

@@ -99,7 +99,6 @@ void TQxRTF::RunScanStart() {
     FScs->SetCurrentScan(item.block);
     TQxScanInfo& info = *FScs->CurrentScanInfo();
     info.SetFirstPass(true);
-    info.ResetRepetitions();
     StartScanTotals(info);
     if (!info.Balance()) {
         ComputeScanBalances(info, item.remainder);

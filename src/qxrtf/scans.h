@@ -84,7 +84,6 @@ class TQxScanInfo : public TObject {
     // Passes through the scan's body since it started (the first one
     // included); counted by the run pass.
     std::int64_t Repetitions() const { return FRepetitions; }
-    void ResetRepetitions() { FRepetitions = 0; }
     std::int64_t AddRepetition() { return ++FRepetitions; }
     // The accumulators of the totals (SUM, CTN, CTS without NORESET) that
     // stand in this scan, however deep in IF, ELSIF and ELSE parts: they

@@ -90,41 +90,20 @@ std::int64_t NumberAfter(const std::string& s, const std::string& keyword) {
 
 // The merged number of a fragment's entry: that of the existing entry at
 // `existing`, or, with `existing` -1, a fresh one after the highest, under
-// which the entry is appended. -1 when the numbers are used up.
+// which the entry is appended (and indexed under `key`). -1 when the numbers
+// are used up.
 template <class Entry>
-std::int32_t MatchOrAppend(std::vector<Entry>& entries, int existing, int& highNumber,
-                           Entry& entry) {
+std::int32_t MatchOrAppend(std::vector<Entry>& entries, TQXFirstIndex& index, std::string key,
+                           int existing, int& highNumber, Entry& entry) {
     if (existing >= 0) return entries[static_cast<std::size_t>(existing)].n;
     if (highNumber >= 0xFFFF) return -1;
     entry.n = static_cast<std::uint16_t>(++highNumber);
+    index.Add(std::move(key), static_cast<int>(entries.size()));
     entries.push_back(std::move(entry));
     return highNumber;
 }
 
 }  // namespace
-
-// ---- replacement table ------------------------------------------------------
-
-void TQXReplTable::AddRepl(std::int32_t oldNumber, std::int32_t newNumber) {
-    FRepl.push_back(TQXReplCell{oldNumber, newNumber});
-    FReplSorted = false;
-}
-
-void TQXReplTable::SortReplTable() {
-    // Stable, so that a number the fragment defined twice keeps its first
-    // definition.
-    std::stable_sort(FRepl.begin(), FRepl.end(),
-                     [](const TQXReplCell& a, const TQXReplCell& b) { return a.old < b.old; });
-    FReplSorted = true;
-}
-
-std::int32_t TQXReplTable::Old2New(std::int32_t oldNumber) {
-    if (!FReplSorted) SortReplTable();
-    const auto it = std::lower_bound(
-        FRepl.begin(), FRepl.end(), oldNumber,
-        [](const TQXReplCell& cell, std::int32_t value) { return cell.old < value; });
-    return it != FRepl.end() && it->old == oldNumber ? it->new_ : oldNumber;
-}
 
 // ---- fonts ------------------------------------------------------------------
 
@@ -146,6 +125,7 @@ bool TQXFontStrings::Add(const std::string& s) {
     TQXFontStr font;
     if (!SplitFont(s, font)) return false;
     FHighNumber = std::max<int>(FHighNumber, font.n);
+    FIndex.Add(font.text, Count());
     FStrings.push_back(std::move(font));
     return true;
 }
@@ -161,16 +141,16 @@ bool TQXFontStrings::AddNew(const std::string& s) {
     TQXFontStr font;
     if (!SplitFont(s, font)) return false;
     const std::int32_t fragmentNumber = font.n;
-    const std::int32_t merged = MatchOrAppend(FStrings, FindNumber(font.text), FHighNumber, font);
+    const std::string key = font.text;
+    const std::int32_t merged =
+        MatchOrAppend(FStrings, FIndex, key, FindNumber(key), FHighNumber, font);
     if (merged < 0) return false;
     AddRepl(fragmentNumber, merged);
     return true;
 }
 
 int TQXFontStrings::FindNumber(const std::string& text) const {
-    for (std::size_t i = 0; i < FStrings.size(); ++i)
-        if (FStrings[i].text == text) return static_cast<int>(i);
-    return -1;
+    return FIndex.Find(text);
 }
 
 std::string TQXFontStrings::GetString(int index) const {
@@ -184,6 +164,7 @@ std::string TQXFontStrings::GetString(int index) const {
 bool TQXColorStrings::Add(const std::string& s) {
     // Kept whatever its shape: an entry's place is its colour number, and the
     // entries after it must keep theirs.
+    FIndex.Add(s, Count());
     FStrings.push_back(s);
     return !s.empty() && s.back() == ';';
 }
@@ -192,17 +173,16 @@ bool TQXColorStrings::AddNew(std::int32_t number, const std::string& s) {
     if (s.empty() || s.back() != ';') return false;
     int index = FindNumber(s);
     if (index < 0) {
+        index = Count();
+        FIndex.Add(s, index);
         FStrings.push_back(s);
-        index = Count() - 1;
     }
     AddRepl(number, index);
     return true;
 }
 
 int TQXColorStrings::FindNumber(const std::string& s) const {
-    for (std::size_t i = 0; i < FStrings.size(); ++i)
-        if (FStrings[i] == s) return static_cast<int>(i);
-    return -1;
+    return FIndex.Find(s);
 }
 
 std::string TQXColorStrings::GetString(int index) const {
@@ -254,8 +234,20 @@ bool TQXStyleStrings::Add(const std::string& s) {
     TQXStyleStr style;
     if (!Split(s, style)) return false;
     FHighNumber = std::max<int>(FHighNumber, style.n);
-    FStrings.push_back(std::move(style));
+    Append(std::move(style));
     return true;
+}
+
+void TQXStyleStrings::Append(TQXStyleStr style) {
+    FIndex.Add(MatchKey(style.text), Count());
+    FStrings.push_back(std::move(style));
+}
+
+std::string TQXStyleStrings::MatchKey(const std::string& text) {
+    bool hasNext = false;
+    std::string key = WithoutSnext(text, hasNext);
+    key.insert(0, 1, hasNext ? '+' : '-');
+    return key;
 }
 
 bool TQXStyleStrings::AddNew(const std::string& s) {
@@ -269,14 +261,16 @@ bool TQXStyleStrings::AddNew(const std::string& s) {
                                NumberAfter(style.text, "\\slink") < 0 &&
                                (next < 0 || next == fragmentNumber);
     style.new_ = true;  // if appended
-    const std::int32_t merged =
-        MatchOrAppend(FStrings, selfContained ? FindNumber(style.text) : -1, FHighNumber, style);
+    const std::string key = MatchKey(style.text);
+    const std::int32_t merged = MatchOrAppend(FStrings, FIndex, key,
+                                              selfContained ? FIndex.Find(key) : -1, FHighNumber, style);
     if (merged < 0) return false;
     AddRepl(fragmentNumber, merged);
     return true;
 }
 
 void TQXStyleStrings::CorrectNewStyles() {
+    bool corrected = false;
     for (TQXStyleStr& style : FStrings) {
         if (!style.new_) continue;
         RenumberAfter(style.text, "\\f", false,
@@ -286,18 +280,17 @@ void TQXStyleStrings::CorrectNewStyles() {
         for (const char* keyword : {"\\snext", "\\sbasedon", "\\slink"})
             RenumberAfter(style.text, keyword, true, [this](std::int32_t n) { return Old2New(n); });
         style.new_ = false;
+        corrected = true;
     }
+    if (!corrected) return;
+    // The texts changed: indexed again, the first of equal ones winning.
+    FIndex.Clear();
+    for (std::size_t i = 0; i < FStrings.size(); ++i)
+        FIndex.Add(MatchKey(FStrings[i].text), static_cast<int>(i));
 }
 
 int TQXStyleStrings::FindNumber(const std::string& text) const {
-    bool searchedHasNext = false;
-    const std::string searched = WithoutSnext(text, searchedHasNext);
-    for (std::size_t i = 0; i < FStrings.size(); ++i) {
-        bool hasNext = false;
-        const std::string candidate = WithoutSnext(FStrings[i].text, hasNext);
-        if (hasNext == searchedHasNext && candidate == searched) return static_cast<int>(i);
-    }
-    return -1;
+    return FIndex.Find(MatchKey(text));
 }
 
 std::string TQXStyleStrings::GetString(int index) const {

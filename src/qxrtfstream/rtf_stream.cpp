@@ -45,6 +45,23 @@ bool IsCharacterKeyword(const std::string& lowerKey) {
            std::end(kCharacterKeywords);
 }
 
+// A control word's parameter as a reader takes it: a number beyond 32 bits
+// is the nearest one that fits, so that no parameter can fail a merge.
+// `clamped` tells whether it was beyond.
+std::int32_t ClampedParameter(const std::string& digits, bool& clamped) {
+    const bool negative = !digits.empty() && digits[0] == '-';
+    std::int64_t magnitude = 0;
+    for (std::size_t i = negative ? 1 : 0; i < digits.size(); ++i) {
+        magnitude = magnitude * 10 + (digits[i] - '0');
+        if (magnitude > std::int64_t{1} << 31) break;
+    }
+    const std::int64_t value = negative ? -magnitude : magnitude;
+    const std::int64_t fitting = std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+    clamped = fitting != value;
+    return static_cast<std::int32_t>(fitting);
+}
+
 }  // namespace
 
 TQxStream::TQxStream(TQxBaseRTFReport& owner, TStream& source)
@@ -105,20 +122,8 @@ TQXkwType TQxStream::ReadNext() {
         text(1);
         Fkw = kwNone;
     } else if (IsLetter(b[1])) {
-        std::int64_t i = 1;
-        while (i < n && IsLetter(b[i])) ++i;
-        FLastKey.assign(reinterpret_cast<const char*>(b), static_cast<std::size_t>(i));
-        const std::int64_t paramStart = i;
-        if (i + 1 < n && b[i] == '-' && IsDigit(b[i + 1])) ++i;
-        while (i < n && IsDigit(b[i])) ++i;
-        FLastParam.assign(reinterpret_cast<const char*>(b + paramStart),
-                          static_cast<std::size_t>(i - paramStart));
-        if (i < n && b[i] == ' ') {
-            FLastDelimeter = " ";
-            ++i;
-        }
-        text(i);
-        Fkw = kwKeyWord;
+        ReadControlWord(start, b, n);
+        return Fkw = kwKeyWord;
     } else if (b[1] == '\'') {
         // Without two hex digits the escape is incomplete: it is no character.
         const bool complete = n >= 4 && IsHexDigit(b[2]) && IsHexDigit(b[3]);
@@ -135,6 +140,58 @@ TQXkwType TQxStream::ReadNext() {
     }
     FStream->SetPosition(start + static_cast<std::int64_t>(FLastRead.size()));
     return Fkw;
+}
+
+std::int64_t TQxStream::PassDigits(std::int64_t from, std::string& digits) {
+    const std::size_t first = digits.find_first_not_of("-0");
+    std::size_t significant = first == std::string::npos ? 0 : digits.size() - first;
+    std::uint8_t b[kTokenWindow];
+    std::int64_t count = 0;
+    for (;;) {
+        FStream->SetPosition(from + count);
+        const std::int64_t n = FStream->Read(b, kTokenWindow);
+        std::int64_t i = 0;
+        for (; i < n && IsDigit(b[i]); ++i) {
+            // Leading zeros add nothing; past 12 digits the number is out of range anyway.
+            if (significant >= 12 || (significant == 0 && b[i] == '0')) continue;
+            digits += static_cast<char>(b[i]);
+            ++significant;
+        }
+        count += i;
+        if (i < n || n <= 0) return count;
+    }
+}
+
+void TQxStream::ReadControlWord(std::int64_t start, const std::uint8_t* b, std::int64_t n) {
+    std::int64_t i = 1;
+    while (i < n && IsLetter(b[i])) ++i;
+    FLastKey.assign(reinterpret_cast<const char*>(b), static_cast<std::size_t>(i));
+    const std::int64_t paramStart = i;
+    if (i + 1 < n && b[i] == '-' && IsDigit(b[i + 1])) ++i;
+    while (i < n && IsDigit(b[i])) ++i;
+    FLastParam.assign(reinterpret_cast<const char*>(b + paramStart),
+                      static_cast<std::size_t>(i - paramStart));
+    std::int64_t end = start + i;
+    // Digits running past the window belong to the parameter too.
+    const bool longParam = i == n && i > paramStart && IsDigit(b[i - 1]);
+    if (longParam) end += PassDigits(end, FLastParam);
+    std::uint8_t next = 0;
+    if (end - start < n) {
+        next = b[end - start];
+    } else {
+        FStream->SetPosition(end);
+        if (FStream->Read(&next, 1) != 1) next = 0;
+    }
+    if (next == ' ') {
+        FLastDelimeter = " ";
+        ++end;
+    }
+    bool clamped = false;
+    const std::int32_t value = ClampedParameter(FLastParam, clamped);
+    // Written as the number a reader takes it for.
+    if (clamped || longParam) FLastParam = std::to_string(value);
+    FLastRead = FLastKey + FLastParam + FLastDelimeter;
+    FStream->SetPosition(end);
 }
 
 int TQxStream::FindKeyWord() const {
@@ -167,11 +224,9 @@ std::int64_t TQxStream::Pop() {
 }
 
 std::int32_t TQxStream::Param() const {
-    const std::int64_t value = StrToInt64(FLastParam);
-    if (value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max())
-        throw EConvertError("'" + FLastParam + "' is not a valid integer value");
-    return static_cast<std::int32_t>(value);
+    // A reader takes a missing number as 0; ReadNext brought any other into range.
+    bool clamped = false;
+    return ClampedParameter(FLastParam, clamped);
 }
 
 std::string TQxStream::Renumbered(TQXReplTable& table) const {
@@ -290,7 +345,8 @@ void TQxStream::SaveRun(std::uint16_t proc) {
 
 void TQxStream::CopyBinaryData() {
     // The data are bytes, not RTF: copied as they are, and never more than
-    // the fragment holds, whatever the count says.
+    // the fragment holds, whatever the count says. A count of 0 or less is
+    // no data, and the word goes (a reader may refuse an empty \bin).
     const std::int64_t remaining = FSize - FStream->Position();
     std::int64_t count = 0;
     if (!FLastParam.empty() && FLastParam[0] != '-') {
@@ -300,8 +356,12 @@ void TQxStream::CopyBinaryData() {
         }
     }
     count = std::min(count, remaining);
+    if (count <= 0) {
+        DropKeyWord();
+        return;
+    }
     Write("\\bin" + std::to_string(count) + " ");
-    if (count > 0) FOutStream->CopyFrom(*FStream, count);
+    FOutStream->CopyFrom(*FStream, count);
     ContentWritten();
 }
 
@@ -403,7 +463,13 @@ bool TQxStream::Process() {
     if (FOutStream == nullptr) return false;
     FStream->SetPosition(0);
     while (FStream->Position() < FSize) {
-        switch (ReadNext()) {
+        const TQXkwType kind = ReadNext();
+        if (FPositionStack.empty() && !FOuterGroupOpen && kind != kwOpen && kind != kwClose &&
+            !(kind == kwChar && static_cast<std::uint8_t>(FLastRead[0]) <= ' ')) {
+            Write("{");
+            FOuterGroupOpen = true;
+        }
+        switch (kind) {
             case kwOpen:
                 // Held back: a group that turns out to be dropped or copied
                 // whole must leave no brace behind.
@@ -432,6 +498,7 @@ bool TQxStream::Process() {
     }
     // Groups the fragment left open are closed: the report stays balanced.
     while (Pop() >= 0) Write("}");
+    if (FOuterGroupOpen) Write("}");
     return true;
 }
 

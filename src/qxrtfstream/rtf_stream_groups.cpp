@@ -2,6 +2,7 @@
 // the data of \binN do not count), then skipped, copied, or read as the
 // fragment's font, colour and style tables.
 #include <algorithm>
+#include <string_view>
 
 #include "platform/sysutils.h"
 #include "qxrtfstream/internal/qxrtfstream.h"
@@ -51,6 +52,30 @@ class TSourceCursor {
     std::int64_t FBufLen = 0;
 };
 
+// The same over bytes in memory.
+class TTextCursor {
+  public:
+    explicit TTextCursor(std::string_view text) : FText(text) {}
+    int Peek() const {
+        return FPos < FText.size() ? static_cast<unsigned char>(FText[FPos]) : -1;
+    }
+    int Get() {
+        const int c = Peek();
+        if (c >= 0) ++FPos;
+        return c;
+    }
+    bool Skip(std::int64_t n) {
+        if (n > static_cast<std::int64_t>(FText.size() - FPos)) return false;
+        FPos += static_cast<std::size_t>(n);
+        return true;
+    }
+    std::int64_t Position() const { return static_cast<std::int64_t>(FPos); }
+
+  private:
+    std::string_view FText;
+    std::size_t FPos = 0;
+};
+
 bool IsLetter(int c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -59,32 +84,51 @@ bool IsDigit(int c) {
 }
 
 // After a backslash: passes over the escaped byte or the control word, and
-// over the data of \binN. False when the source ends inside binary data.
-bool PassControl(TSourceCursor& cur) {
+// over the data of \binN, whose place `binary` takes when given. False when
+// the source ends inside binary data. "\bin" is taken in any case and a
+// negative count is no data, so that the group's end found here and the
+// canonical "\binN " a copy writes agree for every reader.
+template <class Cursor>
+bool PassControl(Cursor& cur, std::vector<TQxStream::TBinaryData>* binary) {
+    const std::int64_t wordStart = cur.Position() - 1;
     if (!IsLetter(cur.Peek())) {
         cur.Get();
         return true;
     }
     std::string key;
-    while (IsLetter(cur.Peek())) key += static_cast<char>(cur.Get());
-    if (cur.Peek() == '-') cur.Get();
+    while (IsLetter(cur.Peek())) key += static_cast<char>(cur.Get() | 0x20);
+    const bool negative = cur.Peek() == '-';
+    if (negative) cur.Get();
     std::int64_t count = 0;
     while (IsDigit(cur.Peek())) {
         count = std::min<std::int64_t>(count * 10 + (cur.Get() - '0'), INT64_MAX / 20);
     }
     if (cur.Peek() == ' ') cur.Get();
-    return key != "bin" || cur.Skip(count);
+    if (key != "bin") return true;
+    if (negative) count = 0;
+    if (binary != nullptr) binary->push_back({wordStart, cur.Position(), count});
+    return cur.Skip(count);
+}
+
+// Whether `entry` holds a \binN: a table entry never has binary data, and a
+// reader would take bytes after it as data where a plain brace count did not.
+bool HoldsBinaryData(std::string_view entry) {
+    TTextCursor cur(entry);
+    std::vector<TQxStream::TBinaryData> binary;
+    for (int c = cur.Get(); c >= 0 && binary.empty(); c = cur.Get())
+        if (c == '\\' && !PassControl(cur, &binary)) return true;
+    return !binary.empty();
 }
 
 }  // namespace
 
-std::int64_t TQxStream::GroupEnd(std::int64_t from, int depth) {
+std::int64_t TQxStream::GroupEnd(std::int64_t from, int depth, std::vector<TBinaryData>* binary) {
     TSourceCursor cur(*FStream, from, FSize);
     for (;;) {
         const int c = cur.Get();
         if (c < 0) return -1;
         if (c == '\\') {
-            if (!PassControl(cur)) return -1;
+            if (!PassControl(cur, binary)) return -1;
         } else if (c == '{') {
             ++depth;
         } else if (c == '}' && --depth == 0) {
@@ -115,11 +159,30 @@ bool TQxStream::SkipGroup() {
 
 bool TQxStream::SaveGroup() {
     const std::int64_t start = FStream->Position();
-    const std::int64_t end = start < FSize ? GroupEnd(start + 1, 1) : -1;
+    std::vector<TBinaryData> binary;
+    const std::int64_t end = start < FSize ? GroupEnd(start + 1, 1, &binary) : -1;
     FStream->SetPosition(start);
     if (end < 0) return false;
     FlushPending();
-    FOutStream->CopyFrom(*FStream, end - start);
+    // Copied byte for byte, except that each \binN is written as "\binN "
+    // with the count that was passed over: a reader can then take neither
+    // fewer nor more bytes as data than were kept out of the brace count.
+    // (CopyFrom takes a count of 0 as the whole stream.)
+    const auto copy = [this](std::int64_t count) {
+        if (count > 0) FOutStream->CopyFrom(*FStream, count);
+    };
+    std::int64_t at = start;
+    for (const TBinaryData& data : binary) {
+        copy(data.wordStart - at);
+        // No data, no word: a carriage return keeps the word before it delimited.
+        const std::string word =
+            data.count > 0 ? "\\bin" + std::to_string(data.count) + " " : std::string("\r");
+        FOutStream->WriteBuffer(word.data(), static_cast<std::int64_t>(word.size()));
+        FStream->SetPosition(data.dataStart);
+        copy(data.count);
+        at = data.dataStart + data.count;
+    }
+    copy(end - at);
     return true;
 }
 
@@ -145,20 +208,28 @@ bool TQxStream::SeekStr(const std::string& s) {
 }
 
 std::vector<std::string> TQxStream::SubGroups(const TQxGetMem& mem, std::int64_t size) const {
+    // Braces are counted as for the group itself, binary data passed over;
+    // a sub-group holding binary data is left out.
     std::vector<std::string> groups;
-    const auto* bytes = reinterpret_cast<const char*>(mem.Mem());
+    const std::string_view bytes(reinterpret_cast<const char*>(mem.Mem()),
+                                 static_cast<std::size_t>(size));
+    TTextCursor cur(bytes);
+    std::vector<TBinaryData> binary;
     int depth = 0;
     std::int64_t groupStart = 0;
-    for (std::int64_t i = 0; i < size; ++i) {
-        const char c = bytes[i];
+    std::size_t binaryBefore = 0;
+    for (int c = cur.Get(); c >= 0; c = cur.Get()) {
         if (c == '\\') {
-            ++i;
+            if (!PassControl(cur, &binary)) break;
         } else if (c == '{') {
-            if (++depth == 2) groupStart = i;
+            if (++depth == 2) {
+                groupStart = cur.Position() - 1;
+                binaryBefore = binary.size();
+            }
         } else if (c == '}') {
-            if (depth == 2)
+            if (depth == 2 && binary.size() == binaryBefore)
                 groups.push_back(TableText(mem.Mem() + groupStart,
-                                           static_cast<std::size_t>(i + 1 - groupStart)));
+                                           static_cast<std::size_t>(cur.Position() - groupStart)));
             --depth;
         }
     }
@@ -199,7 +270,11 @@ bool TQxStream::ReadColorTable() {
         if (c == '\r' || c == '\n') continue;  // line breaks are no part of RTF text
         entry += c;
         if (c != ';') continue;
-        FColorTable.AddNew(number++, entry);
+        // An entry holding a brace would open or close groups of the report's
+        // colour table; it takes its number but no place in the table.
+        if (entry.find_first_of("{}") == std::string::npos && !HoldsBinaryData(entry))
+            FColorTable.AddNew(number, entry);
+        ++number;
         entry.clear();
     }
     return true;

@@ -2,6 +2,7 @@
 // written back into the output at their places, with what the run added.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "conscom/exceptions.h"
@@ -191,11 +192,36 @@ TEST(DocumentTables, MalformedTablesFail) {
         EXPECT_FALSE(report.ExecuteSuccessful());
         EXPECT_EQ(report.LastErrMsg(), c.message);
     }
-    TableReport report;
-    try {
-        Render(report, R"({\rtf1{\colortbl;\red\green0\blue0;}x})");
-        ADD_FAILURE() << "no exception";
-    } catch (const EConvertError& e) {
-        EXPECT_EQ(std::string(e.what()), "'' is not a valid integer value");
+}
+
+TEST(DocumentTables, ColourComponentsWithoutANumberFailAtTheirPlace) {
+    struct Case {
+        std::string rtf;
+        std::string word;  // where the error is, and what it names
+    };
+    const Case cases[] = {
+        {"{\\rtf1{\\colortbl;\\red-1\\green0\\blue0;}x}", "red-1"},
+        {"{\\rtf1{\\colortbl;\\red\\green0\\blue0;}x}", "red"},
+        {"{\\rtf1\n{\\colortbl;\\red1\\green2\\blue3;\n\\red4\\green5\\blue-6;}x}", "blue-6"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rtf);
+        TableReport report;
+        try {
+            Render(report, c.rtf);
+            ADD_FAILURE() << "no exception";
+        } catch (const EBadRtfFormat& e) {
+            EXPECT_EQ(std::string(e.what()), "Can't read color table from input file: \\" +
+                                                 c.word + " is no colour component from 0 to 255");
+            ASSERT_TRUE(e.Pos().has_value());
+            const std::size_t at = c.rtf.find("\\" + c.word);
+            EXPECT_EQ(e.Pos()->offset, static_cast<std::int64_t>(at));
+            const std::size_t lineStart = c.rtf.rfind('\n', at);
+            const int line = 1 + static_cast<int>(std::count(c.rtf.begin(), c.rtf.begin() + at, '\n'));
+            EXPECT_EQ(e.Pos()->line, line);
+            EXPECT_EQ(e.Pos()->column,
+                      static_cast<int>(at - (lineStart == std::string::npos ? 0 : lineStart + 1)) + 1);
+            EXPECT_EQ(e.Pos()->fieldText, c.word);
+        }
     }
 }

@@ -50,13 +50,24 @@ TEST_F(RunLimits, RepetitionsEndTheRunWithTheScanNamed) {
         // A dataset of exactly the limit's records runs; one more fails.
         {3, "\\\\SCAN(A)\\\\\\\\A.X\\\\\\\\ENDSCAN\\\\", ""},
         {2, "\\\\SCAN(A)\\\\\\\\A.X\\\\\\\\ENDSCAN\\\\", "Scan SCAN(A) repeated more than 2 times"},
-        // The count is per run of a scan: an inner scan starts again at
-        // every outer record, the outer one is named when it runs away.
+        // The count is per run: an inner scan's passes for every record of
+        // the outer one add up, so an inner loop inside an endless outer
+        // one is stopped, and the outer one is named when it runs away.
         {3, "\\\\SCAN(A)\\\\\\\\SCAN(A),NOEOF\\\\\\\\ENDSCAN\\\\\\\\ENDSCAN\\\\x", ""},
-        {5,
-         "\\\\SCAN(), WHILE(I < 100), SET(I, "
+        {8,
+         "\\\\SCAN(), WHILE(I < 2), SET(I, "
          "I+1)\\\\{\\\\SCAN(A)\\\\\\\\ENDSCAN\\\\}\\\\ENDSCAN\\\\",
+         ""},
+        {5,
+         "\\\\SCAN(), WHILE(I < 2), SET(I, "
+         "I+1)\\\\{\\\\SCAN(A)\\\\\\\\ENDSCAN\\\\}\\\\ENDSCAN\\\\",
+         "Scan SCAN(A) repeated more than 5 times"},
+        {5, "\\\\SCAN(), WHILE(I < 100), SET(I, I+1)\\\\x\\\\ENDSCAN\\\\",
          "Scan SCAN(),WHILE(I<100),SET(I,I+1) repeated more than 5 times"},
+        {1000,
+         "\\\\SCAN(),WHILE(1=1)\\\\\\\\I := 0\\\\\\\\SCAN(),WHILE(I<900)\\\\"
+         "\\\\I := I + 1\\\\\\\\ENDSCAN\\\\\\\\ENDSCAN\\\\",
+         "Scan SCAN(),WHILE(I<900) repeated more than 1000 times"},
         // Inside an if block, the scan is still the one named.
         {10, "\\\\SCAN(),WHILE(1=1)\\\\\\\\IF(1=1)\\\\y\\\\ENDIF\\\\\\\\ENDSCAN\\\\",
          "Scan SCAN(),WHILE(1=1) repeated more than 10 times"},

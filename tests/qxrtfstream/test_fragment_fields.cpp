@@ -93,11 +93,15 @@ TEST_F(FrtfFields, FragmentsInsideATemplateTableLoseTheirTables) {
               "<{\\trowd\\cellx99\\pard\\intbl A\\cell\\row}>\\par}");
 }
 
-TEST_F(FrtfFields, ABrokenFragmentEndsTheRunWithItsError) {
-    AddDataSet("D", {{"M", ftMemo}}, {{std::string("{\\rtf1\\f 1}")}});
-    EXPECT_THROW(Run("\\\\FRTF(D.M)\\\\"), EConvertError);
-    EXPECT_FALSE(report.ExecuteSuccessful());
-    EXPECT_EQ(report.LastErrMsg(), "'' is not a valid integer value");
+TEST_F(FrtfFields, ParametersOutOfRangeDoNotFailTheRun) {
+    // A reader takes a missing number as 0 and clamps one beyond 32 bits:
+    // so does the merge, and the run goes on.
+    AddDataSet("D", {{"M", ftMemo}},
+               {{std::string("{\\rtf1\\f 1\\cf2147483648 2\\fs99999999999999999999 3}")}});
+    EXPECT_EQ(Run("<\\\\FRTF(D.M)\\\\>"),
+              "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard "
+              "<{\\f0 1\\cf2147483647 2\\fs2147483647 3}>\\par}");
+    EXPECT_TRUE(report.ExecuteSuccessful());
 }
 
 }  // namespace

@@ -230,8 +230,9 @@ TEST_F(Fragments, DestinationsAndUnknownWords) {
         // \binN: its data bytes are copied, never more than there are.
         {"{\\bin3 }{x}", "{\\bin3 }{x}"},
         {"{\\bin99999999999999999999 ab", "{\\bin2 ab}"},
-        // Broken braces: a stray "}" is dropped, open groups are closed.
-        {"}a}{b", "a{b}"},
+        // Broken braces: a stray "}" is dropped, open groups are closed, and
+        // text outside any group is put into one.
+        {"}a}{b", "{a{b}}"},
         {"{\\pict 0102", ""},
     };
     for (const auto& c : cases) {
@@ -304,11 +305,68 @@ TEST_F(Fragments, ReportEntriesOfAnotherShapeAreKept) {
     EXPECT_EQ(Entries(*report.RTFStyle()), (std::vector<std::string>{"{\\s0 Normal}"}));
 }
 
-TEST_F(Fragments, NumbersThatAreNoNumbersRaise) {
-    for (const char* bad : {"{\\cf a}", "{\\f99999999999 a}", "{\\s}"}) {
-        SCOPED_TRACE(bad);
-        EXPECT_THROW(Merge(report, bad), EConvertError);
+TEST_F(Fragments, ParametersAreTakenAsAReaderTakesThem) {
+    report.SetTables({"{\\f0 Times;}"}, {";", "\\red1\\green1\\blue1;"}, {});
+    const struct {
+        std::string fragment;
+        std::string expected;
+    } cases[] = {
+        // No number is 0; a number beyond 32 bits is the nearest that fits.
+        {"{\\cf a}", "{\\cf0 a}"},
+        {"{\\s}", "{\\s0}"},
+        {"{\\cf2147483648 a}", "{\\cf2147483647 a}"},
+        {"{\\f99999999999 a}", "{\\f2147483647 a}"},
+        {"{\\f-99999999999 a}", "{\\f-2147483648 a}"},
+        {"{\\fs4294967298 a}", "{\\fs2147483647 a}"},
+        {"{\\u-3 a}", "{\\u-3 a}"},
+        // Digits past the token window still belong to the parameter.
+        {"{\\fs" + std::string(250, '1') + " a}", "{\\fs2147483647 a}"},
+        {"{\\b" + std::string(250, '0') + " a}", "{\\b0 a}"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fragment.substr(0, 40));
+        EXPECT_EQ(Merge(report, c.fragment), c.expected);
     }
+}
+
+TEST_F(Fragments, BinaryDataNeverHidesOrRevealsBraces) {
+    const struct {
+        std::string fragment;
+        std::string expected;
+    } cases[] = {
+        // A negative count is no data, in the body and in a copied group,
+        // and an empty \\bin is left out;
+        // what follows the fragment's last brace goes into a group of its own.
+        {"{A\\bin-2 }}}\\b X}", "{A\r}{\\b X}"},
+        {"{A{\\object\\bin-2 }}}\\b X}", "{A{\\object\r}}{\\b X}"},
+        {"{A{\\*\\x\\bin-5 }}}\\b X}", "{A}{\\b X}"},
+        // A copied group writes every count as the one passed over.
+        {"{A{\\pict\\BIN2 }}}\\b X}", "{A{\\pict\\bin2 }}}\\b X}"},
+        {"{A{\\pict\\bin00002 }}}\\b X}", "{A{\\pict\\bin2 }}}\\b X}"},
+        {"{A{\\pict\\bin2}}}\\b X}", "{A{\\pict\\bin2 }}}\\b X}"},
+        {"{A{\\pict\\bin0 x\\bin1 {}}", "{A{\\pict\rx\\bin1 {}}"},
+        // More than the fragment holds: the group never closes and goes.
+        {"{A{\\pict\\bin4294967298 }}}\\b X}", "{A}"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fragment);
+        const std::string out = Merge(report, c.fragment);
+        EXPECT_EQ(out, c.expected);
+        EXPECT_EQ(qxtest::BraceBalance(out), 0);
+    }
+}
+
+TEST_F(Fragments, TableEntriesWithBinaryDataOrBracesAreLeftOut) {
+    report.SetTables({"{\\f0 Times;}"}, {";"}, {"{\\s0 Normal;}"});
+    Merge(report,
+          "{\\rtf1{\\fonttbl{\\f1\\bin1 }Arial;}{\\f2 Courier;}}"
+          "{\\colortbl;{\\red1;}\\red3\\bin1 ;;\\red4;}"
+          "{\\stylesheet{\\s1\\bin2 ;}Heading;}{\\s2 Quote;}}\\pard A}");
+    EXPECT_EQ(Entries(*report.RTFFont()),
+              (std::vector<std::string>{"{\\f0 Times;}", "{\\f1 Courier;}"}));
+    EXPECT_EQ(Entries(*report.RTFColor()), (std::vector<std::string>{";", "\\red4;"}));
+    EXPECT_EQ(Entries(*report.RTFStyle()),
+              (std::vector<std::string>{"{\\s0 Normal;}", "{\\s1 Quote;}"}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/stringlist.h"
@@ -13,10 +14,20 @@ namespace qx {
 
 class TQxStream;
 
-// One renumbering: the fragment's number and the merged table's number.
-struct TQXReplCell {
-    std::int32_t old = 0;
-    std::int32_t new_ = 0;
+// The index of the first entry under each key, so that matching a
+// fragment's entry against a table of any size is one lookup.
+class TQXFirstIndex {
+  public:
+    int Find(const std::string& key) const {
+        const auto it = FIndex.find(key);
+        return it == FIndex.end() ? -1 : it->second;
+    }
+    // Keeps an earlier entry with the same key.
+    void Add(std::string key, int index) { FIndex.emplace(std::move(key), index); }
+    void Clear() { FIndex.clear(); }
+
+  private:
+    std::unordered_map<std::string, int> FIndex;
 };
 
 class TQXReplTable {
@@ -24,18 +35,22 @@ class TQXReplTable {
     explicit TQXReplTable(TQxStream* owner) : FOwnerQXS(owner) {}
     virtual ~TQXReplTable() = default;
 
-    void AddRepl(std::int32_t oldNumber, std::int32_t newNumber);
-    void SortReplTable();
+    // A number the fragment defines twice keeps its first definition.
+    void AddRepl(std::int32_t oldNumber, std::int32_t newNumber) {
+        FRepl.emplace(oldNumber, newNumber);
+    }
     // The merged number for a fragment number; the number itself when the
     // fragment never defined it.
-    std::int32_t Old2New(std::int32_t oldNumber);
+    std::int32_t Old2New(std::int32_t oldNumber) const {
+        const auto it = FRepl.find(oldNumber);
+        return it == FRepl.end() ? oldNumber : it->second;
+    }
 
   protected:
     TQxStream* FOwnerQXS;
 
   private:
-    std::vector<TQXReplCell> FRepl;
-    bool FReplSorted = true;
+    std::unordered_map<std::int32_t, std::int32_t> FRepl;
 };
 
 struct TQXFontStr {
@@ -64,6 +79,7 @@ class TQXFontStrings : public TQXReplTable {
 
   private:
     std::vector<TQXFontStr> FStrings;
+    TQXFirstIndex FIndex;  // by text
     int FHighNumber = -1;
 };
 
@@ -83,6 +99,7 @@ class TQXColorStrings : public TQXReplTable {
 
   private:
     std::vector<std::string> FStrings;
+    TQXFirstIndex FIndex;
 };
 
 // Style kinds, each written back with its own prefix.
@@ -122,7 +139,12 @@ class TQXStyleStrings : public TQXReplTable {
 
   private:
     bool Split(const std::string& s, TQXStyleStr& style) const;
+    // The key styles are matched by: the text without its \snext clause,
+    // and whether it had one.
+    static std::string MatchKey(const std::string& text);
+    void Append(TQXStyleStr style);
     std::vector<TQXStyleStr> FStrings;
+    TQXFirstIndex FIndex;  // by MatchKey
     int FHighNumber = -1;
 };
 

@@ -76,6 +76,14 @@ class TQxStream {
     bool ReadColorTable();
     bool ReadStyleSheet();
 
+    // A \binN met while scanning a group: where its control word starts,
+    // where its data start, and how many bytes they are.
+    struct TBinaryData {
+        std::int64_t wordStart;
+        std::int64_t dataStart;
+        std::int64_t count;
+    };
+
     TQXkwType LastKind() const { return Fkw; }
     const std::string& LastRead() const { return FLastRead; }
     const std::string& LastKey() const { return FLastKey; }
@@ -85,8 +93,16 @@ class TQxStream {
 
   private:
     // Scanning from `from` inside `depth` open groups: the position just
-    // after the "}" that closes the outermost of them, or -1.
-    std::int64_t GroupEnd(std::int64_t from, int depth);
+    // after the "}" that closes the outermost of them, or -1. The \binN
+    // words passed over are added to `binary` when given.
+    std::int64_t GroupEnd(std::int64_t from, int depth, std::vector<TBinaryData>* binary = nullptr);
+    // Reads the control word at `start`, whose first `n` bytes are `b`, and
+    // moves past it.
+    void ReadControlWord(std::int64_t start, const std::uint8_t* b, std::int64_t n);
+    // Passes the digits in the source from `from` on, appending them to
+    // `digits` as long as it has fewer than 12 significant ones (a number
+    // beyond 32 bits either way); answers how many there were.
+    std::int64_t PassDigits(std::int64_t from, std::string& digits);
     // Block actions on the group of the current control word.
     void BlockAction(TQXkwActionMethod action, std::uint16_t proc);
     void SkipRestOfGroup();
@@ -118,7 +134,10 @@ class TQxStream {
     std::int64_t FSize;
     TQXkwType Fkw = kwNone;
     std::string FPreWrite;
-    bool FGroupOpenPending = false;  // FPreWrite holds the current group's "{"
+    // A group the merger opened around content outside the fragment's
+    // groups (after its closing brace, or with none at all), so that its
+    // formatting cannot reach the report's text.
+    bool FOuterGroupOpen = false;
     std::string FLastRead;
     std::string FLastKey;
     std::string FLastParam;
