@@ -2,8 +2,9 @@
 # Installs what a fresh Debian 12 machine lacks to build and test qxrtf
 # (LibreOffice Writer reads rendered reports back as text, HTML and PDF in
 # the tests, poppler's pdfimages measures the pictures in that PDF and
-# pdftoppm shows pages as pictures: scripts/look.sh; pandoc writes some
-# golden templates: scripts/golden-template.sh; the PostgreSQL tests start a
+# pdftoppm shows pages as pictures: scripts/look.sh; AbiWord is the second,
+# independent reader of rendered documents; pandoc writes some golden
+# templates: scripts/golden-template.sh; the PostgreSQL tests start a
 # server of their own: scripts/pg-test-cluster.sh).
 # Only missing packages are fetched, so a second run costs nothing.
 set -euo pipefail
@@ -14,7 +15,7 @@ packages=(
   libsqlite3-dev libpq-dev libpng-dev libjpeg-dev libgif-dev libcsv-dev
   sqlite3 postgresql time
   locales
-  libreoffice-writer-nogui poppler-utils pandoc
+  libreoffice-writer-nogui abiword poppler-utils pandoc
 )
 missing=()
 for p in "${packages[@]}"; do

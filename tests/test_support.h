@@ -51,28 +51,58 @@ inline std::string WithoutCharsetsAndLineBreaks(const std::string& rtf) {
     return out;
 }
 
+// A font group of a font table as a run writes it: a forced character set
+// (not 1) replaces every set but the symbol set (2); a font without one is
+// left so.
+inline std::string FontWithCharset(std::string font, int charset) {
+    const std::string key = "\\fcharset";
+    const std::size_t at = font.find(key);
+    if (at == std::string::npos || charset == 1) return font;
+    std::size_t end = at + key.size();
+    while (end < font.size() && std::isdigit(static_cast<unsigned char>(font[end]))) ++end;
+    if (font.substr(at + key.size(), end - at - key.size()) != "2")
+        font.replace(at + key.size(), end - at - key.size(), std::to_string(charset));
+    return font;
+}
+
 // What a report run makes of a template without fields: the template with
-// its document tables written back, every font's \fcharset set to the
-// report's Charset and the text between the tables' sub-groups dropped.
+// its document tables written back. The colour table keeps its entries
+// (line breaks between them go); the other tables keep their sub-groups
+// and drop the text between them, but a font without braces of its own
+// (up to its semicolon) is kept as a group; each font's character set is
+// as FontWithCharset makes it.
 inline std::string WithTablesWrittenBack(std::string rtf, int charset = 1) {
-    for (const char* keyword : {"{\\fonttbl", "{\\colortbl", "{\\stylesheet", "{\\info"}) {
+    for (const std::string keyword : {"{\\fonttbl", "{\\colortbl", "{\\stylesheet", "{\\info"}) {
         const std::size_t start = rtf.find(keyword);
         if (start == std::string::npos) continue;
         std::size_t end = start + 1;
         for (int depth = 1; depth > 0 && end < rtf.size(); ++end)
             depth += rtf[end] == '{' ? 1 : rtf[end] == '}' ? -1 : 0;
-        const bool fonts = std::string(keyword) == "{\\fonttbl";
-        std::string group;
-        for (std::size_t i = start; i < end; ++i) {
+        const bool fonts = keyword == "{\\fonttbl";
+        std::string group = keyword;
+        std::string loose;  // a font without braces, so far
+        for (std::size_t i = start + keyword.size(); i + 1 < end; ++i) {
             const char c = rtf[i];
-            if ((c == '\r' || c == '\n') && group.back() == '}') continue;
-            group += c;
-            if (fonts && group.ends_with("\\fcharset")) {
-                group += std::to_string(charset);
-                while (i + 1 < end && std::isdigit(static_cast<unsigned char>(rtf[i + 1]))) ++i;
+            if (keyword == "{\\colortbl") {
+                if ((c != '\r' && c != '\n') || group.back() != ';') group += c;
+                continue;
+            }
+            if (c == '{') {
+                std::size_t close = i + 1;
+                for (int depth = 1; depth > 0; ++close)
+                    depth += rtf[close] == '{' ? 1 : rtf[close] == '}' ? -1 : 0;
+                const std::string sub = rtf.substr(i, close - i);
+                group += fonts ? FontWithCharset(sub, charset) : sub;
+                i = close - 1;
+            } else if (fonts && c != '\r' && c != '\n' && (c != ' ' || !loose.empty())) {
+                loose += c;
+                if (c == ';') {
+                    group += FontWithCharset("{" + loose + "}", charset);
+                    loose.clear();
+                }
             }
         }
-        rtf.replace(start, end - start, group);
+        rtf.replace(start, end - start, group + "}");
     }
     return rtf;
 }

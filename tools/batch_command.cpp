@@ -130,7 +130,7 @@ class BatchTemplate {
         report.SetCompiledTemplate(FCompiled);
         qx::TMemoryStream out;
         report.ExecuteStream(ds, &out);
-        if (codePage != nullptr) *codePage = report.CodePage();
+        if (codePage != nullptr) *codePage = report.OutputCodePage();
         return StreamText(out);
     }
 

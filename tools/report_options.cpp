@@ -44,7 +44,8 @@ void ReportOptions::AddTo(CLI::App* cmd) {
     cmd->add_option("--locale", FLocale,
                     "number, currency and date formats of a system locale, e.g. de_DE.UTF-8");
     cmd->add_flag("--unicode", FUnicode, "write characters above U+00FF as \\u with a fallback");
-    cmd->add_option("--codepage", FCodePage, "code page of the output text (default 1252)");
+    cmd->add_option("--codepage", FCodePage,
+                    "code page of the output text (default: the template's own)");
     cmd->add_option("--max-repetitions", FMaxRepetitions,
                     "most passes one scan may make in a run (0: no limit)")
         ->capture_default_str()
@@ -145,7 +146,7 @@ void ReportOptions::Apply(qx::TQxRTF& report) const {
     for (const std::string& v : FVars) qx::DefineVariableFromText(report, v);
     report.SetOptions(qx::TQxRTFOptions::FromByte(report.Options().Byte() | FOptions.Byte()));
     if (FUnicode) report.SetUnicodeByDefault(true);
-    if (FCodePage != 1252 || !FSettings) report.SetCodePage(FCodePage);
+    if (FCodePage != 0) report.SetCodePage(FCodePage);
     if (FFormats) report.SetFmtSettings(*FFormats);
 }
 

@@ -56,7 +56,7 @@ class ReportOptions {
     std::string FSettingsFile;
     std::string FLocale;
     bool FUnicode = false;
-    int FCodePage = 1252;
+    int FCodePage = 0;  // 0: the one the template declares
     // A template whose scan never ends fails instead of filling the disk.
     std::int64_t FMaxRepetitions = 10'000'000;
     std::int64_t FMaxOutput = std::int64_t{2} << 30;

@@ -20,6 +20,8 @@ std::string IconvName(int codePage) {
             return "ASCII";
         case 28591:
             return "ISO-8859-1";
+        case 10000:  // Mac Roman, which iconv knows by the platform's name
+            return "MACINTOSH";
         default:
             return "CP" + std::to_string(codePage);
     }

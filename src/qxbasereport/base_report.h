@@ -58,9 +58,15 @@ class TQxBaseReport : public TComponent {
     void SetUDFList(TQxUDFList* value);
     bool UnicodeByDefault() const { return FUnicodeByDefault; }
     void SetUnicodeByDefault(bool value) { FUnicodeByDefault = value; }
-    // The code page of output text and of template bytes 0x80-0xFF.
+    // The code page of output text and of template bytes 0x80-0xFF, once
+    // set; until then a run takes the one its template declares
+    // (OutputCodePage), and CodePage answers 1252.
     int CodePage() const { return FCodePage; }
     void SetCodePage(int value);
+    bool CodePageSet() const { return FCodePageSet; }
+    // The code page the current run reads template text and writes values
+    // in: CodePage when set, else the template's own.
+    int OutputCodePage() const { return FCodePageSet || FDocCodePage == 0 ? FCodePage : FDocCodePage; }
     // The most bytes one run may write before it fails, so that a template
     // that never stops cannot fill the disk; 0: no limit.
     std::int64_t MaxOutputSize() const { return FMaxOutputSize; }
@@ -394,6 +400,8 @@ class TQxBaseReport : public TComponent {
 
     bool FUnicodeByDefault = false;
     int FCodePage = 1252;
+    bool FCodePageSet = false;
+    int FDocCodePage = 0;  // the code page the template declares; 0 before it is read
     std::int64_t FMaxOutputSize = 0;
     std::int64_t FBytesWritten = 0;
     std::int64_t FMaxValueSize = 0;

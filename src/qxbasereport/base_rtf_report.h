@@ -14,6 +14,10 @@
 
 namespace qx {
 
+namespace rtf {
+class TFontTracker;
+}
+
 enum TQxRTFOption : std::uint8_t {
     eoGraphicsWmfCompatible = 0,
     eoGraphicsBinary = 1,
@@ -94,13 +98,11 @@ class TQxBaseRTFReport : public TQxBaseReport {
     explicit TQxBaseRTFReport(TComponent* owner = nullptr);
     ~TQxBaseRTFReport() override;
 
-    // Charset 1, the default character set, means the character set of the
-    // report's code page.
+    // Charset 1, the default character set, forces nothing: every font
+    // keeps the character set the template gives it. Any other value is
+    // forced on every template font but the symbol fonts.
     static constexpr std::uint8_t kDefaultCharset = 1;
     std::uint8_t Charset() const { return FCharset; }
-    // The character set written into every template font: Charset, or for
-    // the default the one that matches the code page.
-    int FontCharset() const;
     void SetCharset(std::uint8_t value) { FCharset = value; }
     std::uint16_t Lang() const { return FLang; }
     void SetLang(std::uint16_t value) { FLang = value; }
@@ -125,6 +127,8 @@ class TQxBaseRTFReport : public TQxBaseReport {
     std::string txt2rtf(const std::string& s);
     // txt2rtf's text appended to `out`.
     void AppendRtfText(std::string& out, std::string_view s);
+    // The same for text that a reader decodes through `codec`'s code page.
+    void AppendRtfText(std::string& out, std::string_view s, const TCodePageCodec& codec);
     // One character's bytes in the report's code page; empty when it has none.
     std::string CodePageBytes(std::string_view utf8Char);
     // A fresh file name Directory + Prefix + time + chance + extension; the
@@ -255,6 +259,24 @@ class TQxBaseRTFReport : public TQxBaseReport {
     bool HasVisibleText(std::int32_t from, std::int32_t to);
     std::int32_t FindParagraphMark();
 
+    // ---- the script of the text at a field (font_charsets.cpp) ----------------
+    // The code page values of a field at template position `pnt` are
+    // written in: that of the font there when its character set belongs to
+    // another code page than the run's, else 0 (the run's).
+    int FieldCodePage(std::int32_t pnt);
+    // The code page readers decode the template's bytes at `pnt` through:
+    // that of the font's character set, the one the document declares for
+    // a font without one; 0 for a symbol font.
+    int FontCodePageAt(std::int32_t pnt);
+    // A codec of `codePage`, made once per report.
+    const TCodePageCodec& FontCodec(int codePage);
+    // Notes the character set of every font of the table just read.
+    void NoteFontCharsets();
+    std::unique_ptr<rtf::TFontTracker> FFontTracker;
+    // Font number and character set as written (-1: none), per font.
+    std::vector<std::pair<int, int>> FFontCharsets;
+    std::vector<std::unique_ptr<TCodePageCodec>> FFontCodecs;
+
     // ---- reading the document tables (document_tables_read.cpp) -------------
     // Each is called with Fpnt on the table's opening brace, leaves Fpnt
     // after its closing brace and writes the table's record.
@@ -270,6 +292,11 @@ class TQxBaseRTFReport : public TQxBaseReport {
     void FlushBloc(std::int32_t endPnt);
     enum class TScanStep { Go, Field, Abandoned };
     bool ScanBrace(std::int32_t at);
+    bool SkipTextEscapes(std::int32_t at);
+    // The length of the escaped second byte of a double-byte character
+    // whose lead byte is written as the \'hh at `at` (4), or 0 when that
+    // escape is no lead byte followed by an escaped one.
+    int EscapedTrailLength(std::int32_t at);
     TScanStep ScanBackslash(std::int32_t at, std::string& field);
     void SkipLetters();
     void SkipChars(int n);
@@ -286,6 +313,9 @@ class TQxBaseRTFReport : public TQxBaseReport {
     // ---- shared by the table readers and the field text ----------------------
     // Template bytes [from, to) (1-based) as text through the report's code page.
     std::string TemplateText(std::int32_t from, std::int32_t to);
+    // Template bytes [from, to) as 7-bit RTF: bytes 0x80-0xFF (and the second
+    // byte of a double-byte character) as \'hh, so they go out unchanged.
+    std::string TemplateBytesEscaped(std::int32_t from, std::int32_t to) const;
     // Template bytes [from, to) read as ReadFb reads them, as text.
     std::string TemplateTextFb(std::int32_t from, std::int32_t to);
     std::string ByteText(std::uint8_t b);

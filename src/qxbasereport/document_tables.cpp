@@ -1,8 +1,10 @@
 // The document tables: kept on the report during a run and written into the
 // output last, each where the template had it, so that fonts and colours
 // added while writing pictures and fragments are included.
+#include "platform/internal/codepage.h"
 #include "qxbasereport/base_rtf_report.h"
 #include "qxbasereport/internal/codes.h"
+#include "qxbasereport/internal/font_tracker.h"
 
 namespace qx {
 
@@ -35,7 +37,8 @@ int TQxColorStringList::UseColor(const std::string& s) {
     return Add(s);
 }
 
-TQxBaseRTFReport::TQxBaseRTFReport(TComponent* owner) : TQxBaseReport(owner) {
+TQxBaseRTFReport::TQxBaseRTFReport(TComponent* owner)
+    : TQxBaseReport(owner), FFontTracker(std::make_unique<rtf::TFontTracker>()) {
     SetOutFile("outfile.doc");
     FColorCount = 16;
     FColorTable.reserve(16);

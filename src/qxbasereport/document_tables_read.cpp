@@ -1,13 +1,15 @@
-// Reading the document tables from the template: the font table (with
-// every font's character set forced to the report's), the colour table, the
-// style sheet and the info group go into the report's lists, and the
-// template's own bytes of them are replaced by a record, so that the tables
-// are written back last with whatever the run added to them.
+// Reading the document tables from the template: the font table (each font
+// keeping its character set unless the report forces one), the colour
+// table, the style sheet and the info group go into the report's lists, and
+// the template's own bytes of them are replaced by a record, so that the
+// tables are written back last with whatever the run added to them.
 #include <algorithm>
+#include <string_view>
 
 #include "conscom/exceptions.h"
 #include "platform/internal/codepage.h"
 #include "qxbasereport/base_rtf_report.h"
+#include "qxbasereport/internal/code_pages.h"
 #include "qxbasereport/internal/rtf_syntax.h"
 
 namespace qx {
@@ -23,29 +25,25 @@ constexpr int kColorTableWord = 9;   // \colortbl
 constexpr int kStyleSheetWord = 11;  // \stylesheet
 constexpr int kInfoWord = 5;         // \info
 
-// The font character set that matches each Windows code page: what the
-// default character set (Charset 1) stands for, since readers decode a
-// font's \'hh bytes through its character set and know no "default".
-struct TCodePageCharset {
-    int codePage;
-    int charset;
-};
-constexpr TCodePageCharset kCodePageCharsets[] = {
-    {1252, 0},   {1250, 238}, {1251, 204}, {1253, 161}, {1254, 162}, {1255, 177}, {1256, 178},
-    {1257, 186}, {1258, 163}, {874, 222},  {932, 128},  {936, 134},  {949, 129},  {950, 136},
-};
-
-// Replaces the number after every "fcharset" by `charset`.
-std::string ForceCharset(std::string entry, int charset) {
-    const std::string value = std::to_string(charset);
+// The character set of a font decides how readers decode its \'hh bytes
+// (and, for a symbol font, which glyphs show), so a template's own sets
+// are kept. A set the application forces (`forced`, -1 for none) replaces
+// every set but the symbol set. A font without a set is left so: readers
+// decode it through the code page the document declares.
+std::string ApplyCharset(std::string entry, int forced) {
+    static constexpr std::string_view kWord = "fcharset";
     std::size_t pos = 0;
-    while ((pos = entry.find("fcharset", pos)) != std::string::npos) {
-        pos += 8;
+    while ((pos = entry.find(kWord, pos)) != std::string::npos) {
+        pos += kWord.size();
         std::size_t end = pos;
-        while (end < entry.size() && rtf::IsAsciiDigit(entry[end])) ++end;
+        const std::int64_t value = rtf::ReadNumber(entry.data(), end, entry.size());
         if (end == pos) throw EBadRtfFormat(kFontTableError);
-        entry.replace(pos, end - pos, value);
-        pos += value.size();
+        if (forced >= 0 && value != rtf::kSymbolCharset) {
+            const std::string text = std::to_string(forced);
+            entry.replace(pos, end - pos, text);
+            end = pos + text.size();
+        }
+        pos = end;
     }
     return entry;
 }
@@ -53,12 +51,12 @@ std::string ForceCharset(std::string entry, int charset) {
 // Fonts written without braces of their own ("\f0\fswiss Arial;"): each
 // font, up to its semicolon, becomes a braced group so that it is kept and
 // has the same shape as the others.
-void AddLooseFonts(const std::string& text, TStringList& fonts, int charset) {
+void AddLooseFonts(const std::string& text, TStringList& fonts, int forced) {
     std::string font;
     auto flush = [&] {
         const auto first = font.find_first_not_of(' ');
         if (first != std::string::npos)
-            fonts.Add(ForceCharset("{" + font.substr(first) + "}", charset));
+            fonts.Add(ApplyCharset("{" + font.substr(first) + "}", forced));
         font.clear();
     };
     for (char ch : text) {
@@ -114,25 +112,42 @@ bool TQxBaseRTFReport::ReadSubGroups(OnGroup onGroup, OnLoose onLoose) {
     return false;
 }
 
-int TQxBaseRTFReport::FontCharset() const {
-    if (FCharset != kDefaultCharset) return FCharset;
-    for (const TCodePageCharset& entry : kCodePageCharsets)
-        if (entry.codePage == CodePage()) return entry.charset;
-    return FCharset;
+// Font names in other scripts are kept byte for byte: whatever the code
+// page of the run, the bytes of the template go out as they came, as
+// \'hh escapes that every code page writes unchanged (a double-byte
+// character's second byte too, which may look like a brace).
+std::string TQxBaseRTFReport::TemplateBytesEscaped(std::int32_t from, std::int32_t to) const {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(static_cast<std::size_t>(to - from));
+    bool trail = false;
+    for (std::int32_t p = from; p < to; ++p) {
+        const std::uint8_t b = PFileAt(p);
+        if (b < 0x80 && !trail) {
+            out.push_back(static_cast<char>(b));
+            continue;
+        }
+        trail = !trail && rtf::IsLeadByte(FDocCodePage, b);
+        out += "\\'";
+        out.push_back(kHex[b >> 4]);
+        out.push_back(kHex[b & 15]);
+    }
+    return out;
 }
 
 void TQxBaseRTFReport::ReadFontTable() {
     ReadFb();
     SkipChars(kFontTableWord);
-    const int charset = FontCharset();
+    const int forced = FCharset != kDefaultCharset ? FCharset : -1;
     const bool closed = ReadSubGroups(
         [&](std::int32_t from, std::int32_t to) {
-            FRTFFont->Add(ForceCharset(TemplateText(from, to), charset));
+            FRTFFont->Add(ApplyCharset(TemplateBytesEscaped(from, to), forced));
         },
         [&](std::int32_t from, std::int32_t to) {
-            AddLooseFonts(TemplateText(from, to), *FRTFFont, charset);
+            AddLooseFonts(TemplateBytesEscaped(from, to), *FRTFFont, forced);
         });
     if (!closed) throw EBadRtfFormat(kFontTableError);
+    NoteFontCharsets();
     FIsFontTable = true;
     CmSaveFontTable();
 }

@@ -43,6 +43,9 @@ struct TQxFieldSpan {
     std::int32_t kwdPnt = 0;   // 1-based template position of its opening delimiter
     std::int32_t endPnt = 0;   // 1-based template position just after its closing one
     std::string text;          // the field text as typed, markup removed
+    // The code page its values are written in when the font at the field
+    // has a character set of another code page than the run's; 0: the run's.
+    std::int32_t valueCodePage = 0;
 };
 
 // The span whose records include stream offset `offset`, or nullptr.

@@ -91,7 +91,8 @@ void TQxBaseReport::SaveSettings(nlohmann::json& doc) const {
     doc["FalseValue"] = FFalseValue;
     doc["UDFList"] = FUDFList != nullptr ? nlohmann::json(FUDFList->Name()) : nlohmann::json();
     doc["UnicodeByDefault"] = FUnicodeByDefault;
-    doc["CodePage"] = FCodePage;
+    // A code page never set follows each template; it is not written.
+    if (FCodePageSet) doc["CodePage"] = FCodePage;
     doc["MaxOutputSize"] = FMaxOutputSize;
     doc["MaxValueSize"] = FMaxValueSize;
     doc["MaxVariablesSize"] = FMaxVariablesSize;

@@ -12,6 +12,8 @@
 #include "platform/internal/codepage.h"
 #include "platform/internal/unicode.h"
 #include "qxbasereport/base_rtf_report.h"
+#include "qxbasereport/internal/code_pages.h"
+#include "qxbasereport/internal/font_tracker.h"
 #include "qxbasereport/internal/paragraph_search.h"
 #include "qxbasereport/internal/rtf_syntax.h"
 
@@ -145,6 +147,15 @@ constexpr std::array<bool, 256> kQuoteStarts = [] {
 
 constexpr int kMaxFieldLength = 10000;
 
+// The byte a \'hh escape at 1-based position `at` stands for, or -1 when
+// there is none.
+int EscapedByte(const std::uint8_t* data, std::int32_t length, std::int32_t at) {
+    if (at < 1 || at + 3 > length || data[at - 1] != '\\' || data[at] != '\'') return -1;
+    const int hi = rtf::HexValue(data[at + 1]);
+    const int lo = rtf::HexValue(data[at + 2]);
+    return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
+}
+
 }  // namespace
 
 // Upper-cased lookahead from Fpnt, as getns gives it.
@@ -267,6 +278,8 @@ void TQxBaseRTFReport::ResetScanner() {
     FLastBoundaryPnt = -1;
     FRows = TRowState{};
     LastParagraphSearch() = TParagraphSearch{};
+    FFontTracker->Reset();
+    FFontCharsets.clear();
 }
 
 void TQxBaseRTFReport::UcPop() {
@@ -296,7 +309,11 @@ bool TQxBaseRTFReport::GetNextReportField(std::string& field) {
     FBlocPending = false;
     while (!FileEof()) {
         std::int32_t p = Fpnt;
-        while (p <= Flent && !kStopBytes[PFileAt(p)]) ++p;
+        // In a double-byte code page the byte after a lead byte is text,
+        // though it may be a backslash or a brace.
+        const bool doubleByte = rtf::IsLeadByte(FDocCodePage, 0x81);
+        while (p <= Flent && !kStopBytes[PFileAt(p)])
+            p += doubleByte && p < Flent && rtf::IsLeadByte(FDocCodePage, PFileAt(p)) ? 2 : 1;
         if (p != Fpnt) FBlocPending = true;
         Fpnt = p;
         if (FileEof()) break;
@@ -353,6 +370,46 @@ bool TQxBaseRTFReport::ScanBrace(std::int32_t at) {
     return true;
 }
 
+int TQxBaseRTFReport::EscapedTrailLength(std::int32_t at) {
+    const int lead = EscapedByte(FPFile, Flent, at);
+    if (lead < 0x80 || !rtf::IsLeadByte(FontCodePageAt(at), static_cast<std::uint8_t>(lead)))
+        return 0;
+    return EscapedByte(FPFile, Flent, at + 4) >= 0 ? 4 : 0;
+}
+
+// Escapes that stand for text only, though they may spell a typed
+// backslash (\'5c): the second byte of a double-byte character after its
+// lead byte, and the fallback characters after a \uN. True when the scan
+// moved past them (the backslash at `at` has been read).
+bool TQxBaseRTFReport::SkipTextEscapes(std::int32_t at) {
+    if (const int trail = EscapedTrailLength(at)) {
+        Fpnt = at + 4 + trail;
+        FBlocPending = true;
+        return true;
+    }
+    std::int32_t p = at + 1;
+    if (p > Flent || PFileAt(p) != 'u') return false;
+    ++p;
+    if (p <= Flent && PFileAt(p) == '-') ++p;
+    if (p > Flent || !rtf::IsAsciiDigit(PFileAt(p))) return false;
+    while (p <= Flent && rtf::IsAsciiDigit(PFileAt(p))) ++p;
+    if (p <= Flent && PFileAt(p) == ' ') ++p;
+    // The fallback: as many characters as \uc says, each a byte or a \'hh.
+    for (int skipped = 0; skipped < FUnicodeSkipCount && p <= Flent;) {
+        const std::uint8_t b = PFileAt(p);
+        if (SkippedByRead(b)) {
+            ++p;
+            continue;
+        }
+        if (b == '{' || b == '}' || (b == '\\' && EscapedByte(FPFile, Flent, p) < 0)) break;
+        p += b == '\\' ? 4 : 1;
+        ++skipped;
+    }
+    Fpnt = p;
+    FBlocPending = true;
+    return true;
+}
+
 // A backslash in plain text: unicode skip counts, table rows and field
 // delimiters.
 TQxBaseRTFReport::TScanStep TQxBaseRTFReport::ScanBackslash(std::int32_t at, std::string& field) {
@@ -369,6 +426,7 @@ TQxBaseRTFReport::TScanStep TQxBaseRTFReport::ScanBackslash(std::int32_t at, std
         FBlocPending = true;
         return TScanStep::Go;
     }
+    if ((next == '\'' || next == 'u') && SkipTextEscapes(at)) return TScanStep::Go;
     // Most control words start with a letter that no test begins with.
     switch (next) {
         case 'u':
@@ -575,6 +633,14 @@ bool TQxBaseRTFReport::ReadField(std::string& field) {
         // Only a backslash or a brace starts anything that needs lookahead.
         TLookahead la;
         if (c == '\\' || c == '{') la = Peek(12);
+        // A double-byte character is text, even where its bytes look like
+        // a quote mark or a typed backslash.
+        if (const int trail = c == '\\' && la.c[0] == '\'' ? EscapedTrailLength(Fpnt - 1) : 0) {
+            field += '\\';
+            AppendChars(field, 3 + trail);
+            count += 4 + trail;
+            continue;
+        }
         const bool closes = FQuoteIndex != 0;
         if (MatchQuote(c, closes, la)) {
             if (FQuoteStr.empty()) {

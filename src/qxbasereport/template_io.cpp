@@ -43,13 +43,15 @@ void TQxBaseReport::SetFalseValue(const std::string& value) {
 }
 
 void TQxBaseReport::SetCodePage(int value) {
-    if (value == FCodePage) return;
+    FCodePageSet = true;
     FCodePage = value;
-    FCodec.reset();
 }
 
 const TCodePageCodec& TQxBaseReport::Codec() {
-    if (!FCodec) FCodec = std::make_unique<TCodePageCodec>(FCodePage);
+    // One codec per code page: remade only when a template or a setting
+    // changes the page.
+    if (!FCodec || FCodec->CodePage() != OutputCodePage())
+        FCodec = std::make_unique<TCodePageCodec>(OutputCodePage());
     return *FCodec;
 }
 

@@ -52,16 +52,19 @@ constexpr std::array<bool, 256> kPlainBytes = [] {
     return plain;
 }();
 
-}  // namespace
-
-// The bytes of one character in the report's code page; empty when the
-// code page lacks it (or is UTF-8, whose bytes no RTF reader takes as
-// \'hh text).
-std::string TQxBaseRTFReport::CodePageBytes(std::string_view utf8Char) {
-    if (Codec().CodePage() == 65001) return {};
-    std::string bytes = Codec().Encode(utf8Char);
+// The bytes of one character in a code page; empty when the code page
+// lacks it (or is UTF-8, whose bytes no RTF reader takes as \'hh text).
+std::string CodePageBytesOf(const TCodePageCodec& codec, std::string_view utf8Char) {
+    if (codec.CodePage() == 65001) return {};
+    std::string bytes = codec.Encode(utf8Char);
     if (bytes == "?" && utf8Char != "?") return {};
     return bytes;
+}
+
+}  // namespace
+
+std::string TQxBaseRTFReport::CodePageBytes(std::string_view utf8Char) {
+    return CodePageBytesOf(Codec(), utf8Char);
 }
 
 // Unix (LF), Windows (CR LF) and old Mac (CR) line ends each give one line
@@ -78,6 +81,11 @@ std::string TQxBaseRTFReport::txt2rtf(const std::string& s) {
 }
 
 void TQxBaseRTFReport::AppendRtfText(std::string& out, std::string_view s) {
+    AppendRtfText(out, s, Codec());
+}
+
+void TQxBaseRTFReport::AppendRtfText(std::string& out, std::string_view s,
+                                     const TCodePageCodec& codec) {
     const std::size_t start = out.size();
     bool wroteUnicode = false;
     // Characters beyond the 16-bit range go as their two UTF-16 halves.
@@ -125,7 +133,7 @@ void TQxBaseRTFReport::AppendRtfText(std::string& out, std::string_view s) {
         }
         const std::size_t start = pos;
         const char32_t cp = Utf8Next(s, pos);
-        const std::string bytes = CodePageBytes(s.substr(start, pos - start));
+        const std::string bytes = CodePageBytesOf(codec, s.substr(start, pos - start));
         if (FUnicodeByDefault && cp > 0xFF) {
             writeUnicode(cp, bytes);
         } else if (!bytes.empty()) {

@@ -108,6 +108,7 @@ void TQxRTF::CompilePass() {
             throw;
         }
         NoteFieldSpan();
+        FCmFieldSpans.back().valueCodePage = FieldCodePage(kwdPnt);
     }
 }
 

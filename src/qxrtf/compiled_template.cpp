@@ -63,7 +63,8 @@ std::shared_ptr<const TQxCompiledTemplate> TQxRTF::Compile(const arrdataset& ds)
     });
     c.FDataSetNames = DataSetNamesOf(ds);
     c.FOptions = FOptions;
-    c.FCodePage = FCodePage;
+    c.FCodePage = FCodePageSet ? FCodePage : 0;
+    c.FDocCodePage = FDocCodePage;
     c.FCharset = FCharset;
     c.FFmtSett = FmtSett;
     c.FUDFList = FUDFList;
@@ -98,7 +99,7 @@ void TQxRTF::CheckCompiledFits(const TQxCompiledTemplate& compiled) const {
     };
     const Setting settings[] = {
         {compiled.FOptions == FOptions, "options"},
-        {compiled.FCodePage == FCodePage, "code page"},
+        {compiled.FCodePage == (FCodePageSet ? FCodePage : 0), "code page"},
         {compiled.FCharset == FCharset, "charset"},
         {compiled.FFmtSett == FmtSett, "format settings"},
         {compiled.FUDFList == FUDFList, "user function list"},
@@ -121,6 +122,7 @@ void TQxRTF::StartFromCompiled(const TQxCompiledTemplate& compiled) {
     FIsDocInfo = compiled.FIsDocInfo;
     FDocColorTable = compiled.FDocColorTable;
     FDocColorCount = compiled.FDocColorCount;
+    FDocCodePage = compiled.FDocCodePage;
     CreateCmStream();
     FCmStream->WriteBuffer(compiled.FCommands.data(),
                            static_cast<std::int64_t>(compiled.FCommands.size()));

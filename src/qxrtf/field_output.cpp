@@ -1,5 +1,6 @@
-// Writing field values: every value goes out as "\lang", the language
-// number, a blank, the value encoded for RTF, then the field's markup.
+// Writing field values: every value goes out encoded for RTF, then the
+// field's markup. A language the application sets (Lang) is given to the
+// value alone, in a group: the text after the field keeps its own.
 #include "conscom/exceptions.h"
 #include "conscom/internal/tables.h"
 #include "platform/internal/conv.h"
@@ -189,15 +190,27 @@ std::string TQxRTF::BoolText(const std::string& value) const {
     return (value == FTrueValue || UpperCase(value) == "TRUE") ? FTrueValue : FFalseValue;
 }
 
+const TCodePageCodec& TQxRTF::ValueCodec() {
+    if (FFieldCodePages) {
+        const TQxFieldSpan* span = FindFieldSpan(FCmFieldSpans, FCmPos);
+        if (span != nullptr && span->valueCodePage != 0) return FontCodec(span->valueCodePage);
+    }
+    return Codec();
+}
+
 void TQxRTF::WriteValue(std::string_view value, const std::string& markup) {
     // The value's pieces joined in a buffer that keeps its storage from
     // value to value; the markup after it, often a table row's whole
     // layout, goes to the file as it is rather than through the buffer.
     thread_local std::string joined;
-    joined.assign("\\lang");
-    joined += FLangText;
-    joined += ' ';
-    AppendRtfText(joined, value);
+    joined.clear();
+    if (FLang != 0) {
+        joined += "{\\lang";
+        joined += FLangText;
+        joined += ' ';
+    }
+    AppendRtfText(joined, value, ValueCodec());
+    if (FLang != 0) joined += '}';
     wr(joined);
     wr(markup);
 }

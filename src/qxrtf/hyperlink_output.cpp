@@ -40,13 +40,12 @@ void TQxRTF::WriteHyperlink(const std::string& value, const std::string& markup)
         shown = value.substr(bar + 1);
     }
     if (shown.empty()) shown = target;
-    wr("{\\field{\\*\\fldinst {\\lang");
-    wr(FLangText);
-    wr(" HYPERLINK \"");
+    // The language, when the application sets one, stays inside the
+    // field's groups.
+    const std::string lang = FLang != 0 ? "\\lang" + FLangText + " " : std::string();
+    wr("{\\field{\\*\\fldinst {" + lang + "HYPERLINK \"");
     wr(txt2rtf(QuotableTarget(target)));
-    wr("\" }}{\\fldrslt \\lang");
-    wr(FLangText);
-    wr(" ");
+    wr("\" }}{\\fldrslt " + lang);
     wr(txt2rtf(shown));
     wr("}}");
     wr(markup);

@@ -326,6 +326,9 @@ class TQxRTF : public TQxBaseRTFReport {
     void WriteVariableValue(const TQxReportVariable& var, const TQxFieldFormat& fmt,
                             const std::string& markup);
     void WriteValue(std::string_view value, const std::string& markup);
+    // The codec the value of the record at FCmPos is written through: the
+    // run's, or that of a font of another script at its field.
+    const TCodePageCodec& ValueCodec();
     std::string DataSetFieldText(const TField& field, const TQxFieldFormat& fmt);
     std::string DateFormatText(const TQxFieldFormat& fmt);
     std::string BoolText(const std::string& value) const;
@@ -419,7 +422,10 @@ class TQxRTF : public TQxBaseRTFReport {
     std::string FLastErrMsg = "No errors.";
     std::optional<TQxErrorPos> FLastErrPos;
     arrdataset FDFiles;
-    std::string FLangText;  // Lang in decimal, written before every value
+    std::string FLangText;  // Lang in decimal, written with every value when set
+    // Some field stands in a font of another script than the run's code
+    // page (a field span has a code page of its own).
+    bool FFieldCodePages = false;
 
   private:
     friend class TQxScans;

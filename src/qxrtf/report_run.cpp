@@ -4,6 +4,7 @@
 #include "conscom/internal/shell_messages.h"
 #include "platform/internal/registry.h"
 #include "platform/internal/unicode.h"
+#include "qxbasereport/internal/code_pages.h"
 #include "qxbasereport/internal/command_stream.h"
 #include "qxrtf/internal/compiled_template.h"
 #include "qxrtf/internal/expr_state.h"
@@ -156,7 +157,10 @@ void TQxRTF::LoadTemplate() {
     static constexpr std::string_view kRtfHeader = "{\\rtf";
     const std::string_view bytes(reinterpret_cast<const char*>(FPFile),
                                  static_cast<std::size_t>(Flent));
-    if (bytes.rfind(kRtfHeader, 0) == 0) return;
+    if (bytes.rfind(kRtfHeader, 0) == 0) {
+        FDocCodePage = rtf::DeclaredCodePage(FPFile, static_cast<std::size_t>(Flent));
+        return;
+    }
     // A template read from a file is named, so that a run over many
     // templates says which one is wrong.
     std::string message = "Template is not RTF file.";
@@ -195,6 +199,8 @@ void TQxRTF::PutField() {
             WarnOfCompiledFields();
         }
         FInTable = false;
+        FFieldCodePages = std::any_of(FCmFieldSpans.begin(), FCmFieldSpans.end(),
+                                      [](const TQxFieldSpan& s) { return s.valueCodePage != 0; });
         // A file run writes its output directly. A caller's stream is only
         // written once the run has succeeded, so it goes through a
         // temporary stream.

@@ -28,8 +28,8 @@ class PgBatch : public qxtest::PgTest {
     // The amounts as the schema makes them: (id * 3 + k) * 1.25.
     static std::string Amount(int id, int k) { return qx::FloatToStr((id * 3 + k) * 1.25); }
     static std::string Letter(int id) {
-        return "{\\rtf1 Dear \\lang0 Customer " + std::to_string(id) + " of \\lang0 City " +
-               std::to_string(id % 37) + ": \\lang0 " + Amount(id, 1) + " \\lang0 " +
+        return "{\\rtf1 Dear Customer " + std::to_string(id) + " of City " +
+               std::to_string(id % 37) + ": " + Amount(id, 1) + " " +
                Amount(id, 2) + ".}";
     }
     std::map<std::string, std::string> Documents(const std::string& dir) {

@@ -47,7 +47,8 @@ std::string Render(const std::string& rtf, int charset = 1) {
 
 }  // namespace
 
-TEST(DocumentTables, FontTableEntriesGetTheReportCharset) {
+// A Charset the application sets is forced on every font that has one.
+TEST(DocumentTables, FontTableEntriesGetAForcedCharset) {
     struct Case {
         const char* name;
         std::string table;
@@ -76,24 +77,19 @@ TEST(DocumentTables, FontTableEntriesGetTheReportCharset) {
               R"({\rtf1{\fonttbl{\f1\froman\fcharset0 Times;}}x})");
 }
 
-TEST(DocumentTables, DefaultCharsetIsTheCodePagesCharset) {
-    struct Case {
-        int charset;
-        int codePage;
-        std::string written;
-    };
-    const Case cases[] = {
-        {1, 1252, "0"},     {1, 1251, "204"}, {1, 1250, "238"}, {1, 1253, "161"},
-        {1, 874, "222"},    {1, 932, "128"},  {1, 950, "136"},  {0, 1251, "0"},
-        {204, 1252, "204"}, {1, 65001, "1"},  // no charset for UTF-8: as given
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.charset) + " " + std::to_string(c.codePage));
+// With the default Charset every font keeps its own character set (a symbol
+// font always), whatever code page the report writes in.
+TEST(DocumentTables, FontsKeepTheirCharsetsByDefault) {
+    for (int codePage : {1252, 1251, 932, 10000}) {
+        SCOPED_TRACE(codePage);
         TableReport report;
-        report.SetCharset(static_cast<std::uint8_t>(c.charset));
-        report.SetCodePage(c.codePage);
-        EXPECT_EQ(Render(report, R"({\rtf1{\fonttbl{\f1\fcharset238 A;}}x})"),
-                  R"({\rtf1{\fonttbl{\f1\fcharset)" + c.written + R"( A;}}x})");
+        report.SetCodePage(codePage);
+        const std::string rtf =
+            R"({\rtf1{\fonttbl{\f1\fcharset238 A;}{\f2\fcharset2 Symbol;}{\f3 C;}}x})";
+        EXPECT_EQ(Render(report, rtf), rtf);
+        report.SetCharset(204);
+        EXPECT_EQ(Render(report, rtf),
+                  R"({\rtf1{\fonttbl{\f1\fcharset204 A;}{\f2\fcharset2 Symbol;}{\f3 C;}}x})");
     }
 }
 

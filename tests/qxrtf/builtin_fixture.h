@@ -50,7 +50,7 @@ class BuiltinTest : public EngineTest {
     // What the report writes for the field \\expr\\.
     std::string Written(const std::string& expr) { return Render("\\\\" + expr + "\\\\"); }
     // What the report writes for a value with this plain text.
-    std::string Expected(const std::string& text) { return "\\lang0 " + report.txt2rtf(text); }
+    std::string Expected(const std::string& text) { return report.txt2rtf(text); }
 
     void CheckValues(std::span<const ValueCase> cases) {
         for (const ValueCase& c : cases) {

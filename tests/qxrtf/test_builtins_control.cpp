@@ -36,15 +36,15 @@ TEST_F(ControlBuiltins, MovingDatasets) {
     // datasets itself, so B starts on its first record.
     EXPECT_EQ(Written("IIF(EOF(B), 'end', 'more')"), Expected("more"));
     EXPECT_EQ(Render("\\\\NEXT(B)\\\\\\\\B.K\\\\\\\\NEXT(B)\\\\\\\\EOF(B)\\\\"),
-              "\\lang0 2\\lang0 True");
+              "2True");
     // NEXT inside a scan moves the very dataset the scan walks.
     EXPECT_EQ(Render("\\\\SCAN(A)\\\\\\\\A.V\\\\\\\\NEXT(A)\\\\;\\\\ENDSCAN\\\\"),
-              "\\lang0 1;\\lang0 3;\\lang0 5;");
+              "1;3;5;");
     EXPECT_EQ(Render("\\\\FIRST(A)\\\\\\\\EOF(A)\\\\/\\\\BOF(A)\\\\/\\\\NEXT(A)\\\\\\\\BOF(A)\\\\"),
-              "\\lang0 False/\\lang0 True/\\lang0 False");
+              "False/True/False");
     EXPECT_EQ(Render("\\\\LAST(A)\\\\\\\\EOF(A)\\\\/\\\\PRIOR(A)\\\\\\\\A.V\\\\/\\\\FIRST(A)\\\\"
                      "\\\\A.V\\\\"),
-              "\\lang0 True/\\lang0 4/\\lang0 1");
+              "True/4/1");
 }
 
 TEST_F(ControlBuiltins, DatasetMessages) {
@@ -68,14 +68,14 @@ TEST_F(ControlBuiltins, DatasetMessages) {
 }
 
 TEST_F(ControlBuiltins, SetAndVar) {
-    EXPECT_EQ(Render("\\\\SET(T, 5)\\\\\\\\T + 1\\\\"), "\\lang0 6");
+    EXPECT_EQ(Render("\\\\SET(T, 5)\\\\\\\\T + 1\\\\"), "6");
     EXPECT_EQ(report.VarByName("T").DataType(), qxdtNumber);
-    EXPECT_EQ(Render("\\\\SET(T, 'a' + 'b')\\\\\\\\T\\\\"), "\\lang0 ab");
-    EXPECT_EQ(Render("\\\\SET(N, \\{2024-03-07\\})\\\\\\\\DTOS(N)\\\\"), "\\lang0 20240307");
+    EXPECT_EQ(Render("\\\\SET(T, 'a' + 'b')\\\\\\\\T\\\\"), "ab");
+    EXPECT_EQ(Render("\\\\SET(N, \\{2024-03-07\\})\\\\\\\\DTOS(N)\\\\"), "20240307");
     // VAR declares empty Strings once; running it again keeps the values.
-    EXPECT_EQ(Render("\\\\VAR(V1, V2)\\\\[\\\\V1\\\\]\\\\SET(V1, 'kept')\\\\"), "[\\lang0 ]");
+    EXPECT_EQ(Render("\\\\VAR(V1, V2)\\\\[\\\\V1\\\\]\\\\SET(V1, 'kept')\\\\"), "[]");
     EXPECT_EQ(report.VarByName("V2").DataType(), qxdtString);
-    EXPECT_EQ(Render("\\\\VAR(V1, V2)\\\\[\\\\V1\\\\]"), "[\\lang0 kept]");
+    EXPECT_EQ(Render("\\\\VAR(V1, V2)\\\\[\\\\V1\\\\]"), "[kept]");
     const ErrorCase cases[] = {
         {"SET(A.V,1)", ErrorKind::Function,
          "Illegal function use: SET(A.V,1) - variable expected as a first argument of function "
@@ -132,16 +132,16 @@ TEST_F(ControlBuiltins, AggregatesOverFiveRecordsInsideAnOuterScan) {
         "\\\\SCAN(B)\\\\\\\\SCAN(A), SUM(A.V, S), SUM(A.V, R, NORESET), CTN(A.V, C), "
         "CTS(A.S, X)\\\\\\\\ENDSCAN\\\\\\\\S\\\\/\\\\R\\\\/\\\\C\\\\/\\\\X\\\\;\\\\ENDSCAN\\\\";
     EXPECT_EQ(Render(body),
-              "\\lang0 15/\\lang0 15/\\lang0 5/\\lang0 3;"
-              "\\lang0 15/\\lang0 30/\\lang0 5/\\lang0 3;");
+              "15/15/5/3;"
+              "15/30/5/3;");
     // At the end of data nothing is added.
     report.ClearVars();
     EXPECT_EQ(Render("\\\\VAR(S)\\\\\\\\LAST(A)\\\\\\\\NEXT(A)\\\\\\\\SUM(A.V, S)\\\\\\\\S\\\\"),
-              "\\lang0 0");
+              "0");
     // A variable as the value: CTN counts the values that are not 0.
     report.CreateVar("N", 1.0);
     EXPECT_EQ(Render("\\\\SCAN(A), CTN(N, C)\\\\\\\\SET(N, 0)\\\\\\\\ENDSCAN\\\\\\\\C\\\\"),
-              "\\lang0 1");
+              "1");
 }
 
 // Every function of the catalogue is evaluated: none answers "not available

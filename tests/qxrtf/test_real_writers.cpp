@@ -9,6 +9,7 @@
 #include <map>
 
 #include "conscom/exceptions.h"
+#include "qxrtf/fields_as_typed.h"
 #include "qxbasereport/scan_probe.h"
 #include "test_support.h"
 
@@ -67,21 +68,12 @@ TEST(RealWriters, FieldsAreFoundAndSplit) {
     }
 }
 
-namespace {
-// A report that leaves every field as typed, so that what remains to check
-// is what the scanner and the tables do to the rest of the document.
-class FieldsAsTyped : public TQxRTF {
-  protected:
-    void CompileField(const std::string&) override { CmSaveBlocItem(); }
-};
-}  // namespace
-
 TEST(RealWriters, OutputIsTheTemplateWithItsTablesWrittenBack) {
     for (const Writer& w : kWriters) {
         for (int charset : {0, 204}) {
             SCOPED_TRACE(std::string(w.file) + " charset " + std::to_string(charset));
             const std::string rtf = qxtest::ReadFileBytes(qxtest::DataPath(w.file));
-            FieldsAsTyped report;
+            qxtest::FieldsAsTyped report;
             report.SetCharset(static_cast<std::uint8_t>(charset));
             report.SetTemplateBuffer(std::vector<std::uint8_t>(rtf.begin(), rtf.end()));
             TStringStream out;

@@ -35,26 +35,26 @@ TEST_F(TableRows, BlocksSpanningCellsRepeatOrDropWholeRows) {
     const Case cases[] = {
         {"scan from the first to the last cell",
          head + Row({"\\\\SCAN(R)\\\\x", "\\\\R.N\\\\\\\\ENDSCAN\\\\"}),
-         head + Row({"x", "\\lang0 a"}) + Row({"x", "\\lang0 b"})},
+         head + Row({"x", "a"}) + Row({"x", "b"})},
         {"cell text before the command is kept in every row",
          Row({"#\\\\SCAN(R)\\\\", "\\\\R.N\\\\\\\\ENDSCAN\\\\"}),
-         Row({"#", "\\lang0 a"}) + Row({"#", "\\lang0 b"})},
+         Row({"#", "a"}) + Row({"#", "b"})},
         {"ENDSCAN in the paragraph after the table",
          Row({"\\\\SCAN(R)\\\\", "\\\\R.N\\\\"}) + "\\pard{\\\\ENDSCAN\\\\}\\par end",
-         Row({"", "\\lang0 a"}) + Row({"", "\\lang0 b"}) + "\\pard{}end"},
+         Row({"", "a"}) + Row({"", "b"}) + "\\pard{}end"},
         {"two closing commands in the paragraph after the table",
          Row({"\\\\SCAN(R)\\\\\\\\IF(1 = 1)\\\\", "\\\\R.N\\\\"}) +
              "\\pard{\\\\ENDIF\\\\\\\\ENDSCAN\\\\}\\par end",
-         Row({"", "\\lang0 a"}) + Row({"", "\\lang0 b"}) + "\\pard{}end"},
+         Row({"", "a"}) + Row({"", "b"}) + "\\pard{}end"},
         {"if around a row", Row({"\\\\IF(1 = 2)\\\\1", "2\\\\ENDIF\\\\"}) + "\\pard z", "\\pard z"},
         {"a scan inside one cell stays in the cell",
-         Row({"\\\\SCAN(R)\\\\\\\\R.N\\\\\\\\ENDSCAN\\\\", "y"}), Row({"\\lang0 a\\lang0 b", "y"})},
+         Row({"\\\\SCAN(R)\\\\\\\\R.N\\\\\\\\ENDSCAN\\\\", "y"}), Row({"ab", "y"})},
         {"a row that never ends repeats from its start to the ENDSCAN",
          "\\trowd\\cellx1000\\pard\\intbl{\\\\SCAN(R)\\\\}\\cell\\pard\\intbl{\\\\R."
          "N\\\\\\\\ENDSCAN\\\\}"
          "\\cell",
-         "\\trowd\\cellx1000\\pard\\intbl{}\\cell\\pard\\intbl{\\lang0 a}\\trowd\\cellx1000\\pard"
-         "\\intbl{}\\cell\\pard\\intbl{\\lang0 b}\\cell"},
+         "\\trowd\\cellx1000\\pard\\intbl{}\\cell\\pard\\intbl{a}\\trowd\\cellx1000\\pard"
+         "\\intbl{}\\cell\\pard\\intbl{b}\\cell"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -71,7 +71,7 @@ TEST_F(TableRows, CommandsAloneInTheirParagraphsLeaveNoEmptyParagraph) {
     const Case cases[] = {
         {"inside a loop, after text paragraphs",
          "Head\\par \\\\SCAN(R)\\\\\\par \\\\R.N\\\\\\par \\\\ENDSCAN\\\\\\par End",
-         "Head\\par \\lang0 a\\par \\lang0 b\\par End"},
+         "Head\\par a\\par b\\par End"},
         {"two commands on one line", "A\\par \\\\IF(1 = 1)\\\\ \\\\ENDIF\\\\\\par B", "A\\par  B"},
         {"text before the command keeps the mark",
          "A\\par x\\\\IF(1 = 1)\\\\\\par y\\\\ENDIF\\\\\\par B", "A\\par x\\par y\\par B"},

@@ -54,7 +54,7 @@ class ToolBatch : public qxtest::LoaderTest {
     }
     static std::string Letter(int id) {
         const std::string n = std::to_string(id);
-        return "{\\rtf1 Dear \\lang0 " + CustomerName(id) + ": \\lang0 pen-" + n + " \\lang0 ink-" +
+        return "{\\rtf1 Dear " + CustomerName(id) + ": pen-" + n + " ink-" +
                n + ".}";
     }
     // The documents of a directory: file name to contents.
@@ -105,7 +105,7 @@ TEST_F(ToolBatch, AScanOfTheMasterSeesOnlyTheDocumentsRecord) {
     ASSERT_EQ(r.exitCode, 0) << r.output;
     const auto docs = Documents("out");
     ASSERT_EQ(docs.size(), 3u);
-    EXPECT_EQ(docs.at("2.rtf"), "{\\rtf1 [\\lang0 2]}");
+    EXPECT_EQ(docs.at("2.rtf"), "{\\rtf1 [2]}");
 }
 
 TEST_F(ToolBatch, NamesAreMadeSafeForFileSystems) {
@@ -132,7 +132,7 @@ TEST_F(ToolBatch, NamesAreMadeSafeForFileSystems) {
     for (const auto& [file, id] : expected) {
         SCOPED_TRACE(file);
         ASSERT_TRUE(docs.count(file));
-        EXPECT_EQ(docs.at(file), "{\\rtf1 \\lang0 " + id + "}");
+        EXPECT_EQ(docs.at(file), "{\\rtf1 " + id + "}");
     }
     EXPECT_FALSE(fs::exists(Path("escape.rtf")));
 }
@@ -161,7 +161,7 @@ TEST_F(ToolBatch, CollisionsFailUnlessOverwriteAndTheBatchGoesOn) {
 
     const ToolResult again = RunTool(Batch("out", data + " --overwrite"));
     EXPECT_EQ(again.exitCode, 0) << again.output;
-    EXPECT_EQ(qxtest::ReadFileBytes(Path("out/same.rtf")), "{\\rtf1 \\lang0 2}");
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out/same.rtf")), "{\\rtf1 2}");
 
     const ToolResult exists = RunTool(Batch("out", "--name C.ID --db '" + db + "' --dataset C=c"));
     MakeFile("t.rtf", "{\\rtf1 changed}");
@@ -172,7 +172,7 @@ TEST_F(ToolBatch, CollisionsFailUnlessOverwriteAndTheBatchGoesOn) {
                   "record 3: document other.rtf exists already (give --overwrite or --resume)"),
               std::string::npos)
         << refused.output;
-    EXPECT_EQ(qxtest::ReadFileBytes(Path("out/other.rtf")), "{\\rtf1 \\lang0 3}");
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out/other.rtf")), "{\\rtf1 3}");
     EXPECT_EQ(exists.exitCode, 0) << exists.output;
 }
 

@@ -58,7 +58,8 @@ class TQxCompiledTemplate {
     // must have the same.
     std::vector<std::string> FDataSetNames;
     TQxRTFOptions FOptions;
-    int FCodePage = 0;
+    int FCodePage = 0;     // as the report set it, 0 when it follows the template
+    int FDocCodePage = 0;  // the code page the template declares
     std::uint8_t FCharset = 0;
     TFormatSettings FFmtSett;
     const TQxUDFList* FUDFList = nullptr;
