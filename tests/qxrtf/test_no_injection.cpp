@@ -80,7 +80,10 @@ TEST_F(NoInjection, RandomValuesReadBackAsTheirText) {
                 datasets.clear();
                 AddDataSet("A", {{"S", ftString}}, {{value}});
                 report.VarByName("T").SetAsString(value);
-                const std::string doc = qxtest::Doc("[\\\\A.S\\\\|\\\\T\\\\]");
+                // The document declares the code page its text is in, as
+                // readers decode a font without a character set through it.
+                const std::string doc = "{\\rtf1\\ansi\\ansicpg" + std::to_string(codePage) +
+                                        "{\\fonttbl{\\f0 Times;}}\\pard [\\\\A.S\\\\|\\\\T\\\\]\\par}";
                 report.SetTemplateBuffer(std::vector<std::uint8_t>(doc.begin(), doc.end()));
                 TMemoryStream out;
                 report.ExecuteStream(DataSets(), &out);
