@@ -278,7 +278,7 @@ TEST_F(ToolMistakes, NumbersInTheLocalesFormAreReadAsNumbers) {
     ASSERT_EQ(r.exitCode, 0) << err;
     EXPECT_EQ(err, "");
     EXPECT_EQ(qxtest::ReadFileBytes(Path("o.rtf")),
-              "{\\rtf1 \\lang0 12,50 \\'80;\\lang0 249,00 \\'80;\\lang0 3,00 \\'80;}");
+              "{\\rtf1 12,50 \\'80;249,00 \\'80;3,00 \\'80;}");
 }
 
 // Mistakes in the template: a field the data does not have is warned of
