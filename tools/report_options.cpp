@@ -68,6 +68,30 @@ void ReportOptions::AddTo(CLI::App* cmd) {
     cmd->add_option("--image-root", FImageRoot,
                     "folder picture files named in the template or data must lie in")
         ->check(CLI::ExistingDirectory);
+    cmd->add_option("--picture", FPictureSpecs,
+                    "size and border of the pictures of format index N (FIMG's second argument), "
+                    "e.g. 1=40mm, 2=50%, 3=30mmx20mm, 1=40mm,border=single:1pt (repeatable)");
+    cmd->add_option("--pictures", FPictureForm,
+                    "how pictures are embedded: native (PNG and JPEG as they are, the default) "
+                    "or metafile")
+        ->check(CLI::IsMember({"native", "metafile"}));
+}
+
+void ReportOptions::ResolvePictures() {
+    FPictures.clear();
+    qx::TQxRTF probe;  // each format is read once aside, as the variables are
+    for (const std::string& given : FPictureSpecs) {
+        const std::size_t equals = given.find('=');
+        try {
+            if (equals == std::string::npos)
+                throw qx::Exception("a picture format is N=SIZE (for example 1=40mm)");
+            const int index = qx::PictureFormatIndex(given.substr(0, equals));
+            probe.SetPictureSpec(index, given.substr(equals + 1));
+            FPictures.emplace_back(index, given.substr(equals + 1));
+        } catch (const qx::Exception& e) {
+            throw UsageError("--picture " + given + ": " + e.what());
+        }
+    }
 }
 
 void ReportOptions::Resolve() {
@@ -91,6 +115,7 @@ void ReportOptions::Resolve() {
             }
         }
     }
+    ResolvePictures();
     qx::TGuessOptions guess;
     if (!FLocale.empty()) {
         try {
@@ -148,6 +173,8 @@ void ReportOptions::Apply(qx::TQxRTF& report) const {
     if (FUnicode) report.SetUnicodeByDefault(true);
     if (FCodePage != 0) report.SetCodePage(FCodePage);
     if (FFormats) report.SetFmtSettings(*FFormats);
+    if (!FPictureForm.empty()) report.SetPictureForm(*qx::PictureFormNamed(FPictureForm));
+    for (const auto& [index, spec] : FPictures) report.SetPictureSpec(index, spec);
 }
 
 }  // namespace tool

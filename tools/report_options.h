@@ -1,7 +1,7 @@
 // The options of a report run that every command filling a template takes
 // (render, dump, check and batch), defined once so that each means the
 // same in all of them: the data, variables, RTF options, settings file,
-// locale, output encoding, limits and picture folder.
+// locale, output encoding, limits, picture folder and picture sizes.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -50,6 +50,7 @@ class ReportOptions {
   private:
     // Prints a warning of the data once, however many workers open it.
     void WarnOfData(const std::string& file, const std::string& message) const;
+    void ResolvePictures();
 
     std::vector<std::string> FVars;
     std::vector<std::string> FOptionNames;
@@ -65,6 +66,11 @@ class ReportOptions {
     std::int64_t FMaxValue = std::int64_t{64} << 20;
     std::int64_t FMaxVariables = std::int64_t{256} << 20;
     std::string FImageRoot;
+    std::vector<std::string> FPictureSpecs;  // "N=SPEC"
+    std::string FPictureForm;
+
+    // What Resolve read of the picture options.
+    std::vector<std::pair<int, std::string>> FPictures;
 
     // What Resolve read.
     std::optional<nlohmann::json> FSettings;

@@ -1,7 +1,8 @@
 // Pictures: TPicture holds one TGraphic, either a decoded bitmap (PNG, JPEG,
 // GIF or BMP) or a metafile kept as its bytes with the size its header
-// declares. The report embeds every picture as a metafile; the writers that
-// wrap a bitmap in one are here too.
+// declares. A PNG or JPEG also keeps the bytes it was read from, which a
+// report embeds as they are; the writers that make a PNG of a bitmap or wrap
+// it in a metafile are here too.
 #pragma once
 
 #include <cstdint>
@@ -76,6 +77,12 @@ class TMetafile : public TGraphic {
     int FWidth, FHeight, FMMWidth, FMMHeight;
 };
 
+// The compressed forms every reader takes as they are.
+enum class TPictureSourceKind : std::uint8_t { None, Png, Jpeg };
+
+// PNG or JPEG when `bytes` start with that kind's signature.
+TPictureSourceKind SourceKindOf(std::string_view bytes);
+
 class TPicture : public TObject {
   public:
     // Reads and decodes a picture file; EInvalidGraphic or a stream error
@@ -83,7 +90,19 @@ class TPicture : public TObject {
     void LoadFromFile(const std::string& fileName);
     // Decodes picture bytes of any known kind (recognised by their content).
     void LoadFromBytes(std::string_view bytes);
-    void Assign(std::unique_ptr<TGraphic> graphic) { FGraphic = std::move(graphic); }
+    // A graphic of the application's own: no source bytes.
+    void Assign(std::unique_ptr<TGraphic> graphic) {
+        FGraphic = std::move(graphic);
+        FSource.clear();
+        FSourceKind = TPictureSourceKind::None;
+    }
+    // Keeps `bytes`, which the graphic was decoded from, when they are a PNG
+    // or JPEG; call after Assign.
+    void KeepSource(std::string_view bytes);
+    // The PNG or JPEG the picture was read from; None (and no bytes) for
+    // other kinds and for graphics assigned without their source.
+    TPictureSourceKind SourceKind() const { return FSourceKind; }
+    const std::string& SourceBytes() const { return FSource; }
     const TGraphic* Graphic() const { return FGraphic.get(); }
     bool Empty() const { return FGraphic == nullptr || FGraphic->Empty(); }
     int Width() const { return FGraphic ? FGraphic->Width() : 0; }
@@ -91,6 +110,8 @@ class TPicture : public TObject {
 
   private:
     std::unique_ptr<TGraphic> FGraphic;
+    std::string FSource;
+    TPictureSourceKind FSourceKind = TPictureSourceKind::None;
 };
 
 // ---- decoders (picture_decode.cpp, bmp_decode.cpp) -------------------------
@@ -108,6 +129,9 @@ std::unique_ptr<TBitmap> DecodeGif(std::string_view bytes);
 std::unique_ptr<TBitmap> DecodeBmp(std::string_view bytes);
 // Any known kind, recognised by its first bytes.
 std::unique_ptr<TGraphic> DecodeGraphic(std::string_view bytes);
+
+// A PNG of the bitmap (8-bit RGB), as readers take any other bitmap kind.
+std::string EncodePng(const TBitmap& bitmap);
 
 // ---- metafiles (metafile.cpp) ----------------------------------------------
 // A Windows metafile (with or without placeable header) or an enhanced

@@ -244,9 +244,21 @@ bool StartsWith(std::string_view bytes, std::string_view prefix) {
 }
 }  // namespace
 
+TPictureSourceKind SourceKindOf(std::string_view bytes) {
+    if (StartsWith(bytes, "\x89PNG\r\n\x1a\n")) return TPictureSourceKind::Png;
+    if (StartsWith(bytes, "\xFF\xD8\xFF")) return TPictureSourceKind::Jpeg;
+    return TPictureSourceKind::None;
+}
+
 std::unique_ptr<TGraphic> DecodeGraphic(std::string_view bytes) {
-    if (StartsWith(bytes, "\x89PNG\r\n\x1a\n")) return DecodePng(bytes);
-    if (StartsWith(bytes, "\xFF\xD8\xFF")) return DecodeJpeg(bytes);
+    switch (SourceKindOf(bytes)) {
+        case TPictureSourceKind::Png:
+            return DecodePng(bytes);
+        case TPictureSourceKind::Jpeg:
+            return DecodeJpeg(bytes);
+        case TPictureSourceKind::None:
+            break;
+    }
     if (StartsWith(bytes, "GIF8")) return DecodeGif(bytes);
     if (StartsWith(bytes, "BM")) return DecodeBmp(bytes);
     if (LooksLikeMetafile(bytes)) return ReadMetafile(bytes);
@@ -254,7 +266,13 @@ std::unique_ptr<TGraphic> DecodeGraphic(std::string_view bytes) {
 }
 
 void TPicture::LoadFromBytes(std::string_view bytes) {
-    FGraphic = DecodeGraphic(bytes);
+    Assign(DecodeGraphic(bytes));
+    KeepSource(bytes);
+}
+
+void TPicture::KeepSource(std::string_view bytes) {
+    FSourceKind = SourceKindOf(bytes);
+    FSource.assign(FSourceKind != TPictureSourceKind::None ? bytes : std::string_view());
 }
 
 void TPicture::LoadFromFile(const std::string& fileName) {

@@ -180,7 +180,9 @@ class TQxBaseRTFReport : public TQxBaseReport {
 
     std::uint8_t FCharset = 1;
     std::uint16_t FLang = 0;
-    TQxRTFOptions FOptions{eoGraphicsBinary, eoDotAsColon};
+    // Pictures in hex unless asked for: every reader takes hex, not all
+    // take \bin.
+    TQxRTFOptions FOptions{eoDotAsColon};
     std::unique_ptr<TQxFontStringList> FRTFFont;
     std::unique_ptr<TQxColorStringList> FRTFColor;
     std::unique_ptr<TStringList> FRTFStyle;

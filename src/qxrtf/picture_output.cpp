@@ -1,7 +1,8 @@
-// Pictures in the output. Every picture is embedded as a metafile: a bitmap
-// is wrapped in a Windows metafile (eoGraphicsWmfCompatible) or an enhanced
-// metafile, a metafile file keeps its own kind. The picture group's header
-// carries the size the application settled on in OnImageFormat.
+// Pictures in the output. In the native form a PNG or JPEG is embedded as
+// it is and any other bitmap as a PNG; in the metafile form a bitmap is
+// wrapped in a Windows metafile (eoGraphicsWmfCompatible) or an enhanced
+// metafile. A metafile file keeps its own kind in both. The picture group's
+// header carries the size the application settled on in OnImageFormat.
 #include <algorithm>
 #include <cmath>
 #include <string_view>
@@ -10,7 +11,9 @@
 #include "conscom/internal/tables.h"
 #include "platform/picture.h"
 #include "qxbasereport/image_format.h"
+#include "qxbasereport/internal/lang_text.h"
 #include "qxrtf/internal/image_root.h"
+#include "qxrtf/internal/text_width.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -54,8 +57,16 @@ std::string HexText(std::string_view bytes) {
 
 }  // namespace
 
-void TQxRTF::WritePictureFile(const std::string& fileName, const TQxFieldFormat& fmt,
+void TQxRTF::WritePictureFile(const std::string& value, const TQxFieldFormat& fmt,
                               const std::string& markup) {
+    // Names typed into data files often carry blanks around them (a padded
+    // CSV or fixed-width column); no picture file is meant with them.
+    const std::string fileName = Trim(value);
+    // An empty name is a record without a picture, like a null blob.
+    if (fileName.empty()) {
+        wr(markup);
+        return;
+    }
     // A name outside the image root ends the run: the application confined
     // pictures to a folder, and a template or data reaching out of it is an
     // error to hear about, not a missing picture.
@@ -80,7 +91,14 @@ void TQxRTF::WritePictureFile(const std::string& fileName, const TQxFieldFormat&
 
 void TQxRTF::WritePictureField(TField& field, const TQxFieldFormat& fmt,
                                const std::string& markup) {
-    if (!field.IsBlob()) throw EInvalidCast("Invalid class typecast");
+    // A text column of a catalogue holds the picture's file name.
+    if (!field.IsBlob()) {
+        if (field.IsNull())
+            wr(markup);
+        else
+            WritePictureFile(field.AsString(), fmt, markup);
+        return;
+    }
     const std::string bytes = field.IsNull() ? std::string() : field.AsBytes();
     if (bytes.size() <= kBlobSniffBytes) {
         wr(markup);
@@ -104,28 +122,49 @@ TQxImageFormat TQxRTF::SettlePictureFormat(const TPicture& picture, const TQxFie
     TQxImageFormat format(PixelsAsWord(picture.Width()), PixelsAsWord(picture.Height()));
     // A graphic field or a picture function without FIMG has format index 0.
     const int formatIndex = fmt.fmtnumber == QxFmt::FImg ? fmt.precision : 0;
+    const auto spec = FPictureSpecs.find(formatIndex);
+    const bool sized = spec != FPictureSpecs.end() && spec->second.GivesSize();
+    if (!sized) FitToTextWidth(format);
+    if (spec != FPictureSpecs.end()) spec->second.ApplyTo(format);
     if (FOnImageFormat) FOnImageFormat(formatIndex, format);
     if (format.Border().ColorIndex >= FDocColorCount)
         format.SetBorderType(format.Border().BrType, format.Border().Width, 0);
     return format;
 }
 
-std::string TQxRTF::PictureHeader(const TQxImageFormat& format, bool windowsMetafile) {
+void TQxRTF::FitToTextWidth(TQxImageFormat& format) {
+    // The field being run is the record just read.
+    const TQxFieldSpan* span = FindFieldSpan(CmFieldSpans(), FCmStream->Position() - 1);
+    if (span == nullptr || FPFile == nullptr) return;
+    const std::int64_t offset = std::clamp<std::int64_t>(span->kwdPnt - 1, 0, Flent);
+    auto known = FTextWidths.find(offset);
+    if (known == FTextWidths.end()) {
+        const std::string_view rtf(reinterpret_cast<const char*>(FPFile),
+                                   static_cast<std::size_t>(Flent));
+        known =
+            FTextWidths.emplace(offset, TextWidthAt(rtf, static_cast<std::size_t>(offset))).first;
+    }
+    const double widthMm = known->second * 100 / kTwipsPerMm100;
+    if (widthMm > 0 && format.SizeXmm() > widthMm) format.SetSizeXmm(widthMm);
+}
+
+std::string TQxRTF::PictureHeader(const TQxImageFormat& format, std::string_view kind, int width,
+                                  int height) {
     std::string h = "{\\pict\\picscalex";
-    if (windowsMetafile) {
+    if (kind == "\\wmetafile8") {
+        // The Windows form: the size in hundredths of a millimetre, unscaled.
         h += "100\\picscaley100\\piccropl0\\piccropr0\\piccropt0\\piccropb0";
         h += "\\picw" + std::to_string(Nearest(format.SizeX() * kMm100PerPixel));
         h += "\\pich" + std::to_string(Nearest(format.SizeY() * kMm100PerPixel));
-        h += "\\wmetafile8";
+        h += kind;
     } else {
         h += std::to_string(format.ScaleX()) + "\\picscaley" + std::to_string(format.ScaleY());
         h += "\\piccropl0\\piccropr0\\piccropt0\\piccropb0";
-        h += "\\picw" + std::to_string(Nearest(format.SizeXmm() * kTwipsPerMm100 / 100));
-        h += "\\pich" + std::to_string(Nearest(format.SizeYmm() * kTwipsPerMm100 / 100));
-        h += "\\emfblip";
+        h += "\\picw" + std::to_string(width) + "\\pich" + std::to_string(height);
+        h += kind;
         // The picture's own size in twips, which readers multiply by the
         // scales: without it a reader takes \picw as hundredths of a
-        // millimetre and shows the picture at little more than half its size.
+        // millimetre (or pixels) and shows the picture at another size.
         h += "\\picwgoal" + std::to_string(PictureGoal(format.SizeXmm(), format.ScaleX()));
         h += "\\pichgoal" + std::to_string(PictureGoal(format.SizeYmm(), format.ScaleY()));
     }
@@ -145,11 +184,23 @@ std::string TQxRTF::PictureHeader(const TQxImageFormat& format, bool windowsMeta
 
 void TQxRTF::WritePicture(TPicture& picture, const TQxFieldFormat& fmt) {
     if (picture.Empty()) return;
+    const TQxImageFormat format = SettlePictureFormat(picture, fmt);
     const auto* metafile = dynamic_cast<const TMetafile*>(picture.Graphic());
+    if (metafile == nullptr && FPictureForm == TQxPictureForm::Native) {
+        // PNG and JPEG go in as they are; every reader takes those, and the
+        // report grows by the picture's own bytes.
+        const bool jpeg = picture.SourceKind() == TPictureSourceKind::Jpeg;
+        const std::string png = picture.SourceKind() == TPictureSourceKind::None
+                                    ? EncodePng(static_cast<const TBitmap&>(*picture.Graphic()))
+                                    : std::string();
+        WritePictureGroup(PictureHeader(format, jpeg ? "\\jpegblip" : "\\pngblip", picture.Width(),
+                                        picture.Height()),
+                          png.empty() ? picture.SourceBytes() : png);
+        return;
+    }
     // A metafile file is passed on as it is, so it keeps its own kind.
     const bool windowsMetafile =
         metafile != nullptr ? !metafile->Enhanced() : FOptions.Contains(eoGraphicsWmfCompatible);
-    const TQxImageFormat format = SettlePictureFormat(picture, fmt);
     // The metafile's own size, in hundredths of a millimetre.
     const auto mm100 = [](double mm) {
         return static_cast<int>(std::clamp<long long>(Nearest(mm * 100), 1, INT32_MAX / 100));
@@ -164,16 +215,33 @@ void TQxRTF::WritePicture(TPicture& picture, const TQxFieldFormat& fmt) {
     else
         data = WriteEnhancedMetafile(static_cast<const TBitmap&>(*picture.Graphic()), mmWidth,
                                      mmHeight);
-    wr(PictureHeader(format, windowsMetafile));
+    // The enhanced form's \picw and \pich are the shown size in twips.
+    const auto twips = [](double mm) {
+        return static_cast<int>(Nearest(mm * kTwipsPerMm100 / 100));
+    };
+    WritePictureGroup(PictureHeader(format, windowsMetafile ? "\\wmetafile8" : "\\emfblip",
+                                    twips(format.SizeXmm()), twips(format.SizeYmm())),
+                      data);
+}
+
+void TQxRTF::WritePictureGroup(const std::string& header, std::string_view data) {
+    wr(header);
     if (FOptions.Contains(eoGraphicsBinary)) {
         wr("\\bin" + std::to_string(data.size()) + " ");
         CountOutput(static_cast<std::int64_t>(data.size()));
         FOutf->WriteBuffer(data.data(), static_cast<std::int64_t>(data.size()));
     } else {
         wr(" ");
-        wr(HexText(data));
+        WriteHex(data);
     }
     wr("\r}");
+}
+
+void TQxRTF::WriteHex(std::string_view bytes) {
+    // In pieces, so that a picture of megabytes does not need its hex text
+    // whole in memory beside its bytes.
+    constexpr std::size_t kPiece = 64 * 1024;
+    for (std::size_t at = 0; at < bytes.size(); at += kPiece) wr(HexText(bytes.substr(at, kPiece)));
 }
 
 }  // namespace qx

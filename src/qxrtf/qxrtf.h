@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,7 @@
 #include "qxbasereport/base_rtf_report.h"
 #include "qxbasereport/image_format.h"
 #include "qxfunc/udf_list.h"
+#include "qxrtf/picture_spec.h"
 #include "qxrtf/scans.h"
 #include "qxrtf/template_check.h"
 
@@ -39,6 +41,11 @@ using TQxOnScanBefore = std::function<void(TQxScanInfo& scanInfo)>;
 using TQxOnScanRecord = std::function<void(TQxScanInfo& scanInfo)>;
 using TQxOnScanEof = std::function<void(TQxScanInfo& scanInfo)>;
 using TQxOnImageFormat = std::function<void(int formatIndex, TQxImageFormat& imageFormat)>;
+
+// How pictures are embedded: Native writes PNG and JPEG as they are and
+// other bitmaps as PNG; Metafile wraps every bitmap in a metafile, for
+// readers that take nothing else.
+enum class TQxPictureForm : std::uint8_t { Native, Metafile };
 
 // The payload of a scan or if item: the command's markup, the paragraph
 // remainder, the block number and (If only) the else flag.
@@ -91,6 +98,16 @@ class TQxRTF : public TQxBaseRTFReport {
     // in (a relative name is taken inside it); empty: anywhere.
     const std::string& ImageRoot() const { return FImageRoot; }
     void SetImageRoot(const std::string& value) { FImageRoot = value; }
+    TQxPictureForm PictureForm() const { return FPictureForm; }
+    void SetPictureForm(TQxPictureForm value) { FPictureForm = value; }
+    // Sizes and borders of pictures by their format index (FIMG's second
+    // argument), applied before OnImageFormat, which has the last word.
+    // SetPictureSpec raises Exception for a text it does not understand.
+    const std::map<int, TQxPictureSpec>& PictureSpecs() const { return FPictureSpecs; }
+    void SetPictureSpec(int formatIndex, const std::string& spec) {
+        FPictureSpecs[formatIndex] = ParsePictureSpec(spec);
+    }
+    void ClearPictureSpecs() { FPictureSpecs.clear(); }
 
     // Where the report's warnings go: fields the data does not have (an
     // unknown dataset, field, variable or function, brackets that do not
@@ -407,8 +424,14 @@ class TQxRTF : public TQxBaseRTFReport {
     // The picture's format after OnImageFormat, its border colour checked
     // against the template's colour table.
     TQxImageFormat SettlePictureFormat(const TPicture& picture, const TQxFieldFormat& fmt);
-    // "{\pict" and the size, kind and border words of a picture group.
-    std::string PictureHeader(const TQxImageFormat& format, bool windowsMetafile);
+    // "{\pict" and the scale, size, kind and border words of a picture
+    // group; `width` and `height` are \picw and \pich, which mean pixels or
+    // twips by the kind (the Windows metafile form computes its own).
+    std::string PictureHeader(const TQxImageFormat& format, std::string_view kind, int width,
+                              int height);
+    // The header, the data (hex, or \bin with eoGraphicsBinary) and the end.
+    void WritePictureGroup(const std::string& header, std::string_view data);
+    void WriteHex(std::string_view bytes);
 
     TQxOnScanBefore FOnScanBefore;
     TQxOnScanRecord FOnScanRecord;
@@ -477,6 +500,13 @@ class TQxRTF : public TQxBaseRTFReport {
     void WarnOfCompiledFields();
     // What the compiled command stream holds (template_check.cpp).
     TQxTemplateCheck InspectCompiled();
+    TQxPictureForm FPictureForm = TQxPictureForm::Native;
+    std::map<int, TQxPictureSpec> FPictureSpecs;
+    // A picture with no size of its own is scaled down to the text width
+    // at its field: the page's less the margins, or its table cell's.
+    void FitToTextWidth(TQxImageFormat& format);
+    // Text widths by the template offset of the picture's field, for this run.
+    std::unordered_map<std::int64_t, int> FTextWidths;
     void LoadImageRoot(const std::string& root);
     int FCallDepth = 0;  // calls being compiled inside one another
     std::uint16_t FExprBlock = 0;  // the block of the expression being compiled

@@ -131,6 +131,7 @@ void TQxRTF::PrepareRun() {
     FLastBoundaryPnt = -1;
     FKwdPnt = -1;
     FOutTab.clear();
+    FTextWidths.clear();
 }
 
 namespace {
@@ -277,6 +278,7 @@ void TQxRTF::CheckBlocksClosed() const {
 
 void TQxRTF::ReleaseRun() {
     FResolvedFields.clear();
+    FTextWidths.clear();
     ForgetDecodedRows();
     FDocColorTable.clear();
     FDocColorCount = 0;

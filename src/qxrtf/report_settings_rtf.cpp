@@ -1,5 +1,6 @@
 // The report component's own published properties in the settings
 // document, beside those of the report core.
+#include <charconv>
 #include <nlohmann/json.hpp>
 
 #include "conscom/internal/tables.h"
@@ -24,6 +25,33 @@ void TQxRTF::SaveSettings(nlohmann::json& doc) const {
     doc["MaxScanRepetitions"] = FMaxScanRepetitions;
     doc["MaxEvaluationSteps"] = FMaxEvaluationSteps;
     doc["ImageRoot"] = FImageRoot;
+    doc["PictureForm"] = FPictureForm == TQxPictureForm::Metafile ? "metafile" : "native";
+    nlohmann::json pictures = nlohmann::json::object();
+    for (const auto& [index, spec] : FPictureSpecs) pictures[std::to_string(index)] = spec.text;
+    doc["Pictures"] = std::move(pictures);
+}
+
+namespace {
+
+// "native" or "metafile".
+std::optional<TQxPictureForm> PictureFormFromName(const nlohmann::json& name) {
+    if (name == "native") return TQxPictureForm::Native;
+    if (name == "metafile") return TQxPictureForm::Metafile;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<TQxPictureForm> PictureFormNamed(const std::string& name) {
+    return PictureFormFromName(nlohmann::json(name));
+}
+
+int PictureFormatIndex(const std::string& text) {
+    int index = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), index);
+    if (ec != std::errc() || end != text.data() + text.size() || index < 0)
+        throw Exception("\"" + text + "\" is not a picture format index (0 or more)");
+    return index;
 }
 
 void TQxRTF::LoadSettings(const nlohmann::json& doc) {
@@ -57,6 +85,23 @@ void TQxRTF::LoadSettings(const nlohmann::json& doc) {
     const std::optional<std::int64_t> maxSteps = LimitSetting(doc, "MaxEvaluationSteps");
     if (doc.contains("ImageRoot") && !doc.at("ImageRoot").is_string())
         fail("ImageRoot must be a text");
+    std::optional<TQxPictureForm> pictureForm;
+    if (doc.contains("PictureForm") && !(pictureForm = PictureFormFromName(doc.at("PictureForm"))))
+        fail("PictureForm must be \"native\" or \"metafile\"");
+    std::optional<std::map<int, TQxPictureSpec>> pictures;
+    if (doc.contains("Pictures")) {
+        if (!doc.at("Pictures").is_object())
+            fail("Pictures must be an object of format indexes and picture formats");
+        pictures.emplace();
+        for (const auto& [key, value] : doc.at("Pictures").items()) {
+            if (!value.is_string()) fail("Pictures: the format of " + key + " must be a text");
+            try {
+                (*pictures)[PictureFormatIndex(key)] = ParsePictureSpec(value.get<std::string>());
+            } catch (const Exception& e) {
+                fail(std::string("Pictures: ") + e.what());
+            }
+        }
+    }
 
     TQxBaseReport::LoadSettings(doc);
     if (doc.contains("Name")) SetName(doc.at("Name").get<std::string>());
@@ -67,6 +112,8 @@ void TQxRTF::LoadSettings(const nlohmann::json& doc) {
     if (maxRepetitions) SetMaxScanRepetitions(StricterLimit(FMaxScanRepetitions, *maxRepetitions));
     if (maxSteps) SetMaxEvaluationSteps(StricterLimit(FMaxEvaluationSteps, *maxSteps));
     if (doc.contains("ImageRoot")) LoadImageRoot(doc.at("ImageRoot").get<std::string>());
+    if (pictureForm) SetPictureForm(*pictureForm);
+    if (pictures) FPictureSpecs = std::move(*pictures);
 }
 
 void TQxRTF::LoadImageRoot(const std::string& root) {

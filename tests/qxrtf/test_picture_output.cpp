@@ -11,15 +11,18 @@
 #include "platform/picture.h"
 #include "qxfunc/udf_list.h"
 #include "qxrtf/engine_fixture.h"
+#include "qxrtf/pict_group.h"
 #include "test_support.h"
 
 using namespace qx;
+using qxtest::kCrop;
+using qxtest::PictGroup;
+using qxtest::SplitPict;
 
 namespace {
 
 const std::string kHead = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}";
 const std::string kColors = "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}";
-const std::string kCrop = "\\piccropl0\\piccropr0\\piccropt0\\piccropb0";
 
 // The header of a picture in the enhanced-metafile form: scales, size in
 // twips, and the unscaled size as the goal.
@@ -30,57 +33,15 @@ std::string EmfHeader(int scale, int picw, int pich, int goalw, int goalh) {
            std::to_string(goalw) + "\\pichgoal" + std::to_string(goalh);
 }
 
-std::string FromHex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return bytes;
-}
-
-// A picture group split into its header (up to the data), its data
-// (decoded from hex or taken from \bin) and what follows the group.
-struct PictGroup {
-    std::string header, data, after;
-};
-
-PictGroup SplitPict(const std::string& out) {
-    PictGroup g;
-    const auto start = out.find("{\\pict");
-    if (start == std::string::npos) return g;
-    const auto bin = out.find("\\bin", start);
-    const auto end = out.find("\r}", start);
-    if (bin != std::string::npos && bin < out.find(' ', start)) {
-        g.header = out.substr(start, bin - start);
-        const auto blank = out.find(' ', bin);
-        const std::size_t count = std::stoul(out.substr(bin + 4, blank - bin - 4));
-        g.data = out.substr(blank + 1, count);
-        EXPECT_EQ(out.substr(blank + 1 + count, 2), "\r}");
-        g.after = out.substr(blank + 1 + count + 2);
-    } else {
-        const auto blank = out.find(' ', start);
-        g.header = out.substr(start, blank - start);
-        const std::string hex = out.substr(blank + 1, end - blank - 1);
-        EXPECT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos);
-        g.data = FromHex(hex);
-        g.after = out.substr(end + 2);
-    }
-    return g;
-}
-
 class PictureOutput : public qxtest::EngineTest {
   protected:
     void SetUp() override {
-        TQxUDF* f = udfs.Functions().Add();
-        f->SetName("PIC");
-        f->SetResultType(udfrTPicture);
-        f->SetOnCalculate([this](TObject*, const TQxUDFArgs&, std::int32_t, TObject* result) {
-            auto* picture = dynamic_cast<TPicture*>(result);
-            if (picture == nullptr) throw Exception("no picture holder");
-            if (pictureSize.first > 0)
-                picture->Assign(std::make_unique<TBitmap>(pictureSize.first, pictureSize.second));
-        });
+        qxtest::AddBlankPictureFunction(udfs, pictureSize);
         report.SetUDFList(&udfs);
         report.SetOptions({});  // hex data unless a test asks for \bin
+        // These cases are about the metafile form; test_picture_native.cpp
+        // has the native one.
+        report.SetPictureForm(TQxPictureForm::Metafile);
     }
     // The whole output of a document made of the head, `tables` and `body`.
     std::string RenderDoc(const std::string& tables, const std::string& body) {
@@ -307,10 +268,23 @@ TEST_F(PictureSources, BlobFields) {
     EXPECT_NE(out.find(EmfHeader(100, 750, 600, 750, 600)), std::string::npos);    // the BMP
 }
 
-TEST_F(PictureSources, ANonBlobFieldUnderFimgFails) {
-    AddDataSet("D", {{"S", ftString}}, {{std::string("x")}});
-    EXPECT_THROW(Render("\\\\FIMG(D.S)\\\\"), EInvalidCast);
-    EXPECT_EQ(report.LastErrMsg(), "Invalid class typecast");
+TEST_F(PictureSources, TextFieldsNameTheFile) {
+    const std::string png = qxtest::DataPath("pictures/quarters.png");
+    AddDataSet("D", {{"S", ftString}},
+               {{"  " + png + " "}, {std::string("   ")}, {std::monostate{}}, {Path("none.png")}});
+    std::vector<int> indexes;
+    report.SetOnImageFormat([&](int index, TQxImageFormat&) { indexes.push_back(index); });
+    const std::string out = Render("\\\\SCAN(D)\\\\[\\\\FIMG(D.S, 3)\\\\]\\\\ENDSCAN\\\\");
+    // The padded name loads; a blank or null name is a record without a
+    // picture; a name of no file is reported in the document.
+    const PictGroup g = SplitPict(out);
+    EXPECT_EQ(g.header.substr(0, 6), "{\\pict");
+    EXPECT_EQ(g.after, "][][][#Can't load file " + Path("none.png") + "]");
+    EXPECT_EQ(indexes, std::vector<int>{3});
+    // A variable and an expression name a file the same way.
+    report.CreateVar("F", png + "  ");
+    EXPECT_EQ(SplitPict(Render("\\\\FIMG(F)\\\\")).header, g.header);
+    EXPECT_EQ(SplitPict(Render("\\\\FIMG(F + '')\\\\")).header, g.header);
 }
 
 TEST_F(PictureSources, BrokenBlobsEndTheRunWithTheDecodersMessage) {

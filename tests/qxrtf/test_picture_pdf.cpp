@@ -1,46 +1,21 @@
-// A report with a PNG, a JPEG, a GIF and a BMP picture, in both metafile
-// forms and both data encodings, read by LibreOffice: its PDF export must
-// hold every picture at the size the application asked for. Skipped where
+// A report with a PNG, a JPEG, a GIF and a BMP picture, in the native form
+// and both metafile forms, in both data encodings, read by LibreOffice: its
+// PDF export must hold every picture at the size the application asked for. Skipped where
 // LibreOffice or poppler's pdfimages is missing.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <sstream>
 
 #include "platform/streams.h"
+#include "pdf_images.h"
 #include "qxrtf/qxrtf.h"
 #include "test_support.h"
 
 using namespace qx;
+using qxtest::ImagesOf;
+using qxtest::ShownImage;
 
 namespace {
-
-// What pdfimages lists for one image: its shown size in inches.
-struct ShownImage {
-    double widthInches, heightInches;
-};
-
-std::vector<ShownImage> ImagesOf(const std::string& pdf) {
-    std::vector<ShownImage> images;
-    FILE* pipe = popen(("pdfimages -list '" + pdf + "' 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) return images;
-    std::string text;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
-    pclose(pipe);
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream cols(line);
-        std::vector<std::string> c;
-        for (std::string w; cols >> w;) c.push_back(w);
-        // page num type width height color comp bpc enc interp object ID x-ppi y-ppi ...
-        if (c.size() < 14 || c[2] != "image") continue;
-        images.push_back({std::stod(c[3]) / std::stod(c[12]), std::stod(c[4]) / std::stod(c[13])});
-    }
-    return images;
-}
 
 // The sizes the handler below asks for, picture by picture (FIMG's index).
 void AskForSize(int index, TQxImageFormat& f) {
@@ -89,13 +64,16 @@ TEST_F(PicturePdf, EveryKindInBothFormsAndEncodingsAtTheRequestedSize) {
     const std::string doc = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard " + body + "}";
     struct Variant {
         const char* name;
+        TQxPictureForm form;
         TQxRTFOptions options;
     };
     const Variant variants[] = {
-        {"emf_hex", {}},
-        {"emf_bin", {eoGraphicsBinary}},
-        {"wmf_hex", {eoGraphicsWmfCompatible}},
-        {"wmf_bin", {eoGraphicsWmfCompatible, eoGraphicsBinary}},
+        {"native_hex", TQxPictureForm::Native, {}},
+        {"native_bin", TQxPictureForm::Native, {eoGraphicsBinary}},
+        {"emf_hex", TQxPictureForm::Metafile, {}},
+        {"emf_bin", TQxPictureForm::Metafile, {eoGraphicsBinary}},
+        {"wmf_hex", TQxPictureForm::Metafile, {eoGraphicsWmfCompatible}},
+        {"wmf_bin", TQxPictureForm::Metafile, {eoGraphicsWmfCompatible, eoGraphicsBinary}},
     };
     std::string command = "soffice -env:UserInstallation=file://" + dir_ +
                           "/profile --headless --convert-to pdf --outdir '" + dir_ + "/pdf'";
@@ -105,6 +83,7 @@ TEST_F(PicturePdf, EveryKindInBothFormsAndEncodingsAtTheRequestedSize) {
             report.CreateVar("P" + std::to_string(i + 1),
                              qxtest::DataPath(std::string("pictures/") + kSources[i].file));
         report.SetOptions(v.options);
+        report.SetPictureForm(v.form);
         report.SetOnImageFormat(AskForSize);
         report.SetTemplateBuffer(std::vector<std::uint8_t>(doc.begin(), doc.end()));
         report.SetOutFile(Path(std::string(v.name) + ".rtf"));

@@ -2,6 +2,7 @@
 // describe it: typed variables and RTF options by name.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "qxrtf/qxrtf.h"
@@ -19,5 +20,10 @@ void DefineTypedVariable(TQxBaseReport& report, const std::string& name, const s
 void DefineVariableFromText(TQxBaseReport& report, const std::string& assignment);
 // The option by its enumerator name ("eoClearMissedFields"); false if none.
 bool RTFOptionFromName(const std::string& name, TQxRTFOption& option);
+// The picture form by its name, "native" or "metafile"; none for others.
+std::optional<TQxPictureForm> PictureFormNamed(const std::string& name);
+// A picture format index given as text ("1"); raises Exception for one that
+// is not a whole number of 0 or more.
+int PictureFormatIndex(const std::string& text);
 
 }  // namespace qx
