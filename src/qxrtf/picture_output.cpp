@@ -114,6 +114,7 @@ void TQxRTF::WritePictureField(TField& field, const TQxFieldFormat& fmt,
         picture.Assign(DecodeGif(bytes));
     else
         picture.LoadFromBytes(bytes);
+    picture.KeepSource(bytes);
     if (!picture.Empty()) WritePicture(picture, fmt);
     wr(markup);
 }

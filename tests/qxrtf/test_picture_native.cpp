@@ -213,8 +213,8 @@ TEST_F(NativePictures, AWidePictureWithoutASizeFitsThePageOrItsCell) {
     report.ClearPictureSpecs();
     report.SetPictureSpec(0, "border=single");  // no size: still fitted
     EXPECT_NEAR(shownIn("\\pard \\\\PIC()\\\\").first, 9638, 1);
-    report.SetOnImageFormat([](int, TQxImageFormat& f) { f.SetScaleX(100); });
-    EXPECT_EQ(shownIn("\\pard \\\\PIC()\\\\").first, 1600 * 15);
+    report.SetOnImageFormat([](int, TQxImageFormat& f) { f.SetSizeXmm(250); });
+    EXPECT_NEAR(shownIn("\\pard \\\\PIC()\\\\").first, 250 * 56.69, 1);
 }
 
 TEST(PictureSpec, SizesScalesAndBordersAsAHandlerWouldSetThem) {

@@ -354,7 +354,7 @@ TEST(ReportDefaults, ConstructorValues) {
     EXPECT_EQ(report.FalseValue(), "False");
     EXPECT_EQ(report.Charset(), 1);
     EXPECT_EQ(report.Lang(), 0);
-    EXPECT_EQ(report.Options(), (TQxRTFOptions{eoGraphicsBinary, eoDotAsColon}));
+    EXPECT_EQ(report.Options(), (TQxRTFOptions{eoDotAsColon}));  // pictures in hex
     EXPECT_EQ(report.ColorCount(), 16);
     EXPECT_EQ(report.ColorTable()[15].GetColor(), 0xC0C0C0u);
     EXPECT_EQ(report.ColorTable()[1].GetColor(), 0xFF0000u);  // blue, as 0x00BBGGRR

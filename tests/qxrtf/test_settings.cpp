@@ -51,7 +51,7 @@ TEST(ReportSettings, BadDocumentsChangeNothing) {
         TQxRTF report;
         EXPECT_THROW(report.LoadSettings(nlohmann::json::parse(text)), Exception);
         EXPECT_EQ(report.Charset(), 1);
-        EXPECT_EQ(report.Options(), (TQxRTFOptions{eoGraphicsBinary, eoDotAsColon}));
+        EXPECT_EQ(report.Options(), (TQxRTFOptions{eoDotAsColon}));
         EXPECT_TRUE(report.DisableControls());
     }
 }
