@@ -99,6 +99,7 @@ void TQxRTF::RunScanStart() {
     FScs->SetCurrentScan(item.block);
     TQxScanInfo& info = *FScs->CurrentScanInfo();
     info.SetFirstPass(true);
+    info.StartRepetitions();
     StartScanTotals(info);
     if (!info.Balance()) {
         ComputeScanBalances(info, item.remainder);

@@ -81,10 +81,17 @@ class TQxScanInfo : public TObject {
     // messages about the scan.
     const std::string& CommandText() const { return FCommandText; }
     void SetCommandText(const std::string& v) { FCommandText = v; }
-    // Passes through the scan's body since it started (the first one
-    // included); counted by the run pass.
+    // Passes through the scan's body: since the scan was last entered (the
+    // first one included), which numbers the record in messages, and in
+    // the whole run, which the repetition limit bounds so that an outer
+    // loop cannot restart a runaway inner one. Counted by the run pass.
     std::int64_t Repetitions() const { return FRepetitions; }
-    std::int64_t AddRepetition() { return ++FRepetitions; }
+    std::int64_t RunRepetitions() const { return FRunRepetitions; }
+    std::int64_t AddRepetition() {
+        ++FRepetitions;
+        return ++FRunRepetitions;
+    }
+    void StartRepetitions() { FRepetitions = 0; }
     // The accumulators of the totals (SUM, CTN, CTS without NORESET) that
     // stand in this scan, however deep in IF, ELSIF and ELSE parts: they
     // start again from 0 each time the scan is entered. Noted by the
@@ -125,6 +132,7 @@ class TQxScanInfo : public TObject {
     int FqxlngId;
     std::string FCommandText;
     std::int64_t FRepetitions = 0;
+    std::int64_t FRunRepetitions = 0;
     std::vector<std::string> FTotals;
 };
 
