@@ -513,8 +513,7 @@ std::string Batch::BusyMessage() const {
                                  : "another run of shard " + std::to_string(FRun.shard.index) +
                                        "/" + std::to_string(FRun.shard.count);
     return what + " is writing into " + FRun.dir.string() + " (it holds " +
-           FRun.LockPath().string() +
-           "); wait for it to end or give another --out-dir";
+           FRun.LockPath().string() + "); wait for it to end or give another --out-dir";
 }
 
 nlohmann::json Batch::Manifest(double seconds) const {
@@ -593,8 +592,13 @@ int RunBatch(BatchOptions& o, const std::vector<std::string>& extras) {
         Batch batch(o);
         return batch.Run();
     } catch (const UsageError& e) {
-        std::cerr << "qxrtf batch: " << tool::EscapeControls(e.what()) << "\nRun with --help for more information.\n";
+        std::cerr << "qxrtf batch: " << tool::EscapeControls(e.what())
+                  << "\nRun with --help for more information.\n";
         return kUsage;
+    } catch (const qx::EStrictWarnings& e) {
+        // The data's warnings stop a strict batch while its data is opened.
+        std::cerr << "qxrtf batch: " << e.what() << " (--strict); no document was written\n";
+        return kSomeFailed;
     } catch (const std::exception& e) {
         std::cerr << "qxrtf batch: " << tool::EscapeControls(e.what()) << '\n';
         return kSomeFailed;

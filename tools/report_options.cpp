@@ -139,9 +139,17 @@ void ReportOptions::Resolve() {
 }
 
 void ReportOptions::WarnOfData(const std::string& file, const std::string& message) const {
+    // A run that tells its warnings (render, batch) gets the data's in the
+    // same list, so that --strict stops on them too, before the report is
+    // written; a loader that gives one while the run goes on stops it there.
+    if (FWarnings.OnWarning()) {
+        FWarnings.Add({file, std::nullopt, message});
+        FWarnings.CheckStrict();
+        return;
+    }
     const std::lock_guard<std::mutex> hold(FWarnedLock);
-    std::string line = file + ": " + message;
-    if (FWarned.insert(line).second) std::cerr << line << '\n';
+    std::string line = file + ": warning: " + message;
+    if (FWarned.insert(line).second) std::cerr << EscapeControls(line) << '\n';
 }
 
 void ReportOptions::AddStrictTo(CLI::App* cmd) {

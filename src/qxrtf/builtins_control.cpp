@@ -6,6 +6,7 @@
 #include "platform/internal/unicode.h"
 #include "qxbasereport/internal/lang_text.h"
 #include "qxrtf/internal/builtins.h"
+#include "qxrtf/internal/field_values.h"
 #include "qxrtf/qxrtf.h"
 
 namespace qx {
@@ -142,8 +143,9 @@ void AggregateFunction(TQxBuiltinCall& call) {
     const TObject* value = call.Arg(0);
     if (const auto* field = ArgField(value)) {
         if (field->DataSet()->Eof()) return;  // nothing is counted at the end of data
-        if (A == Aggregate::Sum) total += field->AsFloat();
-        if (A == Aggregate::Ctn && field->AsFloat() != 0) total += 1;
+        const TFormatSettings& fs = call.report.FmtSettings();
+        if (A == Aggregate::Sum) total += FieldFloatIn(*field, fs);
+        if (A == Aggregate::Ctn && FieldFloatIn(*field, fs) != 0) total += 1;
         if (A == Aggregate::Cts && !Trim(field->AsString()).empty()) total += 1;
     } else if (const auto* var = ArgVariable(value)) {
         if (A == Aggregate::Sum) total += var->AsFloat();

@@ -118,13 +118,13 @@ void TQxRTF::UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataTy
             if (IsIntegerType(field->DataType()))
                 target.SetAsInteger(field->AsLargeInt());
             else
-                target.SetAsFloat(field->AsFloat());
+                target.SetAsFloat(FieldFloatIn(*field, FmtSett));
             break;
         case qxdtBoolean:
             target.SetAsBoolean(field->AsBoolean());
             break;
         case qxdtDateTime:
-            target.SetAsDateTime(field->AsDateTime());
+            target.SetAsDateTime(FieldDateTimeIn(*field, FmtSett));
             break;
         default:
             break;

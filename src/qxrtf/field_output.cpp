@@ -1,6 +1,8 @@
 // Writing field values: every value goes out encoded for RTF, then the
 // field's markup. A language the application sets (Lang) is given to the
 // value alone, in a group: the text after the field keeps its own.
+#include <optional>
+
 #include "conscom/exceptions.h"
 #include "conscom/internal/tables.h"
 #include "platform/internal/conv.h"
@@ -302,6 +304,42 @@ void TQxRTF::WriteConstantField(std::int32_t kind, const TQxRowContent& rc) {
 std::string FieldTextIn(const TField& field, const TFormatSettings& fs) {
     const auto* valueField = dynamic_cast<const TValueField*>(&field);
     return valueField != nullptr ? valueField->AsStringIn(fs) : field.AsString();
+}
+
+namespace {
+
+// The text a text field holds; none for fields of other types and NULL.
+std::optional<std::string> HeldTextOf(const TField& field) {
+    switch (field.DataType()) {
+        case ftString:
+        case ftMemo:
+        case ftFixedChar:
+        case ftWideString:
+        case ftFixedWideChar:
+        case ftWideMemo:
+            if (field.IsNull()) return std::nullopt;
+            return Trim(field.AsString());
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+double FieldFloatIn(const TField& field, const TFormatSettings& fs) {
+    double value = 0;
+    if (const auto text = HeldTextOf(field))
+        if (TryStrToFloat(*text, value, fs) || TryStrToFloat(*text, value, TFormatSettings()))
+            return value;
+    return field.AsFloat();
+}
+
+TDateTime FieldDateTimeIn(const TField& field, const TFormatSettings& fs) {
+    TDateTime value = 0;
+    if (const auto text = HeldTextOf(field))
+        if (TryStrToDateTime(*text, value, fs) || TryStrToDateTime(*text, value, TFormatSettings()))
+            return value;
+    return field.AsDateTime();
 }
 
 std::string TQxRTF::DataSetFieldText(const TField& field, const TQxFieldFormat& fmt) {

@@ -38,7 +38,12 @@ struct LocaleReport {
         report.SetFmtSettings(fs);
         data.AddField("DAY", ftDate);
         data.AddField("AMOUNT", ftFloat);
-        data.AppendRecord({EncodeDate(2024, 3, 7), 1234.5});
+        // Numbers and a date held in text columns, as a column that had
+        // one odd value is read.
+        data.AddField("PRICE", ftString);
+        data.AddField("CODE", ftString);
+        data.AddField("WHEN", ftString);
+        data.AppendRecord({EncodeDate(2024, 3, 7), 1234.5, "249,00", "12.50", "07.03.2024"});
         report.SetClock([] { return EncodeDate(2024, 3, 7) + EncodeTime(6, 0, 0, 0); });
     }
     std::string Render(const std::string& body) {
@@ -73,6 +78,10 @@ TEST_F(ProcessSettings, EveryConversionUsesTheReportsSettings) {
         {"SALES.AMOUNT", "1234,5", "1234.5"},
         {"FNUM(SALES.AMOUNT, 10:2)", "1.234,50", "1,234.50"},
         {"FCUR(SALES.AMOUNT)", "1.234,50 \\'80", "$1,234.50"},
+        // A total of a column read as text reads its numbers in the
+        // report's settings, then in the default ones.
+        {R"(SCAN(SALES)\\\\SUM(SALES.PRICE, P)\\\\ENDSCAN\\\\P)", "249", ""},
+        {R"(SCAN(SALES)\\\\SUM(SALES.CODE, C)\\\\ENDSCAN\\\\C)", "12,5", "12.5"},
     };
     // Both reports live at once and run in turn.
     LocaleReport german(qx::testing::CommaSettings());

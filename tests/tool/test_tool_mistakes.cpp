@@ -236,23 +236,44 @@ TEST_F(ToolMistakes, EachGivesItsMessageAndExitCode) {
         // A value that does not fit its column's type makes it text, and
         // says so once, naming the file, record, field and value.
         {"render orders.rtf -o o.rtf --json ORDERS=orders.json", 0,
-         "orders.json: record 8, field DATE: \"2024-02-30\" is not a date; the column is read as "
+         "orders.json: warning: record 8, field DATE: \"2024-02-30\" is not a date; the column is "
+         "read as "
          "text\n"
-         "orders.json: record 5, field BALANCE: \"n/a\" is not a number; the column is read as "
+         "orders.json: warning: record 5, field BALANCE: \"n/a\" is not a number; the column is "
+         "read as "
          "text\n",
          "o.rtf", true},
         {"batch orders.rtf --master ORDERS --out-dir out --name ORDERS.NO --jobs 2 --json "
          "ORDERS=orders.json",
          0,
-         "orders.json: record 8, field DATE: \"2024-02-30\" is not a date; the column is read as "
+         "orders.json: warning: record 8, field DATE: \"2024-02-30\" is not a date; the column is "
+         "read as "
          "text\n"
-         "orders.json: record 5, field BALANCE: \"n/a\" is not a number; the column is read as "
+         "orders.json: warning: record 5, field BALANCE: \"n/a\" is not a number; the column is "
+         "read as "
          "text\n",
          "out/10.rtf", true},
         {"render prices.rtf -o o.rtf --csv P=prices.csv", 0,
-         "prices.csv: line 3, field PRICE: \"249,00\" is not a number; the column is read as "
+         "prices.csv: warning: line 3, field PRICE: \"249,00\" is not a number; the column is read "
+         "as "
          "text\n",
          "o.rtf", true},
+        // Under --strict a value that turns its column into text stops the
+        // report before anything is written, as a template warning does.
+        {"render prices.rtf -o o.rtf --csv P=prices.csv --strict", 1,
+         "prices.csv: warning: line 3, field PRICE: \"249,00\" is not a number; the column is read "
+         "as text\n"
+         "qxrtf: Stopped by 1 warning: warnings are errors in a strict run (--strict); no report "
+         "was written\n",
+         "o.rtf", false},
+        {"batch orders.rtf --master ORDERS --out-dir out --name ORDERS.NO --strict --json "
+         "ORDERS=orders.json",
+         1,
+         "orders.json: warning: record 8, field DATE: \"2024-02-30\" is not a date; the column is "
+         "read as text\n"
+         "qxrtf batch: Stopped by 1 warning: warnings are errors in a strict run (--strict); no "
+         "document was written\n",
+         "out/10.rtf", false},
     };
     for (const Mistake& m : mistakes) ExpectMistake(m);
 }
