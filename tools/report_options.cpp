@@ -46,25 +46,22 @@ void ReportOptions::AddTo(CLI::App* cmd) {
     cmd->add_flag("--unicode", FUnicode, "write characters above U+00FF as \\u with a fallback");
     cmd->add_option("--codepage", FCodePage,
                     "code page of the output text (default: the template's own)");
-    cmd->add_option("--max-repetitions", FMaxRepetitions,
-                    "most passes one scan may make in a run (0: no limit)")
-        ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
-    cmd->add_option("--max-output", FMaxOutput, "most bytes a report may have (0: no limit)")
-        ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
-    cmd->add_option("--max-steps", FMaxSteps,
-                    "most function and operator calls a run may evaluate (0: no limit)")
-        ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
-    cmd->add_option("--max-value", FMaxValue,
-                    "most bytes one value a run makes may have (0: no limit)")
-        ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
-    cmd->add_option("--max-variables", FMaxVariables,
-                    "most bytes the report variables may hold together (0: no limit)")
-        ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
+    // The limits on a run's work, each 0 for no limit.
+    const struct {
+        const char* name;
+        std::int64_t* value;
+        const char* help;
+    } limits[] = {
+        {"--max-repetitions", &FMaxRepetitions, "most passes one scan may make in a run"},
+        {"--max-output", &FMaxOutput, "most bytes a report may have"},
+        {"--max-steps", &FMaxSteps, "most function and operator calls a run may evaluate"},
+        {"--max-value", &FMaxValue, "most bytes one value a run makes may have"},
+        {"--max-variables", &FMaxVariables, "most bytes the report variables may hold together"},
+    };
+    for (const auto& limit : limits)
+        cmd->add_option(limit.name, *limit.value, std::string(limit.help) + " (0: no limit)")
+            ->capture_default_str()
+            ->check(CLI::NonNegativeNumber);
     cmd->add_option("--image-root", FImageRoot,
                     "folder picture files named in the template or data must lie in")
         ->check(CLI::ExistingDirectory);

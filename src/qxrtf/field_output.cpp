@@ -308,8 +308,12 @@ std::string FieldTextIn(const TField& field, const TFormatSettings& fs) {
 
 namespace {
 
-// The text a text field holds; none for fields of other types and NULL.
-std::optional<std::string> HeldTextOf(const TField& field) {
+// The number or date a text field holds, read in `fs` and then in the
+// default settings; none for fields of other types, NULL and text that
+// reads in neither.
+using TTextReader = bool (*)(const std::string&, double&, const TFormatSettings&);
+std::optional<double> ReadHeldText(const TField& field, const TFormatSettings& fs,
+                                   TTextReader read) {
     switch (field.DataType()) {
         case ftString:
         case ftMemo:
@@ -317,28 +321,26 @@ std::optional<std::string> HeldTextOf(const TField& field) {
         case ftWideString:
         case ftFixedWideChar:
         case ftWideMemo:
-            if (field.IsNull()) return std::nullopt;
-            return Trim(field.AsString());
+            break;
         default:
             return std::nullopt;
     }
+    if (field.IsNull()) return std::nullopt;
+    const std::string text = Trim(field.AsString());
+    double value = 0;
+    if (read(text, value, fs) || read(text, value, TFormatSettings())) return value;
+    return std::nullopt;
 }
 
 }  // namespace
 
 double FieldFloatIn(const TField& field, const TFormatSettings& fs) {
-    double value = 0;
-    if (const auto text = HeldTextOf(field))
-        if (TryStrToFloat(*text, value, fs) || TryStrToFloat(*text, value, TFormatSettings()))
-            return value;
+    if (const auto value = ReadHeldText(field, fs, TryStrToFloat)) return *value;
     return field.AsFloat();
 }
 
 TDateTime FieldDateTimeIn(const TField& field, const TFormatSettings& fs) {
-    TDateTime value = 0;
-    if (const auto text = HeldTextOf(field))
-        if (TryStrToDateTime(*text, value, fs) || TryStrToDateTime(*text, value, TFormatSettings()))
-            return value;
+    if (const auto value = ReadHeldText(field, fs, TryStrToDateTime)) return *value;
     return field.AsDateTime();
 }
 
