@@ -46,6 +46,26 @@ foreach(var QXRTF_PC_REQUIRES QXRTF_PC_LIBS QXRTF_LOADERS_PC_REQUIRES QXRTF_LOAD
   string(REPLACE ";" " " ${var} "${${var}}")
   string(REPLACE ";" " " ${var}_PRIVATE "${${var}_PRIVATE}")
 endforeach()
+# The prefix is found from where the .pc file lies, so that a tree installed
+# with `cmake --install build --prefix DIR` (or moved afterwards) is right
+# whatever prefix was chosen when it was configured.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(QXRTF_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  file(RELATIVE_PATH QXRTF_PC_UP "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+  string(REGEX REPLACE "/$" "" QXRTF_PC_UP "${QXRTF_PC_UP}")
+  set(QXRTF_PC_PREFIX "\${pcfiledir}/${QXRTF_PC_UP}")
+endif()
+if(IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
+  set(QXRTF_PC_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}")
+else()
+  set(QXRTF_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
+endif()
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(QXRTF_PC_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
+else()
+  set(QXRTF_PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
+endif()
 configure_file(cmake/qxrtf.pc.in ${CMAKE_CURRENT_BINARY_DIR}/qxrtf.pc @ONLY)
 configure_file(cmake/qxrtf-loaders.pc.in ${CMAKE_CURRENT_BINARY_DIR}/qxrtf-loaders.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/qxrtf.pc ${CMAKE_CURRENT_BINARY_DIR}/qxrtf-loaders.pc
