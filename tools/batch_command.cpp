@@ -27,14 +27,17 @@
 #include "batch_files.h"
 #include "batch_naming.h"
 #include "data_options.h"
+#include "office_convert.h"
+#include "office_group.h"
 #include "platform/exceptions.h"
 #include "platform/internal/codepage.h"
 #include "platform/internal/unicode.h"
 #include "platform/streams.h"
 #include "qxrtf/qxrtf.h"
 #include "record_view.h"
-#include "render_extras.h"
+#include "render_output.h"
 #include "report_options.h"
+#include "template_source.h"
 #include "tool_errors.h"
 
 namespace fs = std::filesystem;
@@ -46,7 +49,7 @@ enum ExitCode { kAllWritten = 0, kSomeFailed = 1, kUsage = 2 };
 using tool::UsageError;
 
 struct BatchOptions {
-    std::string templateFile, master, outDir, nameExpr, shard, shardKey, manifest, jobs;
+    std::string templateFile, master, outDir, nameExpr, shard, shardKey, manifest, jobs, to;
     bool overwrite = false, resume = false, failFast = false, pdf = false;
     // What every report of the batch is given, as render takes it.
     tool::ReportOptions report;
@@ -95,6 +98,12 @@ qx::TQxTemplateBuffer ReadTemplate(const std::string& file) {
 
 qx::TQxTemplateBuffer BufferOf(const std::string& text) {
     return std::make_shared<const std::vector<std::uint8_t>>(text.begin(), text.end());
+}
+
+std::string ReadFileText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw qx::Exception("Cannot read " + file.string());
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string StreamText(qx::TMemoryStream& out) {
@@ -191,6 +200,10 @@ struct BatchRun {
           key("--shard-key", o.shardKey, o),
           namedBelow(static_cast<std::size_t>(jobs), 0) {}
 
+    // The documents go to LibreOffice in groups of this many per worker:
+    // few starts of it, and little to redo after a killed run.
+    static constexpr std::size_t kOfficeGroup = 50;
+
     // The temporary files and the lock of this shard start so. One process
     // at a time runs a shard in a folder (it holds the lock), so the
     // temporary files are its own, and what a killed run left is removed
@@ -204,6 +217,8 @@ struct BatchRun {
     const Shard shard;
     const int jobs;
     const fs::path dir;
+    tool::DocFormat format = tool::DocFormat::kRtf;  // --to
+    std::string office;  // the LibreOffice launcher, when documents are converted
     BatchTemplate document;
     RecordText name, key;
 
@@ -248,10 +263,6 @@ class Worker {
     std::int64_t stoppedAt = 0;  // the record the master failed on
 
   private:
-    struct Outcome {
-        std::string status;  // written or kept
-        std::string file;
-    };
     void Walk();
     // Moves the master to its first or next record. A detail that cannot
     // follow it (its query fails for this record's values) fails that one
@@ -267,14 +278,25 @@ class Worker {
     // Waits until every earlier record of the shard is named, by whichever
     // worker; true when one of them has the name `file`.
     bool EarlierRecordHas(std::int64_t record, const std::string& file);
-    // Renders the document of the master's current record.
-    Outcome Document(std::int64_t record, const std::string& file);
+    // Renders the document of the master's current record, whose manifest
+    // entry is documents[entry]. A document that LibreOffice converts is
+    // placed when its group is.
+    void Document(std::int64_t record, const std::string& file, std::size_t entry);
+    // Places the converted document of `record`, and queues its PDF copy.
+    void Converted(std::int64_t record, const std::string& file, std::size_t entry,
+                   const std::string& rtf, const fs::path& converted, const std::string& error);
+    // Names `bytes` `file` in the output folder; raises when it exists.
+    void PlaceDocument(std::int64_t record, const std::string& file, const std::string& bytes);
     // Names the written temporary file `file`; false when it exists already.
     bool Place(std::int64_t record, const std::string& file, batch::TempFile& temp);
     void Failed(std::int64_t record, const std::string& error, nlohmann::json& entry);
-    // With --pdf: the PDF copy of the placed document `file`, beside it.
+    // With --pdf: the PDF copy of the placed document `file`, beside it,
+    // made from `bytes` in `from` when the PDF group is converted.
     fs::path PdfPathOf(const std::string& file) const;
-    void WritePdf(const std::string& file) const;
+    void AddPdf(std::int64_t record, const std::string& file, std::size_t entry,
+                const std::string& bytes, tool::DocFormat from);
+    // Converts what waits in the groups.
+    void ConvertGroups();
 
     BatchRun& FRun;
     const BatchOptions& FO;
@@ -283,6 +305,7 @@ class Worker {
     qx::TDataSet* FMaster = nullptr;
     std::unique_ptr<TRecordView> FView;
     qx::arrdataset FDatasets;  // the worker's, the master replaced by its one-record view
+    std::unique_ptr<tool::OfficeGroup> FConvert, FPdf;  // --to and --pdf
 };
 
 Worker::Worker(BatchRun& run, int index)
@@ -296,12 +319,18 @@ Worker::Worker(BatchRun& run, int index)
     FDatasets = FOpened.datasets;
     for (qx::TDataSet*& ds : FDatasets)
         if (ds == FMaster) ds = FView.get();
+    if (run.format != tool::DocFormat::kRtf)
+        FConvert = std::make_unique<tool::OfficeGroup>(run.office, run.format, run.kOfficeGroup);
+    if (FO.pdf)
+        FPdf = std::make_unique<tool::OfficeGroup>(run.office, tool::DocFormat::kPdf,
+                                                   run.kOfficeGroup);
 }
 
 std::string Worker::FileName() {
-    const std::string name = batch::SafeFileName(FRun.name.Of(FDatasets), ".rtf");
+    const std::string extension = std::string(".") + tool::ExtensionOf(FRun.format);
+    const std::string name = batch::SafeFileName(FRun.name.Of(FDatasets), extension);
     if (name.empty()) throw qx::Exception("the name of the document is empty");
-    return name + ".rtf";
+    return name + extension;
 }
 
 void Worker::NamedBelow(std::int64_t record) {
@@ -329,8 +358,7 @@ bool Worker::EarlierRecordHas(std::int64_t record, const std::string& file) {
     return FRun.firstRecordOfName[file] < record;
 }
 
-Worker::Outcome Worker::Document(std::int64_t record, const std::string& file) {
-    Outcome outcome{"written", file};
+void Worker::Document(std::int64_t record, const std::string& file, std::size_t entry) {
     const bool keep = FO.resume && fs::exists(FRun.dir / file);
     // Rendered while the workers of earlier records may still be naming
     // them: a worker waits for their names only before placing its document.
@@ -348,25 +376,74 @@ Worker::Outcome Worker::Document(std::int64_t record, const std::string& file) {
                             " is also the document of an earlier record (give --overwrite to "
                             "keep the last)");
     if (renderError) std::rethrow_exception(renderError);
+    documents[entry]["file"] = file;
     if (keep) {
-        outcome.status = "kept";
+        documents[entry]["status"] = "kept";
+        ++kept;
         // A run killed between a document and its PDF left the PDF to do.
-        if (FO.pdf && !fs::exists(PdfPathOf(file))) WritePdf(file);
-        return outcome;
+        if (FO.pdf && !fs::exists(PdfPathOf(file)))
+            AddPdf(record, file, entry, ReadFileText(FRun.dir / file), FRun.format);
+        return;
     }
+    if (FConvert) {
+        // Before it is added: a full group converts at once, this one too.
+        documents[entry]["status"] = "converting";
+        FConvert->Add(bytes, tool::DocFormat::kRtf,
+                      [this, record, file, entry, bytes](const fs::path& converted,
+                                                         const std::string& error) {
+                          Converted(record, file, entry, bytes, converted, error);
+                      });
+        return;
+    }
+    PlaceDocument(record, file, bytes);
+    documents[entry]["status"] = "written";
+    ++written;
+    if (FO.pdf) AddPdf(record, file, entry, bytes, tool::DocFormat::kRtf);
+}
+
+void Worker::Converted(std::int64_t record, const std::string& file, std::size_t entry,
+                       const std::string& rtf, const fs::path& converted,
+                       const std::string& error) {
+    try {
+        if (converted.empty()) throw qx::Exception(error);
+        PlaceDocument(record, file, ReadFileText(converted));
+        documents[entry]["status"] = "written";
+        ++written;
+        if (FO.pdf) AddPdf(record, file, entry, rtf, tool::DocFormat::kRtf);
+    } catch (const std::exception& e) {
+        Failed(record, e.what(), documents[entry]);
+    }
+}
+
+void Worker::PlaceDocument(std::int64_t record, const std::string& file, const std::string& bytes) {
     batch::TempFile temp(FRun.dir, FRun.TempPrefix(), bytes);
     if (!Place(record, file, temp))
         throw qx::Exception("document " + file + " exists already (give --overwrite or --resume)");
-    if (FO.pdf) WritePdf(file);
-    return outcome;
 }
 
 fs::path Worker::PdfPathOf(const std::string& file) const {
     return FRun.dir / fs::path(file).replace_extension(".pdf");
 }
 
-void Worker::WritePdf(const std::string& file) const {
-    tool::ConvertToPdf((FRun.dir / file).string(), PdfPathOf(file).string());
+void Worker::AddPdf(std::int64_t record, const std::string& file, std::size_t entry,
+                    const std::string& bytes, tool::DocFormat from) {
+    FPdf->Add(bytes, from,
+              [this, record, file, entry](const fs::path& pdf, const std::string& error) {
+                  try {
+                      if (pdf.empty()) throw qx::Exception(error);
+                      batch::TempFile(FRun.dir, FRun.TempPrefix(), ReadFileText(pdf))
+                          .NameAs(PdfPathOf(file), true);
+                  } catch (const std::exception& e) {
+                      // The document is there, but the record is not done without its PDF.
+                      --(documents[entry]["status"] == "kept" ? kept : written);
+                      Failed(record, e.what(), documents[entry]);
+                  }
+              });
+}
+
+void Worker::ConvertGroups() {
+    if (FConvert) FConvert->Convert();
+    if (FPdf) FPdf->Convert();
 }
 
 bool Worker::Place(std::int64_t record, const std::string& file, batch::TempFile& temp) {
@@ -401,6 +478,12 @@ void Worker::Run() {
         stopped = e.what();
     } catch (...) {
         stopped = "Unknown exception raised while reading the master dataset.";
+    }
+    // What was rendered is converted and placed, however the walk ended.
+    try {
+        ConvertGroups();
+    } catch (const std::exception& e) {
+        if (stopped.empty()) stopped = e.what();
     }
     // No more names from this worker: none of the others waits for it.
     NamedBelow(INT64_MAX);
@@ -449,24 +532,24 @@ void Worker::Walk() {
             nameError = e.what();
         }
         ClaimName(record, file);
-        nlohmann::json entry = {{"record", record}, {"key", key}};
+        const std::size_t entry = documents.size();
+        documents.push_back({{"record", record}, {"key", key}});
         try {
             if (!nameError.empty()) throw qx::Exception(nameError);
-            const Outcome outcome = Document(record, file);
-            entry["file"] = outcome.file;
-            entry["status"] = outcome.status;
-            ++(outcome.status == "kept" ? kept : written);
+            Document(record, file, entry);
         } catch (const std::exception& e) {
-            Failed(record, e.what(), entry);
+            Failed(record, e.what(), documents[entry]);
         }
-        documents.push_back(std::move(entry));
     }
     stoppedAt = 0;
 }
 
 class Batch {
   public:
-    explicit Batch(const BatchOptions& o) : FRun(o) {}
+    Batch(const BatchOptions& o, tool::DocFormat format, const std::string& office) : FRun(o) {
+        FRun.format = format;
+        FRun.office = office;
+    }
     int Run();
 
   private:
@@ -496,12 +579,16 @@ void Batch::Compile() {
     const BatchOptions& o = FRun.options;
     const qx::arrdataset& ds = FWorkers.front()->DataSets();
     try {
-        FRun.document.Compile(ReadTemplate(o.templateFile), ds);
+        FRun.document.Compile(ReadTemplate(tool::RtfTemplateOf(
+                                  o.templateFile, tool::TemplateCacheDir(o.report.cacheDir))),
+                              ds);
     } catch (const qx::EStrictWarnings& e) {
         throw qx::Exception(std::string(e.what()) + " (--strict); no document was written");
     } catch (const qx::Exception& e) {
-        const std::string where = e.Pos() ? tool::PositionPrefix(o.templateFile, *e.Pos()) : "";
-        throw qx::Exception(where + e.what());
+        if (!e.Pos()) throw;
+        const std::string note = tool::ParagraphNote(o.templateFile, *e.Pos());
+        throw qx::Exception(tool::PositionPrefix(o.templateFile, *e.Pos()) + e.what() +
+                            (note.empty() ? std::string() : "\n    " + note));
     }
     FRun.name.Compile(ds);
     if (!o.shardKey.empty()) FRun.key.Compile(ds);
@@ -588,8 +675,13 @@ int RunBatch(BatchOptions& o, const std::vector<std::string>& extras) {
         // A wrong option or variable is found before any record.
         o.report.Resolve();
         o.report.PrintWarnings(o.templateFile, std::cerr);
-        if (o.pdf) tool::RequireOffice();
-        Batch batch(o);
+        const tool::DocFormat format = tool::OutputFormatOf("", o.to);
+        if (o.pdf && format == tool::DocFormat::kPdf)
+            throw UsageError("--pdf and --to pdf: the documents are PDF already");
+        std::string office;
+        if (format != tool::DocFormat::kRtf) office = tool::RequireOffice("--to " + o.to);
+        if (o.pdf) office = tool::RequireOffice("--pdf");
+        Batch batch(o, format, office);
         return batch.Run();
     } catch (const UsageError& e) {
         std::cerr << "qxrtf batch: " << tool::EscapeControls(e.what())
@@ -620,11 +712,16 @@ void AddBatchCommand(CLI::App& app) {
         const char* help;
     };
     static const Text kTexts[] = {
-        {"template", &BatchOptions::templateFile, "RTF template file"},
+        {"template", &BatchOptions::templateFile,
+         "template file: RTF, or DOCX, ODT, DOC, flat ODT (converted with LibreOffice)"},
         {"--master", &BatchOptions::master, "the dataset with one record per document"},
         {"--out-dir", &BatchOptions::outDir, "directory the documents are written to"},
         {"--name", &BatchOptions::nameExpr,
-         "expression naming a record's document (DIR/<value>.rtf)"},
+         "expression naming a record's document (DIR/<value>.rtf, or the --to format's "
+         "extension)"},
+        {"--to", &BatchOptions::to,
+         "format of the documents: rtf (the default), docx, odt, pdf (converted with "
+         "LibreOffice, one start per worker for each group of documents)"},
         {"--shard", &BatchOptions::shard,
          "I/N: render only the records of shard I of N (0 <= I < N)"},
         {"--shard-key", &BatchOptions::shardKey,

@@ -16,6 +16,7 @@
 #include "qxrtf/qxrtf.h"
 #include "render_output.h"
 #include "report_options.h"
+#include "template_source.h"
 #include "tool_errors.h"
 
 namespace {
@@ -28,7 +29,10 @@ struct TemplateCommand {
 
     TemplateCommand(CLI::App& app, const char* name, const char* description) {
         cmd = app.add_subcommand(name, description);
-        cmd->add_option("template", templateFile, "RTF template file")->required();
+        cmd->add_option("template", templateFile,
+                        "template file: RTF, or DOCX, ODT, DOC, flat ODT (converted with "
+                        "LibreOffice)")
+            ->required();
         options.AddTo(cmd);
     }
     // Datasets keep the order they were given in: a one-letter alias A
@@ -37,7 +41,8 @@ struct TemplateCommand {
         options.Resolve();
         options.Apply(report);
         owned = options.data.Open();
-        report.SetInFile(templateFile);
+        report.SetInFile(
+            tool::RtfTemplateOf(templateFile, tool::TemplateCacheDir(options.cacheDir)));
         return owned.datasets;
     }
 };
@@ -45,6 +50,7 @@ struct TemplateCommand {
 const char* const kExamples = R"(Examples:
   qxrtf render letter.rtf -o out/letter.rtf --json CUSTOMERS=customers.json
   qxrtf render invoice.rtf -o invoice.rtf --csv ORDERS=orders.csv --locale de_DE.UTF-8 --pdf invoice.pdf
+  qxrtf render letter.docx -o out/letter.pdf --json CUSTOMERS=customers.json
   qxrtf render memo.rtf -o memo.rtf --var AUTHOR=Ann --var DUE=2024-05-01:date --open
   qxrtf check letter.rtf --json CUSTOMERS=customers.json
   qxrtf dump letter.rtf
@@ -60,9 +66,15 @@ int main(int argc, char** argv) {
     app.footer(kExamples);
 
     TemplateCommand render(app, "render", "Render TEMPLATE into the report OUT");
-    std::string outFile, pdfFile;
+    std::string outFile, pdfFile, outFormat;
     bool openReport = false;
-    render.cmd->add_option("-o,--output", outFile, "report file to write")->required();
+    render.cmd
+        ->add_option("-o,--output", outFile,
+                     "report file to write: .docx, .odt and .pdf are converted from RTF "
+                     "with LibreOffice, anything else is RTF")
+        ->required();
+    render.cmd->add_option("--to", outFormat,
+                           "format of the report whatever OUT's extension: rtf, docx, odt, pdf");
     render.cmd->add_option("--pdf", pdfFile,
                            "also convert the report to this PDF file (needs LibreOffice)");
     render.cmd->add_flag("--open", openReport,
@@ -94,7 +106,9 @@ int main(int argc, char** argv) {
         qx::TQxRTF report;
         if (*render.cmd) {
             render.options.PrintWarnings(render.templateFile, std::cerr);
-            const tool::RenderTargets targets{render.templateFile, outFile, pdfFile, openReport};
+            const tool::RenderTargets targets{render.templateFile, outFile,
+                                              tool::OutputFormatOf(outFile, outFormat), pdfFile,
+                                              openReport};
             tool::CheckTargetsDiffer(targets);
             tool::RenderToTargets(report, render.Prepare(report, owned), targets);
         } else if (*dump.cmd) {

@@ -1,5 +1,5 @@
 // What `qxrtf render` does around the run itself: a progress line for long
-// renders and the PDF copy of the finished report.
+// renders.
 #pragma once
 
 #include <chrono>
@@ -12,15 +12,6 @@ class TQxScanInfo;
 }  // namespace qx
 
 namespace tool {
-
-// Converts the finished report `rtfFile` to `pdfFile` with LibreOffice,
-// in a private profile directory so that conversions running at once (or
-// a LibreOffice the user has open) do not collide. Raises qx::Exception
-// with a clear message when LibreOffice is not installed or fails.
-void ConvertToPdf(const std::string& rtfFile, const std::string& pdfFile);
-// Raises qx::Exception when LibreOffice is not installed: for a batch that
-// converts every document, before the first.
-void RequireOffice();
 
 // A line on stderr counting the records of the outermost scan ("qxrtf:
 // 1200 of 5000 records"), shown only when stderr is a terminal and only

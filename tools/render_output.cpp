@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "conscom/internal/shell_messages.h"
@@ -22,7 +23,8 @@ namespace {
 // symbolic and hard links count), else the same path once links and dots
 // are resolved.
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     std::error_code ea, eb;
@@ -48,15 +50,31 @@ void CheckTargetsDiffer(const RenderTargets& targets) {
         throw UsageError("--pdf " + targets.pdf + " would overwrite the template " +
                          targets.templateFile);
     if (SameFile(targets.pdf, targets.report))
-        throw UsageError("--pdf " + targets.pdf + " would overwrite the report " +
-                         targets.report);
+        throw UsageError("--pdf " + targets.pdf + " would overwrite the report " + targets.report);
+}
+
+DocFormat OutputFormatOf(const std::string& report, const std::string& to) {
+    if (!to.empty()) {
+        const std::optional<DocFormat> named = OutputFormatNamed(to);
+        if (!named) throw UsageError("--to " + to + ": not a report format (rtf, docx, odt, pdf)");
+        return *named;
+    }
+    const std::string extension = fs::path(report).extension().string();
+    return OutputFormatNamed(extension.empty() ? extension : extension.substr(1))
+        .value_or(DocFormat::kRtf);
 }
 
 void RenderToTargets(qx::TQxRTF& report, const qx::arrdataset& datasets,
                      const RenderTargets& targets) {
+    // Before the run: a report that cannot be converted is not worth running.
+    const bool converted = targets.format != DocFormat::kRtf;
+    const std::string office = converted ? RequireOffice("-o " + targets.report) : std::string();
     PendingFile pending(targets.report);
     pending.DiscardTarget();
-    report.SetOutFile(pending.Path());
+    std::optional<PrivateDir> work;
+    if (converted) work.emplace("the conversion of " + targets.report);
+    const std::string rtfFile = converted ? (work->Path() / "report.rtf").string() : pending.Path();
+    report.SetOutFile(rtfFile);
     {
         const ProgressLine progress(report);
         try {
@@ -67,9 +85,11 @@ void RenderToTargets(qx::TQxRTF& report, const qx::arrdataset& datasets,
             throw pending.Renamed(e);
         }
     }
+    if (converted) ConvertFileTo(office, rtfFile, targets.format, pending.Path(), work->Path());
     pending.Commit();
     if (targets.open) OpenWithDesktop(targets.report);
-    if (!targets.pdf.empty()) ConvertToPdf(targets.report, targets.pdf);
+    if (!targets.pdf.empty())
+        ConvertReport(converted ? rtfFile : targets.report, targets.pdf, DocFormat::kPdf, "--pdf");
 }
 
 }  // namespace tool

@@ -33,6 +33,9 @@ nlohmann::json ReadSettings(const std::string& file) {
 
 void ReportOptions::AddTo(CLI::App* cmd) {
     data.AddTo(cmd);
+    cmd->add_option("--cache", cacheDir,
+                    "folder of the RTF conversions of DOCX, ODT, DOC and flat ODT templates "
+                    "(default $XDG_CACHE_HOME/qxrtf or ~/.cache/qxrtf)");
     cmd->add_option("--var", FVars,
                     "variable NAME=VALUE[:number|boolean|date|string] (repeatable; end a value "
                     "that holds a colon with :string)");

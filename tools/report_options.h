@@ -10,8 +10,8 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <set>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,6 +46,9 @@ class ReportOptions {
     qx::TQxWarningSink& Warnings() const { return FWarnings; }
 
     DataOptions data;
+    // --cache DIR: where templates converted from DOCX, ODT, DOC or flat
+    // ODT are kept (template_source.h); empty for the default.
+    std::string cacheDir;
 
   private:
     // Prints a warning of the data once, however many workers open it.

@@ -34,6 +34,16 @@ std::string EscapeControls(std::string_view text);
 // "TEMPLATE:LINE:COL: " for a position in `templateFile`.
 std::string PositionPrefix(const std::string& templateFile, const qx::TQxErrorPos& pos);
 
+// Says that `templateFile` was converted to `rtfFile`, which the library
+// read: a place in it is then printed with the text of its paragraph as
+// well, since lines and columns of the converted file mean nothing to the
+// template's author. Call it before any thread prints.
+void NoteConvertedTemplate(const std::string& templateFile, const std::string& rtfFile);
+
+// For a converted template, "in the paragraph "TEXT" (LINE:COL of RTF)"
+// for the paragraph around `pos`; "" for any other template.
+std::string ParagraphNote(const std::string& templateFile, const qx::TQxErrorPos& pos);
+
 // Writes `message` as the tool reports it: "TEMPLATE:LINE:COL: message"
 // and the field as typed on the next line when the position is known,
 // "qxrtf: message" otherwise.

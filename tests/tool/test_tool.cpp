@@ -274,13 +274,11 @@ TEST_F(ToolTest, LocaleSetsTheNumberAndDateFormats) {
     const std::string args = "render '" + Path("t.rtf") + "' -o '" + Path("out.rtf") +
                              "' --var X=1234.5:number --var D=2024-03-07:date";
     ASSERT_EQ(RunTool(args).exitCode, 0);
-    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")),
-              "{\\rtf1 1,234.50 7 March 2024}");
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")), "{\\rtf1 1,234.50 7 March 2024}");
     if (std::system("locale -a 2>/dev/null | grep -qix de_DE.utf8") != 0)
         GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed";
     ASSERT_EQ(RunTool(args + " --locale de_DE.UTF-8").exitCode, 0);
-    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")),
-              "{\\rtf1 1.234,50 7 M\\'E4rz 2024}");
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")), "{\\rtf1 1.234,50 7 M\\'E4rz 2024}");
 }
 
 TEST_F(ToolTest, PdfNeedsLibreOfficeAndSaysSo) {
@@ -292,7 +290,8 @@ TEST_F(ToolTest, PdfNeedsLibreOfficeAndSaysSo) {
         RunCommand("PATH=/nonexistent " + std::string(QXRTF_TOOL_PATH) + " " + render);
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.output,
-              "qxrtf: --pdf needs LibreOffice (soffice), which is not installed; "
+              "qxrtf: --pdf needs LibreOffice (soffice), which is not installed (install the "
+              "libreoffice-writer package); "
               "the report was written to " +
                   Path("out.rtf") + " only\n");
     EXPECT_TRUE(std::filesystem::exists(Path("out.rtf")));
@@ -311,11 +310,12 @@ TEST_F(ToolTest, PicturesComeOnlyFromRegularFiles) {
     ASSERT_EQ(mkfifo(Path("pipe.png").c_str(), 0600), 0);
     std::filesystem::create_directory(Path("folder.png"));
     qxtest::WriteFileBytes(Path("t.rtf"), "{\\rtf1 \\\\FIMG(F)\\\\}");
-    for (const std::string& name : {Path("pipe.png"), Path("folder.png"), std::string("/dev/zero")}) {
+    for (const std::string& name :
+         {Path("pipe.png"), Path("folder.png"), std::string("/dev/zero")}) {
         SCOPED_TRACE(name);
-        const ToolResult r = RunCommand("timeout 60 " + std::string(QXRTF_TOOL_PATH) + " render '" +
-                                        Path("t.rtf") + "' -o '" + Path("out.rtf") + "' --var F=" +
-                                        name);
+        const ToolResult r =
+            RunCommand("timeout 60 " + std::string(QXRTF_TOOL_PATH) + " render '" + Path("t.rtf") +
+                       "' -o '" + Path("out.rtf") + "' --var F=" + name);
         EXPECT_EQ(r.exitCode, 0) << r.output;
         EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")), "{\\rtf1 #Can't load file " + name + "}");
     }

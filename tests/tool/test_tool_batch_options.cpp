@@ -94,7 +94,8 @@ TEST_F(BatchOptions, PdfWritesACopyOfEachDocumentOrNothingWithoutLibreOffice) {
                            Path("none") + "'");
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.output,
-              "qxrtf batch: --pdf needs LibreOffice (soffice), which is not installed\n");
+              "qxrtf batch: --pdf needs LibreOffice (soffice), which is not installed (install "
+              "the libreoffice-writer package)\n");
     EXPECT_FALSE(fs::exists(Path("none")));
     if (!qxtest::HaveCommand("soffice")) GTEST_SKIP() << "LibreOffice is not installed";
     const ToolResult r = RunTool(batch + "'" + Path("out") + "'");

@@ -1,0 +1,114 @@
+// DOCX and ODT templates written by LibreOffice (tests/data/office, made
+// from letter.html) with a field split by formatting runs, curly quotes, a
+// conditional paragraph and a table-row loop, rendered into RTF, DOCX and
+// ODT and read back by LibreOffice. Every LibreOffice start costs seconds,
+// so one test does it all, and counts the starts through a launcher on
+// PATH that logs each before running the real one.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "readers.h"
+#include "tool/tool_runner.h"
+
+using qxtest::RunCommand;
+using qxtest::ToolResult;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class OfficeRoundTrip : public qxtest::ToolTest {
+  protected:
+    void SetUp() override {
+        ToolTest::SetUp();
+        const std::string real = RunCommand("command -v soffice").output;
+        fs::create_directory(Path("bin"));
+        qxtest::WriteFileBytes(Path("bin/soffice"),
+                               "#!/bin/sh\necho start >> '" + Path("starts.log") + "'\nexec '" +
+                                   real.substr(0, real.find('\n')) + "' \"$@\"\n");
+        ::chmod(Path("bin/soffice").c_str(), 0755);
+        qxtest::WriteFileBytes(Path("customers.json"),
+                               R"([{"NAME": "Ann", "ORDERED": "2024-03-07", "TOTAL": 249.5},
+                                   {"NAME": "Bob", "ORDERED": "2024-04-01", "TOTAL": 20}])");
+        qxtest::WriteFileBytes(Path("items.csv"), "NAME,QTY\nPen,2\nInk,5\n");
+    }
+    // The tool with the counting launcher first on PATH.
+    ToolResult Run(const std::string& args) {
+        return RunCommand("PATH='" + Path("bin") + "':\"$PATH\" " + QXRTF_TOOL_PATH + " " + args +
+                          " --cache '" + Path("cache") + "' --json CUSTOMERS='" +
+                          Path("customers.json") + "' --type CUSTOMERS.ORDERED=date --csv ITEMS='" +
+                          Path("items.csv") + "'");
+    }
+    int Starts() {
+        const std::string log = fs::exists(Path("starts.log"))
+                                    ? qxtest::ReadFileBytes(Path("starts.log"))
+                                    : std::string();
+        return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
+    }
+    static std::string Template(const char* extension) {
+        return "'" + qxtest::DataPath(std::string("office/letter.") + extension) + "'";
+    }
+};
+
+}  // namespace
+
+TEST_F(OfficeRoundTrip, TemplatesFromWordProcessorsRenderIntoTheirFormats) {
+    if (!qxtest::HaveCommand("soffice")) GTEST_SKIP() << "LibreOffice is not installed";
+    struct Case {
+        const char* name;
+        std::string args;
+        int starts;  // LibreOffice starts it may take
+    };
+    const Case cases[] = {
+        {"DOCX to DOCX: the template and the report converted",
+         "render " + Template("docx") + " -o '" + Path("docx.docx") + "'", 2},
+        {"ODT to ODT", "render " + Template("odt") + " -o '" + Path("odt.odt") + "'", 2},
+        {"DOCX again, to RTF: the cached conversion, no LibreOffice",
+         "render " + Template("docx") + " -o '" + Path("docx.rtf") + "'", 0},
+        {"a batch of DOCX letters: one start for the group",
+         "batch " + Template("docx") +
+             " --master CUSTOMERS --name CUSTOMERS.NAME --to docx "
+             "--out-dir '" +
+             Path("letters") + "'",
+         1},
+        {"the batch again with --resume: every letter kept, no start",
+         "batch " + Template("docx") +
+             " --master CUSTOMERS --name CUSTOMERS.NAME --to docx "
+             "--resume --out-dir '" +
+             Path("letters") + "'",
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int before = Starts();
+        const ToolResult r = Run(c.args);
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(Starts() - before, c.starts);
+    }
+    EXPECT_TRUE(TempFiles().empty());  // no LibreOffice profile or work folder stays
+
+    const std::vector<std::string> texts =
+        qxtest::OfficeTexts(Path(""), {Path("docx.rtf"), Path("docx.docx"), Path("odt.odt"),
+                                       Path("letters/Ann.docx"), Path("letters/Bob.docx")});
+    ASSERT_EQ(texts.size(), 5u);
+    const std::string& ann = texts[0];
+    for (const char* shown :
+         {"Dear Ann, thank you for your order of 7 March 2024.", "Your total is 249.50 euro.",
+          "A big order: thank you twice.", "Pen\n2\nInk\n5\n", "Kind regards"})
+        EXPECT_NE(ann.find(shown), std::string::npos) << shown << " in\n" << ann;
+    EXPECT_EQ(ann.find('\\'), std::string::npos) << ann;  // no field left as typed
+    for (std::size_t i = 1; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(texts[i], ann);
+    }
+    const std::string& bob = texts[4];
+    EXPECT_NE(bob.find("Dear Bob, thank you for your order of 1 April 2024."), std::string::npos)
+        << bob;
+    EXPECT_EQ(bob.find("A big order"), std::string::npos) << bob;
+}
