@@ -10,7 +10,10 @@
 #                                         a user saving the document as RTF
 #                                         would (they are kept in the
 #                                         repository, so rendering needs no
-#                                         LibreOffice)
+#                                         LibreOffice), and invoice.docx and
+#                                         invoice.odt from the same HTML, as a
+#                                         user saving it from Word or Writer
+#                                         would
 set -euo pipefail
 cd "$(dirname "$0")/../examples"
 
@@ -31,6 +34,11 @@ trap 'rm -rf "$profile"' EXIT
 rm -f invoice.rtf letter.rtf
 soffice --headless "-env:UserInstallation=file://$profile" \
   --convert-to 'rtf:Rich Text Format' invoice.html letter.html >/dev/null 2>&1
-for t in invoice.rtf letter.rtf; do
+rm -f invoice.docx invoice.odt
+soffice --headless "-env:UserInstallation=file://$profile" --infilter='HTML (StarWriter)' \
+  --convert-to 'docx:MS Word 2007 XML' invoice.html >/dev/null 2>&1
+soffice --headless "-env:UserInstallation=file://$profile" --infilter='HTML (StarWriter)' \
+  --convert-to 'odt:writer8' invoice.html >/dev/null 2>&1
+for t in invoice.rtf letter.rtf invoice.docx invoice.odt; do
   [ -s "$t" ] || { echo "make-examples: LibreOffice did not write $t" >&2; exit 1; }
 done

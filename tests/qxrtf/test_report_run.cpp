@@ -159,6 +159,11 @@ TEST_F(ReportRunTest, FailuresAreRecordedAndLeaveNothingBehind) {
         {"{\\rt", "Template is not RTF file: " + Path("t.rtf") + "."},
         {"plain text, no header", "Template is not RTF file: " + Path("t.rtf") + "."},
         {"{\\RTF1 upper case}", "Template is not RTF file: " + Path("t.rtf") + "."},
+        // A word processor's own format gets the advice to save it as RTF.
+        {std::string("PK\x03\x04", 4) + "....[Content_Types].xml....word/document.xml",
+         "Template is not RTF file: " + Path("t.rtf") +
+             ". It is a Word document (DOCX): open it in the word processor and save it as Rich "
+             "Text Format (.rtf)."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message + " / " + c.templateText);

@@ -324,8 +324,7 @@ TEST_F(ToolMistakes, TemplateMistakesAreToldWithTheirPlace) {
              R"(, \ldblquote small\rdblquote )\\ \\FDTM(D, \u8216\'91d mmmm yyyy\u8217\'92)\\})"},
     };
     for (const auto& [file, text] : templates) MakeFile(file, text);
-    MakeFile("letter.docx",
-             std::string("PK\x03\x04", 4) + "....[Content_Types].xml....word/document.xml");
+    MakeFile("letter.txt", "Dear customer");
     // "FILE:LINE:COL" of the first `needle` in the template FILE.
     const auto at = [&](const std::string& file, const std::string& needle) {
         const std::string text = qxtest::ReadFileBytes(Path(file));
@@ -389,10 +388,8 @@ TEST_F(ToolMistakes, TemplateMistakesAreToldWithTheirPlace) {
              ": Operator/operand type mismatch. Operation \"+\", expression "
              "REGIONS.NAME+REGIONS.ID (REGIONS record 1)\n    \\REGIONS.NAME + REGIONS.ID\\\n",
          "o.rtf", false},
-        {"render letter.docx -o o.rtf", 1,
-         "qxrtf: Template is not RTF file: letter.docx. It is a Word document (DOCX): open it in "
-         "the word processor and save it as Rich Text Format (.rtf).\n",
-         "o.rtf", false},
+        {"render letter.txt -o o.rtf", 1, "qxrtf: Template is not RTF file: letter.txt.\n", "o.rtf",
+         false},
         {"render curly.rtf -o o.rtf --var D=2024-03-07:date" + regions, 0, "", "o.rtf", true},
     };
     for (const Mistake& m : mistakes) ExpectMistake(m);
