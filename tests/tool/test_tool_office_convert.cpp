@@ -69,6 +69,8 @@ TEST_F(OfficeRoundTrip, TemplatesFromWordProcessorsRenderIntoTheirFormats) {
         {"DOCX to DOCX: the template and the report converted",
          "render " + Template("docx") + " -o '" + Path("docx.docx") + "'", 2},
         {"ODT to ODT", "render " + Template("odt") + " -o '" + Path("odt.odt") + "'", 2},
+        {"ODT again, to PDF by --to: only the report converted",
+         "render " + Template("odt") + " -o '" + Path("odt.out") + "' --to pdf", 1},
         {"DOCX again, to RTF: the cached conversion, no LibreOffice",
          "render " + Template("docx") + " -o '" + Path("docx.rtf") + "'", 0},
         {"a batch of DOCX letters: one start for the group",
@@ -106,6 +108,14 @@ TEST_F(OfficeRoundTrip, TemplatesFromWordProcessorsRenderIntoTheirFormats) {
     for (std::size_t i = 1; i < 4; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(texts[i], ann);
+    }
+    EXPECT_EQ(qxtest::ReadFileBytes(Path("odt.out")).rfind("%PDF-", 0), 0u);
+    if (qxtest::HaveCommand("pdftotext")) {
+        const ToolResult pdf = RunCommand("pdftotext -layout '" + Path("odt.out") + "' -");
+        for (const char* shown : {"Dear Ann, thank you for your order of 7 March 2024.",
+                                  "Your total is 249.50 euro.", "A big order: thank you twice."})
+            EXPECT_NE(pdf.output.find(shown), std::string::npos) << shown << " in\n" << pdf.output;
+        EXPECT_EQ(pdf.output.find('\\'), std::string::npos) << pdf.output;
     }
     const std::string& bob = texts[4];
     EXPECT_NE(bob.find("Dear Bob, thank you for your order of 1 April 2024."), std::string::npos)
