@@ -1,7 +1,8 @@
 // DOCX and ODT templates written by LibreOffice (tests/data/office, made
-// from letter.html) with a field split by formatting runs, curly quotes, a
-// conditional paragraph and a table-row loop, rendered into RTF, DOCX and
-// ODT and read back by LibreOffice. Every LibreOffice start costs seconds,
+// from letter.html by make-fixtures.sh) with fields split by formatting
+// runs and by Word's spelling marks, curly quotes, a conditional paragraph,
+// a table-row loop and a picture, rendered into RTF, DOCX, ODT and PDF and
+// read back by LibreOffice (and pdftotext). Every LibreOffice start costs seconds,
 // so one test does it all, and counts the starts through a launcher on
 // PATH that logs each before running the real one.
 #include <gtest/gtest.h>
@@ -109,6 +110,17 @@ TEST_F(OfficeRoundTrip, TemplatesFromWordProcessorsRenderIntoTheirFormats) {
         SCOPED_TRACE(i);
         EXPECT_EQ(texts[i], ann);
     }
+    // The picture beside "Kind regards" stays a picture in every format:
+    // the entry names of the zip packages are stored as they are.
+    const struct {
+        const char* file;
+        const char* picture;
+    } pictures[] = {{"docx.rtf", "\\pngblip"},
+                    {"docx.docx", "word/media/"},
+                    {"odt.odt", "Pictures/"},
+                    {"letters/Bob.docx", "word/media/"}};
+    for (const auto& p : pictures)
+        EXPECT_NE(qxtest::ReadFileBytes(Path(p.file)).find(p.picture), std::string::npos) << p.file;
     EXPECT_EQ(qxtest::ReadFileBytes(Path("odt.out")).rfind("%PDF-", 0), 0u);
     if (qxtest::HaveCommand("pdftotext")) {
         const ToolResult pdf = RunCommand("pdftotext -layout '" + Path("odt.out") + "' -");
