@@ -227,9 +227,13 @@ void ConvertFileTo(const std::string& office, const std::string& input, DocForma
         throw qx::Exception("LibreOffice could not convert " + input + " to " +
                             DisplayNameOf(format) +
                             (done.detail.empty() ? std::string() : ": " + done.detail));
-    std::error_code ec;
-    fs::copy_file(done.produced.front(), destination, fs::copy_options::overwrite_existing, ec);
-    if (ec) throw qx::Exception("Cannot write " + destination + ": " + ec.message());
+    // Copied as bytes, not as a file: the destination may be a device or a
+    // pipe (-o /dev/stdout --to pdf).
+    std::ifstream in(done.produced.front(), std::ios::binary);
+    std::ofstream out(destination, std::ios::binary | std::ios::trunc);
+    out << in.rdbuf();
+    out.flush();
+    if (!in || !out) throw qx::Exception("Cannot write " + destination);
 }
 
 void ConvertReport(const std::string& rtfFile, const std::string& target, DocFormat format,
