@@ -1,4 +1,4 @@
-// DOCX and ODT templates written by LibreOffice (tests/data/office, made
+// DOCX, ODT, DOC and flat ODT templates written by LibreOffice (tests/data/office, made
 // from letter.html by make-fixtures.sh) with fields split by formatting
 // runs and by Word's spelling marks, curly quotes, a conditional paragraph,
 // a table-row loop and a picture, rendered into RTF, DOCX, ODT and PDF and
@@ -70,6 +70,8 @@ TEST_F(OfficeRoundTrip, TemplatesFromWordProcessorsRenderIntoTheirFormats) {
         {"DOCX to DOCX: the template and the report converted",
          "render " + Template("docx") + " -o '" + Path("docx.docx") + "'", 2},
         {"ODT to ODT", "render " + Template("odt") + " -o '" + Path("odt.odt") + "'", 2},
+        {"DOC to RTF", "render " + Template("doc") + " -o '" + Path("doc.rtf") + "'", 1},
+        {"flat ODT to RTF", "render " + Template("fodt") + " -o '" + Path("fodt.rtf") + "'", 1},
         {"ODT again, to PDF by --to: only the report converted",
          "render " + Template("odt") + " -o '" + Path("odt.out") + "' --to pdf", 1},
         {"DOCX again, to RTF: the cached conversion, no LibreOffice",
@@ -96,17 +98,17 @@ TEST_F(OfficeRoundTrip, TemplatesFromWordProcessorsRenderIntoTheirFormats) {
     }
     EXPECT_TRUE(TempFiles().empty());  // no LibreOffice profile or work folder stays
 
-    const std::vector<std::string> texts =
-        qxtest::OfficeTexts(Path(""), {Path("docx.rtf"), Path("docx.docx"), Path("odt.odt"),
-                                       Path("letters/Ann.docx"), Path("letters/Bob.docx")});
-    ASSERT_EQ(texts.size(), 5u);
+    const std::vector<std::string> texts = qxtest::OfficeTexts(
+        Path(""), {Path("docx.rtf"), Path("docx.docx"), Path("odt.odt"), Path("doc.rtf"),
+                   Path("fodt.rtf"), Path("letters/Ann.docx"), Path("letters/Bob.docx")});
+    ASSERT_EQ(texts.size(), 7u);
     const std::string& ann = texts[0];
     for (const char* shown :
          {"Dear Ann, thank you for your order of 7 March 2024.", "Your total is 249.50 euro.",
           "A big order: thank you twice.", "Pen\n2\nInk\n5\n", "Kind regards"})
         EXPECT_NE(ann.find(shown), std::string::npos) << shown << " in\n" << ann;
     EXPECT_EQ(ann.find('\\'), std::string::npos) << ann;  // no field left as typed
-    for (std::size_t i = 1; i < 4; ++i) {
+    for (std::size_t i = 1; i < 6; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(texts[i], ann);
     }
@@ -129,7 +131,7 @@ TEST_F(OfficeRoundTrip, TemplatesFromWordProcessorsRenderIntoTheirFormats) {
             EXPECT_NE(pdf.output.find(shown), std::string::npos) << shown << " in\n" << pdf.output;
         EXPECT_EQ(pdf.output.find('\\'), std::string::npos) << pdf.output;
     }
-    const std::string& bob = texts[4];
+    const std::string& bob = texts[6];
     EXPECT_NE(bob.find("Dear Bob, thank you for your order of 1 April 2024."), std::string::npos)
         << bob;
     EXPECT_EQ(bob.find("A big order"), std::string::npos) << bob;

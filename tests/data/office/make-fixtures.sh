@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Writes letter.docx and letter.odt from letter.html as a user saving the
-# letter from LibreOffice Writer would, then makes the DOCX look as Word
+# Writes letter.docx, letter.odt, letter.doc and letter.fodt from
+# letter.html as a user saving the letter from LibreOffice Writer would, then makes the DOCX look as Word
 # writes a field it has marked misspelt: the field's text split over runs
 # with revision ids and spelling marks between them.
 #   tests/data/office/make-fixtures.sh
@@ -9,8 +9,8 @@ cd "$(dirname "$0")"
 profile=$(mktemp -d)
 work=$(mktemp -d)
 trap 'rm -rf "$profile" "$work"' EXIT
-rm -f letter.docx letter.odt
-for target in 'odt:writer8' 'docx:MS Word 2007 XML'; do
+rm -f letter.docx letter.odt letter.doc letter.fodt
+for target in 'odt:writer8' 'docx:MS Word 2007 XML' 'doc:MS Word 97' 'fodt:OpenDocument Text Flat XML'; do
   soffice --headless "-env:UserInstallation=file://$profile" --infilter='HTML (StarWriter)' \
     --convert-to "$target" letter.html >/dev/null 2>&1
 done
@@ -29,6 +29,6 @@ open(path, "w", encoding="utf-8").write(xml)
 PY
 rm letter.docx
 (cd "$work" && zip -q -X -r "$OLDPWD/letter.docx" '[Content_Types].xml' _rels docProps word)
-for f in letter.docx letter.odt; do
+for f in letter.docx letter.odt letter.doc letter.fodt; do
   [ -s "$f" ] || { echo "make-fixtures: LibreOffice did not write $f" >&2; exit 1; }
 done
