@@ -12,11 +12,13 @@ namespace tool {
 void RemoveFilesOnInterrupt();
 
 // Registers one path for removal on interrupt, for as long as it lives.
-// Files are removed before folders, so a folder holding registered files
-// goes too once they are gone.
+// The child processes registered below are ended first, then files are
+// removed before folders, so a folder holding registered files goes too
+// once they are gone; a tree (a LibreOffice profile and work folder) goes
+// with everything in it.
 class InterruptCleanup {
   public:
-    enum class Kind { kFile, kFolder };
+    enum class Kind { kFile, kFolder, kTree };
     InterruptCleanup(std::string path, Kind kind);
     ~InterruptCleanup();
     InterruptCleanup(const InterruptCleanup&) = delete;
@@ -25,6 +27,21 @@ class InterruptCleanup {
   private:
     const std::string FPath;  // its bytes are what the handler reads
     Kind FKind;
+    int FSlot = -1;
+};
+
+// Registers a child process, the leader of a process group of its own, to
+// be ended with its group (SIGTERM, waited for) on interrupt, for as long as
+// it lives: a LibreOffice conversion would otherwise go on writing into the
+// folders the handler removes.
+class InterruptChild {
+  public:
+    explicit InterruptChild(int pid);
+    ~InterruptChild();
+    InterruptChild(const InterruptChild&) = delete;
+    InterruptChild& operator=(const InterruptChild&) = delete;
+
+  private:
     int FSlot = -1;
 };
 

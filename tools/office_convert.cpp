@@ -1,6 +1,8 @@
 #include "office_convert.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "interrupt_cleanup.h"
 #include "pending_file.h"
 #include "platform/exceptions.h"
 
@@ -85,8 +88,27 @@ int RunLogged(const std::vector<std::string>& argv, const std::string& logFile) 
     posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    // A process group of its own, which an interrupt of the tool ends as a
+    // whole: the launcher starts LibreOffice's own processes under it.
+    // The interrupts wait until the child is registered, so none finds it
+    // started but not known; the child starts with none blocked.
+    RemoveFilesOnInterrupt();
+    sigset_t interrupts, before, none;
+    sigemptyset(&interrupts);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interrupts, signal);
+    sigemptyset(&none);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+    pthread_sigmask(SIG_BLOCK, &interrupts, &before);
     pid_t pid = 0;
-    const int started = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    const int started = posix_spawn(&pid, args[0], &actions, &attr, args.data(), environ);
+    std::optional<InterruptChild> child;
+    if (started == 0) child.emplace(pid);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     if (started != 0) return -1;
     int status = 0;
@@ -186,9 +208,11 @@ std::string RequireOffice(const std::string& what, const std::string& after) {
 
 PrivateDir::PrivateDir(const std::string& purpose) {
     std::string templ = (fs::temp_directory_path() / "qxrtf-office-XXXXXX").string();
+    RemoveFilesOnInterrupt();
     if (::mkdtemp(templ.data()) == nullptr)
         throw qx::Exception("Cannot create a temporary directory for " + purpose);
     FPath = templ;
+    FCleanup = std::make_unique<InterruptCleanup>(FPath.string(), InterruptCleanup::Kind::kTree);
 }
 
 PrivateDir::~PrivateDir() {

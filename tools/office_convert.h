@@ -6,10 +6,13 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "interrupt_cleanup.h"
 
 namespace tool {
 
@@ -37,7 +40,7 @@ std::string FindOffice();
 std::string RequireOffice(const std::string& what, const std::string& after = "");
 
 // A directory of its own under the temporary directory, removed with
-// everything in it when it goes.
+// everything in it when it goes, or when an interrupt ends the tool.
 class PrivateDir {
   public:
     explicit PrivateDir(const std::string& purpose);
@@ -48,6 +51,7 @@ class PrivateDir {
 
   private:
     std::filesystem::path FPath;
+    std::unique_ptr<InterruptCleanup> FCleanup;  // removes it all on SIGINT, SIGTERM, SIGHUP
 };
 
 // What one LibreOffice start made of a group of files.

@@ -6,8 +6,12 @@
 // is told.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tool/tool_runner.h"
 
@@ -184,4 +188,48 @@ TEST_F(OfficeFormats, AReportInAnotherFormatNeedsLibreOfficeBeforeItRuns) {
         RunWithoutOffice("render '" + Path("t.rtf") + "' -o '" + Path("r.docx") + "' --to rtf");
     EXPECT_EQ(rtf.exitCode, 0) << rtf.output;
     EXPECT_EQ(qxtest::ReadFileBytes(Path("r.docx")), "{\\rtf1 Hello}");
+}
+
+TEST_F(OfficeFormats, AnInterruptDuringAConversionEndsLibreOfficeAndLeavesNothing) {
+    // A LibreOffice that never finishes, and says when it has started.
+    fs::create_directory(Path("bin"));
+    MakeFile("bin/soffice", "#!/bin/sh\necho $$ > '" + Path("started") + "'\nexec sleep 60\n");
+    fs::permissions(Path("bin/soffice"), fs::perms::owner_all);
+    MakeFile("t.rtf", "{\\rtf1 Dear \\\\C.NAME\\\\}");
+    MakeFile("letter.docx", kDocx);
+    MakeFile("c.csv", "NAME\nAnn\nBob\n");
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+    };
+    const Case cases[] = {
+        {"the report",
+         {"render", Path("t.rtf"), "-o", Path("out/r.docx"), "--csv", "C=" + Path("c.csv")}},
+        {"the template",
+         {"render", Path("letter.docx"), "-o", Path("out/r.rtf"), "--cache", Path("out/cache")}},
+        {"a batch's group",
+         {"batch", Path("t.rtf"), "--master", "C", "--name", "C.NAME", "--to", "odt", "--csv",
+          "C=" + Path("c.csv"), "--out-dir", Path("out")}},
+    };
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (Path("bin") + ":" + path).c_str(), 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(Path("out"));
+        fs::remove(Path("started"));
+        fs::create_directory(Path("out"));
+        qxtest::ToolProcess tool(c.args, Path("log.txt"));
+        ASSERT_TRUE(tool.Started());
+        ASSERT_TRUE(qxtest::WaitFor(
+            [&] { return fs::exists(Path("started")) && fs::file_size(Path("started")) > 0; }));
+        tool.Signal(SIGTERM);
+        ASSERT_TRUE(tool.Wait());
+        EXPECT_EQ(tool.Result(), 128 + SIGTERM) << qxtest::ReadFileBytes(Path("log.txt"));
+        const pid_t office = std::stoi(qxtest::ReadFileBytes(Path("started")));
+        EXPECT_TRUE(qxtest::WaitFor([&] { return ::kill(office, 0) != 0; }))
+            << "LibreOffice still runs";
+        EXPECT_TRUE(fs::is_empty(Path("out")));
+        EXPECT_TRUE(TempFiles().empty());
+    }
+    setenv("PATH", path.c_str(), 1);
 }
