@@ -24,6 +24,17 @@ std::string JoinNames(const std::vector<std::string>& names) {
     return text.empty() ? "(none)" : text;
 }
 
+std::vector<std::string> UDFSignature(const TQxUDFList* list) {
+    std::vector<std::string> signature;
+    for (int i = 0; list != nullptr && i < list->Functions().Count(); ++i) {
+        const TQxUDF& f = *list->Functions().Items(i);
+        signature.push_back(UpperCase(f.Name()) + "/" + std::to_string(f.ArgMinCount()) + "/" +
+                            std::to_string(f.ArgMaxCount()) + "/" +
+                            std::to_string(static_cast<int>(f.ResultType())));
+    }
+    return signature;
+}
+
 }  // namespace
 
 std::shared_ptr<const TQxCompiledTemplate> TQxRTF::Compile(const arrdataset& ds) {
@@ -67,7 +78,7 @@ std::shared_ptr<const TQxCompiledTemplate> TQxRTF::Compile(const arrdataset& ds)
     c.FDocCodePage = FDocCodePage;
     c.FCharset = FCharset;
     c.FFmtSett = FmtSett;
-    c.FUDFList = FUDFList;
+    c.FUDFSignature = UDFSignature(FUDFList);
     return compiled;
 }
 
@@ -102,7 +113,7 @@ void TQxRTF::CheckCompiledFits(const TQxCompiledTemplate& compiled) const {
         {compiled.FCodePage == (FCodePageSet ? FCodePage : 0), "code page"},
         {compiled.FCharset == FCharset, "charset"},
         {compiled.FFmtSett == FmtSett, "format settings"},
-        {compiled.FUDFList == FUDFList, "user function list"},
+        {compiled.FUDFSignature == UDFSignature(FUDFList), "user function list"},
     };
     for (const Setting& s : settings)
         if (!s.same)

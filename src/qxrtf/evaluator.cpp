@@ -4,6 +4,7 @@
 // built-ins and user handlers read their arguments through.
 #include <algorithm>
 #include <limits>
+#include <new>
 
 #include "conscom/exceptions.h"
 #include "conscom/internal/tables.h"
@@ -144,7 +145,18 @@ void TQxRTF::ExecUDF(std::int32_t id, const TQxUDFArgs& args, std::int32_t argCo
         TQxUDF* udf = FUDFList != nullptr && id < FUDFList->Functions().Count()
                           ? FUDFList->Functions().Items(id)
                           : nullptr;
-        if (udf != nullptr && udf->OnCalculate()) udf->OnCalculate()(this, args, argCount, result);
+        if (udf == nullptr || !udf->OnCalculate()) return;
+        try {
+            udf->OnCalculate()(this, args, argCount, result);
+        } catch (const Exception&) {
+            throw;
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception& e) {
+            // An application's own error becomes the engine's, so that it
+            // gets the calling field's position like any other.
+            throw Exception(e.what());
+        }
         return;
     }
     if (id == QxFn::Brackets) {

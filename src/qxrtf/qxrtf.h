@@ -181,7 +181,8 @@ class TQxRTF : public TQxBaseRTFReport {
     // compiling. Any number of reports may share one, also in threads that
     // run at the same time. The report must have the settings the template
     // was compiled with (options, code page, charset, format settings, user
-    // function list) and be run with datasets of the same names in the same
+    // functions of the same names and argument counts, whose handlers may be
+    // the run's own) and be run with datasets of the same names in the same
     // order; a run that differs fails. A new InFile or template buffer
     // replaces it.
     void SetCompiledTemplate(std::shared_ptr<const TQxCompiledTemplate> compiled);
@@ -508,7 +509,7 @@ class TQxRTF : public TQxBaseRTFReport {
     // Text widths by the template offset of the picture's field, for this run.
     std::unordered_map<std::int64_t, int> FTextWidths;
     void LoadImageRoot(const std::string& root);
-    int FCallDepth = 0;  // calls being compiled inside one another
+    int FCallDepth = 0;            // calls being compiled inside one another
     std::uint16_t FExprBlock = 0;  // the block of the expression being compiled
     [[noreturn]] void ScanRepetitionsExceeded(const TQxScanInfo& info) const;
     [[noreturn]] void OutputLimitExceeded() override;

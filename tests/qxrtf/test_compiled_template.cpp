@@ -121,7 +121,10 @@ TEST(CompiledTemplate, ThreadsRunOneCompiledTemplateAtOnce) {
 
 TEST(CompiledTemplate, ARunThatDoesNotFitIsRefused) {
     const auto compiled = CompileOnce();
+    // A list of other functions than the compile had (another list of the
+    // same functions, with handlers of its own, would fit).
     TQxUDFList functions;
+    functions.Functions().Add()->SetName("EXTRA");
     struct Case {
         const char* what;
         std::function<void(TQxRTF&, arrdataset&)> change;

@@ -62,7 +62,9 @@ class TQxCompiledTemplate {
     int FDocCodePage = 0;  // the code page the template declares
     std::uint8_t FCharset = 0;
     TFormatSettings FFmtSett;
-    const TQxUDFList* FUDFList = nullptr;
+    // Each user function's name and argument counts, which decide what
+    // the compile made of a call; the handlers may differ from run to run.
+    std::vector<std::string> FUDFSignature;
 };
 
 }  // namespace qx
