@@ -3,6 +3,7 @@
 // the time of day as the fraction).
 #include "qxrtf/internal/api_values.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "qxbasereport/variables.h"
@@ -41,7 +42,15 @@ std::int64_t Value::AsInteger() const {
 double Value::AsNumber() const {
     if (const auto* v = std::get_if<double>(&FValue)) return *v;
     if (const auto* v = std::get_if<std::int64_t>(&FValue)) return static_cast<double>(*v);
-    if (const auto* v = std::get_if<Decimal>(&FValue)) return std::stod(v->digits);
+    if (const auto* v = std::get_if<Decimal>(&FValue)) {
+        // Read as written, whatever C locale the application has set.
+        double x = 0;
+        const char* end = v->digits.data() + v->digits.size();
+        const auto [ptr, ec] = std::from_chars(v->digits.data(), end, x);
+        if (ec != std::errc() || ptr != end)
+            throw Error("'" + v->digits + "' is not a decimal number");
+        return x;
+    }
     WrongKind(GetKind(), "number");
 }
 
