@@ -108,6 +108,12 @@ double StrToFloat(const std::string& s, const TFormatSettings& fs) {
     return v;
 }
 
+bool IsIntegerText(std::string_view text) {
+    const std::size_t sign = (!text.empty() && text[0] == '-') ? 1 : 0;
+    if (text.size() == sign || (text[sign] == '0' && text.size() > sign + 1)) return false;
+    return text.find_first_not_of("0123456789", sign) == std::string_view::npos;
+}
+
 bool TryStrToInt64(const std::string& s, std::int64_t& out) {
     std::size_t i = SkipBlanks(s, 0);
     bool negative = false;

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace qx {
 
@@ -82,6 +83,10 @@ double StrToFloat(const std::string& s, const TFormatSettings& fs = FormatSettin
 bool TryStrToFloat(const std::string& s, double& out, const TFormatSettings& fs = FormatSettings());
 std::int64_t StrToInt64(const std::string& s);
 bool TryStrToInt64(const std::string& s, std::int64_t& out);
+// True when `text` is a whole number in digits, of any size: an optional
+// "-", then "0" or digits that do not start with "0". Integers beyond 64
+// bits are kept as this text, so that every digit is written as it came.
+bool IsIntegerText(std::string_view text);
 
 // Calendar --------------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 #include "platform/value_field.h"
 
 #include <cmath>
+#include <limits>
 
 #include "platform/internal/unicode.h"
 #include "platform/sysutils.h"
@@ -37,7 +38,14 @@ std::int64_t TValueField::AsLargeInt() const {
     if (auto i = std::get_if<std::int64_t>(&v)) return *i;
     if (auto d = std::get_if<double>(&v)) return static_cast<std::int64_t>(std::llround(*d));
     if (auto b = std::get_if<bool>(&v)) return *b ? 1 : 0;
-    if (auto s = std::get_if<std::string>(&v)) return StrToInt64(*s);
+    if (auto s = std::get_if<std::string>(&v)) {
+        // An integer beyond 64 bits, held as its digits, saturates.
+        std::int64_t n = 0;
+        if (IsIntegerType(DataType()) && !TryStrToInt64(*s, n) && !s->empty())
+            return s->front() == '-' ? std::numeric_limits<std::int64_t>::min()
+                                     : std::numeric_limits<std::int64_t>::max();
+        return StrToInt64(*s);
+    }
     return 0;
 }
 

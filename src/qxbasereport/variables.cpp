@@ -403,6 +403,19 @@ void TQxReportVariable::SetAsInteger(std::int64_t value) {
     WriteText(std::to_string(value), qxdtNumber);
 }
 
+void TQxReportVariable::SetAsIntegerText(const std::string& digits) {
+    WriteText(digits, qxdtNumber);
+}
+
+std::string_view TQxReportVariable::LocalIntegerText() const {
+    // Fifteen digits and fewer read back from a double unchanged.
+    constexpr std::size_t kExactDigits = 15;
+    if (!FLocal || FHasLocalNumber || FLocalType != qxdtNumber || FLocalTextPending ||
+        FLocalValue.size() <= kExactDigits || !IsIntegerText(FLocalValue))
+        return {};
+    return FLocalValue;
+}
+
 TDateTime TQxReportVariable::AsDate() const {
     return VarStrToDate(ReadText());
 }

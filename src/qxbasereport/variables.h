@@ -131,6 +131,13 @@ class TQxReportVariable : public TObject {
     void SetAsFloat(double value);
     std::int64_t AsInteger() const;
     void SetAsInteger(std::int64_t value);
+    // A whole number of any size, given as its digits (an optional "-"
+    // first): kept as that text, so that every digit is written.
+    void SetAsIntegerText(const std::string& digits);
+    // Of a local number held as the digits of a whole number longer than a
+    // double keeps exactly, those digits; empty for any other value. A copy
+    // of the value through them keeps every digit.
+    std::string_view LocalIntegerText() const;
     TDateTime AsDate() const;
     void SetAsDate(TDateTime value);
     TDateTime AsDateTime() const;

@@ -258,7 +258,10 @@ void TQxRTF::AssignTyped(TQxReportVariable& target, const TQxReportVariable& val
             target.SetAsString(value.AsString());
             break;
         case qxdtNumber:
-            target.SetAsFloat(value.AsFloat());
+            if (const std::string_view digits = value.LocalIntegerText(); !digits.empty())
+                target.SetAsIntegerText(std::string(digits));
+            else
+                target.SetAsFloat(value.AsFloat());
             break;
         case qxdtBoolean:
             target.SetAsBoolean(value.AsBoolean());

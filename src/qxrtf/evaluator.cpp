@@ -47,6 +47,8 @@ bool CopiedNumber(const TQxRTF& report, const TObject* arg, double& value) {
     const auto* field = ArgField(arg);
     if (field == nullptr) return false;
     if (!IsIntegerType(field->DataType())) return conv::RoundTo15Digits(field->AsFloat(), value);
+    // An integer beyond 64 bits is held as its digits: it goes through text.
+    if (field->HeldText() != nullptr) return false;
     // Held exactly as far as SetAsInteger keeps an integer as a number.
     const std::int64_t n = field->AsLargeInt();
     if (n < -kExactIntegerLimit || n > kExactIntegerLimit) return false;
@@ -115,8 +117,12 @@ void TQxRTF::UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataTy
             target.SetAsString(FieldTextIn(*field, FmtSett));
             break;
         case qxdtNumber:
-            // An integer in full: a 32-bit copy would wrap values beyond it.
-            if (IsIntegerType(field->DataType()))
+            // An integer in full: a 32-bit copy would wrap values beyond it,
+            // and one beyond 64 bits keeps the digits it is held as.
+            if (const std::string* digits = field->HeldText();
+                digits != nullptr && IsIntegerType(field->DataType()))
+                target.SetAsIntegerText(*digits);
+            else if (IsIntegerType(field->DataType()))
                 target.SetAsInteger(field->AsLargeInt());
             else
                 target.SetAsFloat(FieldFloatIn(*field, FmtSett));

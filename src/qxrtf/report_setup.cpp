@@ -43,6 +43,12 @@ void DefineTypedVariable(TQxBaseReport& report, const std::string& name, const s
     const std::string t = LowerCase(type);
     if (t.empty() || t == "string") {
         report.CreateVar(name, value);
+    } else if (t == "number" && IsIntegerText(value)) {
+        // Whole numbers keep every digit, also beyond what a float holds.
+        report.CreateVar(name, 0.0);
+        TQxReportVariable var(&report);
+        var.SetVarName(name);
+        var.SetAsIntegerText(value);
     } else if (t == "number") {
         TFormatSettings dot = FormatSettings();
         dot.DecimalSeparator = ".";

@@ -87,6 +87,14 @@ bool ParseInteger(std::string_view text, std::int64_t& out) {
     return ec == std::errc() && ptr == end;
 }
 
+// A 64-bit integer, or the text of a larger one (`big` then tells).
+bool ParseWholeNumber(std::string_view text, std::int64_t& out, bool& big) {
+    big = false;
+    if (ParseInteger(text, out)) return true;
+    big = IsIntegerText(text);
+    return big;
+}
+
 bool ParseFloat(std::string_view text, double& out) {
     const std::size_t sign = (!text.empty() && text[0] == '-') ? 1 : 0;
     if (text.size() <= sign) return false;
@@ -260,7 +268,8 @@ void TTextTypeGuess::See(std::string_view text, std::int64_t place) {
         return fits;
     };
     if (FFloat || FVotes.Wants(TTypeVotes::vkNumber)) {
-        const bool integer = FInteger && ParseInteger(text, i);
+        bool big = false;
+        const bool integer = FInteger && ParseWholeNumber(text, i, big);
         if (!integer) FInteger = false;
         // A code with a leading zero (a zip, an account) is text on
         // purpose, not a number gone wrong: it does not count against one.
@@ -331,8 +340,12 @@ bool ValueFromText(std::string_view text, TFieldType type, TFieldValue& out,
         case ftAutoInc:
         case ftLargeint: {
             std::int64_t i = 0;
-            if (!ParseInteger(text, i)) return false;
-            out = i;
+            bool big = false;
+            if (!ParseWholeNumber(text, i, big)) return false;
+            if (big)
+                AssignText(out, text);
+            else
+                out = i;
             return true;
         }
         case ftFloat:

@@ -98,7 +98,7 @@ class TTypeVotes {
 };
 
 // Decides a column's type from the text of its non-empty values: integer
-// (within 64 bits, no leading zero), float, boolean (true/false), date,
+// (any number of digits, no leading zero), float, boolean (true/false), date,
 // date-time, else string.
 class TTextTypeGuess {
   public:

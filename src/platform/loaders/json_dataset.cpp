@@ -18,7 +18,6 @@ struct TJsonColumn {
     explicit TJsonColumn(std::string n) : name(std::move(n)) {}
     std::string name;
     bool integers = false, floats = false, booleans = false, strings = false, nested = false;
-    bool bigUnsigned = false;    // beyond 64-bit signed: kept as a float
     bool numericStrings = true;  // every non-empty string is a number
     TTextTypeGuess stringGuess;
     TTypeVotes votes;
@@ -34,10 +33,8 @@ struct TJsonColumn {
             case TKind::True:
                 booleans = true;
                 break;
-            case TKind::Unsigned:
-                bigUnsigned = true;
-                break;
             case TKind::Integer:
+            case TKind::BigInteger:
                 integers = true;
                 break;
             case TKind::Float:
@@ -72,13 +69,13 @@ struct TJsonColumn {
     }
     bool IsField() const { return !nested || integers || floats || booleans || strings; }
     TFieldType Type() const {
-        const bool numbers = integers || floats || bigUnsigned;
+        const bool numbers = integers || floats;
         // Numbers, some written as text ("249,00" in the locale's form).
         if (numbers && strings && numericStrings && !booleans && !nested) return ftFloat;
         const int kinds = numbers + booleans + strings + nested;
         if (kinds != 1) return ftString;
         if (booleans) return ftBoolean;
-        if (floats || bigUnsigned) return ftFloat;
+        if (floats) return ftFloat;
         if (integers) return ftLargeint;
         const TFieldType t = stringGuess.Type();
         return t == ftDate || t == ftDateTime ? t : ftString;
@@ -116,16 +113,15 @@ bool ValueFromJson(const TJsonStore& doc, TRef v, TFieldType type, TFieldValue& 
         out = kind == TKind::True;
         return true;
     }
-    const bool number = kind == TKind::Integer || kind == TKind::Unsigned || kind == TKind::Float;
+    const bool number = kind == TKind::Integer || kind == TKind::BigInteger || kind == TKind::Float;
     if (!number || IsDateTimeType(type)) return false;
+    if (kind == TKind::BigInteger) return ValueFromText(doc.Text(v), type, out, '.');
     if (IsIntegerType(type)) {
         if (kind != TKind::Integer) return false;
         out = doc.Integer(v);
         return true;
     }
-    out = kind == TKind::Integer    ? static_cast<double>(doc.Integer(v))
-          : kind == TKind::Unsigned ? static_cast<double>(doc.Unsigned(v))
-                                    : doc.Float(v);
+    out = kind == TKind::Integer ? static_cast<double>(doc.Integer(v)) : doc.Float(v);
     return true;
 }
 

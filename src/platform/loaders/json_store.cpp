@@ -3,7 +3,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <stop_token>
@@ -170,10 +172,12 @@ class TJsonStoreBuilder {
     bool number_unsigned(Json::number_unsigned_t v) {
         if (v <= static_cast<std::uint64_t>(INT64_MAX))
             return number_integer(static_cast<std::int64_t>(v));
-        FStore.Node(Put(TJsonStore::TKind::Unsigned)).unsignedValue = v;
-        return true;
+        return BigInteger(std::to_string(v));
     }
-    bool number_float(Json::number_float_t v, const Json::string_t&) {
+    bool number_float(Json::number_float_t v, const Json::string_t& written) {
+        // The parser reads an integer beyond 64 bits as a float: its digits
+        // as written are kept instead, so that no digit is lost.
+        if (IsIntegerText(written)) return BigInteger(written);
         FStore.Node(Put(TJsonStore::TKind::Float)).number = v;
         return true;
     }
@@ -237,6 +241,12 @@ class TJsonStoreBuilder {
             for (const TMember& m : level.members) level.memberMap.emplace(m.key, m.node);
         const auto found = level.memberMap.find(key);
         return found == level.memberMap.end() ? TJsonStore::kNone : found->second;
+    }
+
+    bool BigInteger(std::string_view digits) {
+        const char* text = FStore.StoreText(digits);
+        FStore.Node(Put(TJsonStore::TKind::BigInteger)).text = text;
+        return true;
     }
 
     bool Scalar(TJsonStore::TKind kind) {
@@ -552,8 +562,16 @@ nlohmann::ordered_json TJsonStore::ToJson(TRef node) const {
             return true;
         case TKind::Integer:
             return Integer(node);
-        case TKind::Unsigned:
-            return Unsigned(node);
+        case TKind::BigInteger: {
+            // Exact where the library holds it (up to 2^64 - 1); inside a
+            // nested value written as text, a larger one becomes a float.
+            const std::string_view digits = Text(node);
+            std::uint64_t n = 0;
+            const auto [end, error] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), n);
+            if (error == std::errc() && end == digits.data() + digits.size()) return n;
+            return std::strtod(std::string(digits).c_str(), nullptr);
+        }
         case TKind::Float:
             return Float(node);
         case TKind::String:
@@ -572,6 +590,7 @@ nlohmann::ordered_json TJsonStore::ToJson(TRef node) const {
 }
 
 std::string TJsonStore::Dump(TRef node) const {
+    if (Kind(node) == TKind::BigInteger) return std::string(Text(node));
     return ToJson(node).dump();
 }
 

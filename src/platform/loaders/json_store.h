@@ -29,8 +29,8 @@ class TJsonStore {
         Null,
         False,
         True,
-        Integer,   // within 64-bit signed
-        Unsigned,  // beyond 64-bit signed
+        Integer,     // within 64-bit signed
+        BigInteger,  // beyond 64-bit signed: its digits as written (Text)
         Float,
         String,
         Array,
@@ -55,7 +55,6 @@ class TJsonStore {
     bool IsObject(TRef node) const { return Kind(node) == TKind::Object; }
     bool IsArray(TRef node) const { return Kind(node) == TKind::Array; }
     std::int64_t Integer(TRef node) const { return Node(node).integer; }
-    std::uint64_t Unsigned(TRef node) const { return Node(node).unsignedValue; }
     double Float(TRef node) const { return Node(node).number; }
     std::string_view Text(TRef node) const;
 
@@ -101,7 +100,6 @@ class TJsonStore {
         bool replaced;  // a member whose value is a later one's (FReplaced)
         union {
             std::int64_t integer;
-            std::uint64_t unsignedValue;
             double number;
             const char* text;  // its length, then its bytes
             TRef end;          // of an array or object: the node after its last
