@@ -36,6 +36,21 @@ using TNotifyEvent = std::function<void(TComponent* sender)>;
 // the caller is used without copying and cannot dangle.
 using TQxTemplateBuffer = std::shared_ptr<const std::vector<std::uint8_t>>;
 
+// An infix expression as the nested calls of operator functions it is
+// rewritten into: a call node holds the function's name and its argument
+// nodes in the call's order, any other node an operand's text as typed.
+struct TQxCallTree {
+    struct TNode {
+        std::string text;
+        bool call = false;
+        std::vector<std::size_t> args;
+    };
+    std::vector<TNode> nodes;
+    std::size_t root = 0;
+    // The call text of `node`: SYS_ADD(SYS_MULT(2,b),a).
+    std::string Text(std::size_t node) const;
+};
+
 class TQxBaseReport : public TComponent {
   public:
     explicit TQxBaseReport(TComponent* owner = nullptr);
@@ -66,7 +81,9 @@ class TQxBaseReport : public TComponent {
     bool CodePageSet() const { return FCodePageSet; }
     // The code page the current run reads template text and writes values
     // in: CodePage when set, else the template's own.
-    int OutputCodePage() const { return FCodePageSet || FDocCodePage == 0 ? FCodePage : FDocCodePage; }
+    int OutputCodePage() const {
+        return FCodePageSet || FDocCodePage == 0 ? FCodePage : FDocCodePage;
+    }
     // The most bytes one run may write before it fails, so that a template
     // that never stops cannot fill the disk; 0: no limit.
     std::int64_t MaxOutputSize() const { return FMaxOutputSize; }
@@ -163,6 +180,10 @@ class TQxBaseReport : public TComponent {
     // Rewrites an infix expression (trimmed in place) as nested calls of the
     // operator functions: a+b*2 gives SYS_ADD(SYS_MULT(2,b),a).
     std::string ConvertExpression(std::string& expr, bool dotAsColon);
+    // The same rewriting as a tree of calls, which the compile pass compiles
+    // without writing and splitting the call text level by level (that
+    // would cost time quadratic in the length of a chain of operators).
+    TQxCallTree ExpressionCallTree(std::string& expr, bool dotAsColon);
     // Reads the operand at the start of `s` (trimmed in place) and answers its
     // code (a CmKind field class); for NotAField and Expression the token
     // is empty and the rest is `s`.
@@ -193,6 +214,10 @@ class TQxBaseReport : public TComponent {
     // Resolves a call text to its function id and appends its argument texts.
     bool ProcessUDFName(const std::string& text, std::vector<std::string>& args,
                         std::int32_t& id) const;
+    // EIllegalFunctionUse naming the call (its text made only then) when
+    // `count` arguments are fewer or more than function `id` takes.
+    void CheckArgCount(std::int32_t id, std::int64_t count,
+                       const std::function<std::string()>& callText) const;
 
   protected:
     void Notification(TComponent* component, TOperation operation) override;

@@ -142,14 +142,13 @@ bool IsPrefix(const std::string& op) {
 
 // Whether a sign after this token is a sign of the next operand.
 bool UnaryAfter(const TQxOperand& t) {
-    return !t.IsOperand && OneOf(t.Text, {"(", "+", "-", "*", "/", "%", "<", ">", "=",
-                                          "<=", "=>", ">=", "<>", "!=", ":="});
+    return !t.IsOperand && OneOf(t.Text, {"(", "+", "-", "*", "/", "%", "<", ">", "=", "<=", "=>",
+                                          ">=", "<>", "!=", ":="});
 }
 
 // Whether operator `cur` may follow the operator `prev`.
 bool OperatorMayFollow(const std::string& prev, const std::string& cur) {
-    if (OneOf(prev,
-              {"+", "-", "*", "/", "%", "<", ">", "=", "<=", "=>", ">=", "<>", "!=", ":="}))
+    if (OneOf(prev, {"+", "-", "*", "/", "%", "<", ">", "=", "<=", "=>", ">=", "<>", "!=", ":="}))
         return OneOf(cur, {"(", "u+", "u-"});
     if (OneOf(prev, {"&&", "||", "!"})) return OneOf(cur, {"!", "("});
     if (OneOf(prev, {"u+", "u-"})) return cur == "(";
@@ -416,61 +415,32 @@ TQxExpression ToPostfix(const TQxExpression& infix) {
     return postfix;
 }
 
-std::string ToCallText(const TQxExpression& postfix, const std::string& expr) {
+TQxCallTree ToCallTree(const TQxExpression& postfix, const std::string& expr) {
     const TQxOperand last = postfix.GetOperand(postfix.Count() - 1);
     if (last.IsOperand)
         throw EIllegalFunctionUse("Operation or function name missed in expression: " + expr +
                                   ", operand: " + last.Text);
-    // The calls form a tree that is written out once at the end: building
-    // each call's text from its arguments' texts would copy a long chain of
-    // operators over and over.
-    struct Node {
-        std::string text;  // an operand, or the function's name
-        bool call = false;
-        std::vector<std::size_t> args;  // argument nodes, in the call's order
-    };
-    std::vector<Node> nodes;
+    TQxCallTree tree;
     std::vector<std::size_t> pending;  // nodes not yet an argument
     for (std::int32_t i = 0; i < postfix.Count(); ++i) {
         const TQxOperand t = postfix.GetOperand(i);
         if (t.IsOperand) {
-            nodes.push_back({t.Text, false, {}});
-            pending.push_back(nodes.size() - 1);
+            tree.nodes.push_back({t.Text, false, {}});
+            pending.push_back(tree.nodes.size() - 1);
             continue;
         }
         if (pending.size() < static_cast<std::size_t>(t.ArgsNeed))
             throw Exception("Operator " + t.Text + " is missing an operand in " + expr);
-        Node call{std::string(OperatorFunctionName(t.Text)), true, {}};
+        TQxCallTree::TNode call{std::string(OperatorFunctionName(t.Text)), true, {}};
         for (std::int32_t k = 0; k < t.ArgsNeed; ++k) {
             call.args.push_back(pending.back());
             pending.pop_back();
         }
-        nodes.push_back(std::move(call));
-        pending.push_back(nodes.size() - 1);
+        tree.nodes.push_back(std::move(call));
+        pending.push_back(tree.nodes.size() - 1);
     }
-    // Depth first without recursion: a chain of 100,000 operators nests
-    // 100,000 calls.
-    std::string out;
-    std::vector<std::pair<std::size_t, std::size_t>> open;  // calls and arguments written
-    const auto enter = [&](std::size_t id) {
-        out += nodes[id].text;
-        if (!nodes[id].call) return;
-        out += '(';
-        open.emplace_back(id, 0);
-    };
-    enter(pending.back());
-    while (!open.empty()) {
-        const std::size_t id = open.back().first;
-        const std::size_t next = open.back().second++;
-        if (next == nodes[id].args.size()) {
-            out += ')';
-            open.pop_back();
-            continue;
-        }
-        if (next > 0) out += ',';
-        enter(nodes[id].args[next]);
-    }
-    return out;
+    tree.root = pending.back();
+    return tree;
 }
 
 }  // namespace
@@ -499,10 +469,41 @@ std::int32_t TQxBaseReport::GetNextExprField(std::string& s, std::string& token,
 
 // ---- the conversion ---------------------------------------------------------------
 
-std::string TQxBaseReport::ConvertExpression(std::string& expr, bool dotAsColon) {
+std::string TQxCallTree::Text(std::size_t node) const {
+    // Depth first without recursion: a chain of 100,000 operators nests
+    // 100,000 calls.
+    std::string out;
+    std::vector<std::pair<std::size_t, std::size_t>> open;  // calls and arguments written
+    const auto enter = [&](std::size_t id) {
+        out += nodes[id].text;
+        if (!nodes[id].call) return;
+        out += '(';
+        open.emplace_back(id, 0);
+    };
+    enter(node);
+    while (!open.empty()) {
+        const std::size_t id = open.back().first;
+        const std::size_t next = open.back().second++;
+        if (next == nodes[id].args.size()) {
+            out += ')';
+            open.pop_back();
+            continue;
+        }
+        if (next > 0) out += ',';
+        enter(nodes[id].args[next]);
+    }
+    return out;
+}
+
+TQxCallTree TQxBaseReport::ExpressionCallTree(std::string& expr, bool dotAsColon) {
     expr = Trim(expr);
     const TQxExpression infix = InfixReader(*this, expr, dotAsColon).Read();
-    return ToCallText(ToPostfix(infix), expr);
+    return ToCallTree(ToPostfix(infix), expr);
+}
+
+std::string TQxBaseReport::ConvertExpression(std::string& expr, bool dotAsColon) {
+    const TQxCallTree tree = ExpressionCallTree(expr, dotAsColon);
+    return tree.Text(tree.root);
 }
 
 }  // namespace qx

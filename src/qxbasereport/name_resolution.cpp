@@ -124,14 +124,18 @@ bool TQxBaseReport::ProcessUDFName(const std::string& text, std::vector<std::str
     const std::size_t before = args.size();
     if (!SplitArgs(argText, args))
         throw EIllegalFunctionUse("Brackets balance violation in function " + text);
-    const auto count = static_cast<std::int64_t>(args.size() - before);
+    CheckArgCount(id, static_cast<std::int64_t>(args.size() - before), [&] { return text; });
+    return true;
+}
+
+void TQxBaseReport::CheckArgCount(std::int32_t id, std::int64_t count,
+                                  const std::function<std::string()>& callText) const {
     if (count < GetArgMinCount(id))
-        throw EIllegalFunctionUse("Illegal function use: " + text +
+        throw EIllegalFunctionUse("Illegal function use: " + callText() +
                                   " - number of arguments is less than minimum required");
     if (count > GetArgMaxCount(id))
-        throw EIllegalFunctionUse("Illegal function use: " + text +
+        throw EIllegalFunctionUse("Illegal function use: " + callText() +
                                   " - number of arguments is more than maximum allowed");
-    return true;
 }
 
 }  // namespace qx

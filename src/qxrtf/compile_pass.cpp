@@ -151,12 +151,9 @@ void TQxRTF::CompileField(const std::string& raw) {
         case CmKind::Call:
             CompileExpression(text, text, fmt, markup);
             return;
-        case CmKind::Expression: {
-            std::string converted = text;
-            converted = ConvertExpression(converted, FOptions.Contains(eoDotAsColon));
-            CompileExpression(converted, text, fmt, markup);
+        case CmKind::Expression:
+            CompileOperatorExpression(text, fmt, markup);
             return;
-        }
         default:  // not a report field: it stays as typed
             CmSaveBlocItem();
             return;
@@ -218,9 +215,30 @@ void TQxRTF::CompileExpression(const std::string& callText, const std::string& f
             CmSaveBlocItem();
         return;
     }
+    CompileValueBlock(
+        id, fieldText, fmt, markup, [&] { return callText; },
+        [&] { CompileCall(id, args, 0, 0, 0); });
+}
+
+void TQxRTF::CompileOperatorExpression(const std::string& fieldText, const TQxFieldFormat& fmt,
+                                       const std::string& markup) {
+    std::string expr = fieldText;
+    const TQxCallTree tree = ExpressionCallTree(expr, FOptions.Contains(eoDotAsColon));
+    const auto callText = [&] { return tree.Text(tree.root); };
+    std::int32_t id = 0;
+    if (!GetUDFNumber(tree.nodes[tree.root].text, id))
+        throw EIllegalFunctionUse("Function not found: " + callText());
+    CompileValueBlock(id, fieldText, fmt, markup, callText,
+                      [&] { CompileTreeCall(tree, tree.root, 0, 0, 0); });
+}
+
+void TQxRTF::CompileValueBlock(std::int32_t id, const std::string& fieldText,
+                               const TQxFieldFormat& fmt, const std::string& markup,
+                               const std::function<std::string()>& callText,
+                               const std::function<void()>& compileCalls) {
     if (!CheckUdfFormat(id, fmt))
         throw EIllegalFunctionUse("Format function " + FormatFunctionName(fmt.fmtnumber) +
-                                  " doesn't conform to it's expression: " + callText);
+                                  " doesn't conform to it's expression: " + callText());
     TQxRowContent rc;
     rc.Field = fieldText;
     rc.sout = markup;
@@ -229,7 +247,8 @@ void TQxRTF::CompileExpression(const std::string& callText, const std::string& f
     rc.ftype = rcdata;
     rc.DefinedType = rcdata;
     rc.Defined = true;
-    CompileExprBlock(rc, true, false, static_cast<std::uint16_t>(FScs->CurrentScanNum()), id, args);
+    CompileExprBlock(rc, true, false, static_cast<std::uint16_t>(FScs->CurrentScanNum()),
+                     compileCalls);
 }
 
 // Writes a condition or an extra call as an expression block whose value
@@ -243,15 +262,14 @@ void TQxRTF::CompileBlockExpression(const std::string& callText, std::int32_t id
     rc.ftype = rcdata;
     rc.DefinedType = rcdata;
     rc.Defined = true;
-    CompileExprBlock(rc, false, manage, block, id, args);
+    CompileExprBlock(rc, false, manage, block, [&] { CompileCall(id, args, 0, 0, 0); });
 }
 
 void TQxRTF::CompileExprBlock(const TQxRowContent& rc, bool output, bool manage,
-                              std::uint16_t block, std::int32_t id,
-                              const std::vector<std::string>& args) {
+                              std::uint16_t block, const std::function<void()>& compileCalls) {
     CmSaveExprBeginItem(rc, output, manage, block);
     FExprBlock = block;
-    CompileCall(id, args, 0, 0, 0);
+    compileCalls();
     CmSaveExprEndItem();
 }
 
@@ -264,50 +282,25 @@ void TQxRTF::NoteScanTotal(std::int32_t id, const std::vector<std::string>& args
     if (TQxScanInfo* scan = FScs->ScanAround(FExprBlock)) scan->AddTotal(accumulator);
 }
 
-void TQxRTF::CompileCall(std::int32_t id, const std::vector<std::string>& args, std::int32_t parent,
-                         std::int32_t position, std::int32_t iifNumber) {
+TQxRTF::TCallLevel::TCallLevel(TQxRTF& report, std::int32_t id) : FDepth(report.FCallDepth) {
     // Each nested call is one more frame: a hostile template must not be
     // able to exhaust the stack.
     static constexpr int kMaxCallDepth = 1000;
-    if (FCallDepth >= kMaxCallDepth)
+    if (FDepth >= kMaxCallDepth)
         throw EIllegalFunctionUse("Expression nested deeper than " + std::to_string(kMaxCallDepth) +
-                                  " calls: " + FunctionName(id));
-    ++FCallDepth;
-    struct DepthGuard {
-        int& depth;
-        ~DepthGuard() { --depth; }
-    } guard{FCallDepth};
+                                  " calls: " + report.FunctionName(id));
+    ++FDepth;
+}
+
+void TQxRTF::CompileCall(std::int32_t id, const std::vector<std::string>& args, std::int32_t parent,
+                         std::int32_t position, std::int32_t iifNumber) {
+    const TCallLevel level(*this, id);
     const std::int32_t argIif = id == QxFn::Iif ? GetNextIifNumber() : 0;
     static constexpr std::int32_t kIifCompanions[] = {QxFn::SysIifTest, QxFn::SysIifTrue,
                                                       QxFn::SysIifFalse};
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        std::string text = arg;
-        TQxFieldFormat fmt;
-        const std::int32_t code = ClassifyField(text, fmt);
-        if (fmt.fmtnumber > 0)
-            throw EIllegalFunctionUse("Illegal function use: expression " + arg +
-                                      " has format function " + FormatFunctionName(fmt.fmtnumber) +
-                                      ", which is not allowed within another expression");
         const auto pos = static_cast<std::int32_t>(i);
-        if (IsSimpleCode(code)) {
-            CmSaveField(code,
-                        SimpleFieldRow(code, text, std::string(), std::string(), TQxFieldFormat{}));
-        } else if (code == CmKind::Call || code == CmKind::Expression) {
-            std::string callText = text;
-            if (code == CmKind::Expression)
-                callText = ConvertExpression(callText, FOptions.Contains(eoDotAsColon));
-            std::vector<std::string> inner;
-            std::int32_t innerId = 0;
-            if (!ProcessUDFName(callText, inner, innerId))
-                throw EIllegalFunctionUse("Function not found: " +
-                                          (code == CmKind::Call ? arg : callText));
-            CompileCall(innerId, inner, id, pos, argIif);
-        } else {
-            throw EIllegalFunctionUse("Cannot use " +
-                                      (arg.empty() ? std::string("empty string") : arg) +
-                                      " as argument for another expression");
-        }
+        CompileArg(args[i], id, pos, argIif);
         if (id == QxFn::Iif && i < 3)
             CmSaveExecuteUDFItem(kIifCompanions[i], 1, argIif, pos, QxFn::Iif);
     }
@@ -318,6 +311,56 @@ void TQxRTF::CompileCall(std::int32_t id, const std::vector<std::string>& args, 
         id == QxFn::SysIifTest || id == QxFn::SysIifTrue || id == QxFn::SysIifFalse;
     CmSaveExecuteUDFItem(id, static_cast<std::int32_t>(args.size()), iifPartByName ? 0 : iifNumber,
                          position, parent);
+}
+
+void TQxRTF::CompileTreeCall(const TQxCallTree& tree, std::size_t node, std::int32_t parent,
+                             std::int32_t position, std::int32_t iifNumber) {
+    // An operator's function: never an IIF, its parts or a total, which
+    // CompileCall has to look after.
+    const TQxCallTree::TNode& call = tree.nodes[node];
+    std::int32_t id = 0;
+    if (!GetUDFNumber(call.text, id))
+        throw EIllegalFunctionUse("Function not found: " + tree.Text(node));
+    CheckArgCount(id, static_cast<std::int64_t>(call.args.size()), [&] { return tree.Text(node); });
+    const TCallLevel level(*this, id);
+    for (std::size_t i = 0; i < call.args.size(); ++i) {
+        const std::size_t arg = call.args[i];
+        const auto pos = static_cast<std::int32_t>(i);
+        if (tree.nodes[arg].call)
+            CompileTreeCall(tree, arg, id, pos, 0);
+        else
+            CompileArg(tree.nodes[arg].text, id, pos, 0);
+    }
+    CmSaveExecuteUDFItem(id, static_cast<std::int32_t>(call.args.size()), iifNumber, position,
+                         parent);
+}
+
+void TQxRTF::CompileArg(const std::string& arg, std::int32_t id, std::int32_t pos,
+                        std::int32_t iifNumber) {
+    std::string text = arg;
+    TQxFieldFormat fmt;
+    const std::int32_t code = ClassifyField(text, fmt);
+    if (fmt.fmtnumber > 0)
+        throw EIllegalFunctionUse("Illegal function use: expression " + arg +
+                                  " has format function " + FormatFunctionName(fmt.fmtnumber) +
+                                  ", which is not allowed within another expression");
+    if (IsSimpleCode(code)) {
+        CmSaveField(code,
+                    SimpleFieldRow(code, text, std::string(), std::string(), TQxFieldFormat{}));
+    } else if (code == CmKind::Call) {
+        std::vector<std::string> inner;
+        std::int32_t innerId = 0;
+        if (!ProcessUDFName(text, inner, innerId))
+            throw EIllegalFunctionUse("Function not found: " + arg);
+        CompileCall(innerId, inner, id, pos, iifNumber);
+    } else if (code == CmKind::Expression) {
+        const TQxCallTree tree = ExpressionCallTree(text, FOptions.Contains(eoDotAsColon));
+        CompileTreeCall(tree, tree.root, id, pos, iifNumber);
+    } else {
+        throw EIllegalFunctionUse("Cannot use " +
+                                  (arg.empty() ? std::string("empty string") : arg) +
+                                  " as argument for another expression");
+    }
 }
 
 std::string TQxRTF::FormatFunctionName(std::int32_t fmtnumber) {

@@ -229,11 +229,37 @@ class TQxRTF : public TQxBaseRTFReport {
     void CompileBlockExpression(const std::string& callText, std::int32_t id,
                                 const std::vector<std::string>& args, bool manage,
                                 std::uint16_t block);
+    // An infix expression field, compiled from its call tree.
+    void CompileOperatorExpression(const std::string& fieldText, const TQxFieldFormat& fmt,
+                                   const std::string& markup);
+    // The block of a value field whose outermost call is `id` (`callText`
+    // names it in a message); `compileCalls` writes its calls.
+    void CompileValueBlock(std::int32_t id, const std::string& fieldText, const TQxFieldFormat& fmt,
+                           const std::string& markup, const std::function<std::string()>& callText,
+                           const std::function<void()>& compileCalls);
     // The records of an expression: ExprBegin, its calls, ExprEnd.
     void CompileExprBlock(const TQxRowContent& rc, bool output, bool manage, std::uint16_t block,
-                          std::int32_t id, const std::vector<std::string>& args);
+                          const std::function<void()>& compileCalls);
+    // One level more of calls compiled inside one another, refused beyond
+    // the deepest nesting allowed.
+    class TCallLevel {
+      public:
+        TCallLevel(TQxRTF& report, std::int32_t id);
+        ~TCallLevel() { --FDepth; }
+        TCallLevel(const TCallLevel&) = delete;
+        TCallLevel& operator=(const TCallLevel&) = delete;
+
+      private:
+        int& FDepth;
+    };
     void CompileCall(std::int32_t id, const std::vector<std::string>& args, std::int32_t parent,
                      std::int32_t position, std::int32_t iifNumber);
+    // The call at `node` of an expression's tree and the calls inside it.
+    void CompileTreeCall(const TQxCallTree& tree, std::size_t node, std::int32_t parent,
+                         std::int32_t position, std::int32_t iifNumber);
+    // Argument `pos` of a call of `id`, typed as `arg`.
+    void CompileArg(const std::string& arg, std::int32_t id, std::int32_t pos,
+                    std::int32_t iifNumber);
     // A total (SUM, CTN, CTS without NORESET) in a scan joins the totals that
     // start again when the scan is entered.
     void NoteScanTotal(std::int32_t id, const std::vector<std::string>& args);

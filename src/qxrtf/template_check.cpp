@@ -47,8 +47,11 @@ struct TQxRTF::TQxCheckState {
     // Variables the template declares itself (VAR, the accumulator of an
     // aggregate), upper case.
     std::set<std::string> declared;
+    // The place of each field read, kept once: a field of a thousand
+    // operands must not copy its text a thousand times.
+    std::vector<TQxErrorPos> places;
     struct Use {
-        TQxErrorPos pos;
+        std::size_t place;  // in `places`
         std::string name;
         bool exempt = false;  // the NORESET keyword of an aggregate
     };
@@ -90,13 +93,15 @@ TQxTemplateCheck TQxRTF::InspectCompiled() {
         if (use.exempt || state.declared.count(UpperCase(use.name)) != 0 ||
             GetVarNumber(use.name) != 0)
             continue;
-        state.result.warnings.push_back({use.pos, "variable " + use.name + " is not defined"});
+        state.result.warnings.push_back(
+            {state.places[use.place], "variable " + use.name + " is not defined"});
     }
     return state.result;
 }
 
 void TQxRTF::CheckFieldSpan(const TQxFieldSpan& span, TQxCheckState& state) {
-    const TQxErrorPos pos = FieldErrorPos(span.kwdPnt, span.text);
+    state.places.push_back(FieldErrorPos(span.kwdPnt, span.text));
+    const TQxErrorPos& pos = state.places.back();
     bool command = false, expression = false;
     std::string simpleKind;
     state.operands.clear();
@@ -152,7 +157,7 @@ void TQxRTF::CheckFieldRecord(std::int32_t kind, const TQxErrorPos& pos, TQxChec
     int use = -1;
     if (kind == CmKind::Variable) {
         use = static_cast<int>(state.uses.size());
-        state.uses.push_back({pos, rc.Field});
+        state.uses.push_back({state.places.size() - 1, rc.Field});
     } else if (kind == CmKind::DotField || kind == CmKind::ColonField) {
         if (DataSetOfAlias(rc.Dalias) == nullptr) {
             state.result.warnings.push_back({pos, "no dataset is named " + rc.Dalias});
