@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "conscom/exceptions.h"
 #include "qxbasereport/base_report.h"
 
 namespace qx {
@@ -318,6 +319,11 @@ class TQxBaseRTFReport : public TQxBaseReport {
     // Template bytes [from, to) as 7-bit RTF: bytes 0x80-0xFF (and the second
     // byte of a double-byte character) as \'hh, so they go out unchanged.
     std::string TemplateBytesEscaped(std::int32_t from, std::int32_t to) const;
+    // The error `message` of a document table, placed at the first `word`
+    // (a keyword such as \fcharset) in template range [from, to) that has
+    // no number, or at `from` when none has.
+    EBadRtfFormat TableError(const char* message, std::int32_t from, std::int32_t to,
+                             std::string_view word);
     // Template bytes [from, to) read as ReadFb reads them, as text.
     std::string TemplateTextFb(std::int32_t from, std::int32_t to);
     std::string ByteText(std::uint8_t b);

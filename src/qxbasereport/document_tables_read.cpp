@@ -135,24 +135,59 @@ std::string TQxBaseRTFReport::TemplateBytesEscaped(std::int32_t from, std::int32
     return out;
 }
 
+EBadRtfFormat TQxBaseRTFReport::TableError(const char* message, std::int32_t from, std::int32_t to,
+                                           std::string_view word) {
+    // At the first keyword `word` in [from, to) without a number, or at
+    // `from` when there is none (a table left open).
+    const std::string text = TemplateText(from, to);
+    std::size_t at = 0;
+    for (std::size_t pos = 0; (pos = text.find(word, pos)) != std::string::npos;) {
+        pos += word.size();
+        std::size_t end = pos;
+        rtf::ReadNumber(text.data(), end, text.size());
+        if (end == pos) {
+            at = pos - word.size();
+            break;
+        }
+    }
+    const std::string shown = at < text.size() ? std::string(word.substr(1)) : "";
+    EBadRtfFormat error(std::string(message) +
+                        (shown.empty() ? "" : ": \\" + shown + " without a number"));
+    error.SetPosIfNone(FieldErrorPos(static_cast<std::int32_t>(from + at),
+                                     shown.empty() ? std::string(word.substr(1)) : shown));
+    return error;
+}
+
 void TQxBaseRTFReport::ReadFontTable() {
+    const std::int32_t tableFrom = Fpnt;
     ReadFb();
     SkipChars(kFontTableWord);
     const int forced = FCharset != kDefaultCharset ? FCharset : -1;
+    // A font entry whose character set has no number fails at that word.
+    const auto withPlace = [&](std::int32_t from, std::int32_t to, auto add) {
+        try {
+            add();
+        } catch (const EBadRtfFormat&) {
+            throw TableError(kFontTableError, from, to, "\\fcharset");
+        }
+    };
     const bool closed = ReadSubGroups(
         [&](std::int32_t from, std::int32_t to) {
-            FRTFFont->Add(ApplyCharset(TemplateBytesEscaped(from, to), forced));
+            withPlace(from, to,
+                      [&] { FRTFFont->Add(ApplyCharset(TemplateBytesEscaped(from, to), forced)); });
         },
         [&](std::int32_t from, std::int32_t to) {
-            AddLooseFonts(TemplateBytesEscaped(from, to), *FRTFFont, forced);
+            withPlace(from, to,
+                      [&] { AddLooseFonts(TemplateBytesEscaped(from, to), *FRTFFont, forced); });
         });
-    if (!closed) throw EBadRtfFormat(kFontTableError);
+    if (!closed) throw TableError(kFontTableError, tableFrom, tableFrom, "\\fonttbl");
     NoteFontCharsets();
     FIsFontTable = true;
     CmSaveFontTable();
 }
 
 void TQxBaseRTFReport::ReadColorTable() {
+    const std::int32_t tableFrom = Fpnt;
     ReadFb();
     SkipChars(kColorTableWord);
     const std::int32_t from = Fpnt;
@@ -161,7 +196,7 @@ void TQxBaseRTFReport::ReadColorTable() {
         FPFile, static_cast<std::size_t>(Fpnt - 1), static_cast<std::size_t>(Flent), closed));
     if (!closed) {
         Fpnt = Flent + 1;
-        throw EBadRtfFormat(kColorTableError);
+        throw TableError(kColorTableError, tableFrom, tableFrom, "\\colortbl");
     }
     const std::string text = TemplateText(from, end);
     Fpnt = end + 1;

@@ -158,23 +158,30 @@ TEST(DocumentTables, MissingColorTableIsCreatedAfterTheFontTable) {
     EXPECT_EQ(Render(R"({\rtf1{\fonttbl{\f0 A;}}B})"), R"({\rtf1{\fonttbl{\f0 A;}}B})");
 }
 
-TEST(DocumentTables, MalformedTablesFail) {
+TEST(DocumentTables, MalformedTablesFailAtTheirPlace) {
     struct Case {
         const char* name;
         std::string rtf;
         std::string message;
+        std::string at;    // the text the error's place starts
+        std::string word;  // the field text the place names
     };
+    const std::string noCharset =
+        "Can't read font table from input file: \\fcharset without a number";
     const Case cases[] = {
-        {"charset without a number", R"({\rtf1{\fonttbl{\f0\fcharset Arial;}}x})",
-         "Can't read font table from input file"},
-        {"unbraced charset without a number", R"({\rtf1{\fonttbl\f0\fcharset Arial;}x})",
-         "Can't read font table from input file"},
+        {"charset without a number", R"({\rtf1{\fonttbl{\f0\fcharset Arial;}}x})", noCharset,
+         R"(\fcharset Arial)", "fcharset"},
+        {"unbraced charset without a number", R"({\rtf1{\fonttbl\f0\fcharset Arial;}x})", noCharset,
+         R"(\fcharset Arial)", "fcharset"},
+        {"a later font's charset",
+         "{\\rtf1\n{\\fonttbl{\\f0\\fcharset0 A;}\n{\\f1\\fcharset-1 B;}}x}", noCharset,
+         "\\fcharset-1", "fcharset"},
         {"font group not closed", R"({\rtf1{\fonttbl{\f0 Arial;)",
-         "Can't read font table from input file"},
+         "Can't read font table from input file", R"({\fonttbl)", "fonttbl"},
         {"font table not closed", R"({\rtf1{\fonttbl{\f0 Arial;})",
-         "Can't read font table from input file"},
+         "Can't read font table from input file", R"({\fonttbl)", "fonttbl"},
         {"colour table not closed", R"({\rtf1{\colortbl;\red0\green0\blue0;)",
-         "Can't read color table from input file"},
+         "Can't read color table from input file", R"({\colortbl)", "colortbl"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -184,6 +191,12 @@ TEST(DocumentTables, MalformedTablesFail) {
             ADD_FAILURE() << "no exception";
         } catch (const EBadRtfFormat& e) {
             EXPECT_EQ(std::string(e.what()), c.message);
+            ASSERT_TRUE(e.Pos().has_value());
+            const std::size_t at = c.rtf.find(c.at);
+            EXPECT_EQ(e.Pos()->offset, static_cast<std::int64_t>(at));
+            EXPECT_EQ(e.Pos()->line,
+                      1 + static_cast<int>(std::count(c.rtf.begin(), c.rtf.begin() + at, '\n')));
+            EXPECT_EQ(e.Pos()->fieldText, c.word);
         }
         EXPECT_FALSE(report.ExecuteSuccessful());
         EXPECT_EQ(report.LastErrMsg(), c.message);
@@ -207,16 +220,18 @@ TEST(DocumentTables, ColourComponentsWithoutANumberFailAtTheirPlace) {
             Render(report, c.rtf);
             ADD_FAILURE() << "no exception";
         } catch (const EBadRtfFormat& e) {
-            EXPECT_EQ(std::string(e.what()), "Can't read color table from input file: \\" +
-                                                 c.word + " is no colour component from 0 to 255");
+            EXPECT_EQ(std::string(e.what()), "Can't read color table from input file: \\" + c.word +
+                                                 " is no colour component from 0 to 255");
             ASSERT_TRUE(e.Pos().has_value());
             const std::size_t at = c.rtf.find("\\" + c.word);
             EXPECT_EQ(e.Pos()->offset, static_cast<std::int64_t>(at));
             const std::size_t lineStart = c.rtf.rfind('\n', at);
-            const int line = 1 + static_cast<int>(std::count(c.rtf.begin(), c.rtf.begin() + at, '\n'));
+            const int line =
+                1 + static_cast<int>(std::count(c.rtf.begin(), c.rtf.begin() + at, '\n'));
             EXPECT_EQ(e.Pos()->line, line);
-            EXPECT_EQ(e.Pos()->column,
-                      static_cast<int>(at - (lineStart == std::string::npos ? 0 : lineStart + 1)) + 1);
+            EXPECT_EQ(
+                e.Pos()->column,
+                static_cast<int>(at - (lineStart == std::string::npos ? 0 : lineStart + 1)) + 1);
             EXPECT_EQ(e.Pos()->fieldText, c.word);
         }
     }
