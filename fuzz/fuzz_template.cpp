@@ -52,10 +52,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qx::TQxRTF report;
     report.CreateVar("I", 0.0);
     report.CreateVar("T", std::string("text"));
-    // A template may loop forever or grow its output without end; these
-    // limits keep each input short without cutting legitimate ones.
-    report.SetMaxScanRepetitions(1000);
-    report.SetMaxOutputSize(1 << 20);
+    // A template may loop forever, grow its output or its values without
+    // end, or work without writing: tight limits end each input within a
+    // few milliseconds, so that the fuzzer tries many (every limit is a
+    // clear error it reaches often, and those errors are paths too). The
+    // datasets have three records, so a scan's passes stay few anyway.
+    report.SetMaxScanRepetitions(64);
+    report.SetMaxOutputSize(64 << 10);
+    report.SetMaxEvaluationSteps(20000);
+    report.SetMaxValueSize(4 << 10);
+    report.SetMaxVariablesSize(16 << 10);
     report.SetTemplateBuffer(std::vector<std::uint8_t>(data, data + size));
     qx::TMemoryStream out;
     try {

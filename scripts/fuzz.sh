@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets (clang, ASan + UBSan) in build-fuzz/ and runs
 # them side by side for SECONDS each (default 60):
 #   scripts/fuzz.sh [SECONDS] [target...]     targets: template expression
-#                                             fragment pictures datasets
+#                                             fragment pictures datasets options
 # Each target starts from its seeds (fuzz/seeds/<target>, the files of
 # tests/ listed below and the inputs of fixed findings) and keeps what it
 # finds new in build-fuzz/corpus/<target>. Its log is
@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(template expression fragment pictures datasets)
+[ ${#targets[@]} -gt 0 ] || targets=(template expression fragment pictures datasets options)
 
 CXX=clang++ bash scripts/build.sh build-fuzz -DQXRTF_FUZZ=ON -DQXRTF_WERROR=ON \
   -DQXRTF_BUILD_TESTS=OFF -DQXRTF_BUILD_BENCH=OFF -DQXRTF_BUILD_TOOL=OFF -DQXRTF_INSTALL=OFF \

@@ -59,6 +59,29 @@ void LoadProperty(const nlohmann::json& doc, const char* key, Setter set) {
     if (doc.contains(key)) set(doc.at(key).get<T>());
 }
 
+// Every value the base report reads must have its type before any is
+// applied: a document from elsewhere may hold anything.
+void CheckTypes(const nlohmann::json& doc) {
+    const auto fail = [](const char* key, const char* what) {
+        throw Exception(std::string("Settings: ") + key + " must be " + what);
+    };
+    for (const char* key : {"InFile", "OutFile", "TrueValue", "FalseValue", "VarDataTypes"})
+        if (doc.contains(key) && !doc.at(key).is_string()) fail(key, "a text");
+    if (doc.contains("UnicodeByDefault") && !doc.at("UnicodeByDefault").is_boolean())
+        fail("UnicodeByDefault", "true or false");
+    if (doc.contains("CodePage")) {
+        const nlohmann::json& v = doc.at("CodePage");
+        if (!v.is_number_integer() || v.get<std::int64_t>() < 0 || v.get<std::int64_t>() > 65535)
+            fail("CodePage", "a number from 0 to 65535");
+    }
+    if (doc.contains("VarList")) {
+        const nlohmann::json& list = doc.at("VarList");
+        if (!list.is_array()) fail("VarList", "a list of texts");
+        for (const nlohmann::json& line : list)
+            if (!line.is_string()) fail("VarList", "a list of texts");
+    }
+}
+
 }  // namespace
 
 void TQxBaseReport::WriteVarDataTypes(TStream& stream) const {
@@ -114,6 +137,7 @@ std::optional<std::int64_t> TQxBaseReport::LimitSetting(const nlohmann::json& do
 }
 
 void TQxBaseReport::LoadSettings(const nlohmann::json& doc) {
+    CheckTypes(doc);
     const std::optional<std::int64_t> maxOutput = LimitSetting(doc, "MaxOutputSize");
     const std::optional<std::int64_t> maxValue = LimitSetting(doc, "MaxValueSize");
     const std::optional<std::int64_t> maxVariables = LimitSetting(doc, "MaxVariablesSize");

@@ -45,6 +45,15 @@ TEST(ReportSettings, BadDocumentsChangeNothing) {
         R"({"MaxScanRepetitions": "many", "Charset": 0})",
         R"({"MaxScanRepetitions": 1.5, "Charset": 0})",
         R"({"ImageRoot": 7, "Charset": 0})",
+        // Values of the wrong kind once escaped as the JSON library's own
+        // errors, which no caller expects.
+        R"({"VarDataTypes": [2, 1], "Charset": 0})",
+        R"({"VarList": ["A=1", 2], "Charset": 0})",
+        R"({"VarList": "A=1", "Charset": 0})",
+        R"({"TrueValue": true, "Charset": 0})",
+        R"({"UnicodeByDefault": 1, "Charset": 0})",
+        R"({"CodePage": "1252", "Charset": 0})",
+        R"({"CodePage": 99999999999, "Charset": 0})",
     };
     for (const char* text : bad) {
         SCOPED_TRACE(text);
