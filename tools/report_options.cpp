@@ -68,7 +68,7 @@ void ReportOptions::AddTo(CLI::App* cmd) {
     cmd->add_option("--image-root", FImageRoot,
                     "folder picture files named in the template or data must lie in")
         ->check(CLI::ExistingDirectory);
-    cmd->add_option("--picture", FPictureSpecs,
+    cmd->add_option("--picture", FPictureSizings,
                     "size and border of the pictures of format index N (FIMG's second argument), "
                     "e.g. 1=40mm, 2=50%, 3=30mmx20mm, 1=40mm,border=single:1pt (repeatable)");
     cmd->add_option("--pictures", FPictureForm,
@@ -80,13 +80,13 @@ void ReportOptions::AddTo(CLI::App* cmd) {
 void ReportOptions::ResolvePictures() {
     FPictures.clear();
     qx::TQxRTF probe;  // each format is read once aside, as the variables are
-    for (const std::string& given : FPictureSpecs) {
+    for (const std::string& given : FPictureSizings) {
         const std::size_t equals = given.find('=');
         try {
             if (equals == std::string::npos)
                 throw qx::Exception("a picture format is N=SIZE (for example 1=40mm)");
             const int index = qx::PictureFormatIndex(given.substr(0, equals));
-            probe.SetPictureSpec(index, given.substr(equals + 1));
+            probe.SetPictureSizing(index, given.substr(equals + 1));
             FPictures.emplace_back(index, given.substr(equals + 1));
         } catch (const qx::Exception& e) {
             throw UsageError("--picture " + given + ": " + e.what());
@@ -182,7 +182,7 @@ void ReportOptions::Apply(qx::TQxRTF& report) const {
     if (FCodePage != 0) report.SetCodePage(FCodePage);
     if (FFormats) report.SetFmtSettings(*FFormats);
     if (!FPictureForm.empty()) report.SetPictureForm(*qx::PictureFormNamed(FPictureForm));
-    for (const auto& [index, spec] : FPictures) report.SetPictureSpec(index, spec);
+    for (const auto& [index, sizing] : FPictures) report.SetPictureSizing(index, sizing);
 }
 
 }  // namespace tool

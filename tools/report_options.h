@@ -69,7 +69,7 @@ class ReportOptions {
     std::int64_t FMaxValue = std::int64_t{64} << 20;
     std::int64_t FMaxVariables = std::int64_t{256} << 20;
     std::string FImageRoot;
-    std::vector<std::string> FPictureSpecs;  // "N=SPEC"
+    std::vector<std::string> FPictureSizings;  // "N=SIZE"
     std::string FPictureForm;
 
     // What Resolve read of the picture options.

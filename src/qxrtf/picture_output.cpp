@@ -123,10 +123,10 @@ TQxImageFormat TQxRTF::SettlePictureFormat(const TPicture& picture, const TQxFie
     TQxImageFormat format(PixelsAsWord(picture.Width()), PixelsAsWord(picture.Height()));
     // A graphic field or a picture function without FIMG has format index 0.
     const int formatIndex = fmt.fmtnumber == QxFmt::FImg ? fmt.precision : 0;
-    const auto spec = FPictureSpecs.find(formatIndex);
-    const bool sized = spec != FPictureSpecs.end() && spec->second.GivesSize();
+    const auto sizing = FPictureSizings.find(formatIndex);
+    const bool sized = sizing != FPictureSizings.end() && sizing->second.GivesSize();
     if (!sized) FitToTextWidth(format);
-    if (spec != FPictureSpecs.end()) spec->second.ApplyTo(format);
+    if (sizing != FPictureSizings.end()) sizing->second.ApplyTo(format);
     if (FOnImageFormat) FOnImageFormat(formatIndex, format);
     if (format.Border().ColorIndex >= FDocColorCount)
         format.SetBorderType(format.Border().BrType, format.Border().Width, 0);

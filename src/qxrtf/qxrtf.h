@@ -28,7 +28,7 @@
 #include "qxbasereport/base_rtf_report.h"
 #include "qxbasereport/image_format.h"
 #include "qxfunc/udf_list.h"
-#include "qxrtf/picture_spec.h"
+#include "qxrtf/picture_sizing.h"
 #include "qxrtf/scans.h"
 #include "qxrtf/template_check.h"
 
@@ -102,12 +102,12 @@ class TQxRTF : public TQxBaseRTFReport {
     void SetPictureForm(TQxPictureForm value) { FPictureForm = value; }
     // Sizes and borders of pictures by their format index (FIMG's second
     // argument), applied before OnImageFormat, which has the last word.
-    // SetPictureSpec raises Exception for a text it does not understand.
-    const std::map<int, TQxPictureSpec>& PictureSpecs() const { return FPictureSpecs; }
-    void SetPictureSpec(int formatIndex, const std::string& spec) {
-        FPictureSpecs[formatIndex] = ParsePictureSpec(spec);
+    // SetPictureSizing raises Exception for a text it does not understand.
+    const std::map<int, TQxPictureSizing>& PictureSizings() const { return FPictureSizings; }
+    void SetPictureSizing(int formatIndex, const std::string& sizing) {
+        FPictureSizings[formatIndex] = ParsePictureSizing(sizing);
     }
-    void ClearPictureSpecs() { FPictureSpecs.clear(); }
+    void ClearPictureSizings() { FPictureSizings.clear(); }
 
     // Where the report's warnings go: fields the data does not have (an
     // unknown dataset, field, variable or function, brackets that do not
@@ -528,7 +528,7 @@ class TQxRTF : public TQxBaseRTFReport {
     // What the compiled command stream holds (template_check.cpp).
     TQxTemplateCheck InspectCompiled();
     TQxPictureForm FPictureForm = TQxPictureForm::Native;
-    std::map<int, TQxPictureSpec> FPictureSpecs;
+    std::map<int, TQxPictureSizing> FPictureSizings;
     // A picture with no size of its own is scaled down to the text width
     // at its field: the page's less the margins, or its table cell's.
     void FitToTextWidth(TQxImageFormat& format);

@@ -27,7 +27,8 @@ void TQxRTF::SaveSettings(nlohmann::json& doc) const {
     doc["ImageRoot"] = FImageRoot;
     doc["PictureForm"] = FPictureForm == TQxPictureForm::Metafile ? "metafile" : "native";
     nlohmann::json pictures = nlohmann::json::object();
-    for (const auto& [index, spec] : FPictureSpecs) pictures[std::to_string(index)] = spec.text;
+    for (const auto& [index, sizing] : FPictureSizings)
+        pictures[std::to_string(index)] = sizing.text;
     doc["Pictures"] = std::move(pictures);
 }
 
@@ -88,7 +89,7 @@ void TQxRTF::LoadSettings(const nlohmann::json& doc) {
     std::optional<TQxPictureForm> pictureForm;
     if (doc.contains("PictureForm") && !(pictureForm = PictureFormFromName(doc.at("PictureForm"))))
         fail("PictureForm must be \"native\" or \"metafile\"");
-    std::optional<std::map<int, TQxPictureSpec>> pictures;
+    std::optional<std::map<int, TQxPictureSizing>> pictures;
     if (doc.contains("Pictures")) {
         if (!doc.at("Pictures").is_object())
             fail("Pictures must be an object of format indexes and picture formats");
@@ -96,7 +97,7 @@ void TQxRTF::LoadSettings(const nlohmann::json& doc) {
         for (const auto& [key, value] : doc.at("Pictures").items()) {
             if (!value.is_string()) fail("Pictures: the format of " + key + " must be a text");
             try {
-                (*pictures)[PictureFormatIndex(key)] = ParsePictureSpec(value.get<std::string>());
+                (*pictures)[PictureFormatIndex(key)] = ParsePictureSizing(value.get<std::string>());
             } catch (const Exception& e) {
                 fail(std::string("Pictures: ") + e.what());
             }
@@ -113,7 +114,7 @@ void TQxRTF::LoadSettings(const nlohmann::json& doc) {
     if (maxSteps) SetMaxEvaluationSteps(StricterLimit(FMaxEvaluationSteps, *maxSteps));
     if (doc.contains("ImageRoot")) LoadImageRoot(doc.at("ImageRoot").get<std::string>());
     if (pictureForm) SetPictureForm(*pictureForm);
-    if (pictures) FPictureSpecs = std::move(*pictures);
+    if (pictures) FPictureSizings = std::move(*pictures);
 }
 
 void TQxRTF::LoadImageRoot(const std::string& root) {

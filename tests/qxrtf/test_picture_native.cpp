@@ -127,9 +127,9 @@ TEST_F(NativePictures, ScaleAndBorderWords) {
         f.SetBorderType(ibtDouble, 1.5, 1);
     });
     const std::string out = RenderDoc(colors, "\\pard \\\\FIMG(F)\\\\\\par");
-    EXPECT_NE(out.find(NativeHeader(50, 120, 60, "\\pngblip", 1800, 900) +
-                       "\\brdrdb\\brdrw30\\brdrcf1 "),
-              std::string::npos)
+    EXPECT_NE(
+        out.find(NativeHeader(50, 120, 60, "\\pngblip", 1800, 900) + "\\brdrdb\\brdrw30\\brdrcf1 "),
+        std::string::npos)
         << out.substr(0, 300);
 }
 
@@ -208,16 +208,16 @@ TEST_F(NativePictures, AWidePictureWithoutASizeFitsThePageOrItsCell) {
     bitmapSize = {100, 50};
     EXPECT_EQ(shownIn("\\pard \\\\PIC()\\\\").first, 1500);
     bitmapSize = {1600, 1200};
-    report.SetPictureSpec(0, "300mm");
+    report.SetPictureSizing(0, "300mm");
     EXPECT_NEAR(shownIn("\\pard \\\\PIC()\\\\").first, 300 * 56.69, 1);
-    report.ClearPictureSpecs();
-    report.SetPictureSpec(0, "border=single");  // no size: still fitted
+    report.ClearPictureSizings();
+    report.SetPictureSizing(0, "border=single");  // no size: still fitted
     EXPECT_NEAR(shownIn("\\pard \\\\PIC()\\\\").first, 9638, 1);
     report.SetOnImageFormat([](int, TQxImageFormat& f) { f.SetSizeXmm(250); });
     EXPECT_NEAR(shownIn("\\pard \\\\PIC()\\\\").first, 250 * 56.69, 1);
 }
 
-TEST(PictureSpec, SizesScalesAndBordersAsAHandlerWouldSetThem) {
+TEST(PictureSizing, SizesScalesAndBordersAsAHandlerWouldSetThem) {
     struct Case {
         const char* text;
         double widthMm, heightMm;  // shown, of a 200 x 100 pixel picture
@@ -237,18 +237,18 @@ TEST(PictureSpec, SizesScalesAndBordersAsAHandlerWouldSetThem) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         TQxImageFormat f(200, 100);
-        const TQxPictureSpec spec = ParsePictureSpec(c.text);
-        spec.ApplyTo(f);
+        const TQxPictureSizing sizing = ParsePictureSizing(c.text);
+        sizing.ApplyTo(f);
         EXPECT_NEAR(f.SizeXmm(), c.widthMm, 0.01);
         EXPECT_NEAR(f.SizeYmm(), c.heightMm, 0.01);
         EXPECT_EQ(f.Border().BrType, c.border);
         EXPECT_EQ(f.BorderTwips(), c.borderTwips);
         EXPECT_TRUE(f.Proportional());  // as the handler will find it
     }
-    EXPECT_EQ(ParsePictureSpec("border=dotted:0.5:2").border->ColorIndex, 2);
+    EXPECT_EQ(ParsePictureSizing("border=dotted:0.5:2").border->ColorIndex, 2);
 }
 
-TEST(PictureSpec, MistakesAreNamed) {
+TEST(PictureSizing, MistakesAreNamed) {
     const std::string sizes =
         "is not a size (a number with mm, cm, in or pt), a scale (a number with %), width=, "
         "height= or border=";
@@ -260,8 +260,9 @@ TEST(PictureSpec, MistakesAreNamed) {
         {"1x2x3mm", "Picture format \"1x2x3mm\": \"1x2x3mm\" " + sizes},
         {"40mm,", "Picture format \"40mm,\": \"\" " + sizes},
         {"0%", "Picture format \"0%\": \"0%\" is not a scale from 1% to 65535%"},
-        {"border=zig", "Picture format \"border=zig\": unknown border style \"zig\" (none, "
-                       "single, double, thick, shadow, dotted, hairline)"},
+        {"border=zig",
+         "Picture format \"border=zig\": unknown border style \"zig\" (none, "
+         "single, double, thick, shadow, dotted, hairline)"},
         {"border=single:9pt",
          "Picture format \"border=single:9pt\": \"9pt\" is not a border width from 0 to 3.5pt"},
         {"border=single:1:x",
@@ -270,7 +271,7 @@ TEST(PictureSpec, MistakesAreNamed) {
     for (const auto& [text, message] : cases) {
         SCOPED_TRACE(text);
         try {
-            ParsePictureSpec(text);
+            ParsePictureSizing(text);
             ADD_FAILURE() << "no error";
         } catch (const Exception& e) {
             EXPECT_EQ(e.what(), message);
@@ -283,14 +284,16 @@ TEST(PictureSettings, FormAndSizesRoundTripAndMistakesChangeNothing) {
     report.LoadSettings(nlohmann::json::parse(
         R"({"PictureForm": "metafile", "Pictures": {"1": "40mm", "3": "50%,border=single"}})"));
     EXPECT_EQ(report.PictureForm(), TQxPictureForm::Metafile);
-    ASSERT_EQ(report.PictureSpecs().size(), 2u);
-    EXPECT_EQ(report.PictureSpecs().at(1).widthMm, 40);
+    ASSERT_EQ(report.PictureSizings().size(), 2u);
+    EXPECT_EQ(report.PictureSizings().at(1).widthMm, 40);
     nlohmann::json saved;
     report.SaveSettings(saved);
     EXPECT_EQ(saved["PictureForm"], "metafile");
-    EXPECT_EQ(saved["Pictures"], nlohmann::json::parse(R"({"1": "40mm", "3": "50%,border=single"})"));
+    EXPECT_EQ(saved["Pictures"],
+              nlohmann::json::parse(R"({"1": "40mm", "3": "50%,border=single"})"));
     const std::pair<const char*, const char*> bad[] = {
-        {R"({"PictureForm": "bitmap"})", "Settings: PictureForm must be \"native\" or \"metafile\""},
+        {R"({"PictureForm": "bitmap"})",
+         "Settings: PictureForm must be \"native\" or \"metafile\""},
         {R"({"Pictures": ["40mm"]})",
          "Settings: Pictures must be an object of format indexes and picture formats"},
         {R"({"Pictures": {"x": "40mm"}})",
@@ -309,6 +312,6 @@ TEST(PictureSettings, FormAndSizesRoundTripAndMistakesChangeNothing) {
             EXPECT_EQ(e.what(), std::string(message));
         }
         EXPECT_EQ(report.PictureForm(), TQxPictureForm::Metafile);
-        EXPECT_EQ(report.PictureSpecs().size(), 2u);
+        EXPECT_EQ(report.PictureSizings().size(), 2u);
     }
 }

@@ -1,5 +1,5 @@
 // Reading picture sizes and borders from text.
-#include "qxrtf/picture_spec.h"
+#include "qxrtf/picture_sizing.h"
 
 #include <charconv>
 #include <string_view>
@@ -40,30 +40,30 @@ std::optional<double> Number(std::string_view text, std::string_view& rest) {
     return value;
 }
 
-class SpecReader {
+class SizingReader {
   public:
-    explicit SpecReader(const std::string& text) { FSpec.text = text; }
+    explicit SizingReader(const std::string& text) { FSizing.text = text; }
 
-    TQxPictureSpec Read() {
-        if (FSpec.text.empty()) Fail("nothing is given");
-        for (std::string_view part : Split(FSpec.text, ',')) ReadPart(part);
-        return FSpec;
+    TQxPictureSizing Read() {
+        if (FSizing.text.empty()) Fail("nothing is given");
+        for (std::string_view part : Split(FSizing.text, ',')) ReadPart(part);
+        return FSizing;
     }
 
   private:
     [[noreturn]] void Fail(const std::string& why) const {
-        throw Exception("Picture format \"" + FSpec.text + "\": " + why);
+        throw Exception("Picture format \"" + FSizing.text + "\": " + why);
     }
 
     void ReadPart(std::string_view part) {
         if (part.starts_with("border=")) return ReadBorder(part.substr(7));
-        if (part.starts_with("width=")) return void(FSpec.widthMm = Length(part.substr(6)));
-        if (part.starts_with("height=")) return void(FSpec.heightMm = Length(part.substr(7)));
+        if (part.starts_with("width=")) return void(FSizing.widthMm = Length(part.substr(6)));
+        if (part.starts_with("height=")) return void(FSizing.heightMm = Length(part.substr(7)));
         if (part.ends_with('%')) return ReadScale(part);
         const std::vector<std::string_view> sides = Split(part, 'x');
         if (sides.size() > 2) Fail(NotUnderstood(part));
-        FSpec.widthMm = Length(sides[0]);
-        if (sides.size() == 2) FSpec.heightMm = Length(sides[1]);
+        FSizing.widthMm = Length(sides[0]);
+        if (sides.size() == 2) FSizing.heightMm = Length(sides[1]);
     }
 
     static std::string NotUnderstood(std::string_view part) {
@@ -85,7 +85,7 @@ class SpecReader {
         const std::optional<double> number = Number(part, rest);
         if (!number || rest != "%" || *number < 1 || *number > 65535)
             Fail("\"" + std::string(part) + "\" is not a scale from 1% to 65535%");
-        FSpec.scale = static_cast<std::uint16_t>(*number + 0.5);
+        FSizing.scale = static_cast<std::uint16_t>(*number + 0.5);
     }
 
     // STYLE[:WIDTH[pt]][:COLOUR INDEX]; the width is 1 point unless given.
@@ -116,19 +116,19 @@ class SpecReader {
             border.ColorIndex = static_cast<std::uint16_t>(*color);
         }
         if (fields.size() > 3) Fail("a border is STYLE:WIDTH:COLOUR");
-        FSpec.border = border;
+        FSizing.border = border;
     }
 
-    TQxPictureSpec FSpec;
+    TQxPictureSizing FSizing;
 };
 
 }  // namespace
 
-TQxPictureSpec ParsePictureSpec(const std::string& text) {
-    return SpecReader(text).Read();
+TQxPictureSizing ParsePictureSizing(const std::string& text) {
+    return SizingReader(text).Read();
 }
 
-void TQxPictureSpec::ApplyTo(TQxImageFormat& format) const {
+void TQxPictureSizing::ApplyTo(TQxImageFormat& format) const {
     const bool proportional = format.Proportional();
     format.SetProportional(true);
     if (scale > 0) format.SetScaleX(scale);

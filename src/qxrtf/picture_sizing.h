@@ -12,7 +12,7 @@
 
 namespace qx {
 
-struct TQxPictureSpec {
+struct TQxPictureSizing {
     std::string text;    // as given
     double widthMm = 0;  // 0: not given
     double heightMm = 0;
@@ -25,6 +25,6 @@ struct TQxPictureSpec {
 };
 
 // Raises Exception naming the part of `text` that is not understood.
-TQxPictureSpec ParsePictureSpec(const std::string& text);
+TQxPictureSizing ParsePictureSizing(const std::string& text);
 
 }  // namespace qx
