@@ -12,7 +12,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
-  libsqlite3-dev libpq-dev libpng-dev libjpeg-dev libgif-dev libcsv-dev
+  libsqlite3-dev libpq-dev libssl-dev libpng-dev libjpeg-dev libgif-dev libcsv-dev
   sqlite3 postgresql time
   locales
   libreoffice-writer-nogui abiword poppler-utils pandoc
