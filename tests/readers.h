@@ -4,6 +4,8 @@
 // machine (the tests that need it skip), CI installs both.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -55,6 +57,31 @@ inline std::vector<std::string> OfficeTexts(const std::string& dir,
     for (const std::string& path : OfficeConvert(dir, files, "txt:Text (encoded):UTF8", "txt"))
         texts.push_back(path.empty() ? std::string() : WithoutByteOrderMark(ReadFileBytes(path)));
     return texts;
+}
+
+// The tables of an HTML page (as the office suite exports a document) as
+// the number of cells in each row, in document order.
+inline std::vector<std::vector<int>> HtmlTables(std::string html) {
+    std::transform(html.begin(), html.end(), html.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::vector<std::vector<int>> tables;
+    const auto tagAt = [&](std::size_t pos, const char* tag) {
+        const std::size_t n = std::char_traits<char>::length(tag);
+        return html.compare(pos, n, tag) == 0 &&
+               (html[pos + n] == '>' || html[pos + n] == ' ' || html[pos + n] == '\n');
+    };
+    for (std::size_t pos = html.find('<'); pos != std::string::npos;
+         pos = html.find('<', pos + 1)) {
+        if (tagAt(pos, "<table")) {
+            tables.emplace_back();
+        } else if (tagAt(pos, "<tr") && !tables.empty()) {
+            tables.back().push_back(0);
+        } else if ((tagAt(pos, "<td") || tagAt(pos, "<th")) && !tables.empty() &&
+                   !tables.back().empty()) {
+            ++tables.back().back();
+        }
+    }
+    return tables;
 }
 
 // AbiWord's conversion of `file` into `extension` ("txt" gives UTF-8 text,

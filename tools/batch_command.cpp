@@ -49,7 +49,7 @@ enum ExitCode { kAllWritten = 0, kSomeFailed = 1, kUsage = 2 };
 using tool::UsageError;
 
 struct BatchOptions {
-    std::string templateFile, master, outDir, nameExpr, shard, shardKey, manifest, jobs, to;
+    std::string templateFile, master, outDir, nameExpr, shard, shardKey, manifest, jobs, to, group;
     bool overwrite = false, resume = false, failFast = false, pdf = false;
     // What every report of the batch is given, as render takes it.
     tool::ReportOptions report;
@@ -78,14 +78,15 @@ Shard ParseShard(const std::string& text) {
     return shard;
 }
 
-// How many worker threads: --jobs J, 1 when not given.
-int ParseJobs(const std::string& text) {
-    constexpr int kMaxJobs = 256;
-    if (text.empty()) return 1;
-    if (text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos ||
-        std::stoi(text) < 1 || std::stoi(text) > kMaxJobs)
-        throw UsageError("--jobs must be a number from 1 to " + std::to_string(kMaxJobs) +
-                         ", not '" + text + "'");
+// A count option such as --jobs J: `fallback` when not given, else a
+// number from 1 to `max`.
+int ParseCount(const char* option, const std::string& text, int fallback, int max) {
+    if (text.empty()) return fallback;
+    if (text.size() > std::to_string(max).size() ||
+        text.find_first_not_of("0123456789") != std::string::npos || std::stoi(text) < 1 ||
+        std::stoi(text) > max)
+        throw UsageError(std::string(option) + " must be a number from 1 to " +
+                         std::to_string(max) + ", not '" + text + "'");
     return std::stoi(text);
 }
 
@@ -193,16 +194,13 @@ struct BatchRun {
     explicit BatchRun(const BatchOptions& o)
         : options(o),
           shard(ParseShard(o.shard)),
-          jobs(ParseJobs(o.jobs)),
+          jobs(ParseCount("--jobs", o.jobs, 1, 256)),
+          officeGroup(static_cast<std::size_t>(ParseCount("--group", o.group, 50, 10000))),
           dir(o.outDir),
           document(o, false),
           name("--name", o.nameExpr, o),
           key("--shard-key", o.shardKey, o),
           namedBelow(static_cast<std::size_t>(jobs), 0) {}
-
-    // The documents go to LibreOffice in groups of this many per worker:
-    // few starts of it, and little to redo after a killed run.
-    static constexpr std::size_t kOfficeGroup = 50;
 
     // The temporary files and the lock of this shard start so. One process
     // at a time runs a shard in a folder (it holds the lock), so the
@@ -216,6 +214,9 @@ struct BatchRun {
     const BatchOptions& options;
     const Shard shard;
     const int jobs;
+    // The documents go to LibreOffice in groups of this many per worker
+    // (--group): few starts of it, and little to redo after a killed run.
+    const std::size_t officeGroup;
     const fs::path dir;
     tool::DocFormat format = tool::DocFormat::kRtf;  // --to
     std::string office;  // the LibreOffice launcher, when documents are converted
@@ -320,10 +321,10 @@ Worker::Worker(BatchRun& run, int index)
     for (qx::TDataSet*& ds : FDatasets)
         if (ds == FMaster) ds = FView.get();
     if (run.format != tool::DocFormat::kRtf)
-        FConvert = std::make_unique<tool::OfficeGroup>(run.office, run.format, run.kOfficeGroup);
+        FConvert = std::make_unique<tool::OfficeGroup>(run.office, run.format, run.officeGroup);
     if (FO.pdf)
-        FPdf = std::make_unique<tool::OfficeGroup>(run.office, tool::DocFormat::kPdf,
-                                                   run.kOfficeGroup);
+        FPdf =
+            std::make_unique<tool::OfficeGroup>(run.office, tool::DocFormat::kPdf, run.officeGroup);
 }
 
 std::string Worker::FileName() {
@@ -728,6 +729,9 @@ void AddBatchCommand(CLI::App& app) {
          "expression whose text assigns a record to its shard (default: the record number)"},
         {"--jobs", &BatchOptions::jobs,
          "J: render with J worker threads, each with its own datasets (default 1)"},
+        {"--group", &BatchOptions::group,
+         "N: with --to or --pdf, convert N documents per LibreOffice start in each worker "
+         "(default 50)"},
         {"--manifest", &BatchOptions::manifest,
          "JSON manifest to write (default DIR/manifest.json, or DIR/manifest-I-of-N.json for "
          "a shard)"},

@@ -206,6 +206,26 @@ std::string RequireOffice(const std::string& what, const std::string& after) {
     return office;
 }
 
+std::string OfficeBuildOf(const std::string& office) {
+    std::error_code ec;
+    // The launcher on PATH is usually a link into the installation's
+    // program folder, where versionrc names the build.
+    const fs::path program = fs::canonical(office, ec).parent_path();
+    std::string build = program.string();
+    for (const fs::path& file : {program / "versionrc", program / "soffice.bin"}) {
+        const auto modified = fs::last_write_time(file, ec);
+        if (ec) continue;
+        build += "\n" + file.filename().string() + " " +
+                 std::to_string(modified.time_since_epoch().count());
+        if (file.filename() == "versionrc") {
+            std::ifstream in(file);
+            for (std::string line; std::getline(in, line);)
+                if (line.rfind("buildid=", 0) == 0) build += " " + line;
+        }
+    }
+    return build;
+}
+
 PrivateDir::PrivateDir(const std::string& purpose) {
     std::string templ = (fs::temp_directory_path() / "qxrtf-office-XXXXXX").string();
     RemoveFilesOnInterrupt();

@@ -39,6 +39,12 @@ std::string FindOffice();
 // naming the package that brings it, with `after` at the end.
 std::string RequireOffice(const std::string& what, const std::string& after = "");
 
+// What names the LibreOffice installation behind the launcher `office`
+// (its build identification and when it was installed), so that a
+// conversion cached by one version is not taken for another's. Reads
+// files only: LibreOffice is not started.
+std::string OfficeBuildOf(const std::string& office);
+
 // A directory of its own under the temporary directory, removed with
 // everything in it when it goes, or when an interrupt ends the tool.
 class PrivateDir {

@@ -63,7 +63,16 @@ std::string RtfTemplateOf(const std::string& templateFile, const std::string& ca
     const std::optional<DocFormat> format = WordProcessorFormatOf(bytes);
     if (!format) return templateFile;
     const fs::path cached = fs::path(cacheDir) / (Sha256Hex(bytes) + ".rtf");
-    if (!fs::is_regular_file(cached, ec)) {
+    // Beside the conversion: the LibreOffice build that made it. Another
+    // build converts again (it may read the document differently); without
+    // LibreOffice, any conversion kept is better than none.
+    const fs::path madeBy = fs::path(cacheDir) / (Sha256Hex(bytes) + ".made-by");
+    const std::string office = FindOffice();
+    const std::string build = office.empty() ? std::string() : OfficeBuildOf(office);
+    const bool current =
+        fs::is_regular_file(cached, ec) &&
+        (office.empty() || (fs::is_regular_file(madeBy, ec) && ReadAll(madeBy) == build));
+    if (!current) {
         const std::string rtf = ConvertToRtf(templateFile, bytes, *format);
         fs::create_directories(cacheDir, ec);
         if (ec)
@@ -71,6 +80,7 @@ std::string RtfTemplateOf(const std::string& templateFile, const std::string& ca
         // Complete under a name of its own first: a run at the same time, or
         // one that is killed, never leaves a cut conversion under the name.
         batch::TempFile(cacheDir, ".qxrtf-cache", rtf).NameAs(cached, true);
+        batch::TempFile(cacheDir, ".qxrtf-cache", build).NameAs(madeBy, true);
     }
     NoteConvertedTemplate(templateFile, cached.string());
     return cached.string();

@@ -24,6 +24,7 @@
 #include "qxrtf/internal/compiled_template.h"
 #include "qxrtf/internal/report_setup.h"
 #include "qxrtf/qxrtf.h"
+#include "readers.h"
 #include "test_support.h"
 
 using namespace qx;
@@ -186,30 +187,6 @@ std::string NormalizedText(const std::string& text) {
     return out;
 }
 
-// Tables of an HTML page as cells per row, in document order.
-std::vector<std::vector<int>> HtmlTables(std::string html) {
-    std::transform(html.begin(), html.end(), html.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    std::vector<std::vector<int>> tables;
-    const auto tagAt = [&](std::size_t pos, const char* tag) {
-        const std::size_t n = std::char_traits<char>::length(tag);
-        return html.compare(pos, n, tag) == 0 &&
-               (html[pos + n] == '>' || html[pos + n] == ' ' || html[pos + n] == '\n');
-    };
-    for (std::size_t pos = html.find('<'); pos != std::string::npos;
-         pos = html.find('<', pos + 1)) {
-        if (tagAt(pos, "<table")) {
-            tables.emplace_back();
-        } else if (tagAt(pos, "<tr") && !tables.empty()) {
-            tables.back().push_back(0);
-        } else if ((tagAt(pos, "<td") || tagAt(pos, "<th")) && !tables.empty() &&
-                   !tables.back().empty()) {
-            ++tables.back().back();
-        }
-    }
-    return tables;
-}
-
 }  // namespace
 
 TEST_F(OfficeCheck, EveryGoldenOutputReadsAsExpected) {
@@ -244,6 +221,6 @@ TEST_F(OfficeCheck, EveryGoldenOutputReadsAsExpected) {
             qxtest::ReadFileBytes((kGoldenDir / name / "case.json").string()));
         const auto declared =
             doc.value("tables", nlohmann::json::array()).get<std::vector<std::vector<int>>>();
-        EXPECT_EQ(HtmlTables(qxtest::ReadFileBytes(html)), declared);
+        EXPECT_EQ(qxtest::HtmlTables(qxtest::ReadFileBytes(html)), declared);
     }
 }

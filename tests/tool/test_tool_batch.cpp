@@ -54,8 +54,7 @@ class ToolBatch : public qxtest::LoaderTest {
     }
     static std::string Letter(int id) {
         const std::string n = std::to_string(id);
-        return "{\\rtf1 Dear " + CustomerName(id) + ": pen-" + n + " ink-" +
-               n + ".}";
+        return "{\\rtf1 Dear " + CustomerName(id) + ": pen-" + n + " ink-" + n + ".}";
     }
     // The documents of a directory: file name to contents.
     std::map<std::string, std::string> Documents(const std::string& dir) {
@@ -205,6 +204,10 @@ TEST_F(ToolBatch, UsageErrorsExitWithTwo) {
          "--jobs must be a number from 1 to 256, not 'two'"},
         {Batch("d", "--name C.ID --jobs 257 " + data),
          "--jobs must be a number from 1 to 256, not '257'"},
+        {Batch("d", "--name C.ID --group 0 " + data),
+         "--group must be a number from 1 to 10000, not '0'"},
+        {Batch("d", "--name C.ID --group 10001 " + data),
+         "--group must be a number from 1 to 10000, not '10001'"},
         {Batch("d", "--name 'SCAN(C)' " + data),
          "--name SCAN(C): Nesting error - endscan expected, but end of document found"},
     };
@@ -443,8 +446,8 @@ TEST_F(ToolBatch, ASecondRunOfTheSameShardIsRefusedWhileOneRuns) {
     const std::string out = Path("out");
     qxtest::ToolProcess first(
         {"batch", Path("t.rtf"), "--master", "C", "--out-dir", out, "--name", "C.NAME", "--db", db,
-         "--dataset", "C=c", "--dataset", "O=SELECT item FROM o WHERE cid = :C_ID ORDER BY item DESC",
-         "--detail", "O=C"},
+         "--dataset", "C=c", "--dataset",
+         "O=SELECT item FROM o WHERE cid = :C_ID ORDER BY item DESC", "--detail", "O=C"},
         Path("first.log"));
     ASSERT_TRUE(first.Started());
     ASSERT_TRUE(qxtest::WaitFor([&] { return fs::exists(out) && !Documents("out").empty(); }))
@@ -493,9 +496,9 @@ TEST_F(ToolBatch, ADetailThatFailsFailsItsRecordAndTheBatchGoesOn) {
     const ToolResult r = RunTool(Batch("out", args));
     EXPECT_EQ(r.exitCode, 1);
     for (int record : {2, 4})
-        EXPECT_NE(r.output.find("qxrtf batch: record " + std::to_string(record) + ": " + error +
-                                "\n"),
-                  std::string::npos)
+        EXPECT_NE(
+            r.output.find("qxrtf batch: record " + std::to_string(record) + ": " + error + "\n"),
+            std::string::npos)
             << r.output;
     const nlohmann::json m = Manifest("out/manifest.json");
     EXPECT_FALSE(m.contains("stopped")) << m;

@@ -8,8 +8,10 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -132,6 +134,55 @@ TEST_F(OfficeFormats, AConvertedTemplateIsTakenFromTheCacheByItsContent) {
     }
 }
 
+TEST_F(OfficeFormats, AConversionIsRedoneByAnotherLibreOfficeBuild) {
+    // A LibreOffice that logs each start and "converts" by copying a
+    // prepared RTF; its versionrc names its build, as a real one's does.
+    fs::create_directory(Path("bin"));
+    MakeFile("converted.rtf", "{\\rtf1 Dear \\\\C.NAME\\\\}");
+    MakeFile("bin/soffice",
+             "#!/bin/sh\necho start >> '" + Path("starts.log") +
+                 "'\nwhile [ $# -gt 0 ]; do [ \"$1\" = --outdir ] && out=$2; shift; done\n"
+                 "mkdir -p \"$out\" && cp '" +
+                 Path("converted.rtf") + "' \"$out/template.rtf\"\n");
+    fs::permissions(Path("bin/soffice"), fs::perms::owner_all);
+    MakeFile("bin/versionrc", "[Version]\nbuildid=1\n");
+    MakeFile("letter.docx", kDocx);
+    MakeFile("c.csv", "NAME\nAnn\n");
+    const auto starts = [&] {
+        const std::string log = fs::exists(Path("starts.log"))
+                                    ? qxtest::ReadFileBytes(Path("starts.log"))
+                                    : std::string();
+        return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
+    };
+    struct Step {
+        const char* name;
+        std::function<void()> before;
+        int starts;  // LibreOffice starts the render takes
+    };
+    const std::string cached = Path("cache/" + CacheNameOf(Path("letter.docx")));
+    const Step steps[] = {
+        {"the first render converts", [] {}, 1},
+        {"the second takes the cached conversion", [] {}, 0},
+        {"another build converts again",
+         [&] { MakeFile("bin/versionrc", "[Version]\nbuildid=2\n"); }, 1},
+        {"and is kept for the next", [] {}, 0},
+        {"a conversion kept without its maker converts again",
+         [&] { fs::remove(fs::path(cached).replace_extension(".made-by")); }, 1},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.before();
+        const int before = starts();
+        const ToolResult r =
+            RunCommand("PATH='" + Path("bin") + "':/usr/bin:/bin " + QXRTF_TOOL_PATH + " render '" +
+                       Path("letter.docx") + "' -o '" + Path("out.rtf") + "' --csv C='" +
+                       Path("c.csv") + "' --cache '" + Path("cache") + "'");
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(qxtest::ReadFileBytes(Path("out.rtf")), "{\\rtf1 Dear Ann}");
+        EXPECT_EQ(starts() - before, step.starts);
+    }
+}
+
 TEST_F(OfficeFormats, AnErrorInAConvertedTemplateShowsItsParagraph) {
     MakeFile("letter.odt", kOdt);
     const std::string before =
@@ -145,10 +196,15 @@ TEST_F(OfficeFormats, AnErrorInAConvertedTemplateShowsItsParagraph) {
     const std::size_t lineStart = before.find('\n') + 1;
     const std::string place =
         "2:" + std::to_string(before.size() - lineStart + paragraph.find("\\\\FNUM") + 1);
+    // Without LibreOffice on PATH the conversion kept in the cache is used,
+    // whatever made it.
     std::string err;
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", "/nonexistent", 1);
     const ToolResult r = RunSplit("render '" + Path("letter.odt") + "' -o '" + Path("out.rtf") +
                                       "' --cache '" + Path("cache") + "'",
                                   err);
+    setenv("PATH", path.c_str(), 1);
     EXPECT_EQ(r.exitCode, 1);
     const std::string where = Path("letter.odt") + ":" + place + ": ";
     EXPECT_EQ(err.substr(0, where.size()), where) << err;

@@ -75,7 +75,7 @@ TEST_F(OfficeRoundTrip, TemplatesFromWordProcessorsRenderIntoTheirFormats) {
         {"ODT again, to PDF by --to: only the report converted",
          "render " + Template("odt") + " -o '" + Path("odt.out") + "' --to pdf", 1},
         {"DOCX again, to RTF: the cached conversion, no LibreOffice",
-         "render " + Template("docx") + " -o '" + Path("docx.rtf") + "'", 0},
+         "render " + Template("docx") + " -o '" + Path("docx-again.rtf") + "'", 0},
         {"a batch of DOCX letters: one start for the group",
          "batch " + Template("docx") +
              " --master CUSTOMERS --name CUSTOMERS.NAME --to docx "
@@ -88,6 +88,12 @@ TEST_F(OfficeRoundTrip, TemplatesFromWordProcessorsRenderIntoTheirFormats) {
              "--resume --out-dir '" +
              Path("letters") + "'",
          0},
+        {"a batch in groups of one letter: a start for each",
+         "batch " + Template("docx") +
+             " --master CUSTOMERS --name CUSTOMERS.NAME --to odt --group 1 "
+             "--out-dir '" +
+             Path("odt-letters") + "'",
+         2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -98,10 +104,22 @@ TEST_F(OfficeRoundTrip, TemplatesFromWordProcessorsRenderIntoTheirFormats) {
     }
     EXPECT_TRUE(TempFiles().empty());  // no LibreOffice profile or work folder stays
 
-    const std::vector<std::string> texts = qxtest::OfficeTexts(
-        Path(""), {Path("docx.rtf"), Path("docx.docx"), Path("odt.odt"), Path("doc.rtf"),
-                   Path("fodt.rtf"), Path("letters/Ann.docx"), Path("letters/Bob.docx")});
-    ASSERT_EQ(texts.size(), 7u);
+    // Read back as text and as HTML (for the tables). Every file has a stem
+    // of its own: the reader names its output after the input's stem.
+    const std::vector<std::string> files = {Path("docx-again.rtf"),   Path("docx.docx"),
+                                            Path("odt.odt"),          Path("doc.rtf"),
+                                            Path("fodt.rtf"),         Path("letters/Ann.docx"),
+                                            Path("letters/Bob.docx"), Path("odt-letters/Bob.odt")};
+    const std::vector<std::string> texts = qxtest::OfficeTexts(Path(""), files);
+    ASSERT_EQ(texts.size(), 8u);
+    const std::vector<std::string> pages = qxtest::OfficeConvert(Path(""), files, "html", "html");
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i]);
+        ASSERT_FALSE(pages[i].empty());
+        // The table-row loop made a row for each item under the header row.
+        EXPECT_EQ(qxtest::HtmlTables(qxtest::ReadFileBytes(pages[i])),
+                  (std::vector<std::vector<int>>{{2, 2, 2}}));
+    }
     const std::string& ann = texts[0];
     for (const char* shown :
          {"Dear Ann, thank you for your order of 7 March 2024.", "Your total is 249.50 euro.",
@@ -117,7 +135,7 @@ TEST_F(OfficeRoundTrip, TemplatesFromWordProcessorsRenderIntoTheirFormats) {
     const struct {
         const char* file;
         const char* picture;
-    } pictures[] = {{"docx.rtf", "\\pngblip"},
+    } pictures[] = {{"docx-again.rtf", "\\pngblip"},
                     {"docx.docx", "word/media/"},
                     {"odt.odt", "Pictures/"},
                     {"letters/Bob.docx", "word/media/"}};
@@ -131,8 +149,13 @@ TEST_F(OfficeRoundTrip, TemplatesFromWordProcessorsRenderIntoTheirFormats) {
             EXPECT_NE(pdf.output.find(shown), std::string::npos) << shown << " in\n" << pdf.output;
         EXPECT_EQ(pdf.output.find('\\'), std::string::npos) << pdf.output;
     }
-    const std::string& bob = texts[6];
-    EXPECT_NE(bob.find("Dear Bob, thank you for your order of 1 April 2024."), std::string::npos)
-        << bob;
-    EXPECT_EQ(bob.find("A big order"), std::string::npos) << bob;
+    for (const std::size_t i : {6, 7}) {
+        SCOPED_TRACE(files[i]);
+        const std::string& bob = texts[i];
+        EXPECT_NE(bob.find("Dear Bob, thank you for your order of 1 April 2024."),
+                  std::string::npos)
+            << bob;
+        EXPECT_EQ(bob.find("A big order"), std::string::npos) << bob;
+    }
+    EXPECT_EQ(texts[6], texts[7]);
 }
