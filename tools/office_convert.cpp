@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -216,7 +217,9 @@ std::string OfficeBuildOf(const std::string& office) {
         const auto modified = fs::last_write_time(file, ec);
         if (ec) continue;
         build += "\n" + file.filename().string() + " " +
-                 std::to_string(modified.time_since_epoch().count());
+                 std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
+                                    std::chrono::file_clock::to_sys(modified).time_since_epoch())
+                                    .count());
         if (file.filename() == "versionrc") {
             std::ifstream in(file);
             for (std::string line; std::getline(in, line);)
