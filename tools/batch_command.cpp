@@ -287,7 +287,11 @@ class Worker {
     void Converted(std::int64_t record, const std::string& file, std::size_t entry,
                    const std::string& rtf, const fs::path& converted, const std::string& error);
     // Names `bytes` `file` in the output folder; raises when it exists.
-    void PlaceDocument(std::int64_t record, const std::string& file, const std::string& bytes);
+    // Writes the document `bytes` and hands it to the durable group, which
+    // names it `file` once it is on the disk; only then it counts as
+    // written (and goes on to its PDF, made from `rtf`).
+    void PlaceDocument(std::int64_t record, const std::string& file, std::size_t entry,
+                       const std::string& bytes, const std::string& rtf);
     // Names the written temporary file `file`; false when it exists already.
     bool Place(std::int64_t record, const std::string& file, batch::TempFile& temp);
     void Failed(std::int64_t record, const std::string& error, nlohmann::json& entry);
@@ -307,10 +311,20 @@ class Worker {
     std::unique_ptr<TRecordView> FView;
     qx::arrdataset FDatasets;  // the worker's, the master replaced by its one-record view
     std::unique_ptr<tool::OfficeGroup> FConvert, FPdf;  // --to and --pdf
+    // Documents are flushed to the disk this many (or this many bytes) at
+    // a time: few waits for the disk, and little to write again after a
+    // killed run.
+    static constexpr std::size_t kDurableDocuments = 256;
+    static constexpr std::size_t kDurableBytes = std::size_t{16} << 20;
+    batch::DurableGroup FDurable;
 };
 
 Worker::Worker(BatchRun& run, int index)
-    : FRun(run), FO(run.options), FIndex(index), FOpened(run.options.report.data.Open()) {
+    : FRun(run),
+      FO(run.options),
+      FIndex(index),
+      FOpened(run.options.report.data.Open()),
+      FDurable(run.dir, kDurableDocuments, kDurableBytes) {
     for (qx::TDataSet* ds : FOpened.datasets)
         if (qx::SameText(ds->Name(), FO.master)) FMaster = ds;
     if (FMaster == nullptr)
@@ -396,10 +410,7 @@ void Worker::Document(std::int64_t record, const std::string& file, std::size_t 
                       });
         return;
     }
-    PlaceDocument(record, file, bytes);
-    documents[entry]["status"] = "written";
-    ++written;
-    if (FO.pdf) AddPdf(record, file, entry, bytes, tool::DocFormat::kRtf);
+    PlaceDocument(record, file, entry, bytes, bytes);
 }
 
 void Worker::Converted(std::int64_t record, const std::string& file, std::size_t entry,
@@ -407,19 +418,29 @@ void Worker::Converted(std::int64_t record, const std::string& file, std::size_t
                        const std::string& error) {
     try {
         if (converted.empty()) throw qx::Exception(error);
-        PlaceDocument(record, file, ReadFileText(converted));
-        documents[entry]["status"] = "written";
-        ++written;
-        if (FO.pdf) AddPdf(record, file, entry, rtf, tool::DocFormat::kRtf);
+        PlaceDocument(record, file, entry, ReadFileText(converted), rtf);
     } catch (const std::exception& e) {
         Failed(record, e.what(), documents[entry]);
     }
 }
 
-void Worker::PlaceDocument(std::int64_t record, const std::string& file, const std::string& bytes) {
-    batch::TempFile temp(FRun.dir, FRun.TempPrefix(), bytes);
-    if (!Place(record, file, temp))
-        throw qx::Exception("document " + file + " exists already (give --overwrite or --resume)");
+void Worker::PlaceDocument(std::int64_t record, const std::string& file, std::size_t entry,
+                           const std::string& bytes, const std::string& rtf) {
+    auto temp = std::make_unique<batch::TempFile>(FRun.dir, FRun.TempPrefix(), bytes, false);
+    documents[entry]["status"] = "writing";
+    FDurable.Add(
+        std::move(temp), bytes.size(),
+        [this, record, file, entry, pdfFrom = FO.pdf ? rtf : std::string()](batch::TempFile& t) {
+            if (!Place(record, file, t))
+                throw qx::Exception("document " + file +
+                                    " exists already (give --overwrite or --resume)");
+            documents[entry]["status"] = "written";
+            ++written;
+            if (FO.pdf) AddPdf(record, file, entry, pdfFrom, tool::DocFormat::kRtf);
+        },
+        [this, record, entry](const std::string& error) {
+            Failed(record, error, documents[entry]);
+        });
 }
 
 fs::path Worker::PdfPathOf(const std::string& file) const {
@@ -444,6 +465,8 @@ void Worker::AddPdf(std::int64_t record, const std::string& file, std::size_t en
 
 void Worker::ConvertGroups() {
     if (FConvert) FConvert->Convert();
+    // The PDFs are made from documents once they are placed.
+    FDurable.Flush();
     if (FPdf) FPdf->Convert();
 }
 

@@ -33,7 +33,8 @@ void WriteAll(int fd, const std::string& bytes, const std::string& path) {
 
 }  // namespace
 
-TempFile::TempFile(const fs::path& dir, const std::string& prefix, const std::string& bytes) {
+TempFile::TempFile(const fs::path& dir, const std::string& prefix, const std::string& bytes,
+                   bool flush) {
     const std::string pattern = (dir / (prefix + ".XXXXXX.tmp")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -48,7 +49,7 @@ TempFile::TempFile(const fs::path& dir, const std::string& prefix, const std::st
         // Readable as the documents of a plain write were, not only by us.
         if (::fchmod(fd, 0644) != 0) FailWrite(FPath, errno);
         WriteAll(fd, bytes, FPath);
-        if (::fsync(fd) != 0) FailWrite(FPath, errno);
+        if (flush && ::fsync(fd) != 0) FailWrite(FPath, errno);
     } catch (...) {
         ::close(fd);
         ::unlink(FPath.c_str());
@@ -74,6 +75,39 @@ bool TempFile::NameAs(const fs::path& target, bool replace) {
     FailWrite(target.string(), error);
 }
 
+DurableGroup::DurableGroup(fs::path dir, std::size_t documents, std::size_t bytes)
+    : FDir(std::move(dir)), FMaxDocuments(documents), FMaxBytes(bytes) {}
+
+void DurableGroup::Add(std::unique_ptr<TempFile> file, std::size_t size, Place place,
+                       Failed failed) {
+    FPending.push_back({std::move(file), std::move(place), std::move(failed)});
+    FBytes += size;
+    if (FPending.size() >= FMaxDocuments || FBytes >= FMaxBytes) Flush();
+}
+
+void DurableGroup::Flush() {
+    std::vector<Pending> group;
+    group.swap(FPending);
+    FBytes = 0;
+    if (group.empty()) return;
+    // One flush of the file system the folder is on writes every file of
+    // the group (and reports a write that failed since the files were
+    // written).
+    std::string error;
+    const int fd = ::open(FDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || ::syncfs(fd) != 0)
+        error = "Cannot flush the documents in " + FDir.string() + ": " + std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+    for (Pending& p : group) {
+        try {
+            if (!error.empty()) throw qx::Exception(error);
+            p.place(*p.file);
+        } catch (const std::exception& e) {
+            p.failed(e.what());
+        }
+    }
+}
+
 void RemoveLeftTempFiles(const fs::path& dir, const std::string& prefix) {
     for (const auto& e : fs::directory_iterator(dir)) {
         const std::string f = e.path().filename().string();
@@ -86,8 +120,7 @@ void RemoveLeftTempFiles(const fs::path& dir, const std::string& prefix) {
 ShardLock::ShardLock(const fs::path& file, const std::string& busy) : FPath(file.string()) {
     for (;;) {
         const int fd = ::open(FPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0)
-            throw qx::Exception("Cannot create " + FPath + ": " + std::strerror(errno));
+        if (fd < 0) throw qx::Exception("Cannot create " + FPath + ": " + std::strerror(errno));
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             ::close(fd);
@@ -96,7 +129,8 @@ ShardLock::ShardLock(const fs::path& file, const std::string& busy) : FPath(file
         }
         // A run that ended between the open and the lock removed the file
         // it held: the lock counts only on the file that has the name.
-        struct stat held {}, named {};
+        struct stat held {
+        }, named{};
         if (::fstat(fd, &held) == 0 && ::stat(FPath.c_str(), &named) == 0 &&
             held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
             FFd = fd;

@@ -60,6 +60,14 @@ class ToolBatch : public qxtest::LoaderTest {
     std::map<std::string, std::string> Documents(const std::string& dir) {
         return qxtest::RtfFilesIn(Path(dir));
     }
+    std::size_t DocumentCount(const std::string& dir) {
+        std::error_code ec;
+        std::size_t n = 0;
+        for (auto it = fs::directory_iterator(Path(dir), ec); !ec && it != fs::directory_iterator();
+             it.increment(ec))
+            n += it->path().extension() == ".rtf";
+        return n;
+    }
     std::vector<std::string> HiddenFiles(const std::string& dir) {
         std::vector<std::string> hidden;
         for (const auto& e : fs::directory_iterator(Path(dir)))
@@ -292,42 +300,48 @@ TEST_F(ToolBatch, FourShardProcessesWriteEveryDocumentOnce) {
 TEST_F(ToolBatch, AKilledRunLeavesOnlyWholeDocumentsAndResumeFinishesIt) {
     MakeFile("t.rtf", kLetter);
     const int count = 1500;
-    const std::string args = Batch("out", "--name C.NAME " + Data(MakeShop(count)));
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        execl("/bin/sh", "sh", "-c",
-              ("exec " + std::string(QXRTF_TOOL_PATH) + " " + args + " 2>/dev/null").c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    // Killed once it is well under way, without warning.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline &&
-           (!fs::exists(Path("out")) || Documents("out").size() < 100))
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    kill(pid, SIGKILL);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the batch ended before it was killed";
+    const std::string data = Data(MakeShop(count));
+    // Killed without warning at several points of the run: as soon as the
+    // first documents have their names (the first group flushed), midway
+    // and near the end (documents are named a group at a time).
+    for (const std::size_t killAt : {1u, 600u, 1200u}) {
+        SCOPED_TRACE("killed after " + std::to_string(killAt) + " documents");
+        const std::string dir = "out" + std::to_string(killAt);
+        const std::string args = Batch(dir, "--name C.NAME " + data);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            execl("/bin/sh", "sh", "-c",
+                  ("exec " + std::string(QXRTF_TOOL_PATH) + " " + args + " 2>/dev/null").c_str(),
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline && DocumentCount(dir) < killAt)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the batch ended before it was killed";
 
-    const auto present = Documents("out");
-    ASSERT_LT(present.size(), static_cast<std::size_t>(count));
-    for (const auto& [file, text] : present) {
-        const int id = std::stoi(file.substr(9, 4));
-        ASSERT_EQ(text, Letter(id)) << file;
-    }
-    EXPECT_FALSE(fs::exists(Path("out/manifest.json")));
+        const auto present = Documents(dir);
+        ASSERT_LT(present.size(), static_cast<std::size_t>(count));
+        for (const auto& [file, text] : present) {
+            const int id = std::stoi(file.substr(9, 4));
+            ASSERT_EQ(text, Letter(id)) << file;
+        }
+        EXPECT_FALSE(fs::exists(Path(dir + "/manifest.json")));
 
-    const ToolResult resumed = RunTool(args + " --resume");
-    ASSERT_EQ(resumed.exitCode, 0) << resumed.output;
-    const auto all = Documents("out");
-    ASSERT_EQ(all.size(), static_cast<std::size_t>(count));
-    for (const auto& [file, text] : all) ASSERT_EQ(text, Letter(std::stoi(file.substr(9, 4))));
-    const nlohmann::json m = Manifest("out/manifest.json");
-    EXPECT_EQ(m["kept"].get<std::size_t>(), present.size());
-    EXPECT_EQ(m["written"].get<std::size_t>(), count - present.size());
-    EXPECT_TRUE(HiddenFiles("out").empty());
+        const ToolResult resumed = RunTool(args + " --resume");
+        ASSERT_EQ(resumed.exitCode, 0) << resumed.output;
+        const auto all = Documents(dir);
+        ASSERT_EQ(all.size(), static_cast<std::size_t>(count));
+        for (const auto& [file, text] : all) ASSERT_EQ(text, Letter(std::stoi(file.substr(9, 4))));
+        const nlohmann::json m = Manifest(dir + "/manifest.json");
+        EXPECT_EQ(m["kept"].get<std::size_t>(), present.size());
+        EXPECT_EQ(m["written"].get<std::size_t>(), count - present.size());
+        EXPECT_TRUE(HiddenFiles(dir).empty());
+    }
 }
 
 TEST_F(ToolBatch, ATemplateThatDoesNotCompileStopsTheBatchBeforeAnyRecord) {
