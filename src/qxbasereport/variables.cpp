@@ -407,13 +407,33 @@ void TQxReportVariable::SetAsIntegerText(const std::string& digits) {
     WriteText(digits, qxdtNumber);
 }
 
-std::string_view TQxReportVariable::LocalIntegerText() const {
-    // Fifteen digits and fewer read back from a double unchanged.
+namespace {
+
+// Fifteen digits and fewer read back from a double unchanged.
+bool IsLongIntegerText(std::string_view text) {
     constexpr std::size_t kExactDigits = 15;
-    if (!FLocal || FHasLocalNumber || FLocalType != qxdtNumber || FLocalTextPending ||
-        FLocalValue.size() <= kExactDigits || !IsIntegerText(FLocalValue))
-        return {};
-    return FLocalValue;
+    return text.size() > kExactDigits && IsIntegerText(text);
+}
+
+}  // namespace
+
+std::string_view TQxReportVariable::IntegerText() const {
+    if (FLocal) {
+        if (FHasLocalNumber || FLocalType != qxdtNumber || FLocalTextPending ||
+            !IsLongIntegerText(FLocalValue))
+            return {};
+        return FLocalValue;
+    }
+    const std::int32_t n = FindVar("Get variable");
+    const TQxVarList& list = *FOwnerBaseReport->VarList();
+    // A pending number was set as a double: it has no digits of its own,
+    // and reading the entry would make its text.
+    if (list.DataTypes(n - 1) != qxdtNumber || list.NumberPending(n - 1)) return {};
+    const std::string& entry = list.Strings(n - 1);
+    const auto eq = entry.find('=');
+    if (eq == std::string::npos) return {};
+    const std::string_view value = std::string_view(entry).substr(eq + 1);
+    return IsLongIntegerText(value) ? value : std::string_view();
 }
 
 TDateTime TQxReportVariable::AsDate() const {

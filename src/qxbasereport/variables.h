@@ -134,10 +134,11 @@ class TQxReportVariable : public TObject {
     // A whole number of any size, given as its digits (an optional "-"
     // first): kept as that text, so that every digit is written.
     void SetAsIntegerText(const std::string& digits);
-    // Of a local number held as the digits of a whole number longer than a
-    // double keeps exactly, those digits; empty for any other value. A copy
-    // of the value through them keeps every digit.
-    std::string_view LocalIntegerText() const;
+    // Of a number held as the digits of a whole number longer than a double
+    // keeps exactly (a local value or a report variable's), those digits;
+    // empty for any other value. A copy of the value through them keeps
+    // every digit. The view lasts until the value changes.
+    std::string_view IntegerText() const;
     TDateTime AsDate() const;
     void SetAsDate(TDateTime value);
     TDateTime AsDateTime() const;

@@ -73,8 +73,12 @@ void Set(TQxBuiltinCall& call) {
     if (t == qxdtUnknown)
         throw Exception("Operand type unknown. Function \"SET\", expression " + call.expr);
     auto& variable = *static_cast<TQxReportVariable*>(call.args[0]);
-    // A number goes across without a copy where its value allows it.
-    if (double number = 0; t == qxdtNumber && CopiedNumber(call.report, value, number)) {
+    // A number goes across without a copy where its value allows it; the
+    // digits of a long whole number go across through the copy.
+    const auto* valueVar = ArgVariable(value);
+    const bool heldAsDigits = valueVar != nullptr && !valueVar->IntegerText().empty();
+    if (double number = 0;
+        t == qxdtNumber && !heldAsDigits && CopiedNumber(call.report, value, number)) {
         variable.SetAsFloat(number);
         return;
     }

@@ -228,8 +228,10 @@ void Unary(TQxBuiltinCall& call) {
     if (result == nullptr) return;
     if (Id == QxFn::SysNot)
         result->SetAsBoolean(!v.AsBoolean());
+    else if (Id == QxFn::SysUPlus)
+        call.report.AssignTyped(*result, v, t);  // the value as it is, every digit kept
     else
-        result->SetAsFloat(Id == QxFn::SysUMinus ? -v.AsFloat() : v.AsFloat());
+        result->SetAsFloat(-v.AsFloat());
 }
 
 // x := value: element 1 is the target, element 0 the value.
@@ -258,7 +260,7 @@ void TQxRTF::AssignTyped(TQxReportVariable& target, const TQxReportVariable& val
             target.SetAsString(value.AsString());
             break;
         case qxdtNumber:
-            if (const std::string_view digits = value.LocalIntegerText(); !digits.empty())
+            if (const std::string_view digits = value.IntegerText(); !digits.empty())
                 target.SetAsIntegerText(std::string(digits));
             else
                 target.SetAsFloat(value.AsFloat());

@@ -97,7 +97,12 @@ void TQxRTF::UDFArg2Var(const TObject* arg, TQxReportVariable& target, TQxDataTy
                 target.SetAsString(var->AsString());
                 break;
             case qxdtNumber:
-                target.SetAsFloat(var->AsFloat());
+                // A long whole number goes across as its digits, as a
+                // field's does; any other number as its value.
+                if (const std::string_view digits = var->IntegerText(); !digits.empty())
+                    target.SetAsIntegerText(std::string(digits));
+                else
+                    target.SetAsFloat(var->AsFloat());
                 break;
             case qxdtBoolean:
                 target.SetAsBoolean(var->AsBoolean());

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,11 +44,14 @@ class LoaderTest : public TempDirTest {
     }
 
     // The report text of a template body (without its RTF frame and with
-    // the language marks of values dropped).
-    static std::string Render(const std::string& body, const qx::arrdataset& datasets) {
+    // the language marks of values dropped); `setup` prepares the report
+    // (its variables, say) before the run.
+    static std::string Render(const std::string& body, const qx::arrdataset& datasets,
+                              const std::function<void(qx::TQxRTF&)>& setup = {}) {
         const std::string head = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}}\\pard ";
         const std::string doc = head + body + "\\par}";
         qx::TQxRTF report;
+        if (setup) setup(report);
         report.SetTemplateBuffer(std::vector<std::uint8_t>(doc.begin(), doc.end()));
         qx::TMemoryStream out;
         report.ExecuteStream(datasets, &out);

@@ -65,6 +65,39 @@ TEST_F(BigIntegers, ColumnsStayIntegersAndPrintEveryDigit) {
     }
 }
 
+TEST_F(BigIntegers, BuiltinsThatGiveAnArgumentBackKeepEveryDigit) {
+    // Each row writes T.N taken through a built-in that gives one of its
+    // arguments back as it is, or through a report variable (Y) set from it.
+    struct TPassCase {
+        const char* name;
+        const char* fields;
+    };
+    const TPassCase cases[] = {
+        {"IIF's first branch, a field", R"(\\IIF(1 = 1, T.N, 0)\\)"},
+        {"IIF's second branch, a field", R"(\\IIF(1 = 0, 0, T.N)\\)"},
+        {"IIF of a report variable", R"(\\IIF(1 = 1, Y, 0)\\)"},
+        {"IIF of an IIF", R"(\\IIF(1 = 1, IIF(1 = 0, 0, T.N), 0)\\)"},
+        {"unary plus of a field", R"(\\+T.N\\)"},
+        {"unary plus of a report variable", R"(\\+Y\\)"},
+        {"SET from a report variable", R"(\\SET(Z, Y)\\\\Z\\)"},
+        {":= from a report variable", R"(\\Z := Y\\\\Z\\)"},
+        {":= from an IIF of a report variable", R"(\\Z := IIF(1 = 1, Y, 0)\\\\Z\\)"},
+    };
+    for (const std::string kind : {"csv", "json"}) {
+        for (const TColumnCase& column : kColumns) {
+            auto ds = Open(kind, column.values);
+            std::string expected;
+            for (const std::string& v : column.values) expected += v + "|";
+            for (const TPassCase& c : cases) {
+                SCOPED_TRACE(kind + ", " + column.name + ": " + c.name);
+                const std::string body = R"(\\VAR(Y, Z)\\\\SCAN(T)\\\\Y := T.N\\)" +
+                                         std::string(c.fields) + R"(|\\ENDSCAN\\)";
+                EXPECT_EQ(Render(body, {ds.get()}), expected);
+            }
+        }
+    }
+}
+
 TEST_F(BigIntegers, ArithmeticOnThemIsFloatArithmeticOnTheirValue) {
     // Digits are kept where the value is passed on as it is; a calculation
     // works on the nearest double, as on any number.
@@ -108,5 +141,7 @@ TEST_F(BigIntegers, NumberVariablesKeepEveryDigit) {
         var.SetVarName("X");
         EXPECT_EQ(var.DataType(), qxdtNumber);
         EXPECT_EQ(var.AsString(), v);
+        const auto defineX = [&](TQxRTF& r) { DefineTypedVariable(r, "X", v, "number"); };
+        EXPECT_EQ(Render(R"(\\IIF(1 = 1, X, 0)\\;\\+X\\)", {}, defineX), v + ";" + v);
     }
 }
