@@ -5,8 +5,8 @@
 
 #include "platform/internal/unicode.h"
 #include "platform/loaders/csv_dataset.h"
+#include "platform/loaders/detail_link.h"
 #include "platform/loaders/json_dataset.h"
-#include "platform/loaders/keyed_detail.h"
 #include "platform/loaders/pg_dataset.h"
 #include "platform/loaders/sqlite_dataset.h"
 #include "tool_errors.h"
@@ -118,87 +118,43 @@ void DataOptions::Keep(Kind kind, const std::string& text) {
     FItems.push_back({kind, text, static_cast<int>(FSources.size()) - 1});
 }
 
-qx::TDataSet* DataOptions::Find(const Opened& opened, const std::string& name) {
-    for (qx::TDataSet* ds : opened.datasets)
-        if (qx::SameText(ds->Name(), name)) return ds;
-    return nullptr;
-}
-
-bool DataOptions::LinkDetail(const std::string& option, const std::string& name,
+void DataOptions::LinkDetail(const std::string& option, const std::string& name,
                              const std::string& value, Opened& opened,
                              const std::function<qx::TColumnTypes(const std::string&)>& typesOf) {
     const std::string where = "--detail " + option + ": ";
     // MASTER, MASTER.KEY (a JSON master's nested arrays) or
     // MASTER:DETAIL_FIELD=MASTER_FIELD (a file's records linked by a key).
     const auto colon = value.find(':');
-    std::string masterName = value.substr(0, colon), keyField, masterField;
+    qx::TDetailLink link{name, value.substr(0, colon), "", ""};
     if (colon != std::string::npos) {
-        const std::string link = value.substr(colon + 1);
-        const auto eq = link.find('=');
-        if (eq == std::string::npos || eq == 0 || eq + 1 == link.size())
-            throw tool::UsageError(where + "give the key as " + name + "=" + masterName + ":" +
-                                   name + "_FIELD=" + masterName + "_FIELD");
-        keyField = link.substr(0, eq);
-        masterField = link.substr(eq + 1);
+        const std::string key = value.substr(colon + 1);
+        const auto eq = key.find('=');
+        if (eq == std::string::npos || eq == 0 || eq + 1 == key.size())
+            throw tool::UsageError(where + "give the key as " + name + "=" + link.master + ":" +
+                                   name + "_FIELD=" + link.master + "_FIELD");
+        link.detailField = key.substr(0, eq);
+        link.masterField = key.substr(eq + 1);
     }
-    qx::TDataSet* detail = Find(opened, name);
-    std::string nestedKey = name;
-    if (detail == nullptr && masterName.find('.') != std::string::npos) {
-        nestedKey = masterName.substr(masterName.find('.') + 1);
-        masterName.resize(masterName.find('.'));
+    try {
+        qx::LinkDetail(link, opened, typesOf(name));
+    } catch (const qx::ELinkError& e) {
+        switch (e.Fault()) {
+            case qx::TLinkFault::NoMaster:
+                throw qx::Exception(e.what() + std::string(" before it"));
+            case qx::TLinkFault::NoDetail:
+                throw qx::Exception("Detail " + name +
+                                    ": give it first with --dataset, --csv or --json (" +
+                                    link.master.substr(0, link.master.find('.')) +
+                                    " is no JSON dataset with nested arrays)");
+            case qx::TLinkFault::NeedsKey:
+                throw tool::UsageError(where + name +
+                                       " is read from a file: give the fields that link it to " +
+                                       link.master + ", as --detail " + name + "=" + link.master +
+                                       ":" + name + "_FIELD=" + link.master + "_FIELD");
+            default:
+                throw tool::UsageError(where + e.Reason());
+        }
     }
-    qx::TDataSet* master = Find(opened, masterName);
-    if (master == nullptr)
-        throw qx::Exception("Detail " + name + ": no dataset " + masterName +
-                            " is given before it");
-    if (detail == nullptr) {
-        auto* jsonMaster = dynamic_cast<qx::TJsonDataSet*>(master);
-        if (jsonMaster == nullptr)
-            throw qx::Exception("Detail " + name +
-                                ": give it first with --dataset, --csv or --json (" + masterName +
-                                " is no JSON dataset with nested arrays)");
-        if (!keyField.empty())
-            throw tool::UsageError(where + "the records of a nested array belong to their " +
-                                   "master record already: give no key");
-        opened.owned.push_back(
-            std::make_unique<qx::TJsonDataSet>(name, *jsonMaster, nestedKey, typesOf(name)));
-        return true;
-    }
-    auto* stream = dynamic_cast<qx::TStreamDataSet*>(detail);
-    const int parameters = stream != nullptr ? stream->MasterParameterCount() : -1;
-    if (parameters >= 0) {
-        // Without a parameter every master record would list all the
-        // detail's records: a wrong report, not a shorter one.
-        if (!keyField.empty())
-            throw tool::UsageError(where + name + " is read by a query: link it to " + masterName +
-                                   " with :" + masterName +
-                                   "_FIELD parameters in the query, not with a key");
-        if (parameters == 0)
-            throw tool::UsageError(where + "the query of " + name + " has no :" + masterName +
-                                   "_FIELD parameter to link it to " + masterName +
-                                   ", so every record of " + masterName +
-                                   " would list all its records");
-        detail->SetMaster(master);
-        return false;
-    }
-    if (keyField.empty())
-        throw tool::UsageError(where + name +
-                               " is read from a file: give the fields that link it to " +
-                               masterName + ", as --detail " + name + "=" + masterName + ":" +
-                               name + "_FIELD=" + masterName + "_FIELD");
-    if (detail->FindField(keyField) == nullptr)
-        throw tool::UsageError(where + name + " has no field " + keyField);
-    if (master->FindField(masterField) == nullptr)
-        throw tool::UsageError(where + masterName + " has no field " + masterField);
-    // The keyed view takes the detail's place, in the list and as the name
-    // the template and later details find.
-    const auto owned = std::find_if(opened.owned.begin(), opened.owned.end(),
-                                    [&](const auto& ds) { return ds.get() == detail; });
-    std::unique_ptr<qx::TStreamDataSet> records(static_cast<qx::TStreamDataSet*>(owned->release()));
-    *owned = std::make_unique<qx::TKeyedDetail>(std::move(records), keyField, masterField);
-    (*owned)->SetMaster(master);
-    std::replace(opened.datasets.begin(), opened.datasets.end(), detail, owned->get());
-    return false;
 }
 
 DataOptions::Opened DataOptions::Open() const {
@@ -209,7 +165,6 @@ DataOptions::Opened DataOptions::Open() const {
         const auto it = types.find(qx::UpperCase(name));
         return it == types.end() ? qx::TColumnTypes{} : it->second;
     };
-    const auto find = [&](const std::string& name) { return Find(opened, name); };
     std::map<std::string, std::shared_ptr<qx::TSqliteDatabase>> databases;
     qx::TPgConnections connections;
     for (const Item& item : FItems) {
@@ -218,35 +173,31 @@ DataOptions::Opened DataOptions::Open() const {
                                                        : "NAME=FILE";
         const auto [name, value] = SplitNamed(item.text, form);
         if (item.kind == Kind::Detail) {
-            if (!LinkDetail(item.text, name, value, opened, typesOf)) continue;
+            LinkDetail(item.text, name, value, opened, typesOf);
+            continue;
+        }
+        if (opened.Find(name) != nullptr)
+            throw qx::Exception("Dataset " + name + " is given twice");
+        if (item.kind == Kind::Json) {
+            opened.Add(qx::TJsonDataSet::Open(name, value, typesOf(name), FGuess));
+        } else if (item.kind == Kind::Csv) {
+            opened.Add(std::make_unique<qx::TCsvDataSet>(
+                name, value, qx::TCsvOptions{delimiter, typesOf(name)}, FGuess));
         } else {
-            if (find(name) != nullptr) throw qx::Exception("Dataset " + name + " is given twice");
-            if (item.kind == Kind::Json) {
-                opened.owned.push_back(qx::TJsonDataSet::Open(name, value, typesOf(name), FGuess));
-            } else if (item.kind == Kind::Csv) {
-                opened.owned.push_back(std::make_unique<qx::TCsvDataSet>(
-                    name, value, qx::TCsvOptions{delimiter, typesOf(name)}, FGuess));
+            if (FSources.empty())
+                throw qx::Exception("Dataset " + name +
+                                    ": no --db database or --pg server to read from");
+            const Source& from = FSources[static_cast<std::size_t>(std::max(item.source, 0))];
+            if (from.postgres) {
+                opened.Add(qx::OpenPgDataSet(name, from.text, value, typesOf(name), connections));
             } else {
-                if (FSources.empty())
-                    throw qx::Exception("Dataset " + name +
-                                        ": no --db database or --pg server to read from");
-                const Source& from = FSources[static_cast<std::size_t>(std::max(item.source, 0))];
-                if (from.postgres) {
-                    opened.owned.push_back(
-                        qx::OpenPgDataSet(name, from.text, value, typesOf(name), connections));
-                } else {
-                    auto& db = databases[from.text];
-                    if (!db) db = std::make_shared<qx::TSqliteDatabase>(from.text, name);
-                    opened.owned.push_back(
-                        std::make_unique<qx::TSqliteDataSet>(name, db, value, typesOf(name)));
-                }
+                auto& db = databases[from.text];
+                if (!db) db = std::make_shared<qx::TSqliteDatabase>(from.text, name);
+                opened.Add(std::make_unique<qx::TSqliteDataSet>(name, db, value, typesOf(name)));
             }
         }
-        opened.datasets.push_back(opened.owned.back().get());
     }
     CheckTypedColumns(FTypes, opened.datasets);
-    // A detail query without a master fails now rather than in a scan.
-    for (const auto& ds : opened.owned)
-        if (ds->Master() == nullptr) ds->First();
+    opened.OpenUnlinked();
     return opened;
 }

@@ -12,6 +12,7 @@
 
 #include "platform/dataset.h"
 #include "platform/loaders/column_types.h"
+#include "platform/loaders/detail_link.h"
 #include "qxrtf/qxrtf.h"
 
 class DataOptions {
@@ -22,10 +23,7 @@ class DataOptions {
     // file readers and cursors of its own and shares nothing with another,
     // so each worker thread of a batch opens one for itself. Raises
     // qx::Exception (or EDatabaseError) with a message for the user.
-    struct Opened {
-        std::vector<std::unique_ptr<qx::TDataSet>> owned;
-        qx::arrdataset datasets;  // in the order given
-    };
+    using Opened = qx::TOpenedDataSets;
     Opened Open() const;
 
     // How the file datasets read the types of their columns: the locale's
@@ -46,11 +44,8 @@ class DataOptions {
         int source;        // --dataset: the --db or --pg given before it, or -1
     };
     void Keep(Kind kind, const std::string& text);
-    static qx::TDataSet* Find(const Opened& opened, const std::string& name);
-    // Links the detail of --detail `option` (NAME=VALUE) to its master;
-    // true when that made a new dataset (a JSON master's nested array),
-    // which the caller lists.
-    static bool LinkDetail(const std::string& option, const std::string& name,
+    // Links the detail of --detail `option` (NAME=VALUE) to its master.
+    static void LinkDetail(const std::string& option, const std::string& name,
                            const std::string& value, Opened& opened,
                            const std::function<qx::TColumnTypes(const std::string&)>& typesOf);
 

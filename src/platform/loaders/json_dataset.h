@@ -46,6 +46,10 @@ class TJsonDataSet : public TStreamDataSet {
 
     // Only the master given to the detail constructor (or none) is taken.
     void SetMaster(TDataSet* master) override;
+    std::unique_ptr<TStreamDataSet> NestedDetail(const std::string& name, const std::string& key,
+                                                 const TColumnTypes& types) override {
+        return std::make_unique<TJsonDataSet>(name, *this, key, types);
+    }
 
   protected:
     void MasterMoved() override;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/dataset.h"
+#include "platform/loaders/column_types.h"
 #include "platform/value_field.h"
 
 namespace qx {
@@ -54,6 +55,14 @@ class TStreamDataSet : public TDataSet, private TValueSource {
     // parameters, by which it follows a master as its detail; -1 for one
     // that has no query (a file), whose records are linked by a key.
     virtual int MasterParameterCount() const { return -1; }
+    // A detail of this dataset: the records of the arrays under `key` in
+    // each of its records; null for a dataset whose records hold none (all
+    // but JSON).
+    virtual std::unique_ptr<TStreamDataSet> NestedDetail(const std::string& /*name*/,
+                                                         const std::string& /*key*/,
+                                                         const TColumnTypes& /*types*/) {
+        return nullptr;
+    }
 
   protected:
     TField* AddField(const std::string& fieldName, TFieldType dataType);
