@@ -13,13 +13,12 @@
 #include <mutex>
 #include <ostream>
 
-#include "platform/internal/unicode.h"
-#include "platform/mem_dataset.h"
 #include "platform/streams.h"
 #include "platform/sysutils.h"
 #include "platform/warnings.h"
 #include "qxbasereport/variables.h"
 #include "qxfunc/udf_list.h"
+#include "qxrtf/internal/api_data.h"
 #include "qxrtf/internal/api_values.h"
 #include "qxrtf/qxrtf.h"
 #include "qxrtf/report.h"
@@ -30,41 +29,7 @@ std::string Version() {
     return QXRTF_VERSION_TEXT;
 }
 
-// ---- data and functions ---------------------------------------------------------
-
-Rows::Rows(std::string name, std::vector<Column> columns)
-    : FName(std::move(name)), FColumns(std::move(columns)) {}
-
-Rows& Rows::Add(std::vector<Value> record) {
-    if (record.size() != FColumns.size())
-        throw Error(FName + ": a record of " + std::to_string(record.size()) + " values for " +
-                    std::to_string(FColumns.size()) + " columns");
-    for (std::size_t i = 0; i < record.size(); ++i) {
-        const Kind have = record[i].GetKind();
-        const Kind want = FColumns[i].kind;
-        if (have == want || have == Kind::Null) continue;
-        if (want == Kind::Number && have == Kind::Integer) {
-            record[i] = record[i].AsNumber();
-            continue;
-        }
-        if (want == Kind::DateTime && have == Kind::Date) {
-            record[i] = record[i].AsDateTime();
-            continue;
-        }
-        throw Error(FName + ": record " + std::to_string(FRecords.size() + 1) + ", column " +
-                    FColumns[i].name + ": the value is not of the column's kind");
-    }
-    FRecords.push_back(std::move(record));
-    return *this;
-}
-
-Data& Data::Add(Rows rows) {
-    for (const Rows& r : FSets)
-        if (qx::SameText(r.Name(), rows.Name()))
-            throw Error("Dataset " + rows.Name() + " is given twice");
-    FSets.push_back(std::move(rows));
-    return *this;
-}
+// ---- functions ---------------------------------------------------------
 
 Functions& Functions::Add(std::string name, int minArgs, int maxArgs, Function fn) {
     if (minArgs < 0 || maxArgs < minArgs || maxArgs > 255)
@@ -124,7 +89,9 @@ Error ErrorOf(const qx::Exception& e) {
 
 void AddWarnings(std::vector<Warning>& to, const std::vector<qx::TQxWarning>& from) {
     for (const qx::TQxWarning& w : from) {
-        Warning warning{PositionOf(w.pos), w.message};
+        // A warning of the data names its file.
+        Warning warning{PositionOf(w.pos),
+                        w.source.empty() ? w.message : w.source + ": " + w.message};
         if (std::find(to.begin(), to.end(), warning) == to.end()) to.push_back(std::move(warning));
     }
 }
@@ -134,18 +101,17 @@ void AddWarnings(std::vector<Warning>& to, const std::vector<qx::TQxWarning>& fr
 class Run {
   public:
     Run(const Data& data, const Options& options) : FOptions(options) {
-        for (const Rows& rows : data.Sets()) {
-            auto set = std::make_unique<qx::TMemDataSet>(rows.Name());
-            for (const Column& c : rows.Columns()) set->AddField(c.name, FieldTypeOf(c.kind));
-            for (const auto& record : rows.Records()) {
-                std::vector<qx::TFieldValue> values;
-                values.reserve(record.size());
-                for (const Value& v : record) values.push_back(FieldValueOf(v));
-                set->AppendRecord(std::move(values));
-            }
-            FDataSets.push_back(set.get());
-            FOwned.push_back(std::move(set));
-        }
+        // Set before the data is read: a loader's warning fails a strict render.
+        FWarnings.SetStrict(FOptions.strict);
+        OpenContext context([this](const std::string& file, const std::string& message) {
+            FWarnings.Add({file, std::nullopt, message});
+            FWarnings.CheckStrict();
+        });
+        FOpened = OpenData(data, context);
+        FDataSets = FOpened.datasets;
+        for (const DetailLink& link : data.Links())
+            FLinksKey += "M" + link.detail + ":" + link.master + ":" + link.detailField + "=" +
+                         link.masterField + '\n';
         Setup();
     }
 
@@ -160,6 +126,7 @@ class Run {
                        std::to_string(static_cast<int>(d->Fields(i)->DataType()));
             key += '\n';
         }
+        key += FLinksKey;
         if (FOptions.functions != nullptr)
             for (const auto& f : FOptions.functions->Entries())
                 key += "F" + f.name + ":" + std::to_string(f.minArgs) + "-" +
@@ -215,7 +182,6 @@ class Run {
         if (FOptions.codePage != 0) FReport.SetCodePage(FOptions.codePage);
         if (FOptions.unicode) FReport.SetUnicodeByDefault(true);
         if (!FOptions.imageRoot.empty()) FReport.SetImageRoot(FOptions.imageRoot);
-        FWarnings.SetStrict(FOptions.strict);
         FReport.SetWarningSink(&FWarnings);
         for (const auto& [name, value] : FOptions.variables) DefineVariable(name, value);
         if (FOptions.functions != nullptr) AddFunctions(*FOptions.functions);
@@ -267,10 +233,11 @@ class Run {
     }
 
     const Options& FOptions;
-    std::vector<std::unique_ptr<qx::TMemDataSet>> FOwned;
-    qx::arrdataset FDataSets;
-    qx::TQxUDFList FFunctions;
     qx::TQxWarningSink FWarnings;
+    qx::TOpenedDataSets FOpened;
+    qx::arrdataset FDataSets;
+    std::string FLinksKey;
+    qx::TQxUDFList FFunctions;
     std::int64_t FRecords = 0;
     // Last: its runs use everything above.
     qx::TQxRTF FReport;
@@ -283,6 +250,11 @@ auto Translated(F&& body) {
         return body();
     } catch (const qx::Exception& e) {
         throw ErrorOf(e);
+    } catch (const Error&) {
+        throw;
+    } catch (const std::exception& e) {
+        // The application's own (a RowSource's) and the library's.
+        throw Error(e.what());
     }
 }
 

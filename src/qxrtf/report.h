@@ -159,15 +159,79 @@ class Rows {
     std::vector<std::vector<Value>> FRecords;
 };
 
-// The datasets of one render, in the order given (a one-letter alias A
-// names the first).
-class Data {
+// An application's own records read forward, for data too large to hold
+// as Rows or made as they are read. A render may read them more than once:
+// each scan of the dataset starts again after Rewind.
+class RowSource {
   public:
-    Data& Add(Rows rows);
-    const std::vector<Rows>& Sets() const { return FSets; }
+    virtual ~RowSource() = default;
+    // Asked once, before any record is read.
+    virtual std::vector<Column> Columns() = 0;
+    // Back before the first record.
+    virtual void Rewind() = 0;
+    // The next record into `record` (one value a column, each null or of its
+    // column's kind, as Rows::Add takes them); false after the last.
+    virtual bool Next(std::vector<Value>& record) = 0;
+};
+
+// A dataset that each render opens for itself: the application's Rows (its
+// records shared by every render), a RowSource made for each render, or a
+// file or database dataset of the loader library (<qxrtf/datasets.h>).
+class Dataset {
+  public:
+    Dataset(Rows rows);  // NOLINT(google-explicit-constructor): Rows are a dataset
+    // `make` is called by every render, so that renders on several threads
+    // each read a source of their own.
+    Dataset(std::string name, std::function<std::unique_ptr<RowSource>()> make);
+    const std::string& Name() const;
+
+    // How the dataset is opened: the engine's side.
+    struct Impl;
+    explicit Dataset(std::shared_ptr<const Impl> impl) : FImpl(std::move(impl)) {}
+    const Impl& GetImpl() const { return *FImpl; }
 
   private:
-    std::vector<Rows> FSets;
+    std::shared_ptr<const Impl> FImpl;
+};
+
+// A detail dataset shows, for each record of its master, only the records
+// that belong to it.
+struct DetailLink {
+    std::string detail;
+    // MASTER, or MASTER.KEY for the arrays KEY nested in a JSON master's
+    // records when no dataset `detail` is given (KEY defaults to `detail`).
+    std::string master;
+    // Both empty for a query or a nested array; else the records whose
+    // `detailField` holds the value of the master's `masterField`.
+    std::string detailField;
+    std::string masterField;
+};
+
+// The datasets of one render, in the order given (a one-letter alias A
+// names the first), and how details follow their masters. Copies share
+// the Rows and the loaders' settings, so one Data may serve renders on many
+// threads at once.
+class Data {
+  public:
+    Data& Add(Dataset set);
+    // `detail` follows `master` through the :MASTER_FIELD parameters of its
+    // query (SELECT * FROM lines WHERE order_id = :ORDERS_ID), or is the
+    // nested array of a JSON master. A detail query left unlinked fails the
+    // render, as does a link that would list every record of the detail
+    // under every record of the master.
+    Data& Link(std::string detail, std::string master);
+    // `detail` (records without a query: Rows, a RowSource, a CSV or JSON
+    // file) shows those records whose `detailField` equals the master's
+    // `masterField`.
+    Data& Link(std::string detail, std::string master, std::string detailField,
+               std::string masterField);
+
+    const std::vector<Dataset>& Sets() const { return FSets; }
+    const std::vector<DetailLink>& Links() const { return FLinks; }
+
+  private:
+    std::vector<Dataset> FSets;
+    std::vector<DetailLink> FLinks;
 };
 
 // ---- functions, options, results -----------------------------------------------

@@ -1,0 +1,104 @@
+// The application interface's file and database datasets (qxrtf/datasets.h):
+// each remembers what to read and opens the loader's dataset for every
+// render, sharing a database file or server connection among the datasets
+// of one render that read it.
+#include "qxrtf/datasets.h"
+
+#include "platform/loaders/csv_dataset.h"
+#include "platform/loaders/json_dataset.h"
+#include "platform/loaders/pg_dataset.h"
+#include "platform/loaders/sqlite_dataset.h"
+#include "qxrtf/internal/api_data.h"
+#include "qxrtf/internal/api_values.h"
+
+namespace qxrtf {
+
+namespace {
+
+qx::TColumnTypes TypesOf(const ColumnKinds& kinds) {
+    qx::TColumnTypes types;
+    for (const auto& [column, kind] : kinds) types.emplace_back(column, FieldTypeOf(kind));
+    return types;
+}
+
+qx::TGuessOptions GuessOf(const FileOptions& options, const OpenContext& context) {
+    return {options.decimalSeparator, context.Warn()};
+}
+
+struct CsvImpl : Dataset::Impl {
+    CsvImpl(std::string name, std::string path, FileOptions options)
+        : Impl(std::move(name)), path(std::move(path)), options(std::move(options)) {}
+    std::unique_ptr<qx::TDataSet> Open(OpenContext& context) const override {
+        return std::make_unique<qx::TCsvDataSet>(
+            name, path, qx::TCsvOptions{options.delimiter, TypesOf(options.kinds)},
+            GuessOf(options, context));
+    }
+    std::string path;
+    FileOptions options;
+};
+
+struct JsonImpl : Dataset::Impl {
+    JsonImpl(std::string name, std::string source, FileOptions options)
+        : Impl(std::move(name)), source(std::move(source)), options(std::move(options)) {}
+    std::unique_ptr<qx::TDataSet> Open(OpenContext& context) const override {
+        return qx::TJsonDataSet::Open(name, source, TypesOf(options.kinds),
+                                      GuessOf(options, context));
+    }
+    std::string source;
+    FileOptions options;
+};
+
+struct SqliteImpl : Dataset::Impl {
+    SqliteImpl(std::string name, std::string file, std::string query, ColumnKinds kinds)
+        : Impl(std::move(name)),
+          file(std::move(file)),
+          query(std::move(query)),
+          types(TypesOf(kinds)) {}
+    std::unique_ptr<qx::TDataSet> Open(OpenContext& context) const override {
+        auto db = context.Shared<qx::TSqliteDatabase>(
+            "sqlite:" + file, [&] { return new qx::TSqliteDatabase(file, name); });
+        return std::make_unique<qx::TSqliteDataSet>(name, db, query, types);
+    }
+    std::string file, query;
+    qx::TColumnTypes types;
+};
+
+struct PostgresImpl : Dataset::Impl {
+    PostgresImpl(std::string name, std::string conninfo, std::string query, ColumnKinds kinds)
+        : Impl(std::move(name)),
+          conninfo(std::move(conninfo)),
+          query(std::move(query)),
+          types(TypesOf(kinds)) {}
+    std::unique_ptr<qx::TDataSet> Open(OpenContext& context) const override {
+        auto connections =
+            context.Shared<qx::TPgConnections>("postgres", [] { return new qx::TPgConnections; });
+        return qx::OpenPgDataSet(name, conninfo, query, types, *connections);
+    }
+    std::string conninfo, query;
+    qx::TColumnTypes types;
+};
+
+}  // namespace
+
+Dataset CsvFile(std::string name, std::string path, FileOptions options) {
+    return Dataset(std::make_shared<CsvImpl>(std::move(name), std::move(path), std::move(options)));
+}
+
+Dataset JsonFile(std::string name, std::string source, FileOptions options) {
+    return Dataset(
+        std::make_shared<JsonImpl>(std::move(name), std::move(source), std::move(options)));
+}
+
+Dataset SqliteQuery(std::string name, std::string databaseFile, std::string queryOrTable,
+                    ColumnKinds kinds) {
+    return Dataset(std::make_shared<SqliteImpl>(std::move(name), std::move(databaseFile),
+                                                std::move(queryOrTable), std::move(kinds)));
+}
+
+Dataset PostgresQuery(std::string name, std::string conninfo, std::string queryOrTable,
+                      ColumnKinds kinds) {
+    return Dataset(std::make_shared<PostgresImpl>(std::move(name), std::move(conninfo),
+                                                  std::move(queryOrTable), std::move(kinds)));
+}
+
+}  // namespace qxrtf
