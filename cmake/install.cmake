@@ -1,6 +1,7 @@
 # Install rules: the libraries, the headers, the tool, a CMake package
 # (find_package(qxrtf CONFIG) gives qxrtf::qxrtf and qxrtf::loaders) and
-# pkg-config files (qxrtf.pc, qxrtf-loaders.pc).
+# pkg-config files (qxrtf.pc, qxrtf-loaders.pc, and qxrtf-component.pc for
+# the component interface, whose headers need nlohmann_json's).
 include(CMakePackageConfigHelpers)
 
 set(QXRTF_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/qxrtf)
@@ -14,13 +15,15 @@ if(QXRTF_BUILD_TOOL)
   install(TARGETS qxrtf_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
-# The public headers keep their folders below include/qxrtf; applications
-# include <qxrtf/qxrtf.h> (see docs/embedding.md for what they may rely on).
-# Headers under an internal/ folder are the engine's own and are not
+# The public headers keep their folders below include/qxrtf: applications
+# include <qxrtf/report.h> (and <qxrtf/datasets.h> for the loaders'
+# datasets), or the component interface <qxrtf/component.h> with the
+# headers it reaches (see docs/embedding.md). Headers under an internal/
+# folder and the loaders' own are the libraries' business and are not
 # installed, so a public header that reached one would break every
 # consumer build (scripts/check-consumers.sh).
 install(DIRECTORY src/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qxrtf
-  FILES_MATCHING PATTERN "*.h" PATTERN "internal" EXCLUDE)
+  FILES_MATCHING PATTERN "*.h" PATTERN "internal" EXCLUDE PATTERN "loaders" EXCLUDE)
 
 install(EXPORT qxrtfTargets NAMESPACE qxrtf:: DESTINATION ${QXRTF_CMAKE_DIR})
 configure_package_config_file(cmake/qxrtfConfig.cmake.in
@@ -68,5 +71,6 @@ else()
 endif()
 configure_file(cmake/qxrtf.pc.in ${CMAKE_CURRENT_BINARY_DIR}/qxrtf.pc @ONLY)
 configure_file(cmake/qxrtf-loaders.pc.in ${CMAKE_CURRENT_BINARY_DIR}/qxrtf-loaders.pc @ONLY)
+configure_file(cmake/qxrtf-component.pc.in ${CMAKE_CURRENT_BINARY_DIR}/qxrtf-component.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/qxrtf.pc ${CMAKE_CURRENT_BINARY_DIR}/qxrtf-loaders.pc
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  ${CMAKE_CURRENT_BINARY_DIR}/qxrtf-component.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
