@@ -8,10 +8,11 @@
 //     std::string rtf = qxrtf::RenderToString(tpl, data);
 //
 // A Template is compiled once and only read afterwards, so any number of
-// threads may render it at the same time, each with its own Data. Nothing
-// of the engine's machinery is visible here; the component interface
-// (<qxrtf/qxrtf.h>) stays for applications that want its events and
-// properties.
+// threads may render it at the same time; each render opens its own
+// datasets from the Data it is given. Nothing of the engine's machinery is
+// visible here; files and databases are datasets of <qxrtf/datasets.h>,
+// and the component interface (<qxrtf/component.h>) stays for applications
+// that want its events and properties.
 #pragma once
 
 #include <chrono>
@@ -294,7 +295,7 @@ class Template {
     static Template FromBytes(std::span<const std::uint8_t> bytes);
 
     // What `qxrtf check` finds: the warnings of compiling the template for
-    // datasets shaped like `data`'s (no record is read).
+    // datasets shaped like `data`'s (which are opened, but no scan runs).
     std::vector<Warning> Check(const Data& data = {}, const Options& options = {}) const;
 
     struct Impl;
