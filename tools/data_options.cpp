@@ -138,6 +138,7 @@ void DataOptions::LinkDetail(const std::string& option, const std::string& name,
     try {
         qx::LinkDetail(link, opened, typesOf(name));
     } catch (const qx::ELinkError& e) {
+        // Where the command line can say what to type, the message does.
         switch (e.Fault()) {
             case qx::TLinkFault::NoMaster:
                 throw qx::Exception(e.what() + std::string(" before it"));
