@@ -55,7 +55,8 @@ ControlWord ReadControlWord(std::string_view rtf, std::size_t at) {
 }  // namespace
 
 std::string PlainTextOfRtf(std::string_view rtf, int codePage) {
-    const qx::TCodePageCodec codec(codePage);
+    const std::shared_ptr<const qx::TCodePageCodec> shared = qx::TCodePageCodec::Shared(codePage);
+    const qx::TCodePageCodec& codec = *shared;
     std::string text, bytes;  // bytes: code-page text not yet decoded
     const auto flush = [&] {
         text += codec.Decode(bytes);

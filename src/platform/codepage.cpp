@@ -3,6 +3,8 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "platform/exceptions.h"
@@ -106,6 +108,22 @@ TCodePageCodec::TCodePageCodec(int codePage) : FCodePage(codePage) {
 }
 
 TCodePageCodec::~TCodePageCodec() = default;
+
+std::shared_ptr<const TCodePageCodec> TCodePageCodec::Shared(int codePage) {
+    static std::mutex lock;
+    static std::map<int, std::shared_ptr<const TCodePageCodec>> singleByte;
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        const auto it = singleByte.find(codePage);
+        if (it != singleByte.end()) return it->second;
+    }
+    auto codec = std::make_shared<const TCodePageCodec>(codePage);
+    if (codec->SingleByte()) {
+        const std::lock_guard<std::mutex> guard(lock);
+        return singleByte.emplace(codePage, codec).first->second;
+    }
+    return codec;
+}
 
 std::string TCodePageCodec::Encode(std::string_view utf8) const {
     if (FCodePage == 65001) return std::string(utf8);

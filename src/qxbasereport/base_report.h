@@ -433,7 +433,7 @@ class TQxBaseReport : public TComponent {
     std::int64_t FMaxVariablesSize = 0;
     bool FCountingVariables = false;
     std::int64_t FVariablesSize = 0;  // bytes of all variable entries while counting
-    std::unique_ptr<TCodePageCodec> FCodec;
+    std::shared_ptr<const TCodePageCodec> FCodec;
 
     // ---- report variables ---------------------------------------------------
     TFormatSettings FmtSett = FormatSettings();

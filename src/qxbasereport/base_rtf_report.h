@@ -278,7 +278,7 @@ class TQxBaseRTFReport : public TQxBaseReport {
     std::unique_ptr<rtf::TFontTracker> FFontTracker;
     // Font number and character set as written (-1: none), per font.
     std::vector<std::pair<int, int>> FFontCharsets;
-    std::vector<std::unique_ptr<TCodePageCodec>> FFontCodecs;
+    std::vector<std::shared_ptr<const TCodePageCodec>> FFontCodecs;
 
     // ---- reading the document tables (document_tables_read.cpp) -------------
     // Each is called with Fpnt on the table's opening brace, leaves Fpnt

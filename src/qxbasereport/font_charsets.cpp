@@ -53,7 +53,7 @@ int TQxBaseRTFReport::FieldCodePage(std::int32_t pnt) {
 const TCodePageCodec& TQxBaseRTFReport::FontCodec(int codePage) {
     for (const auto& codec : FFontCodecs)
         if (codec->CodePage() == codePage) return *codec;
-    FFontCodecs.push_back(std::make_unique<TCodePageCodec>(codePage));
+    FFontCodecs.push_back(TCodePageCodec::Shared(codePage));
     return *FFontCodecs.back();
 }
 

@@ -51,7 +51,7 @@ const TCodePageCodec& TQxBaseReport::Codec() {
     // One codec per code page: remade only when a template or a setting
     // changes the page.
     if (!FCodec || FCodec->CodePage() != OutputCodePage())
-        FCodec = std::make_unique<TCodePageCodec>(OutputCodePage());
+        FCodec = TCodePageCodec::Shared(OutputCodePage());
     return *FCodec;
 }
 

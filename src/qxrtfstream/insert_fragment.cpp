@@ -67,7 +67,7 @@ std::string EncodedText(const TQxBaseRTFReport& report, const std::string& sourc
     if (std::all_of(source.begin(), source.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return source;
-    return TCodePageCodec(report.OutputCodePage()).EncodeRtf(source);
+    return TCodePageCodec::Shared(report.OutputCodePage())->EncodeRtf(source);
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ std::string TQxStream::TableText(const std::uint8_t* bytes, std::size_t count) c
     if (std::all_of(text.begin(), text.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return std::string(text);
-    if (!FCodec) FCodec = std::make_unique<TCodePageCodec>(FOwner->OutputCodePage());
+    if (!FCodec) FCodec = TCodePageCodec::Shared(FOwner->OutputCodePage());
     return FCodec->Decode(text);
 }
 

@@ -20,6 +20,13 @@ class TCodePageCodec {
     TCodePageCodec(const TCodePageCodec&) = delete;
     TCodePageCodec& operator=(const TCodePageCodec&) = delete;
 
+    // A codec for `codePage`: of a single-byte code page, the one codec the
+    // whole process shares (it is only tables, read by any thread, and
+    // building its tables asks iconv 256 times, which a report per
+    // document would repeat); of a multi-byte one, a codec of the caller's
+    // own (its iconv handles keep state between calls).
+    static std::shared_ptr<const TCodePageCodec> Shared(int codePage);
+
     int CodePage() const { return FCodePage; }
     bool SingleByte() const { return FSingleByte; }
     // UTF-8 to code page; a character the code page lacks becomes '?'.

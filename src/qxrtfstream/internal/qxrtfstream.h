@@ -130,7 +130,7 @@ class TQxStream {
     TStream* FStream;
     TStream* FOutStream = nullptr;
     TQxBaseRTFReport* FOwner;
-    mutable std::unique_ptr<TCodePageCodec> FCodec;  // made when a table needs it
+    mutable std::shared_ptr<const TCodePageCodec> FCodec;  // made when a table needs it
     std::int64_t FSize;
     TQXkwType Fkw = kwNone;
     std::string FPreWrite;
