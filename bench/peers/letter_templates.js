@@ -7,7 +7,7 @@
 'use strict';
 const fs = require('fs');
 const path = require('path');
-const PizZip = require('pizzip');
+const {para, table, docxPackage} = require('./docx_package');
 
 // Each tag ends in a line break, which RTF ignores, so that a closing brace
 // after it does not run into the tag's own braces.
@@ -39,43 +39,15 @@ function handlebarsTemplate(rtf) {
   return t;
 }
 
-const W = 'http://schemas.openxmlformats.org/wordprocessingml/2006/main';
-const para = (text, bold) =>
-  `<w:p><w:r>${bold ? '<w:rPr><w:b/></w:rPr>' : ''}<w:t xml:space="preserve">${text}</w:t></w:r></w:p>`;
-const cell = (text, bold) => `<w:tc><w:tcPr><w:tcW w:w="2400" w:type="dxa"/></w:tcPr>${para(text, bold)}</w:tc>`;
-
 function docxTemplate() {
-  const header = ['Item', 'Quantity', 'Price', 'Amount'].map((t) => cell(t, true)).join('');
-  const row = [cell('{#lines}{item}'), cell('{qty}'), cell('{price|fix}'),
-               cell('{amount|fix}{/lines}')].join('');
-  const document = `<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
-<w:document xmlns:w="${W}"><w:body>
-${para('{name}')}${para('{street}')}${para('{city}')}
+  return docxPackage(`${para('{name}')}${para('{street}')}${para('{city}')}
 ${para('Customer number {number}')}
 ${para('Dear {name},')}
 ${para('thank you for your order. These are the lines we delivered:')}
-<w:tbl><w:tblPr><w:tblW w:w="9600" w:type="dxa"/></w:tblPr>
-<w:tblGrid><w:gridCol w:w="2400"/><w:gridCol w:w="2400"/><w:gridCol w:w="2400"/><w:gridCol w:w="2400"/></w:tblGrid>
-<w:tr>${header}</w:tr>
-<w:tr>${row}</w:tr>
-</w:tbl>
+${table(['Item', 'Quantity', 'Price', 'Amount'],
+        ['{#lines}{item}', '{qty}', '{price|fix}', '{amount|fix}{/lines}'])}
 ${para('Total: {total|fix}')}
-${para('{#balance}Your account also shows an open balance of {balance|fix} from earlier months.{/balance}{^balance}Your account has no open balance from earlier months.{/balance}')}
-<w:sectPr><w:pgSz w:w="11906" w:h="16838"/><w:pgMar w:top="1134" w:right="1134" w:bottom="1134" w:left="1134" w:header="0" w:footer="0" w:gutter="0"/></w:sectPr>
-</w:body></w:document>`;
-  const zip = new PizZip();
-  zip.file('[Content_Types].xml', `<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
-<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">
-<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>
-<Default Extension="xml" ContentType="application/xml"/>
-<Override PartName="/word/document.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/>
-</Types>`);
-  zip.file('_rels/.rels', `<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
-<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">
-<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="word/document.xml"/>
-</Relationships>`);
-  zip.file('word/document.xml', document);
-  return zip.generate({type: 'nodebuffer', compression: 'DEFLATE'});
+${para('{#balance}Your account also shows an open balance of {balance|fix} from earlier months.{/balance}{^balance}Your account has no open balance from earlier months.{/balance}')}`);
 }
 
 const [letterRtf, outDir] = process.argv.slice(2);

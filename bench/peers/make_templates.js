@@ -7,7 +7,7 @@
 'use strict';
 const fs = require('fs');
 const path = require('path');
-const PizZip = require('pizzip');
+const {para, table, docxPackage} = require('./docx_package');
 
 // Each tag ends in a line break, which RTF ignores, so that the RTF group's
 // closing brace after it does not run into the tag's own braces.
@@ -32,40 +32,12 @@ function handlebarsTemplate(rtf) {
   return t;
 }
 
-const W = 'http://schemas.openxmlformats.org/wordprocessingml/2006/main';
-const para = (text, bold) =>
-  `<w:p><w:r>${bold ? '<w:rPr><w:b/></w:rPr>' : ''}<w:t xml:space="preserve">${text}</w:t></w:r></w:p>`;
-const cell = (text, bold) => `<w:tc><w:tcPr><w:tcW w:w="2400" w:type="dxa"/></w:tcPr>${para(text, bold)}</w:tc>`;
-
 function docxTemplate() {
-  const header = ['Item', 'Quantity', 'Price', 'Line total'].map((t) => cell(t, true)).join('');
-  const row = [cell('{#ITEMS}{NAME}'), cell('{QTY}'), cell('{PRICE|fix}'),
-               cell('{QTY*PRICE|fix}{/ITEMS}')].join('');
-  const document = `<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
-<w:document xmlns:w="${W}"><w:body>
-<w:p><w:pPr><w:pStyle w:val="Heading1"/></w:pPr><w:r><w:t>Invoice 2024-0117</w:t></w:r></w:p>
+  return docxPackage(`<w:p><w:pPr><w:pStyle w:val="Heading1"/></w:pPr><w:r><w:t>Invoice 2024-0117</w:t></w:r></w:p>
 ${para('Items delivered to the customer, one row per order line.')}
-<w:tbl><w:tblPr><w:tblW w:w="9600" w:type="dxa"/></w:tblPr>
-<w:tblGrid><w:gridCol w:w="2400"/><w:gridCol w:w="2400"/><w:gridCol w:w="2400"/><w:gridCol w:w="2400"/></w:tblGrid>
-<w:tr>${header}</w:tr>
-<w:tr>${row}</w:tr>
-</w:tbl>
-<w:p><w:r><w:t xml:space="preserve">Grand total: </w:t></w:r><w:r><w:rPr><w:b/></w:rPr><w:t>{GT|fix}</w:t></w:r></w:p>
-<w:sectPr><w:pgSz w:w="11906" w:h="16838"/><w:pgMar w:top="1134" w:right="1134" w:bottom="1134" w:left="1134" w:header="0" w:footer="0" w:gutter="0"/></w:sectPr>
-</w:body></w:document>`;
-  const zip = new PizZip();
-  zip.file('[Content_Types].xml', `<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
-<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">
-<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>
-<Default Extension="xml" ContentType="application/xml"/>
-<Override PartName="/word/document.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/>
-</Types>`);
-  zip.file('_rels/.rels', `<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
-<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">
-<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="word/document.xml"/>
-</Relationships>`);
-  zip.file('word/document.xml', document);
-  return zip.generate({type: 'nodebuffer', compression: 'DEFLATE'});
+${table(['Item', 'Quantity', 'Price', 'Line total'],
+        ['{#ITEMS}{NAME}', '{QTY}', '{PRICE|fix}', '{QTY*PRICE|fix}{/ITEMS}'])}
+<w:p><w:r><w:t xml:space="preserve">Grand total: </w:t></w:r><w:r><w:rPr><w:b/></w:rPr><w:t>{GT|fix}</w:t></w:r></w:p>`);
 }
 
 const [templateRtf, outDir] = process.argv.slice(2);
