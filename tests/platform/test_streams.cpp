@@ -158,3 +158,20 @@ TEST(CodePage, MultiByteAndUnknownPages) {
     EXPECT_EQ(cyr.Encode("Жук"), "\xC6\xF3\xEA");
     EXPECT_THROW(TCodePageCodec(99999), Exception);
 }
+
+TEST(CodePage, SingleBytePagesAreSharedAndMultiBytePagesAreNot) {
+    // A shared codec must be one whose use changes nothing: a multi-byte
+    // codec converts through iconv states, which two reports (or threads)
+    // may not use at once.
+    const auto first = TCodePageCodec::Shared(1251);
+    EXPECT_EQ(TCodePageCodec::Shared(1251), first);
+    EXPECT_NE(TCodePageCodec::Shared(1252), first);
+    EXPECT_EQ(first->Encode("Жук"), "\xC6\xF3\xEA");
+    const auto sjis = TCodePageCodec::Shared(932);
+    EXPECT_FALSE(sjis->SingleByte());
+    EXPECT_NE(TCodePageCodec::Shared(932), sjis);
+    EXPECT_EQ(sjis->Decode(sjis->Encode("日本")), "日本");
+    EXPECT_NE(TCodePageCodec::Shared(65001), TCodePageCodec::Shared(65001));
+    EXPECT_THROW(TCodePageCodec::Shared(99999), Exception);
+    EXPECT_THROW(TCodePageCodec::Shared(99999), Exception);  // an unknown page is not kept either
+}
