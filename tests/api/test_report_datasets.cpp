@@ -84,13 +84,8 @@ class ReportDatasets : public qxtest::LoaderTest {
                  R"( {"AMOUNT": 100}]}, {"ID": 2, "NAME": "South", "SALES": [{"AMOUNT": 20.25},)"
                  R"( {"AMOUNT": 0.75}]}, {"ID": 3, "NAME": "East"},)"
                  R"( {"ID": 4, "NAME": "West", "SALES": [{"AMOUNT": 7}, {"AMOUNT": 1.5}]}])");
-        MakeFile("prices.csv", "ITEM,PRICE\npen,12.50\nink,\"249,00\"\npad,3\n");
-        MakeDb("shop.db",
-               "CREATE TABLE regions (id INTEGER, name TEXT);"
-               "INSERT INTO regions VALUES (1, 'North'), (2, 'South'), (3, 'East'), (4, 'West');"
-               "CREATE TABLE sales (id INTEGER, region INTEGER, amount REAL);"
-               "INSERT INTO sales VALUES (1, 2, 20.25), (2, 1, 10.5), (3, 4, 7), (4, 1, 4),"
-               "(5, 2, 0.75), (6, 4, 1.5), (7, 1, 100);");
+        MakeFile("prices.csv", qxtest::kPricesCsv);
+        MakeDb("shop.db", qxtest::kRegionSalesSql);
     }
 
     Dataset Db(const std::string& name, const std::string& query) {

@@ -15,6 +15,16 @@
 
 namespace qxtest {
 
+// The shop several tool and API tests report on: four regions and seven
+// sales (a grand total of 144.00), with the prices a German user types.
+inline constexpr char kRegionSalesSql[] =
+    "CREATE TABLE regions (id INTEGER, name TEXT);"
+    "INSERT INTO regions VALUES (1, 'North'), (2, 'South'), (3, 'East'), (4, 'West');"
+    "CREATE TABLE sales (id INTEGER, region INTEGER, amount REAL);"
+    "INSERT INTO sales VALUES (1, 2, 20.25), (2, 1, 10.5), (3, 4, 7), (4, 1, 4),"
+    "(5, 2, 0.75), (6, 4, 1.5), (7, 1, 100);";
+inline constexpr char kPricesCsv[] = "ITEM,PRICE\npen,12.50\nink,\"249,00\"\npad,3\n";
+
 class LoaderTest : public TempDirTest {
   protected:
     // A database file `name` made by running `sql`.

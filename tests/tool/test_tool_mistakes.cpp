@@ -79,14 +79,9 @@ class ToolMistakes : public qxtest::LoaderTest {
                       ", \"BALANCE\": " + (i == 5 ? "\"n/a\"" : std::to_string(i * 10)) + "}";
         MakeFile("orders.json", orders + "]");
         MakeFile("orders.rtf", "{\\rtf1 \\\\SCAN(ORDERS)\\\\\\\\ORDERS.NO\\\\ \\\\ENDSCAN\\\\}");
-        MakeFile("prices.csv", "ITEM,PRICE\npen,12.50\nink,\"249,00\"\npad,3\n");
+        MakeFile("prices.csv", qxtest::kPricesCsv);
         MakeFile("prices.rtf", "{\\rtf1 \\\\SCAN(P)\\\\\\\\FCUR(P.PRICE)\\\\;\\\\ENDSCAN\\\\}");
-        MakeDb("shop.db",
-               "CREATE TABLE regions (id INTEGER, name TEXT);"
-               "INSERT INTO regions VALUES (1, 'North'), (2, 'South'), (3, 'East'), (4, 'West');"
-               "CREATE TABLE sales (id INTEGER, region INTEGER, amount REAL);"
-               "INSERT INTO sales VALUES (1, 2, 20.25), (2, 1, 10.5), (3, 4, 7), (4, 1, 4),"
-               "(5, 2, 0.75), (6, 4, 1.5), (7, 1, 100);");
+        MakeDb("shop.db", qxtest::kRegionSalesSql);
     }
 
     // Runs `args` in the case's directory, as a user in it would type them.
