@@ -62,11 +62,12 @@ std::string RtfTemplateOf(const std::string& templateFile, const std::string& ca
     const std::string bytes = ReadAll(templateFile);
     const std::optional<DocFormat> format = WordProcessorFormatOf(bytes);
     if (!format) return templateFile;
-    const fs::path cached = fs::path(cacheDir) / (Sha256Hex(bytes) + ".rtf");
+    const std::string key = Sha256Hex(bytes);
+    const fs::path cached = fs::path(cacheDir) / (key + ".rtf");
     // Beside the conversion: the LibreOffice build that made it. Another
     // build converts again (it may read the document differently); without
     // LibreOffice, any conversion kept is better than none.
-    const fs::path madeBy = fs::path(cacheDir) / (Sha256Hex(bytes) + ".made-by");
+    const fs::path madeBy = fs::path(cacheDir) / (key + ".made-by");
     const std::string office = FindOffice();
     const std::string build = office.empty() ? std::string() : OfficeBuildOf(office);
     const bool current =

@@ -108,7 +108,6 @@ class Run {
             FWarnings.CheckStrict();
         });
         FOpened = OpenData(data, context);
-        FDataSets = FOpened.datasets;
         for (const DetailLink& link : data.Links())
             FLinksKey += "M" + link.detail + ":" + link.master + ":" + link.detailField + "=" +
                          link.masterField + '\n';
@@ -119,7 +118,7 @@ class Run {
     // and fields, the functions, the variables and the text settings.
     std::string ShapeKey() const {
         std::string key;
-        for (const qx::TDataSet* d : FDataSets) {
+        for (const qx::TDataSet* d : FOpened.datasets) {
             key += "D" + d->Name();
             for (int i = 0; i < d->FieldCount(); ++i)
                 key += "|" + d->Fields(i)->FieldName() + ":" +
@@ -146,7 +145,7 @@ class Run {
         if (it == tpl.compiled.end()) {
             qx::TQxWarningSink sink;
             FReport.SetWarningSink(&sink);
-            Template::Impl::Compiled c{FReport.Compile(FDataSets), sink.List()};
+            Template::Impl::Compiled c{FReport.Compile(FOpened.datasets), sink.List()};
             FReport.SetWarningSink(&FWarnings);
             it = tpl.compiled.emplace(key, std::move(c)).first;
         }
@@ -159,7 +158,7 @@ class Run {
             throw Error("Stopped by the template's warnings: " + compiled.warnings.front().message,
                         PositionOf(compiled.warnings.front().pos));
         FReport.SetCompiledTemplate(compiled.program);
-        FReport.ExecuteStream(FDataSets, &out);
+        FReport.ExecuteStream(FOpened.datasets, &out);
         Result result;
         AddWarnings(result.warnings, compiled.warnings);
         AddWarnings(result.warnings, FWarnings.List());
@@ -168,7 +167,7 @@ class Run {
 
     std::vector<Warning> Check(const Template::Impl& tpl) {
         FReport.SetTemplateBuffer(tpl.bytes, static_cast<std::int32_t>(tpl.bytes->size()));
-        FReport.Compile(FDataSets);
+        FReport.Compile(FOpened.datasets);
         std::vector<Warning> warnings;
         AddWarnings(warnings, FWarnings.List());
         return warnings;
@@ -235,7 +234,6 @@ class Run {
     const Options& FOptions;
     qx::TQxWarningSink FWarnings;
     qx::TOpenedDataSets FOpened;
-    qx::arrdataset FDataSets;
     std::string FLinksKey;
     qx::TQxUDFList FFunctions;
     std::int64_t FRecords = 0;

@@ -8,7 +8,6 @@
 
 #include <signal.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -148,12 +147,7 @@ TEST_F(OfficeFormats, AConversionIsRedoneByAnotherLibreOfficeBuild) {
     MakeFile("bin/versionrc", "[Version]\nbuildid=1\n");
     MakeFile("letter.docx", kDocx);
     MakeFile("c.csv", "NAME\nAnn\n");
-    const auto starts = [&] {
-        const std::string log = fs::exists(Path("starts.log"))
-                                    ? qxtest::ReadFileBytes(Path("starts.log"))
-                                    : std::string();
-        return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
-    };
+    const auto starts = [&] { return qxtest::LinesOf(Path("starts.log")); };
     struct Step {
         const char* name;
         std::function<void()> before;

@@ -9,7 +9,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -46,12 +45,7 @@ class OfficeRoundTrip : public qxtest::ToolTest {
                           Path("customers.json") + "' --type CUSTOMERS.ORDERED=date --csv ITEMS='" +
                           Path("items.csv") + "'");
     }
-    int Starts() {
-        const std::string log = fs::exists(Path("starts.log"))
-                                    ? qxtest::ReadFileBytes(Path("starts.log"))
-                                    : std::string();
-        return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
-    }
+    int Starts() { return qxtest::LinesOf(Path("starts.log")); }
     static std::string Template(const char* extension) {
         return "'" + qxtest::DataPath(std::string("office/letter.") + extension) + "'";
     }

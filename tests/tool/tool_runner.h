@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -59,6 +60,13 @@ inline std::map<std::string, std::string> RtfFilesIn(const std::string& dir) {
     return docs;
 }
 
+// The lines of a log file a fake program appends to (0 when it never ran).
+inline int LinesOf(const std::string& file) {
+    if (!std::filesystem::exists(file)) return 0;
+    const std::string log = ReadFileBytes(file);
+    return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
+}
+
 inline bool HaveCommand(const char* name) {
     return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
 }
@@ -88,8 +96,8 @@ class ToolProcess {
         raw.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
         posix_spawnattr_t attr;
         posix_spawnattr_init(&attr);
@@ -117,13 +125,10 @@ class ToolProcess {
     void Signal(int signal) const { kill(pid_, signal); }
     // Waits at most `limit` for the tool to end; false when it has not.
     bool Wait(std::chrono::milliseconds limit = std::chrono::seconds(60)) {
-        return WaitFor([this] { return ended_ = waitpid(pid_, &status_, WNOHANG) == pid_; },
-                       limit);
+        return WaitFor([this] { return ended_ = waitpid(pid_, &status_, WNOHANG) == pid_; }, limit);
     }
     // The exit code, or -signal when a signal ended it.
-    int Result() const {
-        return WIFEXITED(status_) ? WEXITSTATUS(status_) : -WTERMSIG(status_);
-    }
+    int Result() const { return WIFEXITED(status_) ? WEXITSTATUS(status_) : -WTERMSIG(status_); }
 
   private:
     pid_t pid_ = -1;

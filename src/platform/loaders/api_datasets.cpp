@@ -25,57 +25,58 @@ qx::TGuessOptions GuessOf(const FileOptions& options, const OpenContext& context
     return {options.decimalSeparator, context.Warn()};
 }
 
-struct CsvImpl : Dataset::Impl {
-    CsvImpl(std::string name, std::string path, FileOptions options)
+// A file to read and how.
+struct FileImpl : Dataset::Impl {
+    FileImpl(std::string name, std::string path, FileOptions options)
         : Impl(std::move(name)), path(std::move(path)), options(std::move(options)) {}
+    std::string path;  // a JSON file's may end in #/pointer
+    FileOptions options;
+};
+
+struct CsvImpl : FileImpl {
+    using FileImpl::FileImpl;
     std::unique_ptr<qx::TDataSet> Open(OpenContext& context) const override {
         return std::make_unique<qx::TCsvDataSet>(
             name, path, qx::TCsvOptions{options.delimiter, TypesOf(options.kinds)},
             GuessOf(options, context));
     }
-    std::string path;
-    FileOptions options;
 };
 
-struct JsonImpl : Dataset::Impl {
-    JsonImpl(std::string name, std::string source, FileOptions options)
-        : Impl(std::move(name)), source(std::move(source)), options(std::move(options)) {}
+struct JsonImpl : FileImpl {
+    using FileImpl::FileImpl;
     std::unique_ptr<qx::TDataSet> Open(OpenContext& context) const override {
-        return qx::TJsonDataSet::Open(name, source, TypesOf(options.kinds),
+        return qx::TJsonDataSet::Open(name, path, TypesOf(options.kinds),
                                       GuessOf(options, context));
     }
-    std::string source;
-    FileOptions options;
 };
 
-struct SqliteImpl : Dataset::Impl {
-    SqliteImpl(std::string name, std::string file, std::string query, ColumnKinds kinds)
+// A query or table of a database: where the database is, what to read.
+struct QueryImpl : Dataset::Impl {
+    QueryImpl(std::string name, std::string database, std::string query, const ColumnKinds& kinds)
         : Impl(std::move(name)),
-          file(std::move(file)),
+          database(std::move(database)),
           query(std::move(query)),
           types(TypesOf(kinds)) {}
-    std::unique_ptr<qx::TDataSet> Open(OpenContext& context) const override {
-        auto db = context.Shared<qx::TSqliteDatabase>(
-            "sqlite:" + file, [&] { return new qx::TSqliteDatabase(file, name); });
-        return std::make_unique<qx::TSqliteDataSet>(name, db, query, types);
-    }
-    std::string file, query;
+    std::string database, query;  // database: a file, or a connection string
     qx::TColumnTypes types;
 };
 
-struct PostgresImpl : Dataset::Impl {
-    PostgresImpl(std::string name, std::string conninfo, std::string query, ColumnKinds kinds)
-        : Impl(std::move(name)),
-          conninfo(std::move(conninfo)),
-          query(std::move(query)),
-          types(TypesOf(kinds)) {}
+struct SqliteImpl : QueryImpl {
+    using QueryImpl::QueryImpl;
+    std::unique_ptr<qx::TDataSet> Open(OpenContext& context) const override {
+        auto db = context.Shared<qx::TSqliteDatabase>(
+            "sqlite:" + database, [&] { return new qx::TSqliteDatabase(database, name); });
+        return std::make_unique<qx::TSqliteDataSet>(name, db, query, types);
+    }
+};
+
+struct PostgresImpl : QueryImpl {
+    using QueryImpl::QueryImpl;
     std::unique_ptr<qx::TDataSet> Open(OpenContext& context) const override {
         auto connections =
             context.Shared<qx::TPgConnections>("postgres", [] { return new qx::TPgConnections; });
-        return qx::OpenPgDataSet(name, conninfo, query, types, *connections);
+        return qx::OpenPgDataSet(name, database, query, types, *connections);
     }
-    std::string conninfo, query;
-    qx::TColumnTypes types;
 };
 
 }  // namespace
@@ -92,13 +93,13 @@ Dataset JsonFile(std::string name, std::string source, FileOptions options) {
 Dataset SqliteQuery(std::string name, std::string databaseFile, std::string queryOrTable,
                     ColumnKinds kinds) {
     return Dataset(std::make_shared<SqliteImpl>(std::move(name), std::move(databaseFile),
-                                                std::move(queryOrTable), std::move(kinds)));
+                                                std::move(queryOrTable), kinds));
 }
 
 Dataset PostgresQuery(std::string name, std::string conninfo, std::string queryOrTable,
                       ColumnKinds kinds) {
     return Dataset(std::make_shared<PostgresImpl>(std::move(name), std::move(conninfo),
-                                                  std::move(queryOrTable), std::move(kinds)));
+                                                  std::move(queryOrTable), kinds));
 }
 
 }  // namespace qxrtf
